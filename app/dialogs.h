@@ -1,0 +1,35 @@
+// dialogs.h - the Load list and the Save and Export name entries.
+//
+// scanFlag: 0 none, 1 Load list, -1 Save name entry, -2 Export name entry.
+//   Load (always): lock, Up/Down/Cancel shown, directory scanned, list drawn.
+//   Save/Export (unlocked, image present): lock, name emptied, Accept and
+//       Cancel shown, prompt "Enter filename:".
+//   Up/Down: scroll the 15-row window by one name while possible.
+//   list pick: index (785 - Y) / 20 + scanStart - 15 within 0..fractals is
+//       loaded; loaded or refused, the list closes, noFractal = 0, unlock,
+//       scales from the view.
+//   Accept: ".frc"/".ppm" appended and the file written; Cancel: nothing.
+// The typed name (fileNames row 0) holds at most 75 characters. A failed
+// save, export or load, and an Accept with no name, leave a short message
+// in the "Directory" panel and one line on standard error; success is
+// silent. The next dialog clears the message.
+#ifndef QUORVEX_APP_DIALOGS_H
+#define QUORVEX_APP_DIALOGS_H
+
+enum { TYPED_NAME_MAX = 75 };
+
+extern int fractals;
+extern int scanStart;
+
+void LOAD_COMMAND();
+void SAVE_COMMAND();
+void EXPORT_COMMAND();
+void UP_COMMAND();
+void DOWN_COMMAND();
+void CANCEL_COMMAND();
+void ACCEPT_COMMAND();
+void FILE_LIST_PICK(int Y);
+
+void myKeyboard(unsigned char key, int x, int y);
+
+#endif

@@ -1,0 +1,184 @@
+#include "app/dispatch.h"
+
+#include <stdlib.h>
+
+#include "app/app_state.h"
+#include "app/dialogs.h"
+#include "app/layout.h"
+#include "app/zoom.h"
+#include "colour/display.h"
+#include "colour/palette.h"
+#include "core/state.h"
+#include "generate/make.h"
+#include "widgets/gfx.h"
+
+int lockMenu = 0;
+
+namespace {
+
+// What a run of hit tests did with the point.
+enum RunResult { MISSED, ENDED, GO_ON };
+
+bool unlocked() { return lockMenu != 1; }
+bool unlockedWithImage() { return lockMenu != 1 && noFractal != 1; }
+
+RunResult runOne(int X, int Y) {
+    if (MAKE_BUTTON.SELECTED(X, Y)) {
+        if (unlocked()) MAKE_COMMAND();
+        return ENDED;
+    }
+    if (LOAD_BUTTON.SELECTED(X, Y)) {
+        LOAD_COMMAND();
+        return ENDED;
+    }
+    if (SAVE_BUTTON.SELECTED(X, Y)) {
+        if (unlockedWithImage()) SAVE_COMMAND();
+        return ENDED;
+    }
+    if (EXPT_BUTTON.SELECTED(X, Y)) {
+        if (unlockedWithImage()) EXPORT_COMMAND();
+        return ENDED;
+    }
+    BUTTON *const palettes[3] = {&PALR_BUTTON, &PALG_BUTTON, &PALB_BUTTON};
+    for (int channel = 0; channel < 3; ++channel) {
+        if (!palettes[channel]->SELECTED(X, Y)) continue;
+        if (unlockedWithImage()) PALETTE_COMMAND(channel);
+        return ENDED;
+    }
+    if (TYPE_BUTTON.SELECTED(X, Y)) {
+        if (!unlocked()) return ENDED;
+        TYPE_COMMAND();
+        return GO_ON;
+    }
+    return MISSED;
+}
+
+RunResult runTwo(int X, int Y) {
+    if (DETP_BUTTON.SELECTED(X, Y)) {
+        if (unlocked()) DETAIL_PLUS_COMMAND();
+        return ENDED;
+    }
+    if (DETM_BUTTON.SELECTED(X, Y)) {
+        if (unlocked()) DETAIL_MINUS_COMMAND();
+        return ENDED;
+    }
+    if (ZOMI_BUTTON.SELECTED(X, Y)) {
+        if (unlockedWithImage()) ZOOM_IN_COMMAND();
+        return ENDED;
+    }
+    if (ZOMO_BUTTON.SELECTED(X, Y)) {
+        if (unlockedWithImage()) ZOOM_OUT_COMMAND();
+        return ENDED;
+    }
+    if (PIVT_BUTTON.SELECTED(X, Y)) {
+        if (unlockedWithImage()) PIVOT_COMMAND();
+        return ENDED;
+    }
+    if (REST_BUTTON.SELECTED(X, Y)) {
+        if (!unlocked()) return ENDED;
+        RESET_COMMAND();
+        return GO_ON;
+    }
+    return MISSED;
+}
+
+RunResult runThree(int X, int Y) {
+    if (EXIT_BUTTON.SELECTED(X, Y)) EXIT_COMMAND();
+    if (UP___BUTTON.SELECTED(X, Y)) UP_COMMAND();
+    else if (DOWN_BUTTON.SELECTED(X, Y)) DOWN_COMMAND();
+    else if (CNCL_BUTTON.SELECTED(X, Y)) CANCEL_COMMAND();
+    else if (ACPT_BUTTON.SELECTED(X, Y)) ACCEPT_COMMAND();
+    else return MISSED;
+    return ENDED;
+}
+
+// The three runs; true when a button ended the dispatch.
+bool buttonsTookPress(int X, int Y) {
+    if (runOne(X, Y) == ENDED) return true;
+    if (runTwo(X, Y) == ENDED) return true;
+    return runThree(X, Y) == ENDED;
+}
+
+void redrawReadout(int first, int last) {
+    for (int line = first; line <= last; ++line) DISPLAY_FRACTAL_DATA(DATA_WINDOW, line);
+}
+
+}  // namespace
+
+void MAKE_CUE() { MAKE_BUTTON.DRAW_HILITE(1, 1, 1); }
+
+void TYPE_COMMAND() {
+    TYPE_BUTTON.CLICK();
+    setFractalType(fType + 1 > FRACTAL_TYPES - 1 ? 0 : fType + 1);
+    DISPLAY_FRACTAL_DATA(DATA_WINDOW, 1);
+}
+
+void DETAIL_PLUS_COMMAND() {
+    DETP_BUTTON.CLICK();
+    // Compared before adding: a loaded detail near INT_MAX must not overflow.
+    detail = detail > 5000 - 50 ? 5000 : detail + 50;
+    DISPLAY_FRACTAL_DATA(DATA_WINDOW, 2);
+    MAKE_CUE();
+}
+
+void DETAIL_MINUS_COMMAND() {
+    DETM_BUTTON.CLICK();
+    detail = detail - 50 < 50 ? 50 : detail - 50;
+    DISPLAY_FRACTAL_DATA(DATA_WINDOW, 2);
+    MAKE_CUE();
+}
+
+void PALETTE_COMMAND(int channel) {
+    if (channel == 0) {
+        PALR_BUTTON.CLICK();
+        paletteR = nextRamp(paletteR);
+    } else if (channel == 1) {
+        PALG_BUTTON.CLICK();
+        paletteG = nextRamp(paletteG);
+    } else {
+        PALB_BUTTON.CLICK();
+        paletteB = nextRamp(paletteB);
+    }
+    DISPLAY_PALLETE_APPLY();
+    DISPLAY_FRACTAL(MAIN_WINDOW);
+}
+
+void RESET_COMMAND() {
+    REST_BUTTON.CLICK();
+    paletteR = paletteG = paletteB = 0;
+    detail = 50;
+    xPivot = yPivot = 0.0;
+    resetView();
+    setFractalType(0);
+    redrawReadout(1, 8);
+    DISPLAY_PALLETE_APPLY();
+    MAIN_WINDOW.CLEAR();
+}
+
+void (*endProgram)() = [] {
+    glutDestroyWindow(window);
+    exit(0);
+};
+
+void EXIT_COMMAND() {
+    EXIT_BUTTON.CLICK();
+    endProgram();
+}
+
+void myMouse(int button, int state, int x, int y) {
+    const int X = x, Y = winHeight - y;
+    if (button == GLUT_LEFT_BUTTON && state == GLUT_DOWN) {
+        glFinish();
+        if (buttonsTookPress(X, Y)) {
+            gfxFlush();
+            return;
+        }
+        if (10 <= X && X <= 170 && scanFlag == 1) {
+            FILE_LIST_PICK(Y);
+            gfxFlush();
+            return;
+        }
+    }
+    PICK_LOGIC(button, state, X, Y);
+    gfxFlush();
+}

@@ -1,0 +1,95 @@
+#include "app/startup.h"
+
+#include <X11/Xlib.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+#include <unistd.h>
+
+#include "app/app_state.h"
+#include "app/dialogs.h"
+#include "app/dispatch.h"
+#include "app/layout.h"
+#include "app/zoom.h"
+#include "colour/palette.h"
+#include "core/cmdline.h"
+#include "core/state.h"
+#include "widgets/gfx.h"
+
+int window = 0;
+int processType = 0;
+int threads = 0;
+
+namespace {
+
+void printHelp() {
+    // Clearing makes sense on a terminal only; into a file it is just noise.
+    if (isatty(STDOUT_FILENO)) {
+        fflush(stdout);
+        if (system("clear") != 0) { /* no terminal to clear */ }
+    }
+    writeHelpText(stdout);
+    fflush(stdout);
+}
+
+bool displayAvailable() {
+    Display *d = XOpenDisplay(nullptr);
+    if (!d) return false;
+    XCloseDisplay(d);
+    return true;
+}
+
+}  // namespace
+
+int openQuorvex(int argc, char **argv, int *exitStatus) {
+    const CommandLine cl = parseCommandLine(argc, argv);
+    *exitStatus = 0;
+    if (cl.showHelp) {
+        printHelp();
+        return 0;
+    }
+    processType = cl.processType;
+    threads = cl.threads;
+    if (!displayAvailable()) {
+        const char *name = getenv("DISPLAY");
+        fprintf(stderr, "quorvex: cannot open the X display \"%s\"; start an X server or set DISPLAY\n",
+                name ? name : "");
+        *exitStatus = 1;
+        return 0;
+    }
+    glutInit(&argc, argv);
+    glutInitDisplayMode(GLUT_DOUBLE);
+    glutInitWindowSize(winWidth, winHeight);
+    glutInitWindowPosition(10, 10);
+    window = glutCreateWindow(cl.title);
+    glutSetCursor(GLUT_CURSOR_INFO);
+    glutDisplayFunc(myDisplay);
+    glutReshapeFunc(myResize);
+    glutMouseFunc(myMouse);
+    glutMotionFunc(myMovingMouse);
+    glutKeyboardFunc(myKeyboard);
+    myInit();
+    return 1;
+}
+
+void myInit() {
+    gfxInit(winWidth, winHeight);
+    glPointSize(1.0);
+    glClearColor(0.0, 0.0, 0.0, 0.0);
+    glClear(GL_COLOR_BUFFER_BIT);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    gluOrtho2D(0, winWidth, 0, winHeight);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    strcpy(fracType, FRACTAL_TYPE_NAMES[0]);
+    srand(1959);
+    DISPLAY_PALLETE_CREATE();
+    DISPLAY_PALLETE_APPLY();
+}
+
+void myResize(int width, int height) {
+    // Asking for the size the window already has would only queue another
+    // reshape; the window keeps its fixed size either way.
+    if (width != winWidth || height != winHeight) glutReshapeWindow(winWidth, winHeight);
+}

@@ -1,0 +1,33 @@
+// cmdline.h - reading the command line into a processing mode.
+//
+//   quorvex            sequential mode (processType 1, threads 1)
+//   quorvex ANYTHING   help text on standard output, exit status 0
+//   quorvex t N        N worker slots (processType 2) when atoi(N) >= 1,
+//                      else sequential; only the first letter 't' is tested
+//   anything else      no processing mode (processType 0): Make draws nothing
+//
+// The title "Quorvex (V. 3.0" + mode suffix + ")" is composed in a fixed
+// 96-byte buffer; a thread-count text too long to fit is cut short so the
+// closing parenthesis always fits. GL-free.
+#ifndef QUORVEX_CORE_CMDLINE_H
+#define QUORVEX_CORE_CMDLINE_H
+
+#include <stdio.h>
+
+enum { TITLE_SIZE = 96 };
+
+extern const char *const QUORVEX_VERSION;  // "3.0"
+
+struct CommandLine {
+    int showHelp;     // 1: print the help text and exit 0
+    int processType;  // 0 none, 1 sequential, 2 threaded
+    int threads;      // worker slots for processType 2
+    char title[TITLE_SIZE];
+};
+
+CommandLine parseCommandLine(int argc, const char *const *argv);
+
+// The ten help lines, each ended by a newline.
+void writeHelpText(FILE *out);
+
+#endif

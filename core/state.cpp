@@ -1,0 +1,54 @@
+#include "core/state.h"
+
+#include <string.h>
+
+int fracWidth = GRID_SIZE;
+int fracHeight = GRID_SIZE;
+int detail = 50;
+double xStart = -5.0, xEnd = 5.0, yStart = -5.0, yEnd = 5.0;
+double xPivot = 0.0, yPivot = 0.0;
+double xScale = 10.0 / GRID_SIZE, yScale = 10.0 / GRID_SIZE;
+int fType = 0;
+char fracType[TEXT_FIELD] = "";
+int noFractal = 1;
+unsigned char fractal[GRID_CELLS];
+
+const char *const FRACTAL_TYPE_NAMES[FRACTAL_TYPES] = {
+    "Mandelbrot", "Julia",     "M-Dragon", "J-Dragon", "M-Phoenix",
+    "J-Phoenix",  "M-Cosine",  "J-Cosine", "M-Cosh",   "J-Cosh",
+};
+
+int fractalTypeIndex(const char *name) {
+    for (int t = 0; t < FRACTAL_TYPES; ++t)
+        if (strcmp(name, FRACTAL_TYPE_NAMES[t]) == 0) return t;
+    return -1;
+}
+
+void setFractalType(int type) {
+    fType = type;
+    strcpy(fracType, FRACTAL_TYPE_NAMES[type]);
+}
+
+void applyScaleRule() {
+    xScale = (xEnd - xStart) / (double)fracWidth;
+    yScale = (yEnd - yStart) / (double)fracHeight;
+}
+
+void resetView() {
+    xStart = -5.0;
+    xEnd = 5.0;
+    xScale = 10.0 / (double)fracWidth;
+    yStart = -5.0;
+    yEnd = 5.0;
+    yScale = 10.0 / (double)fracHeight;
+}
+
+void resetFractalState() {
+    fracWidth = fracHeight = GRID_SIZE;
+    detail = 50;
+    xPivot = yPivot = 0.0;
+    resetView();
+    setFractalType(0);
+    noFractal = 1;
+    memset(fractal, 0, sizeof fractal);
+}

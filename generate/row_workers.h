@@ -1,0 +1,63 @@
+// row_workers.h - threaded generation without the drawing: one new POSIX
+// thread per grid row, at most `slots` computing at once.
+//
+// The main thread hands rows out in ascending order, slot k starting with
+// row k, then polls the slots in the circle 0, 1, ..., slots - 1, 0, ...
+// without sleeping. A worker computes its row, stores its slot's `done` with
+// release ordering and ends; the main thread loads `done` with acquire
+// ordering, so the whole row is visible before rowDone(row) is called, then
+// detaches the thread and starts the next row in the freed slot. The call
+// returns after `rows` completions; every row is computed and reported
+// exactly once, in order of completion as seen from the circle.
+//
+// A worker that cannot be created does not hang the run: its row is
+// computed on the calling thread at once and reported when the circle
+// reaches its slot.
+//
+// The slot table lives on the heap, sized min(slots, rows), so a huge
+// thread count costs no memory. GL-free.
+#ifndef QUORVEX_GENERATE_ROW_WORKERS_H
+#define QUORVEX_GENERATE_ROW_WORKERS_H
+
+#include <pthread.h>
+
+#include <atomic>
+
+struct RowSlot {
+    int row;
+    std::atomic<int> done;
+};
+
+typedef void *(*RowWorker)(void *slot);
+
+// pthread_create by default; tests replace it to count or to fail.
+extern int (*createRowThread)(pthread_t *thread, void *(*entry)(void *), void *arg);
+
+// Runs `rows` rows through `worker` on `slots` slots. `computeHere(row)`
+// computes a row on the calling thread when a worker cannot be created.
+// Returns how many rows had to be computed that way.
+int runRowWorkers(int slots, int rows, RowWorker worker, void (*computeHere)(int row),
+                  void (*rowDone)(int row, void *context), void *context);
+
+// The ten worker entries: compute slot->row of the current type, store
+// slot->done = 1 (release) and end the thread.
+void *MANDELBROT(void *slot);
+void *JULIA(void *slot);
+void *M_DRAGON(void *slot);
+void *J_DRAGON(void *slot);
+void *M_PHOENIX(void *slot);
+void *J_PHOENIX(void *slot);
+void *M_COSINE(void *slot);
+void *J_COSINE(void *slot);
+void *M_COSH(void *slot);
+void *J_COSH(void *slot);
+
+// The worker entry and the row kernel of fType `type`.
+RowWorker workerForType(int type);
+unsigned char *(*coreForType(int type))(int, unsigned char *);
+
+// Fills the grid for the current type on `slots` worker slots, calling
+// rowDone for each finished row (threaded Make without drawing).
+int generateRowsThreaded(int slots, void (*rowDone)(int row, void *context), void *context);
+
+#endif
