@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds, and runs every test tier:
+#   1. the default build: unit, gl and e2e tiers (each test program starts
+#      its own private Xvfb);
+#   2. AddressSanitizer + UndefinedBehaviorSanitizer over the unit tier;
+#   3. ThreadSanitizer over threaded generation;
+#   4. the libFuzzer targets for the file readers, bounded in time.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/setup.sh
+jobs=$(nproc)
+
+echo "== default build: unit, gl, e2e"
+bash tools/build.sh
+ctest --test-dir build --output-on-failure -j"$jobs"
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer: unit tier"
+cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUORVEX_WERROR=ON -DQUORVEX_GUI=OFF \
+  -DQUORVEX_BENCH=OFF -DQUORVEX_SANITIZE=address,undefined >/dev/null
+cmake --build build-asan -j"$jobs"
+ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure -j"$jobs" -L unit
+
+echo "== ThreadSanitizer: threaded generation"
+cmake -S . -B build-tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEX_WERROR=ON -DQUORVEX_GUI=OFF \
+  -DQUORVEX_BENCH=OFF -DQUORVEX_SANITIZE=thread >/dev/null
+cmake --build build-tsan -j"$jobs"
+TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j"$jobs" -L threads
+
+if [ -x tools/fuzz.sh ]; then
+  echo "== fuzzing the file readers"
+  bash tools/fuzz.sh
+fi
+
+# The whole suite, counted once more for the record.
+ctest --test-dir build -N | tail -1
+echo "all tiers passed"
