@@ -1,0 +1,53 @@
+// atomic_write.h - replacing a file all at once or not at all.
+//
+// Every writer of the program (parameter files, PNM images, the export)
+// goes through atomicWriteFile, so a user's file is never left half
+// written and never lost to a failed write:
+//
+//   1. a temporary file is created beside the target (same directory, so
+//      the final rename stays on one file system), named
+//      ".<name>.tmp<pid>-<n>": hidden, and never ending in a suffix the
+//      Load list looks for;
+//   2. `write` fills it through a stdio stream; the stream is flushed,
+//      checked for errors, synced to the disk and closed;
+//   3. only then is it renamed over the target, and the directory synced.
+// Until step 3 the target is untouched. On any failure the temporary is
+// removed, the earlier file stays as it was, and the result is 0 with a
+// one-line reason. Nothing is ever written through a stream that failed
+// to open.
+//
+// The new file keeps the permission bits of the file it replaces (a new
+// file gets 0666 less the umask). A target that is a symbolic link is
+// written through: the link stays and the file it points at is replaced.
+// A write beyond RLIMIT_FSIZE raises SIGXFSZ, which ends the process unless
+// the program ignores it; with SIGXFSZ ignored it is an ordinary failure.
+//
+// Reasons are written into a caller's buffer of FILE_ERROR_SIZE bytes (or
+// nowhere, when the buffer is null), so these functions touch no
+// program-wide state. fileError is the buffer the program's own load, save
+// and export commands use; the dialogs show it.
+#ifndef QUORVEX_FILES_ATOMIC_WRITE_H
+#define QUORVEX_FILES_ATOMIC_WRITE_H
+
+#include <stdio.h>
+
+// One line of explanation, with room for a file name.
+enum { FILE_ERROR_SIZE = 256 };
+
+// Why the last load, save or export of the program failed (no newline).
+extern char fileError[FILE_ERROR_SIZE];
+
+// Writes the whole content into `stream`; returns 1 on success, 0 after
+// putting a reason into `reason` (which may be null).
+typedef int (*StreamWriter)(FILE *stream, const void *context, char *reason);
+
+// Returns 1 when the new content is in place, 0 otherwise.
+int atomicWriteFile(const char *path, StreamWriter write, const void *context, char *reason);
+
+// For writers: "cannot write: " and the errno text into `reason`; returns 0.
+int streamWriteFailed(char *reason);
+
+// printf into `reason` (FILE_ERROR_SIZE bytes) when it is not null.
+void setReason(char *reason, const char *format, ...) __attribute__((format(printf, 2, 3)));
+
+#endif
