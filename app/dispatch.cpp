@@ -83,8 +83,10 @@ RunResult runTwo(int X, int Y) {
 }
 
 RunResult runThree(int X, int Y) {
+    // endProgram does not return in the program, but it may in a test: the
+    // press must still end here and never reach the pick logic.
     if (EXIT_BUTTON.SELECTED(X, Y)) EXIT_COMMAND();
-    if (UP___BUTTON.SELECTED(X, Y)) UP_COMMAND();
+    else if (UP___BUTTON.SELECTED(X, Y)) UP_COMMAND();
     else if (DOWN_BUTTON.SELECTED(X, Y)) DOWN_COMMAND();
     else if (CNCL_BUTTON.SELECTED(X, Y)) CANCEL_COMMAND();
     else if (ACPT_BUTTON.SELECTED(X, Y)) ACCEPT_COMMAND();
@@ -109,7 +111,8 @@ void MAKE_CUE() { MAKE_BUTTON.DRAW_HILITE(1, 1, 1); }
 
 void TYPE_COMMAND() {
     TYPE_BUTTON.CLICK();
-    setFractalType(fType + 1 > FRACTAL_TYPES - 1 ? 0 : fType + 1);
+    const int next = fType + 1;
+    setFractalType(next < 0 || next > FRACTAL_TYPES - 1 ? 0 : next);
     DISPLAY_FRACTAL_DATA(DATA_WINDOW, 1);
 }
 

@@ -27,7 +27,11 @@ void endSelection() {
     glutSetCursor(GLUT_CURSOR_INFO);
 }
 
+// Both faces in line mode: a rectangle dragged to the lower left (or one
+// completed without motion, towards a stale corner) winds clockwise, and a
+// back face left in fill mode would paint a solid grey block over the window.
 void outline(int x1, int y1, int x2, int y2) {
+    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     glColor3ub(128, 128, 128);
     glBegin(GL_QUADS);
     glVertex2i(x1, y1);
@@ -35,6 +39,7 @@ void outline(int x1, int y1, int x2, int y2) {
     glVertex2i(x2, y2);
     glVertex2i(x2, y1);
     glEnd();
+    glPolygonMode(GL_FRONT_AND_BACK, GL_FILL);
 }
 
 void redrawViewLines() {
@@ -57,7 +62,6 @@ void takeFirstCorner(int X, int Y) {
 void completeRectangle(int X, int Y) {
     glFinish();
     gfxDrawBuffer(GL_BACK);
-    glPolygonMode(GL_FRONT, GL_LINE);
     outline(xs, ys, xe, ye);  // the corner of the last motion, not the release
     gfxSwapBuffers();
     xEnd = planeX(X);
@@ -117,7 +121,6 @@ void myMovingMouse(int x, int y) {
     xe = x;
     ye = winHeight - y;
     gfxDrawBuffer(GL_FRONT);
-    glPolygonMode(GL_FRONT_AND_BACK, GL_LINE);
     outline(xs, ys, xe, ye);
     gfxSwapBuffers();
     gfxFlush();
