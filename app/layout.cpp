@@ -67,7 +67,7 @@ int formatReadoutLine(int line, char label[16], char value[80]) {
     const double values[9] = {0, 0, 0, xStart, xEnd, xPivot, yStart, yEnd, yPivot};
     if (line < 1 || line > 8) return 0;
     snprintf(label, 16, "%s", LABELS[line]);
-    if (line == 1) snprintf(value, 80, "%s", fracType);
+    if (line == 1) snprintf(value, 80, "%.79s", fracType);  // the field may lack its terminator
     else if (line == 2) snprintf(value, 80, " %d", detail);
     else snprintf(value, 80, "%11.8lf", values[line]);  // cut at 79 characters, never overrun
     return 1;

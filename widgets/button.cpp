@@ -9,10 +9,13 @@
 
 unsigned clickFlashMicroseconds = 50000;
 
+// The indicator box starts where DRAW_LARGE puts it, so a CLICK_LARGE before
+// any DRAW_LARGE blanks the button's own box, not the window's corner.
 BUTTON::BUTTON(int bx, int by, const char *text)
-    : state(0), x(bx), y(by), width(70), height(20), indicatorLeft(0), indicatorRight(0),
-      indicatorBottom(0), indicatorTop(0), pixels(nullptr) {
-    strncpy(label, text, sizeof label - 1);
+    : state(0), x(bx), y(by), width(70), height(20), indicatorLeft(bx + 70 - 40),
+      indicatorRight(bx + 70 - 10), indicatorBottom(by + 4), indicatorTop(by + 16),
+      pixels(nullptr) {
+    strncpy(label, text ? text : "", sizeof label - 1);
     label[sizeof label - 1] = '\0';
 }
 
@@ -35,8 +38,9 @@ void BUTTON::drawBody(float r, float g, float b, int outlineTop, int faceTop, in
 void BUTTON::drawLabel(float r, float g, float b) {
     glColor3f(r, g, b);
     glPixelTransferi(GL_MAP_COLOR, 0);
-    glRasterPos2i(x + width / 2 - 4 * (int)strlen(label), y + 5);
-    for (const char *c = label; *c; ++c) glutBitmapCharacter(GLUT_BITMAP_8_BY_13, *c);
+    const int len = (int)strnlen(label, sizeof label);
+    glRasterPos2i(x + width / 2 - 4 * len, y + 5);
+    for (int i = 0; i < len; ++i) glutBitmapCharacter(GLUT_BITMAP_8_BY_13, (unsigned char)label[i]);
 }
 
 void BUTTON::DRAW() {

@@ -1,5 +1,7 @@
 #include "widgets/gfx.h"
 
+#include <stdio.h>
+#include <stdlib.h>
 #include <time.h>
 
 namespace {
@@ -71,6 +73,18 @@ GLuint colourBuffer(int width, int height) {
     return rb;
 }
 
+// Without the two buffers nothing the program draws would ever be shown;
+// a blank window that ignores its drawing is worse than a clear refusal.
+void requireCompleteFramebuffer() {
+    const GLenum status = glCheckFramebufferStatus(GL_FRAMEBUFFER);
+    if (status == GL_FRAMEBUFFER_COMPLETE) return;
+    fprintf(stderr,
+            "quorvex: the OpenGL driver cannot provide the drawing buffers (framebuffer status "
+            "0x%04x); cannot draw the window\n",
+            (unsigned)status);
+    exit(1);
+}
+
 }  // namespace
 
 void gfxInit(int width, int height) {
@@ -84,6 +98,7 @@ void gfxInit(int width, int height) {
         glFramebufferRenderbuffer(GL_FRAMEBUFFER, GL_COLOR_ATTACHMENT0 + i, GL_RENDERBUFFER,
                                   colour[i]);
     }
+    requireCompleteFramebuffer();
     glReadBuffer(GL_COLOR_ATTACHMENT0);
     selection = GL_FRONT_AND_BACK;
     selectAttachments(selection);

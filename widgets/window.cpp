@@ -7,10 +7,12 @@
 
 namespace {
 
-void bitmapText(void *font, int x, int y, const char *text) {
+// At most `limit` characters: a fixed text field may lack its terminator.
+void bitmapText(void *font, int x, int y, const char *text, size_t limit = (size_t)-1) {
     glPixelTransferi(GL_MAP_COLOR, 0);
     glRasterPos2i(x, y);
-    for (const char *c = text; *c; ++c) glutBitmapCharacter(font, (unsigned char)*c);
+    if (!text) return;
+    for (size_t i = 0; i < limit && text[i]; ++i) glutBitmapCharacter(font, (unsigned char)text[i]);
 }
 
 void colouredText(float r, float g, float b, int x, int y, const char *text) {
@@ -51,7 +53,7 @@ void drawSunkenFrame(int L, int B, int R, int T) {
 void WINDOW::DRAW() {
     const int L = left, B = bottom;
     drawSunkenFrame(L, B, right, top);
-    bitmapText(GLUT_BITMAP_8_BY_13, L, B, title);  // in the light grey still current
+    bitmapText(GLUT_BITMAP_8_BY_13, L, B, title, sizeof title);  // in the light grey still current
     gfxSwapBuffers();
 }
 
@@ -76,7 +78,7 @@ void WINDOW::DrawTEXT(float r, float g, float b, int value) {
 
 void WINDOW::DrawTEXT(float r, float g, float b, char *text) {
     gfxDrawBuffer(GL_BACK);
-    const int len = (int)strlen(text);
+    const int len = text ? (int)strlen(text) : 0;
     colouredText(r, g, b, (left + right) / 2 - 7 * (len / 2), (bottom + top) / 2 - 5, text);
     gfxSwapBuffers();
 }

@@ -1,0 +1,166 @@
+// widget_pictures.h - what the toolkit's pieces look like, pixel by pixel.
+//
+// Each check looks at a picture (GL coordinates, origin bottom-left) and
+// returns the number of pixels that differ from the expected look; the first
+// few are described in `why`. The shapes:
+//   - sunken frame: 2-pixel strips outside L, B, R, T; dark above and left,
+//     light below and right; at the two mitred corners where a dark and a
+//     light strip meet, the pixels on the diagonal may go either way (the
+//     rasteriser's tie rule decides), all others must not;
+//   - button at (X, Y): black outline from (X - 1, Y - 2) to (X + 71, Y + 20)
+//     inclusive, face (X .. X + 69, Y .. Y + 19) with 2-pixel bevels, light
+//     along the top and left, dark along the bottom and right (diagonals at
+//     the top-right and bottom-left corners either way); the inner face
+//     (X + 2 .. X + 67, Y + 2 .. Y + 17) is face colour except where the
+//     label's ink lies;
+//   - text: an ink mask (which pixels a string lights, relative to its
+//     raster origin) is laid over a paper colour.
+// GL-free: the masks are made by the gl tier (tests/gl/text_masks.h); the
+// e2e tier checks text by its ink box instead.
+#ifndef QUORVEX_TESTS_WIDGET_PICTURES_H
+#define QUORVEX_TESTS_WIDGET_PICTURES_H
+
+#include <string>
+#include <vector>
+
+#include "image.h"
+
+namespace pictures {
+
+const Rgb BLACK{0, 0, 0}, WHITE{255, 255, 255};
+const Rgb DARK{102, 102, 102}, FACE{153, 153, 153}, LIGHT{204, 204, 204};
+
+// A string's ink relative to its raster origin: pixel (dx, dy) is lit when
+// lit[(dy - bottom) * width + (dx - left)].
+struct TextMask {
+    int left = 0, bottom = 0, width = 0, height = 0;
+    std::vector<bool> lit;
+    bool at(int dx, int dy) const {
+        const int i = dx - left, j = dy - bottom;
+        return i >= 0 && j >= 0 && i < width && j < height && lit[(size_t)j * width + i];
+    }
+    long inkCount() const {
+        long n = 0;
+        for (bool b : lit) n += b;
+        return n;
+    }
+};
+
+inline void setAt(Image &image, int X, int Y, Rgb c) {
+    if (X >= 0 && Y >= 0 && X < image.width && Y < image.height)
+        image.setTop(X, image.height - 1 - Y, c);
+}
+
+// Paints the mask's ink at raster origin (X, Y) in `ink`.
+inline void overlayText(Image &image, const TextMask &mask, int X, int Y, Rgb ink) {
+    for (int j = 0; j < mask.height; ++j)
+        for (int i = 0; i < mask.width; ++i)
+            if (mask.lit[(size_t)j * mask.width + i])
+                setAt(image, X + mask.left + i, Y + mask.bottom + j, ink);
+}
+
+// Fills the GL rectangle [x0, x1) x [y0, y1) of the picture.
+inline void fillRect(Image &image, int x0, int y0, int x1, int y1, Rgb c) {
+    for (int Y = y0; Y < y1; ++Y)
+        for (int X = x0; X < x1; ++X) setAt(image, X, Y, c);
+}
+
+struct Tally {
+    long bad = 0;
+    std::string why;
+    void check(int X, int Y, Rgb actual, Rgb a, Rgb b, const char *part) {
+        if (actual == a || actual == b) return;
+        if (++bad <= 5)
+            why += std::string(part) + " at (" + std::to_string(X) + ", " + std::to_string(Y) +
+                   ") is " + describe(actual) + ", expected " + describe(a) +
+                   (a == b ? "" : " or " + describe(b)) + "\n";
+    }
+    void check(int X, int Y, Rgb actual, Rgb a, const char *part) { check(X, Y, actual, a, a, part); }
+};
+
+// A pixel of a mitred corner square: it belongs to the strip it reaches
+// deeper into (depths measured outward from the rectangle), and may belong
+// to either when it lies on the diagonal.
+inline void checkMitre(Tally &t, const Image &img, int X, int Y, int depthA, int depthB, Rgb a,
+                       Rgb b, const char *part) {
+    const Rgb actual = img.at(X, Y);
+    if (depthA > depthB) t.check(X, Y, actual, a, part);
+    else if (depthA < depthB) t.check(X, Y, actual, b, part);
+    else t.check(X, Y, actual, a, b, part);
+}
+
+// The sunken frame of WINDOW::DRAW around L, B, R, T.
+inline Tally checkSunkenFrame(const Image &img, int L, int B, int R, int T) {
+    Tally t;
+    for (int X = L; X < R; ++X)
+        for (int d = 0; d < 2; ++d) {
+            t.check(X, T + d, img.at(X, T + d), DARK, "top strip");
+            t.check(X, B - 1 - d, img.at(X, B - 1 - d), LIGHT, "bottom strip");
+        }
+    for (int Y = B; Y < T; ++Y)
+        for (int d = 0; d < 2; ++d) {
+            t.check(L - 1 - d, Y, img.at(L - 1 - d, Y), DARK, "left strip");
+            t.check(R + d, Y, img.at(R + d, Y), LIGHT, "right strip");
+        }
+    for (int i = 0; i < 2; ++i)
+        for (int j = 0; j < 2; ++j) {
+            t.check(L - 1 - i, T + j, img.at(L - 1 - i, T + j), DARK, "top-left corner");
+            t.check(R + i, B - 1 - j, img.at(R + i, B - 1 - j), LIGHT, "bottom-right corner");
+            // top-right: the top strip (dark) above the diagonal, the right (light) below
+            checkMitre(t, img, R + i, T + j, j, i, DARK, LIGHT, "top-right mitre");
+            // bottom-left: the left strip (dark) left of the diagonal, the bottom (light) below
+            checkMitre(t, img, L - 1 - i, B - 1 - j, i, j, DARK, LIGHT, "bottom-left mitre");
+        }
+    return t;
+}
+
+// Outline, face and bevels of a button at (X, Y); the inner face must be
+// `face` except where `label` (if any) puts `ink` with its origin at
+// (labelX, labelY).
+inline Tally checkButton(const Image &img, int X, int Y, Rgb face, const TextMask *label = nullptr,
+                         int labelX = 0, int labelY = 0, Rgb ink = WHITE) {
+    Tally t;
+    const int R = X + 70;
+    for (int px = X - 1; px <= R + 1; ++px)
+        for (int py = Y - 2; py <= Y + 20; ++py) {
+            const Rgb a = img.at(px, py);
+            if (px < X || px >= R || py < Y || py >= Y + 20) {
+                t.check(px, py, a, BLACK, "outline");
+                continue;
+            }
+            const int dl = px - X, dr = R - 1 - px, db = py - Y, dt = Y + 19 - py;
+            if (dl >= 2 && dr >= 2 && db >= 2 && dt >= 2) {
+                const bool inked = label && label->at(px - labelX, py - labelY);
+                t.check(px, py, a, inked ? ink : face, inked ? "label ink" : "face");
+            } else if ((dt < 2 || dl < 2) && (db < 2 || dr < 2)) {
+                // a corner where a light and a dark bevel meet
+                const int light = dt < 2 ? dt : dl, dark = dt < 2 ? dr : db;
+                const Rgb c = light < dark ? LIGHT : dark < light ? DARK : a == LIGHT ? LIGHT : DARK;
+                t.check(px, py, a, c, "bevel mitre");
+            } else {
+                t.check(px, py, a, dt < 2 || dl < 2 ? LIGHT : DARK, "bevel");
+            }
+        }
+    return t;
+}
+
+// Pixels of the GL rectangle [x0, x1) x [y0, y1) that are not `c`.
+inline Tally checkFilled(const Image &img, int x0, int y0, int x1, int y1, Rgb c, const char *part) {
+    Tally t;
+    for (int Y = y0; Y < y1; ++Y)
+        for (int X = x0; X < x1; ++X) t.check(X, Y, img.at(X, Y), c, part);
+    return t;
+}
+
+// Pixels that differ between two pictures inside [x0, x1) x [y0, y1).
+inline Tally compareRegion(const Image &actual, const Image &expected, int x0, int y0, int x1,
+                           int y1, const char *part) {
+    Tally t;
+    for (int Y = y0; Y < y1; ++Y)
+        for (int X = x0; X < x1; ++X) t.check(X, Y, actual.at(X, Y), expected.at(X, Y), part);
+    return t;
+}
+
+}  // namespace pictures
+
+#endif
