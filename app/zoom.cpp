@@ -96,8 +96,14 @@ void pickPivot(int X, int Y) {
 
 void rememberShownView() { shownView = PlaneMapping{xStart, yStart, xScale, yScale}; }
 
-double planeX(int X) { return (double)(X - MAIN_WINDOW.left) * shownView.xScale + shownView.xStart; }
-double planeY(int Y) { return (double)(MAIN_WINDOW.top - Y) * shownView.yScale + shownView.yStart; }
+// Through the picture the user is pointing at, not the edges a completed
+// rectangle has already moved: a second pick lands where it was clicked.
+double planeX(int X) {
+    return (double)(X - MAIN_WINDOW.left) * shownView.xScale + shownView.xStart;
+}
+double planeY(int Y) {
+    return (double)(MAIN_WINDOW.top - Y) * shownView.yScale + shownView.yStart;
+}
 
 void ZOOM_IN_COMMAND() { armSelection(ZOMI_BUTTON, 1); }
 void PIVOT_COMMAND() { armSelection(PIVT_BUTTON, -1); }

@@ -363,7 +363,8 @@ TEST_F(Dispatch, ResetRestoresTheParametersBlanksThePanelAndKeepsTheGrid) {
     const Image back = backBuffer();
     long lit = 0;
     for (int Y = MAIN_WINDOW.bottom; Y < MAIN_WINDOW.top; ++Y)
-        for (int X = MAIN_WINDOW.left; X < MAIN_WINDOW.right; ++X) lit += back.at(X, Y) != Rgb{0, 0, 0};
+        for (int X = MAIN_WINDOW.left; X < MAIN_WINDOW.right; ++X)
+            lit += back.at(X, Y) != Rgb{0, 0, 0};
     EXPECT_EQ(0, lit) << "the image panel is black";
 
     zoomFlag = scanFlag = 0;
