@@ -1,0 +1,49 @@
+#!/usr/bin/env bash
+# Fuzzes the file readers: builds the GL-free library with clang,
+# AddressSanitizer and libFuzzer coverage in build-fuzz, links one program
+# per tests/fuzz/*_fuzz.cpp, and runs each for a bounded time on a copy of
+# its seed corpus (tests/fuzz/corpus/<name>; new inputs go to the copy, the
+# repository's corpus is never written). Any crash, sanitizer report, leak,
+# timeout or memory blow-up fails the script; the input that caused it is
+# kept in build-fuzz/artifacts.
+#   QUORVEX_FUZZ_SECONDS  time per target (default 20)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+root=$(pwd)
+build="$root/build-fuzz"
+seconds=${QUORVEX_FUZZ_SECONDS:-20}
+jobs=$(nproc)
+
+cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DQUORVEX_GUI=OFF -DQUORVEX_TESTS=OFF -DQUORVEX_BENCH=OFF -DQUORVEX_SANITIZE=address \
+  -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >/dev/null
+cmake --build "$build" -j"$jobs" --target quorvex_core >/dev/null
+
+work=$(mktemp -d /tmp/quorvex-fuzz.XXXXXX)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$build/artifacts" "$build/logs"
+
+failed=0
+for source in tests/fuzz/*_fuzz.cpp; do
+  name=$(basename "$source" .cpp)
+  program="$build/$name"
+  clang++ -std=c++17 -g -O1 -Wall -Wextra -Werror -ffp-contract=off -fno-omit-frame-pointer \
+    -fsanitize=fuzzer,address -I"$root" "$source" "$build/libquorvex_core.a" -lpthread -lm -o "$program"
+
+  corpus="$work/$name"
+  mkdir -p "$corpus"
+  seeds="tests/fuzz/corpus/${name%_fuzz}"
+  [ -d "$seeds" ] && cp "$seeds"/* "$corpus"/
+
+  log="$build/logs/$name.log"
+  if (cd "$work" && TMPDIR="$work" "$program" "$corpus" -max_total_time="$seconds" -timeout=10 \
+        -rss_limit_mb=2048 -artifact_prefix="$build/artifacts/$name-" -print_final_stats=1) >"$log" 2>&1; then
+    runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
+    echo "fuzz: $name: ${runs:-?} inputs in ${seconds} s, no fault"
+  else
+    echo "fuzz: $name FAILED (log: $log, input: $build/artifacts/$name-*)" >&2
+    tail -n 40 "$log" >&2
+    failed=1
+  fi
+done
+exit "$failed"
