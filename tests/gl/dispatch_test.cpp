@@ -17,6 +17,7 @@
 #include "colour/display.h"
 #include "colour/palette.h"
 #include "core/state.h"
+#include "files/paramfile.h"
 #include "gl_harness.h"
 #include "widgets/button.h"
 #include "widgets/gfx.h"
@@ -270,6 +271,22 @@ TEST_F(Dispatch, DetailStepsKeepTheOffsetOfALoadedValue) {
     detail = 1000000;  // a file may hold any detail of 1 or more
     clickOn(DETP_BUTTON);
     EXPECT_EQ(5000, detail);
+}
+
+TEST_F(Dispatch, DetailStepsAfterARealLoad) {
+    showPatternImage();
+    detail = 75;
+    ASSERT_EQ(1, SAVE_FRACTAL((char *)"odd.frc")) << fileError;
+    detail = 50;
+    clickOn(LOAD_BUTTON);
+    ASSERT_EQ(0, fractals) << "one file in the directory";
+    clickAt(50, FILE_WINDOW.top - 15);  // list row 0
+    ASSERT_EQ(75, detail);
+    clickOn(DETP_BUTTON);
+    EXPECT_EQ(125, detail);
+    clickOn(DETM_BUTTON);
+    clickOn(DETM_BUTTON);
+    EXPECT_EQ(50, detail);
 }
 
 TEST_F(Dispatch, TypeCyclesThroughTheTenNamesWithoutCue) {

@@ -1,6 +1,9 @@
 // Zoom rectangle, Zoom Out and the pivot pick, driven in-process through
 // the program's own mouse and motion callbacks.
 #include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -15,6 +18,7 @@
 #include "colour/palette.h"
 #include "core/kernels.h"
 #include "core/state.h"
+#include "files/paramfile.h"
 #include "gl_harness.h"
 #include "widgets/button.h"
 #include "widgets/gfx.h"
@@ -386,6 +390,33 @@ TEST_F(Zoom, PicksBeforeTheNextMakeMapThroughTheImageOnTheScreen) {
     EXPECT_EQ(mapX(485, x0, sx), xPivot);
     EXPECT_EQ(mapY(514, y0, sy), yPivot);
     EXPECT_NEAR(-2.5 + 300 * 5.0 / 800, xPivot, 1e-12);
+}
+
+TEST_F(Zoom, PicksAfterALoadMapThroughTheLoadedView) {
+    char dir[] = "/tmp/quorvex-zoom-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(dir));
+    char oldDir[4096];
+    ASSERT_NE(nullptr, getcwd(oldDir, sizeof oldDir));
+    ASSERT_EQ(0, chdir(dir));
+    showPatternImage();
+    xStart = -1.0, xEnd = 1.0, yStart = 0.5, yEnd = 2.5;
+    const bool saved = SAVE_FRACTAL((char *)"view.frc") == 1;
+    restoreStartState();
+    showPatternImage();
+    if (saved) {
+        clickOn(LOAD_BUTTON);
+        clickAt(50, FILE_WINDOW.top - 15);  // list row 0
+    }
+    remove("view.frc");
+    EXPECT_EQ(0, chdir(oldDir));
+    rmdir(dir);
+    ASSERT_TRUE(saved) << fileError;
+    ASSERT_EQ(-1.0, xStart) << "loaded";
+
+    clickOn(PIVT_BUTTON);
+    clickAt(485, 514);
+    EXPECT_EQ(mapX(485, -1.0, 2.0 / 800), xPivot);
+    EXPECT_EQ(mapY(514, 0.5, 2.0 / 800), yPivot);
 }
 
 TEST_F(Zoom, RubberBandIsOnTheScreenDuringTheDrag) {
