@@ -53,8 +53,9 @@ int readView(FILE *stream, FractalFile &file, char *reason) {
         double *value;
         const char *what;
     } const fields[] = {
-        {&file.xStart, "view left"},   {&file.xEnd, "view right"}, {&file.xPivot, "pivot real part"},
-        {&file.yStart, "view bottom"}, {&file.yEnd, "view top"},   {&file.yPivot, "pivot imaginary part"},
+        {&file.xStart, "view left"},       {&file.xEnd, "view right"},
+        {&file.xPivot, "pivot real part"}, {&file.yStart, "view bottom"},
+        {&file.yEnd, "view top"},          {&file.yPivot, "pivot imaginary part"},
     };
     for (const Field &field : fields)
         if (!readDoubleField(stream, field.value))
@@ -85,9 +86,17 @@ int readHeader(FILE *stream, FractalFile &file, char *reason) {
     return readView(stream, file, reason) && readImageHeader(stream, file, reason);
 }
 
+unsigned char *rowOf(unsigned char *grid, int r) { return grid + (size_t)r * GRID_SIZE; }
+const unsigned char *rowOf(const unsigned char *grid, int r) { return grid + (size_t)r * GRID_SIZE; }
+
+int sizeInGrid(int width, int height) {
+    return width >= 1 && width <= GRID_SIZE && height >= 1 && height <= GRID_SIZE;
+}
+
 int readPixels(FILE *stream, FractalFile &file, char *reason) {
+    const size_t width = (size_t)file.width;
     for (int r = 0; r < file.height; ++r) {
-        if (fread(file.grid + (size_t)r * GRID_SIZE, 1, (size_t)file.width, stream) != (size_t)file.width) {
+        if (fread(rowOf(file.grid, r), 1, width, stream) != width) {
             setReason(reason, "the file ends before the last pixel (truncated)");
             return 0;
         }
@@ -114,8 +123,9 @@ int checkWritable(const FractalFile &file, char *reason) {
         setReason(reason, "the iteration limit %d is outside 1..%d", file.detail, MAX_DETAIL);
         return 0;
     }
-    if (file.width < 1 || file.width > GRID_SIZE || file.height < 1 || file.height > GRID_SIZE) {
-        setReason(reason, "the image size %d x %d is outside 1..%d", file.width, file.height, GRID_SIZE);
+    if (!sizeInGrid(file.width, file.height)) {
+        setReason(reason, "the image size %d x %d is outside 1..%d", file.width, file.height,
+                  GRID_SIZE);
         return 0;
     }
     return 1;
@@ -128,8 +138,9 @@ int writeParameterStream(FILE *stream, const void *context, char *reason) {
         fprintf(stream, "%lf\n%lf\n%lf\n", file.yStart, file.yEnd, file.yPivot) < 0 ||
         fprintf(stream, "P5\n%d %d\n255\n", file.width, file.height) < 0)
         return streamWriteFailed(reason);
+    const size_t width = (size_t)file.width;
     for (int r = 0; r < file.height; ++r)
-        if (fwrite(file.grid + (size_t)r * GRID_SIZE, 1, (size_t)file.width, stream) != (size_t)file.width)
+        if (fwrite(rowOf(file.grid, r), 1, width, stream) != width)
             return streamWriteFailed(reason);
     return 1;
 }
@@ -173,7 +184,7 @@ void captureFractalState(FractalFile &file) {
 }
 
 void commitFractalFile(const FractalFile &file) {
-    if (file.width < 1 || file.width > GRID_SIZE || file.height < 1 || file.height > GRID_SIZE) return;
+    if (!sizeInGrid(file.width, file.height)) return;
     snprintf(fracType, sizeof fracType, "%s", file.typeName);
     if (file.type >= 0 && file.type < FRACTAL_TYPES) fType = file.type;
     detail = file.detail;
@@ -186,7 +197,7 @@ void commitFractalFile(const FractalFile &file) {
     fracWidth = file.width;
     fracHeight = file.height;
     for (int r = 0; r < file.height; ++r)
-        memcpy(fractal + (size_t)r * GRID_SIZE, file.grid + (size_t)r * GRID_SIZE, (size_t)file.width);
+        memcpy(rowOf(fractal, r), rowOf(file.grid, r), (size_t)file.width);
 }
 
 int LOAD_FRACTAL(char *path) {

@@ -203,7 +203,8 @@ void colourGridImage(const unsigned char *grid, int width, int height, unsigned 
 
 int EXPORT_FRACTAL(char *path) {
     if (fracWidth < 1 || fracWidth > GRID_SIZE || fracHeight < 1 || fracHeight > GRID_SIZE) {
-        setReason(fileError, "the image size %d x %d is outside 1..%d", fracWidth, fracHeight, GRID_SIZE);
+        setReason(fileError, "the image size %d x %d is outside 1..%d", fracWidth, fracHeight,
+                  GRID_SIZE);
         return 0;
     }
     colourGridImage(fractal, fracWidth, fracHeight, exportImage);

@@ -28,7 +28,8 @@ struct State {
     bool operator==(const State &o) const {
         return width == o.width && height == o.height && limit == o.limit && type == o.type &&
                memcmp(values, o.values, sizeof values) == 0 &&
-               memcmp(typeName, o.typeName, sizeof typeName) == 0 && memcmp(grid, o.grid, sizeof grid) == 0;
+               memcmp(typeName, o.typeName, sizeof typeName) == 0 &&
+               memcmp(grid, o.grid, sizeof grid) == 0;
     }
 };
 

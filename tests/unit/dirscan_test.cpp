@@ -47,7 +47,9 @@ std::string numbered(int i) {
     return name;
 }
 
-std::vector<std::string> rows(int count) { return std::vector<std::string>(fileNames, fileNames + count); }
+std::vector<std::string> rows(int count) {
+    return std::vector<std::string>(fileNames, fileNames + count);
+}
 
 // Scans `dir` as the working directory, the way the Load dialog does.
 class DirScan : public ::testing::Test {
@@ -83,7 +85,8 @@ TEST_F(DirScan, NamesComeInByteOrder) {
     EXPECT_EQ(SCAN_FOR_IMAGES("frc"), 2);
     EXPECT_EQ(rows(3), (std::vector<std::string>{"a.frc", "b.frc", "c.frc"}));
 
-    for (const char *name : {"Z.frc", "_.frc", "\xc3\xa9t\xc3\xa9.frc", "10.frc", "9.frc"}) touch(dir / name);
+    for (const char *name : {"Z.frc", "_.frc", "\xc3\xa9t\xc3\xa9.frc", "10.frc", "9.frc"})
+        touch(dir / name);
     EXPECT_EQ(SCAN_FOR_IMAGES("frc"), 7);
     EXPECT_EQ(rows(8), (std::vector<std::string>{"10.frc", "9.frc", "Z.frc", "_.frc", "a.frc", "b.frc",
                                                  "c.frc", "\xc3\xa9t\xc3\xa9.frc"}));

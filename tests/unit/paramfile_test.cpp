@@ -94,7 +94,9 @@ struct Snapshot {
     }
 };
 
-unsigned char patternByte(int r, int c, int seed) { return (unsigned char)(r * 7 + c * 13 + seed * 31); }
+unsigned char patternByte(int r, int c, int seed) {
+    return (unsigned char)(r * 7 + c * 13 + seed * 31);
+}
 
 void fillGrid(int seed) {
     for (int r = 0; r < GRID_SIZE; ++r)
@@ -278,8 +280,8 @@ TEST_F(ParamFile, PlainDataLayerRoundTripsWithoutTouchingTheProgramState) {
 TEST_F(ParamFile, FieldsSeparatedBySpacesOrSeveralLineFeedsLoadTheSame) {
     const std::string body = pixels(4, 3, 2);
     writeBytes(dir / "spaces.frc", "QUORVEX Julia 200 -1.5 0.5 0.25 -1 1 -0.125 P5\n4 3 255\n" + body);
-    writeBytes(dir / "feeds.frc",
-               "QUORVEX\n\n\nJulia\n\n200\n\n-1.5\n0.5\n\n\n0.25\n-1\n1\n-0.125\n\nP5\n\n4\n\n3\n\n255\n" + body);
+    writeBytes(dir / "feeds.frc", "QUORVEX\n\n\nJulia\n\n200\n\n-1.5\n0.5\n\n\n0.25\n-1\n1\n-0.125\n\n"
+                                  "P5\n\n4\n\n3\n\n255\n" + body);
     for (const char *name : {"spaces.frc", "feeds.frc"}) {
         setDistinctState();
         ASSERT_EQ(load(dir / name), 1) << name << ": " << fileError;
