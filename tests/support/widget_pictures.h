@@ -161,6 +161,79 @@ inline Tally compareRegion(const Image &actual, const Image &expected, int x0, i
     return t;
 }
 
+// ---- The first picture of a 995 x 820 window --------------------------------
+
+struct Spot {
+    const char *text;
+    int x, y;
+};
+struct Rect {
+    int left, bottom, right, top;
+};
+
+const int WINDOW_WIDTH = 995, WINDOW_HEIGHT = 820;
+const Rgb EXIT_FACE{255, 26, 26};  // (1, 0.1, 0.1)
+
+const Rect IMAGE_PANEL{185, 10, 989, 814}, DIRECTORY_PANEL{10, 190, 175, 490},
+    PARAMETERS_PANEL{10, 10, 175, 160};
+const Rect PANELS[3] = {IMAGE_PANEL, DIRECTORY_PANEL, PARAMETERS_PANEL};
+
+// Bottom-left corners of the button faces.
+const Spot COMMAND_BUTTONS[14] = {
+    {"Make", 10, 770},     {"Load", 10, 745},     {"Save", 10, 720},    {"Export", 10, 695},
+    {"Red", 10, 645},      {"Green", 10, 620},    {"Blue", 10, 595},    {"Type", 105, 770},
+    {"Detail+", 105, 745}, {"Detail-", 105, 720}, {"Zoom In", 105, 695}, {"Zoom Out", 105, 670},
+    {"Pivot", 105, 645},   {"Reset", 105, 620}};
+const Spot EXIT_BUTTON_SPOT{"Exit", 105, 595};
+const Spot DIALOG_BUTTONS[4] = {{"Up", 10, 525}, {"Down", 10, 500}, {"Cancel", 105, 500},
+                                {"Accept", 105, 525}};
+
+// Baseline origins.
+const Spot CAPTIONS[3] = {{"Commands", 10, 800}, {"Directory", 10, 555}, {"Parameters", 10, 170}};
+const Spot READOUT_LABELS[8] = {{"Type---- ", 15, 140}, {"Detail--    ", 15, 120},
+                                {"x Start-", 15, 100},  {"x End---", 15, 85},
+                                {"x Pivot-", 15, 70},   {"y Start-", 15, 50},
+                                {"y End---", 15, 35},   {"y Pivot-", 15, 15}};
+// The values of the start state.
+const Spot READOUT_VALUES[8] = {{"Mandelbrot", 91, 140},  {" 50", 83, 120},
+                                {"-5.00000000", 83, 100}, {" 5.00000000", 83, 85},
+                                {" 0.00000000", 83, 70},  {"-5.00000000", 83, 50},
+                                {" 5.00000000", 83, 35},  {" 0.00000000", 83, 15}};
+
+// The label's raster origin on a button face: centred, 8 pixels a character.
+inline int labelX(const Spot &button) {
+    return button.x + 35 - 4 * (int)std::string(button.text).size();
+}
+
+// Whether (X, Y) lies in a panel's frame or inside it, on a button's outline
+// rectangle, or in the 16-pixel strip of a caption: everywhere else the
+// first picture shows the background grey.
+inline bool coveredInFirstPicture(int X, int Y) {
+    for (const Rect &p : PANELS)
+        if (X >= p.left - 2 && X < p.right + 2 && Y >= p.bottom - 2 && Y < p.top + 2) return true;
+    auto onButton = [&](const Spot &b) {
+        return X >= b.x - 1 && X <= b.x + 71 && Y >= b.y - 2 && Y <= b.y + 20;
+    };
+    for (const Spot &b : COMMAND_BUTTONS)
+        if (onButton(b)) return true;
+    for (const Spot &b : DIALOG_BUTTONS)
+        if (onButton(b)) return true;
+    if (onButton(EXIT_BUTTON_SPOT)) return true;
+    for (const Spot &c : CAPTIONS)
+        if (X >= c.x && X < c.x + 8 * (int)std::string(c.text).size() && Y >= c.y - 4 &&
+            Y < c.y + 12)
+            return true;
+    return false;
+}
+
+inline Tally checkBackground(const Image &img) {
+    Tally t;
+    for (int Y = 0; Y < img.height; ++Y)
+        for (int X = 0; X < img.width; ++X)
+            if (!coveredInFirstPicture(X, Y)) t.check(X, Y, img.at(X, Y), FACE, "background");
+    return t;
+}
+
 }  // namespace pictures
 
 #endif
