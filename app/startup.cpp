@@ -32,11 +32,30 @@ void printHelp() {
     fflush(stdout);
 }
 
-bool displayAvailable() {
-    Display *d = XOpenDisplay(nullptr);
+// The display GLUT will open: the last "-display NAME" on the command line
+// (GLUT reads the whole vector; an empty NAME means DISPLAY, as in Xlib),
+// else DISPLAY; null when neither names one.
+const char *displayName(int argc, char **argv) {
+    const char *option = nullptr;
+    for (int i = 1; i + 1 < argc; ++i)
+        if (strcmp(argv[i], "-display") == 0) option = argv[++i];
+    const char *name = option && option[0] ? option : getenv("DISPLAY");
+    return name && name[0] ? name : nullptr;
+}
+
+// Asking first turns GLUT's abrupt exit into one line the user can act on.
+bool displayAvailable(const char *name) {
+    Display *d = XOpenDisplay(name);
     if (!d) return false;
     XCloseDisplay(d);
     return true;
+}
+
+void reportNoDisplay(const char *name) {
+    if (name)
+        fprintf(stderr, "quorvex: cannot open the X display \"%s\"; is an X server running there?\n", name);
+    else
+        fprintf(stderr, "quorvex: no X display: DISPLAY is not set\n");
 }
 
 }  // namespace
@@ -50,10 +69,9 @@ int openQuorvex(int argc, char **argv, int *exitStatus) {
     }
     processType = cl.processType;
     threads = cl.threads;
-    if (!displayAvailable()) {
-        const char *name = getenv("DISPLAY");
-        fprintf(stderr, "quorvex: cannot open the X display \"%s\"; start an X server or set DISPLAY\n",
-                name ? name : "");
+    const char *display = displayName(argc, argv);
+    if (!display || !displayAvailable(display)) {
+        reportNoDisplay(display);
         *exitStatus = 1;
         return 0;
     }
