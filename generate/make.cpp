@@ -1,5 +1,7 @@
 #include "generate/make.h"
 
+#include <stdio.h>
+
 #include "app/app_state.h"
 #include "app/layout.h"
 #include "app/zoom.h"
@@ -51,8 +53,12 @@ void J_COSH(WINDOW panel) { sequentialRows(J_COSH_CORE, panel); }
 void THREAD_FRACTAL_GENERATE(WINDOW panel) {
     gfxDrawBuffer(GL_FRONT_AND_BACK);
     glPointSize(2.0);
-    generateRowsThreaded(threads, drawFinishedRow, &panel);
+    const int computedHere = generateRowsThreaded(threads, drawFinishedRow, &panel);
     glPointSize(1.0);
+    // The picture is complete either way; say why this Make was slower.
+    if (computedHere > 0)
+        fprintf(stderr, "quorvex: could not start %d of %d worker threads; computed those rows "
+                        "without them\n", computedHere, fracHeight);
 }
 
 void MAKE_COMMAND() {

@@ -9,7 +9,8 @@
 // A sequential driver computes rows 0, 1, ... with its type's kernel and
 // draws each row right after computing it. THREAD_FRACTAL_GENERATE hands the
 // rows to `threads` worker slots (generate/row_workers.h) and draws each row
-// as its worker reports it done.
+// as its worker reports it done. Rows whose worker could not be started are
+// computed on this thread instead; one line on standard error says how many.
 #ifndef QUORVEX_GENERATE_MAKE_H
 #define QUORVEX_GENERATE_MAKE_H
 

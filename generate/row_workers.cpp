@@ -1,9 +1,6 @@
 #include "generate/row_workers.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
-#include <new>
 
 #include "core/kernels.h"
 #include "core/state.h"
@@ -15,20 +12,39 @@ int (*createRowThread)(pthread_t *, void *(*)(void *), void *) =
 
 namespace {
 
-struct Slots {
+// One threaded generation: the slot tables and the three counters.
+struct RowRun {
+    int rows;
+    RowWorker worker;
+    void (*computeHere)(int row);
     RowSlot *record;
     pthread_t *handle;
     bool *threaded;  // false: the row was computed here, nothing to detach
+    int nextRow = 0, finished = 0, computedHere = 0;
 };
 
-bool launch(Slots &s, int k, int row, RowWorker worker, void (*computeHere)(int)) {
-    s.record[k].row = row;
-    s.record[k].done.store(0, std::memory_order_relaxed);
-    s.threaded[k] = createRowThread(&s.handle[k], worker, &s.record[k]) == 0;
-    if (s.threaded[k]) return true;
-    computeHere(row);
-    s.record[k].done.store(1, std::memory_order_release);
-    return false;
+// Hands the next row to slot k. The row and the cleared flag are written
+// before the thread exists, so the worker sees them without further
+// ordering. A worker that cannot be created would leave the flag unset and
+// the circle waiting for ever: compute its row here instead.
+void launch(RowRun &run, int k) {
+    const int row = run.nextRow++;
+    run.record[k].row = row;
+    run.record[k].done.store(0, std::memory_order_relaxed);
+    run.threaded[k] = createRowThread(&run.handle[k], run.worker, &run.record[k]) == 0;
+    if (run.threaded[k]) return;
+    run.computeHere(row);
+    ++run.computedHere;
+    run.record[k].done.store(1, std::memory_order_release);
+}
+
+// Slot k reported its row complete: report it and refill the slot.
+void finish(RowRun &run, int k, void (*rowDone)(int, void *), void *context) {
+    run.record[k].done.store(0, std::memory_order_relaxed);
+    if (run.threaded[k]) pthread_detach(run.handle[k]);
+    ++run.finished;
+    rowDone(run.record[k].row, context);
+    if (run.nextRow < run.rows) launch(run, k);
 }
 
 }  // namespace
@@ -36,27 +52,16 @@ bool launch(Slots &s, int k, int row, RowWorker worker, void (*computeHere)(int)
 int runRowWorkers(int slots, int rows, RowWorker worker, void (*computeHere)(int),
                   void (*rowDone)(int, void *), void *context) {
     if (rows <= 0) return 0;
+    // Never more slots than rows: a huge thread count costs nothing.
     const int n = std::max(1, std::min(slots, rows));
-    Slots s;
-    s.record = new RowSlot[n];
-    s.handle = new pthread_t[n];
-    s.threaded = new bool[n];
-    int nextRow = 0, finished = 0, inline_ = 0;
-    for (int k = 0; k < n && nextRow < rows; ++k)
-        inline_ += !launch(s, k, nextRow++, worker, computeHere);
-    for (int k = 0;; k = (k + 1) % n) {
-        if (s.record[k].done.load(std::memory_order_acquire) != 1) continue;
-        s.record[k].done.store(0, std::memory_order_relaxed);
-        if (s.threaded[k]) pthread_detach(s.handle[k]);
-        ++finished;
-        rowDone(s.record[k].row, context);
-        if (nextRow < rows) inline_ += !launch(s, k, nextRow++, worker, computeHere);
-        if (finished == rows) break;
-    }
-    delete[] s.record;
-    delete[] s.handle;
-    delete[] s.threaded;
-    return inline_;
+    RowRun run{rows, worker, computeHere, new RowSlot[n], new pthread_t[n], new bool[n]};
+    for (int k = 0; k < n; ++k) launch(run, k);
+    for (int k = 0; run.finished < rows; k = (k + 1) % n)
+        if (run.record[k].done.load(std::memory_order_acquire) == 1) finish(run, k, rowDone, context);
+    delete[] run.record;
+    delete[] run.handle;
+    delete[] run.threaded;
+    return run.computedHere;
 }
 
 namespace {

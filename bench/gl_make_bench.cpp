@@ -1,0 +1,67 @@
+// A whole Make, computing and drawing into the program's window (private
+// Xvfb, llvmpipe), sequentially against two worker slots, at the start view
+// with detail 50 (drawing-bound) and at the 0.1-wide square with its
+// lower-left corner at -0.75 + 0.1i with detail 5000 (compute-bound).
+// The button's 50 ms flash is switched off: it is the same in both modes.
+#include <benchmark/benchmark.h>
+#include <stdio.h>
+
+#include "app/app_state.h"
+#include "bench/ratios.h"
+#include "core/state.h"
+#include "generate/make.h"
+#include "tests/support/gl_harness.h"
+#include "widgets/button.h"
+#include "widgets/gl.h"
+
+namespace {
+
+enum { START_VIEW, ZOOMED_VIEW };
+
+void setView(int view) {
+    resetFractalState();
+    if (view == ZOOMED_VIEW) {
+        xStart = -0.75, xEnd = -0.65, yStart = 0.1, yEnd = 0.2;
+        detail = 5000;
+    }
+}
+
+// range(0): the view; range(1): 0 sequential, N worker slots.
+void BM_Make(benchmark::State &state) {
+    const int slots = (int)state.range(1);
+    processType = slots == 0 ? 1 : 2;
+    threads = slots == 0 ? 1 : slots;
+    clickFlashMicroseconds = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        setView((int)state.range(0));
+        state.ResumeTiming();
+        MAKE_COMMAND();
+        glFinish();  // the drawing is done, not just queued
+    }
+    pumpEvents(5);
+}
+
+BENCHMARK(BM_Make)->ArgNames({"view", "slots"})->Args({START_VIEW, 0})->Args({START_VIEW, 2})
+    ->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(3)->UseRealTime();
+BENCHMARK(BM_Make)->ArgNames({"view", "slots"})->Args({ZOOMED_VIEW, 0})->Args({ZOOMED_VIEW, 2})
+    ->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char **argv) {
+    benchmark::Initialize(&argc, argv);
+    if (!startProgramInProcess({"quorvex"})) {
+        fprintf(stderr, "could not start Xvfb and open the program's window\n");
+        return 1;
+    }
+    RatioReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    reporter.printRatios("A whole Make, sequential against t 2 (above 1: t 2 faster)",
+                         {{"BM_Make/view:0/slots:0/iterations:5/repeats:3/real_time",
+                           "BM_Make/view:0/slots:2/iterations:5/repeats:3/real_time"},
+                          {"BM_Make/view:1/slots:0/iterations:1/repeats:3/real_time",
+                           "BM_Make/view:1/slots:2/iterations:1/repeats:3/real_time"}});
+    benchmark::Shutdown();
+    return 0;
+}
