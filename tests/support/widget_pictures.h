@@ -20,6 +20,7 @@
 #ifndef QUORVEX_TESTS_WIDGET_PICTURES_H
 #define QUORVEX_TESTS_WIDGET_PICTURES_H
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -224,6 +225,66 @@ inline bool coveredInFirstPicture(int X, int Y) {
             Y < c.y + 12)
             return true;
     return false;
+}
+
+// Ink box of each character of GLUT's 8 x 13 bitmap font, ' ' to '~', relative
+// to the character's origin: left, right, bottom, top (inclusive; a box with
+// right < left means no ink). Read once from the font itself by the gl tier.
+const signed char FONT_8X13_INK[95][4] = {
+    {0, -1, 0, -1}, {3, 3, 0, 8}, {2, 5, 6, 8}, {1, 6, 1, 7}, {1, 5, 0, 8}, {1, 6, 0, 8},
+    {1, 6, 0, 6}, {1, 4, 6, 8}, {3, 5, 0, 8}, {2, 4, 0, 8}, {1, 6, 2, 6}, {1, 5, 2, 6},
+    {1, 4, -1, 1}, {1, 6, 4, 4}, {2, 4, -1, 1}, {0, 6, 0, 8}, {1, 6, 0, 8}, {1, 5, 0, 8},
+    {1, 6, 0, 8}, {1, 6, 0, 8}, {1, 6, 0, 8}, {1, 6, 0, 8}, {1, 6, 0, 8}, {1, 6, 0, 8},
+    {1, 6, 0, 8}, {1, 6, 0, 8}, {2, 4, -1, 6}, {1, 4, -1, 6}, {2, 6, 0, 8}, {1, 6, 2, 5},
+    {1, 5, 0, 8}, {1, 6, 0, 8}, {1, 6, 0, 8}, {1, 6, 0, 8}, {0, 6, 0, 8}, {1, 6, 0, 8},
+    {0, 6, 0, 8}, {1, 6, 0, 8}, {1, 6, 0, 8}, {1, 6, 0, 8}, {1, 6, 0, 8}, {1, 5, 0, 8},
+    {1, 7, 0, 8}, {1, 6, 0, 8}, {1, 6, 0, 8}, {0, 6, 0, 8}, {1, 6, 0, 8}, {1, 6, 0, 8},
+    {1, 6, 0, 8}, {1, 6, -1, 8}, {1, 6, 0, 8}, {1, 6, 0, 8}, {0, 6, 0, 8}, {1, 6, 0, 8},
+    {0, 6, 0, 8}, {0, 6, 0, 8}, {0, 6, 0, 8}, {0, 6, 0, 8}, {1, 6, 0, 8}, {2, 5, 0, 8},
+    {0, 6, 0, 8}, {1, 4, 0, 8}, {1, 5, 6, 8}, {0, 6, -1, -1}, {2, 5, 6, 8}, {1, 6, 0, 5},
+    {1, 6, 0, 8}, {1, 6, 0, 5}, {1, 6, 0, 8}, {1, 6, 0, 5}, {1, 6, 0, 8}, {1, 6, -2, 5},
+    {1, 6, 0, 8}, {1, 5, 0, 7}, {1, 5, -2, 7}, {1, 6, 0, 8}, {1, 5, 0, 8}, {0, 6, 0, 5},
+    {1, 6, 0, 5}, {1, 6, 0, 5}, {1, 6, -2, 5}, {1, 6, -2, 5}, {1, 6, 0, 5}, {1, 6, 0, 5},
+    {1, 6, 0, 7}, {1, 6, 0, 5}, {1, 5, 0, 5}, {0, 6, 0, 5}, {1, 6, 0, 5}, {1, 6, -2, 5},
+    {1, 6, 0, 5}, {2, 6, 0, 8}, {3, 3, 0, 8}, {1, 5, 0, 8}, {1, 5, 6, 8}};
+
+// Without the font's masks (the e2e tier): a line of 8 x 13 text at baseline
+// origin (x, y) puts the ink of character i only into that character's ink
+// box, shifted to x + 8 i, and reaches every edge of every box. Inside
+// [x0, x1) x [y0, y1) every pixel must be ink or paper.
+inline Tally checkTextInk(const Image &img, const Spot &text, Rgb ink, Rgb paper, int x0, int y0,
+                          int x1, int y1) {
+    Tally t;
+    const std::string s = text.text;
+    const int len = (int)s.size();
+    // Per character: the box edges its ink reached (left, right, bottom, top).
+    std::vector<std::vector<int>> reached(len, std::vector<int>{1000, -1000, 1000, -1000});
+    auto box = [&](int i) {
+        const unsigned char c = (unsigned char)s[i];
+        return c >= 32 && c < 127 ? FONT_8X13_INK[c - 32] : FONT_8X13_INK[0];
+    };
+    for (int Y = y0; Y < y1; ++Y)
+        for (int X = x0; X < x1; ++X) {
+            const Rgb a = img.at(X, Y);
+            t.check(X, Y, a, ink, paper, "text strip");
+            if (a != ink || ink == paper) continue;
+            const int i = X >= text.x ? (X - text.x) / 8 : -1;
+            const int dx = X - text.x - 8 * i, dy = Y - text.y;
+            if (i < 0 || i >= len || dx < box(i)[0] || dx > box(i)[1] || dy < box(i)[2] ||
+                dy > box(i)[3]) {
+                t.check(X, Y, a, paper, (s + ": ink outside the character boxes").c_str());
+                continue;
+            }
+            std::vector<int> &r = reached[i];
+            r = {std::min(r[0], dx), std::max(r[1], dx), std::min(r[2], dy), std::max(r[3], dy)};
+        }
+    for (int i = 0; i < len; ++i) {
+        const signed char *b = box(i);
+        if (b[1] < b[0]) continue;
+        if (reached[i] != std::vector<int>{b[0], b[1], b[2], b[3]} && ++t.bad <= 5)
+            t.why += s + ": character " + std::to_string(i) + " does not fill its ink box\n";
+    }
+    return t;
 }
 
 inline Tally checkBackground(const Image &img) {
