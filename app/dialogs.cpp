@@ -21,13 +21,14 @@ int scanStart = 0;
 namespace {
 
 // 8-pixel characters from left + 5 stay inside the 165-pixel panel.
-const int PANEL_COLUMNS = 20;
-const int MESSAGE_NAME_LINES = 4;
+const size_t PANEL_COLUMNS = 20;
+// Enough lines for the longest name a row holds (79 characters).
+const size_t MESSAGE_NAME_LINES = (FILE_NAME_SIZE - 1 + PANEL_COLUMNS - 1) / PANEL_COLUMNS;
 
 char *typedName() { return fileNames[0]; }
 
 // "Not saved:" and the name, wrapped to the panel, in the "Directory" panel;
-// the reason goes to standard error.
+// the reason goes to standard error. The caller has blanked the panel.
 void tellFailure(const char *what, const char *name, const char *reason) {
     fprintf(stderr, "quorvex: not %s: %s: %s\n", what, name[0] ? name : "(no name)", reason);
     const int L = FILE_WINDOW.left + 5, T = FILE_WINDOW.top;
@@ -36,10 +37,10 @@ void tellFailure(const char *what, const char *name, const char *reason) {
     snprintf(heading, sizeof heading, "Not %s:", what);
     TEXT_8_X_13_WHITE(L, T - 15, heading);
     const size_t length = strlen(name);
-    for (int line = 0; line < MESSAGE_NAME_LINES && (size_t)(line * PANEL_COLUMNS) < length; ++line) {
+    for (size_t line = 0; line < MESSAGE_NAME_LINES && line * PANEL_COLUMNS < length; ++line) {
         char piece[PANEL_COLUMNS + 1];
         snprintf(piece, sizeof piece, "%s", name + line * PANEL_COLUMNS);
-        TEXT_8_X_13_WHITE(L, T - 35 - 20 * line, piece);
+        TEXT_8_X_13_WHITE(L, T - 35 - 20 * (int)line, piece);
     }
     if (!name[0]) TEXT_8_X_13_WHITE(L, T - 35, "(no name given)");
     gfxSwapBuffers();
@@ -77,6 +78,18 @@ void loadedPicture() {
 void clearInputStrip() {
     const int L = FILE_WINDOW.left, R = FILE_WINDOW.right, T = FILE_WINDOW.top;
     fillQuad(0, 0, 0, L, T - 17, R, T - 17, R, T - 32, L, T - 32);
+    gfxSwapBuffers();
+}
+
+// Only the end of a long name is shown, the characters that fit the strip:
+// drawn whole it would run over the image, where clearing the strip for the
+// next key could not reach it and deleted characters would stay visible.
+void drawTypedName() {
+    const char *name = typedName();
+    const size_t length = strlen(name);
+    const char *shown = length > PANEL_COLUMNS ? name + (length - PANEL_COLUMNS) : name;
+    gfxDrawBuffer(GL_BACK);
+    TEXT_8_X_13_WHITE(FILE_WINDOW.left + 5, FILE_WINDOW.top - 30, shown);
     gfxSwapBuffers();
 }
 
@@ -146,7 +159,7 @@ void ACCEPT_COMMAND() {
 
 void FILE_LIST_PICK(int Y) {
     const int index = (785 - Y) / 20 + scanStart - 15;  // truncates toward zero
-    if (index < 0 || index > fractals) return;
+    if (index < 0 || index > fractals || index >= FILE_NAMES) return;
     char name[FILE_NAME_SIZE];
     memcpy(name, fileNames[index], sizeof name);
     const int loaded = LOAD_FRACTAL(name);
@@ -165,7 +178,6 @@ void myKeyboard(unsigned char key, int, int) {
     if (scanFlag >= 0) return;
     clearInputStrip();
     editName(key);
-    TEXT_8_X_13_WHITE(FILE_WINDOW.left + 5, FILE_WINDOW.top - 30, typedName());
-    gfxSwapBuffers();
+    drawTypedName();
     gfxFlush();
 }

@@ -9,7 +9,10 @@
 //       loaded; loaded or refused, the list closes, noFractal = 0, unlock,
 //       scales from the view.
 //   Accept: ".frc"/".ppm" appended and the file written; Cancel: nothing.
-// The typed name (fileNames row 0) holds at most 75 characters. A failed
+// The typed name (fileNames row 0) holds at most 75 characters: keys 32 and
+// up are appended, backspace (8) removes one, other keys change nothing; the
+// strip is cleared before each key and the name drawn again, only its last
+// 20 characters when it is longer than the panel is wide. A failed
 // save, export or load, and an Accept with no name, leave a short message
 // in the "Directory" panel and one line on standard error; success is
 // silent. The next dialog clears the message.
