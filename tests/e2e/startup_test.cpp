@@ -74,6 +74,8 @@ bool waitForSize(X11Driver &x, int width, int height, int timeoutMs) {
 class StartupTest : public ::testing::Test {
 protected:
     void SetUp() override { workDir = makeTempDir("startup"); }
+    // Starting up writes nothing, so the directory must still be empty.
+    void TearDown() override { EXPECT_EQ(rmdir(workDir.c_str()), 0) << workDir << " is not empty"; }
     std::string workDir;
 };
 
