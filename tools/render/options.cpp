@@ -24,15 +24,6 @@ enum {
     OPT_TYPE = 256, OPT_DETAIL, OPT_VIEW, OPT_PIVOT, OPT_SIZE, OPT_PALETTE, OPT_THREADS, OPT_FROM,
 };
 
-void say(char *reason, const char *format, ...) __attribute__((format(printf, 2, 3)));
-void say(char *reason, const char *format, ...) {
-    if (!reason) return;
-    va_list args;
-    va_start(args, format);
-    vsnprintf(reason, RENDER_REASON_SIZE, format, args);
-    va_end(args);
-}
-
 // A whole decimal integer in lo..hi: no leading space, no trailing text.
 int scanInt(const char *text, long lo, long hi, int *value) {
     if (!*text || isspace((unsigned char)*text)) return 0;
@@ -111,14 +102,14 @@ int scanView(const char *text, RenderOptions &o) {
     double v[4];
     if (!scanDoubles(text, 4, v)) return 0;
     if (!axisUsable(v[0], v[1]) || !axisUsable(v[2], v[3])) return 0;
-    o.xStart = v[0], o.xEnd = v[1], o.yStart = v[2], o.yEnd = v[3];
+    o.params.xStart = v[0], o.params.xEnd = v[1], o.params.yStart = v[2], o.params.yEnd = v[3];
     return 1;
 }
 
 int scanPivot(const char *text, RenderOptions &o) {
     double v[2];
     if (!scanDoubles(text, 2, v)) return 0;
-    o.xPivot = v[0], o.yPivot = v[1];
+    o.params.xPivot = v[0], o.params.yPivot = v[1];
     return 1;
 }
 
@@ -153,8 +144,8 @@ const char *expectation(int code) {
 // Applies one option; 0 when its value does not fit.
 int applyOption(int code, const char *value, RenderOptions &o) {
     switch (code) {
-    case OPT_TYPE: o.given |= GIVEN_TYPE; return (o.type = fractalTypeIndex(value)) >= 0;
-    case OPT_DETAIL: o.given |= GIVEN_DETAIL; return scanInt(value, 1, RENDER_MAX_DETAIL, &o.detail);
+    case OPT_TYPE: o.given |= GIVEN_TYPE; return (o.params.type = fractalTypeIndex(value)) >= 0;
+    case OPT_DETAIL: o.given |= GIVEN_DETAIL; return scanInt(value, 1, RENDER_MAX_DETAIL, &o.params.detail);
     case OPT_VIEW: o.given |= GIVEN_VIEW; return scanView(value, o);
     case OPT_PIVOT: o.given |= GIVEN_PIVOT; return scanPivot(value, o);
     case OPT_SIZE: o.given |= GIVEN_SIZE; return scanSize(value, &o.width, &o.height);
@@ -165,17 +156,26 @@ int applyOption(int code, const char *value, RenderOptions &o) {
     }
 }
 
-RenderParseResult usage(char *reason, const char *format, const char *a, const char *b) {
-    say(reason, format, a, b);
+RenderParseResult usage(char *reason, const char *format, ...) __attribute__((format(printf, 2, 3)));
+RenderParseResult usage(char *reason, const char *format, ...) {
+    if (reason) {
+        va_list args;
+        va_start(args, format);
+        vsnprintf(reason, RENDER_REASON_SIZE, format, args);
+        va_end(args);
+    }
     return RENDER_PARSE_USAGE;
 }
 
 RenderParseResult checkOutput(int argc, char **argv, int first, RenderOptions &o, char *reason) {
-    if (first >= argc) return usage(reason, "%s%s", "no OUTPUT file given", "");
-    if (first + 1 < argc) return usage(reason, "%s '%s'", "more than one OUTPUT file given:", argv[first + 1]);
+    if (first >= argc) return usage(reason, "no OUTPUT file given");
+    if (first + 1 < argc) return usage(reason, "more than one OUTPUT file given: '%s'", argv[first + 1]);
     o.outputPath = argv[first];
     if (!outputKindOf(o.outputPath, &o.outputKind))
-        return usage(reason, "OUTPUT '%s' %s", o.outputPath, "must end in .png, .ppm, .pgm or .frc");
+        return usage(reason, "OUTPUT '%s' must end in .png, .ppm, .pgm or .frc", o.outputPath);
+    if (o.outputKind == OUTPUT_FRC && (o.width > GRID_SIZE || o.height > GRID_SIZE))
+        return usage(reason, "a .frc file holds at most %dx%d cells, not %dx%d; write .png, .ppm or .pgm",
+                     GRID_SIZE, GRID_SIZE, o.width, o.height);
     return RENDER_PARSE_OK;
 }
 
@@ -183,11 +183,7 @@ RenderParseResult checkOutput(int argc, char **argv, int first, RenderOptions &o
 
 RenderOptions defaultRenderOptions() {
     RenderOptions o;
-    o.type = MANDELBROT_TYPE;
-    o.detail = 50;
-    o.xStart = o.yStart = -5.0;
-    o.xEnd = o.yEnd = 5.0;
-    o.xPivot = o.yPivot = 0.0;
+    o.params = FractalParams{MANDELBROT_TYPE, 50, -5.0, 5.0, -5.0, 5.0, 0.0, 0.0};
     o.width = o.height = GRID_SIZE;
     o.ramps[0] = o.ramps[1] = o.ramps[2] = 0;
     o.threads = processorCount();
@@ -223,11 +219,11 @@ RenderParseResult parseRenderOptions(int argc, char **argv, RenderOptions &o, ch
         if (code == 'h') return RENDER_PARSE_HELP;
         if (code == '?' || code == ':') {
             const char *arg = argv[optind - 1];
-            if (optopt >= OPT_TYPE) return usage(reason, "option '%s' %s", arg, "needs a value");
-            return usage(reason, "unknown or ambiguous option '%s'%s", arg, "");
+            if (optopt >= OPT_TYPE) return usage(reason, "option '%s' needs a value", arg);
+            return usage(reason, "unknown or ambiguous option '%s'", arg);
         }
         if (!applyOption(code, optarg, o))
-            return usage(reason, "--%s: expected %s", optionName(code), expectation(code));
+            return usage(reason, "--%s '%s': expected %s", optionName(code), optarg, expectation(code));
     }
     return checkOutput(argc, argv, optind, o, reason);
 }

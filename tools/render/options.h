@@ -24,12 +24,15 @@
 
 #include <stdio.h>
 
+#include "files/atomic_write.h"
+#include "tools/render/render.h"
+
 // The side limit is what 32-bit cell indices and the progress arithmetic
 // allow comfortably; memory is the real limit and is checked at allocation.
 enum { RENDER_MAX_SIDE = 65536, RENDER_MAX_DETAIL = 5000, RENDER_MAX_THREADS = 1024 };
 
 // One line of explanation, with room for a file name.
-enum { RENDER_REASON_SIZE = 256 };
+enum { RENDER_REASON_SIZE = FILE_ERROR_SIZE };
 
 enum RenderOutputKind { OUTPUT_PNG, OUTPUT_PPM, OUTPUT_PGM, OUTPUT_FRC };
 
@@ -42,10 +45,7 @@ enum {
 };
 
 struct RenderOptions {
-    int type;                              // fType, 0..9
-    int detail;                            // 1..RENDER_MAX_DETAIL
-    double xStart, xEnd, yStart, yEnd;
-    double xPivot, yPivot;
+    FractalParams params;                  // detail 1..RENDER_MAX_DETAIL here
     int width, height;                     // 1..RENDER_MAX_SIDE
     int ramps[3];                          // red, green, blue: 0..8
     int threads;                           // 1..RENDER_MAX_THREADS

@@ -1,0 +1,129 @@
+#include "tools/render/output.h"
+
+#include <png.h>
+#include <setjmp.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+#include "colour/palette.h"
+#include "files/atomic_write.h"
+
+const char *const WRITE_INTERRUPTED = "interrupted";
+
+namespace {
+
+// zlib level for PNG: fractal pictures compress well at the fast levels,
+// and a poster-sized file would take minutes at the default.
+const int PNG_COMPRESSION = 3;
+
+struct StreamJob {
+    const PictureJob *job;
+    RenderOutputKind kind;
+};
+
+const unsigned char *gridRow(const RenderGrid &grid, int row) {
+    return grid.cells + grid.stride * (size_t)row;
+}
+
+void colourRow(const unsigned char *cells, int width, unsigned char *rgb) {
+    for (int c = 0; c < width; ++c, rgb += 3) {
+        rgb[0] = PaletteR[cells[c]];
+        rgb[1] = PaletteG[cells[c]];
+        rgb[2] = PaletteB[cells[c]];
+    }
+}
+
+// 1 when the caller asked to stop (and the reason says so).
+int stopped(const PictureJob &job, char *reason) {
+    if (!job.stop || job.stop->load(std::memory_order_relaxed) == 0) return 0;
+    setReason(reason, "%s", WRITE_INTERRUPTED);
+    return 1;
+}
+
+void reportRow(const PictureJob &job, int row) {
+    if (job.progress) job.progress(row + 1, job.grid.height, job.context);
+}
+
+int writePnmStream(FILE *stream, const void *context, char *reason) {
+    const StreamJob &s = *(const StreamJob *)context;
+    const PictureJob &job = *s.job;
+    const int colour = s.kind == OUTPUT_PPM;
+    const size_t rowBytes = (size_t)job.grid.width * (colour ? 3 : 1);
+    std::vector<unsigned char> rgb(colour ? rowBytes : 0);
+    if (fprintf(stream, "%s\n%d %d\n255\n", colour ? "P6" : "P5", job.grid.width, job.grid.height) < 0)
+        return streamWriteFailed(reason);
+    for (int r = 0; r < job.grid.height; ++r) {
+        if (stopped(job, reason)) return 0;
+        const unsigned char *bytes = gridRow(job.grid, r);
+        if (colour) {
+            colourRow(bytes, job.grid.width, rgb.data());
+            bytes = rgb.data();
+        }
+        if (fwrite(bytes, 1, rowBytes, stream) != rowBytes) return streamWriteFailed(reason);
+        reportRow(job, r);
+    }
+    return 1;
+}
+
+// libpng reports through these; the error handler must not return.
+void pngFailed(png_structp png, png_const_charp message) {
+    setReason((char *)png_get_error_ptr(png), "PNG: %s", message);
+    png_longjmp(png, 1);
+}
+
+void pngWarned(png_structp, png_const_charp) {}
+
+void describePng(png_structp png, png_infop info, const RenderGrid &grid) {
+    png_set_IHDR(png, info, (png_uint_32)grid.width, (png_uint_32)grid.height, 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, PNG_COMPRESSION);
+    png_write_info(png, info);
+}
+
+// Runs between setjmp and the end of the write: nothing here may own
+// memory that a longjmp out of libpng would leak, so the row buffer is the
+// caller's.
+int writePngRows(png_structp png, const PictureJob &job, unsigned char *rgb, char *reason) {
+    for (int r = 0; r < job.grid.height; ++r) {
+        if (stopped(job, reason)) return 0;
+        colourRow(gridRow(job.grid, r), job.grid.width, rgb);
+        png_write_row(png, rgb);
+        reportRow(job, r);
+    }
+    png_write_end(png, nullptr);
+    return 1;
+}
+
+int writePngStream(FILE *stream, const void *context, char *reason) {
+    const PictureJob &job = *((const StreamJob *)context)->job;
+    unsigned char *rgb = (unsigned char *)malloc((size_t)job.grid.width * 3);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, reason, pngFailed, pngWarned);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    volatile int written = 0;  // set between setjmp and a possible longjmp
+    if (!rgb || !png || !info) {
+        setReason(reason, "not enough memory to write a PNG");
+    } else if (setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, stream);
+        describePng(png, info, job.grid);
+        written = writePngRows(png, job, rgb, reason);
+    }
+    png_destroy_write_struct(&png, &info);
+    free(rgb);
+    return written;
+}
+
+}  // namespace
+
+int writePictureFile(const char *path, RenderOutputKind kind, const PictureJob &job, char *reason) {
+    const StreamJob s = {&job, kind};
+    switch (kind) {
+    case OUTPUT_PGM:
+    case OUTPUT_PPM: return atomicWriteFile(path, writePnmStream, &s, reason);
+    case OUTPUT_PNG: return atomicWriteFile(path, writePngStream, &s, reason);
+    case OUTPUT_FRC: break;
+    }
+    setReason(reason, "a parameter file is not a picture");
+    return 0;
+}

@@ -1,0 +1,176 @@
+#include "tools/render/run.h"
+
+#include <errno.h>
+#include <stdarg.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+#include <new>
+#include <string>
+
+#include "colour/palette.h"
+#include "core/state.h"
+#include "files/paramfile.h"
+#include "tools/render/output.h"
+#include "tools/render/progress.h"
+
+namespace {
+
+// The program seeds the random ramp with this before building the palette.
+const unsigned PALETTE_SEED = 1959;
+
+const int SHAPING = GIVEN_SIZE | GIVEN_TYPE | GIVEN_DETAIL | GIVEN_VIEW | GIVEN_PIVOT;
+
+struct Job {
+    RenderOptions options;              // after merging a --from file
+    std::unique_ptr<FractalFile> file;  // the --from file, or null
+    bool compute;                       // false: colour the file's grid as it is
+};
+
+RunResult fail(char *reason, const char *format, ...) __attribute__((format(printf, 2, 3)));
+RunResult fail(char *reason, const char *format, ...) {
+    if (reason) {
+        va_list args;
+        va_start(args, format);
+        vsnprintf(reason, FILE_ERROR_SIZE, format, args);
+        va_end(args);
+    }
+    return RUN_FAILED;
+}
+
+// The file's parameters where the command line gave none.
+void mergeFile(RenderOptions &o, const FractalFile &f) {
+    if (!(o.given & GIVEN_TYPE)) o.params.type = f.type;
+    if (!(o.given & GIVEN_DETAIL)) o.params.detail = f.detail;
+    if (!(o.given & GIVEN_VIEW)) {
+        o.params.xStart = f.xStart, o.params.xEnd = f.xEnd;
+        o.params.yStart = f.yStart, o.params.yEnd = f.yEnd;
+    }
+    if (!(o.given & GIVEN_PIVOT)) o.params.xPivot = f.xPivot, o.params.yPivot = f.yPivot;
+    if (!(o.given & GIVEN_SIZE)) o.width = f.width, o.height = f.height;
+}
+
+RunResult readFrom(Job &job, char *reason) {
+    job.file.reset(new (std::nothrow) FractalFile);
+    if (!job.file) return fail(reason, "not enough memory to read %s", job.options.fromPath);
+    char why[FILE_ERROR_SIZE] = "";
+    if (!readFractalFile(job.options.fromPath, *job.file, why))
+        return fail(reason, "cannot use %s: %s", job.options.fromPath, why);
+    mergeFile(job.options, *job.file);
+    job.compute = (job.options.given & SHAPING) != 0;
+    if (job.compute && job.options.params.type < 0)
+        return fail(reason, "%s holds the unknown type '%s'; name one with --type", job.options.fromPath,
+                    job.file->typeName);
+    return RUN_WRITTEN;
+}
+
+std::string directoryOf(const char *path) {
+    const char *slash = strrchr(path, '/');
+    if (!slash) return ".";
+    if (slash == path) return "/";
+    return std::string(path, (size_t)(slash - path));
+}
+
+// Catches the common refusals before the long render rather than after it.
+RunResult checkWritable(const char *path, char *reason) {
+    struct stat st;
+    if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) return fail(reason, "%s is a directory", path);
+    const std::string dir = directoryOf(path);
+    if (access(dir.c_str(), W_OK | X_OK) != 0)
+        return fail(reason, "cannot write into %s: %s", dir.c_str(), strerror(errno));
+    return RUN_WRITTEN;
+}
+
+void buildPalette(const int ramps[3]) {
+    srand(PALETTE_SEED);
+    DISPLAY_PALLETE_CREATE();
+    paletteR = ramps[0], paletteG = ramps[1], paletteB = ramps[2];
+    DISPLAY_PALLETE_APPLY();
+}
+
+struct FreeCells {
+    void operator()(unsigned char *p) const { free(p); }
+};
+typedef std::unique_ptr<unsigned char, FreeCells> Cells;
+
+RunResult computeGrid(const Job &job, Cells &cells, RenderGrid &grid, const std::atomic<int> *stop,
+                      FILE *progressOut, char *reason) {
+    const RenderOptions &o = job.options;
+    const size_t bytes = (size_t)o.width * (size_t)o.height;
+    cells.reset((unsigned char *)malloc(bytes));
+    if (!cells) {
+        setReason(reason, "not enough memory for a %dx%d picture (%zu MiB)", o.width, o.height, bytes >> 20);
+        return RUN_FAILED;
+    }
+    grid = RenderGrid{o.width, o.height, (size_t)o.width, cells.get()};
+    ProgressBar bar;
+    progressStart(bar, progressOut, "rendering");
+    const RenderResult r = renderGrid(o.params, grid, o.threads, stop, progressUpdate, &bar);
+    progressFinish(bar);
+    if (r == RENDER_STOPPED) {
+        setReason(reason, "%s", WRITE_INTERRUPTED);
+        return RUN_INTERRUPTED;
+    }
+    return RUN_WRITTEN;
+}
+
+RunResult writeFrc(const Job &job, const RenderGrid &grid, char *reason) {
+    std::unique_ptr<FractalFile> out(new (std::nothrow) FractalFile);
+    if (!out) return fail(reason, "not enough memory to write %s", job.options.outputPath);
+    const FractalParams &p = job.options.params;
+    const char *name = job.compute ? FRACTAL_TYPE_NAMES[p.type] : job.file->typeName;
+    snprintf(out->typeName, sizeof out->typeName, "%s", name);
+    out->type = p.type;
+    out->detail = p.detail;
+    out->xStart = p.xStart, out->xEnd = p.xEnd, out->xPivot = p.xPivot;
+    out->yStart = p.yStart, out->yEnd = p.yEnd, out->yPivot = p.yPivot;
+    out->width = grid.width, out->height = grid.height;
+    for (int r = 0; r < grid.height; ++r)
+        memcpy(out->grid + (size_t)r * GRID_SIZE, grid.cells + grid.stride * (size_t)r, (size_t)grid.width);
+    char why[FILE_ERROR_SIZE] = "";
+    if (!writeFractalFile(job.options.outputPath, *out, why))
+        return fail(reason, "cannot write %s: %s", job.options.outputPath, why);
+    return RUN_WRITTEN;
+}
+
+RunResult writeOutput(const Job &job, const RenderGrid &grid, const std::atomic<int> *stop,
+                      FILE *progressOut, char *reason) {
+    const RenderOptions &o = job.options;
+    if (o.outputKind == OUTPUT_FRC) return writeFrc(job, grid, reason);
+    buildPalette(o.ramps);
+    ProgressBar bar;
+    progressStart(bar, progressOut, "writing  ");
+    const PictureJob picture = {grid, stop, progressUpdate, &bar};
+    char why[FILE_ERROR_SIZE] = "";
+    const int written = writePictureFile(o.outputPath, o.outputKind, picture, why);
+    progressFinish(bar);
+    if (written) return RUN_WRITTEN;
+    if (strcmp(why, WRITE_INTERRUPTED) == 0) {
+        setReason(reason, "%s", WRITE_INTERRUPTED);
+        return RUN_INTERRUPTED;
+    }
+    return fail(reason, "cannot write %s: %s", o.outputPath, why);
+}
+
+}  // namespace
+
+RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, FILE *progress,
+                    char *reason) {
+    Job job;
+    job.options = options;
+    job.compute = true;
+    RunResult r = options.fromPath ? readFrom(job, reason) : RUN_WRITTEN;
+    if (r == RUN_WRITTEN) r = checkWritable(options.outputPath, reason);
+    if (r != RUN_WRITTEN) return r;
+    Cells cells;
+    RenderGrid grid;
+    if (job.compute)
+        r = computeGrid(job, cells, grid, stop, progress, reason);
+    else
+        grid = RenderGrid{job.file->width, job.file->height, GRID_SIZE, job.file->grid};
+    if (r != RUN_WRITTEN) return r;
+    return writeOutput(job, grid, stop, progress, reason);
+}

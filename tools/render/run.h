@@ -1,0 +1,32 @@
+// run.h - one whole render: read, compute, colour, write.
+//
+// runRender does what the options ask, in an order that never leaves a
+// partial file behind and fails before the long part where it can:
+//   1. a --from file is read (with the reader's refusals) and merged: what
+//      the command line gives wins, the rest comes from the file;
+//   2. the output's directory is checked for writing;
+//   3. the grid is allocated (a refusal is a clear failure, not a crash)
+//      and computed, unless it can be taken from the --from file as it is:
+//      that is when nothing that shapes the grid (size, type, detail, view,
+//      pivot) was given beside --from; a file of an unknown type can only
+//      be coloured, so giving --type is then the way to compute it;
+//   4. the palette is built as the program builds it at start-up (seed
+//      1959) with the chosen ramps, and the file is written atomically.
+// `stop` (may be null) is polled throughout; a non-zero value ends the run
+// with RUN_INTERRUPTED and nothing written. `progress` is the standard
+// error stream for the bar, or null for none.
+#ifndef QUORVEX_TOOLS_RENDER_RUN_H
+#define QUORVEX_TOOLS_RENDER_RUN_H
+
+#include <stdio.h>
+
+#include <atomic>
+
+#include "tools/render/options.h"
+
+enum RunResult { RUN_WRITTEN, RUN_FAILED, RUN_INTERRUPTED };
+
+RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, FILE *progress,
+                    char *reason);
+
+#endif
