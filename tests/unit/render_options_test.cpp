@@ -1,0 +1,238 @@
+// The renderer's command line: what each option sets, what it refuses, and
+// that a refusal says which option and why.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <string>
+#include <vector>
+
+#include "core/kernels.h"
+#include "tools/render/options.h"
+
+namespace {
+
+struct Parsed {
+    RenderParseResult result;
+    RenderOptions options;
+    std::string reason;
+};
+
+Parsed parse(std::vector<std::string> args) {
+    args.insert(args.begin(), "quorvex-render");
+    std::vector<char *> argv;
+    for (std::string &a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    Parsed p;
+    p.options = defaultRenderOptions();
+    char reason[RENDER_REASON_SIZE] = "";
+    p.result = parseRenderOptions((int)args.size(), argv.data(), p.options, reason);
+    p.reason = reason;
+    return p;
+}
+
+TEST(RenderOptions, DefaultsAreTheProgramsStartState) {
+    const Parsed p = parse({"out.png"});
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    const RenderOptions &o = p.options;
+    EXPECT_EQ(MANDELBROT_TYPE, o.params.type);
+    EXPECT_EQ(50, o.params.detail);
+    EXPECT_EQ(-5.0, o.params.xStart);
+    EXPECT_EQ(5.0, o.params.xEnd);
+    EXPECT_EQ(-5.0, o.params.yStart);
+    EXPECT_EQ(5.0, o.params.yEnd);
+    EXPECT_EQ(0.0, o.params.xPivot);
+    EXPECT_EQ(0.0, o.params.yPivot);
+    EXPECT_EQ(800, o.width);
+    EXPECT_EQ(800, o.height);
+    EXPECT_EQ(0, o.ramps[0] | o.ramps[1] | o.ramps[2]);
+    EXPECT_GE(o.threads, 1);
+    EXPECT_EQ(0, o.given);
+    EXPECT_EQ(nullptr, o.fromPath);
+    EXPECT_STREQ("out.png", o.outputPath);
+    EXPECT_EQ(OUTPUT_PNG, o.outputKind);
+}
+
+TEST(RenderOptions, EveryOptionSetsItsValue) {
+    const Parsed p = parse({"--type", "J-Phoenix", "--detail=1234", "--view", "-0.75,-0.65,0.1,0.2",
+                            "--pivot=0.285,-1e-2", "--size", "4096x300", "--palette", "8,0,3",
+                            "--threads", "3", "--from", "saved.frc", "out.ppm"});
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    const RenderOptions &o = p.options;
+    EXPECT_EQ(J_PHOENIX_TYPE, o.params.type);
+    EXPECT_EQ(1234, o.params.detail);
+    EXPECT_EQ(-0.75, o.params.xStart);
+    EXPECT_EQ(-0.65, o.params.xEnd);
+    EXPECT_EQ(0.1, o.params.yStart);
+    EXPECT_EQ(0.2, o.params.yEnd);
+    EXPECT_EQ(0.285, o.params.xPivot);
+    EXPECT_EQ(-0.01, o.params.yPivot);
+    EXPECT_EQ(4096, o.width);
+    EXPECT_EQ(300, o.height);
+    EXPECT_EQ(8, o.ramps[0]);
+    EXPECT_EQ(0, o.ramps[1]);
+    EXPECT_EQ(3, o.ramps[2]);
+    EXPECT_EQ(3, o.threads);
+    EXPECT_EQ(GIVEN_TYPE | GIVEN_DETAIL | GIVEN_VIEW | GIVEN_PIVOT | GIVEN_SIZE, o.given);
+    EXPECT_STREQ("saved.frc", o.fromPath);
+    EXPECT_EQ(OUTPUT_PPM, o.outputKind);
+}
+
+TEST(RenderOptions, AllTenTypeNamesAsTheProgramShowsThem) {
+    const char *names[] = {"Mandelbrot", "Julia",    "M-Dragon", "J-Dragon", "M-Phoenix",
+                           "J-Phoenix",  "M-Cosine", "J-Cosine", "M-Cosh",   "J-Cosh"};
+    for (int t = 0; t < 10; ++t) {
+        const Parsed p = parse({"--type", names[t], "a.pgm"});
+        ASSERT_EQ(RENDER_PARSE_OK, p.result) << names[t] << ": " << p.reason;
+        EXPECT_EQ(t, p.options.params.type) << names[t];
+    }
+}
+
+TEST(RenderOptions, OptionsMayFollowTheOutputAndTheLastOneWins) {
+    const Parsed p = parse({"out.pgm", "--detail", "10", "--detail", "20"});
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_EQ(20, p.options.params.detail);
+    EXPECT_STREQ("out.pgm", p.options.outputPath);
+}
+
+TEST(RenderOptions, AMirroredViewIsAView) {
+    // A zoom rectangle dragged right to left gives xStart > xEnd.
+    const Parsed p = parse({"--view", "1,-1,2,-2", "a.png"});
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_EQ(1.0, p.options.params.xStart);
+    EXPECT_EQ(-2.0, p.options.params.yEnd);
+}
+
+TEST(RenderOptions, SizeLimits) {
+    EXPECT_EQ(RENDER_PARSE_OK, parse({"--size", "1x1", "a.png"}).result);
+    const Parsed big = parse({"--size", "16384x16384", "a.png"});
+    ASSERT_EQ(RENDER_PARSE_OK, big.result) << big.reason;
+    EXPECT_EQ(16384, big.options.width);
+    EXPECT_EQ(RENDER_PARSE_OK, parse({"--size", "65536x65536", "a.pgm"}).result);
+    EXPECT_EQ(RENDER_PARSE_USAGE, parse({"--size", "65537x1", "a.pgm"}).result);
+}
+
+TEST(RenderOptions, ParameterFilesStopAtTheGridSize) {
+    EXPECT_EQ(RENDER_PARSE_OK, parse({"--size", "800x800", "a.frc"}).result);
+    EXPECT_EQ(RENDER_PARSE_OK, parse({"--size", "13x800", "a.frc"}).result);
+    const Parsed wide = parse({"--size", "801x800", "a.frc"});
+    EXPECT_EQ(RENDER_PARSE_USAGE, wide.result);
+    EXPECT_NE(std::string::npos, wide.reason.find("800x800")) << wide.reason;
+    EXPECT_EQ(RENDER_PARSE_USAGE, parse({"--size", "800x801", "a.frc"}).result);
+}
+
+TEST(RenderOptions, HelpWinsOverEverythingElse) {
+    EXPECT_EQ(RENDER_PARSE_HELP, parse({"--help"}).result);
+    EXPECT_EQ(RENDER_PARSE_HELP, parse({"-h"}).result);
+    EXPECT_EQ(RENDER_PARSE_HELP, parse({"--detail", "9", "--help", "a.png"}).result);
+}
+
+TEST(RenderOptions, OutputKindByItsSuffix) {
+    RenderOutputKind kind;
+    ASSERT_TRUE(outputKindOf("a.png", &kind));
+    EXPECT_EQ(OUTPUT_PNG, kind);
+    ASSERT_TRUE(outputKindOf("dir.frc/a.ppm", &kind));
+    EXPECT_EQ(OUTPUT_PPM, kind);
+    ASSERT_TRUE(outputKindOf("/tmp/x.pgm", &kind));
+    EXPECT_EQ(OUTPUT_PGM, kind);
+    ASSERT_TRUE(outputKindOf("x.frc", &kind));
+    EXPECT_EQ(OUTPUT_FRC, kind);
+    EXPECT_FALSE(outputKindOf("x.PNG", &kind));
+    EXPECT_FALSE(outputKindOf("x.jpg", &kind));
+    EXPECT_FALSE(outputKindOf("png", &kind));
+    EXPECT_FALSE(outputKindOf(".png", &kind)) << "a hidden name, not a picture";
+    EXPECT_FALSE(outputKindOf("dir/.png", &kind));
+    EXPECT_FALSE(outputKindOf("dir.png/", &kind));
+}
+
+// Each refusal is a usage error whose one line names what was wrong.
+struct Refusal {
+    std::vector<std::string> args;
+    const char *mentions;
+};
+
+TEST(RenderOptions, MalformedAndOutOfRangeValuesAreRefused) {
+    const std::vector<Refusal> refusals = {
+        {{"--type", "mandelbrot", "a.png"}, "--type 'mandelbrot'"},
+        {{"--type", "", "a.png"}, "--type"},
+        {{"--type", "Mandelbrot ", "a.png"}, "--type"},
+        {{"--detail", "0", "a.png"}, "--detail '0'"},
+        {{"--detail", "5001", "a.png"}, "--detail '5001'"},
+        {{"--detail", "-5", "a.png"}, "--detail"},
+        {{"--detail", "50x", "a.png"}, "--detail"},
+        {{"--detail", " 50", "a.png"}, "--detail"},
+        {{"--detail", "", "a.png"}, "--detail"},
+        {{"--detail", "99999999999999999999", "a.png"}, "--detail"},
+        {{"--view", "1,2,3", "a.png"}, "--view"},
+        {{"--view", "1,2,3,4,5", "a.png"}, "--view"},
+        {{"--view", "1,,3,4", "a.png"}, "--view"},
+        {{"--view", "1,2,3,4,", "a.png"}, "--view"},
+        {{"--view", "a,2,3,4", "a.png"}, "--view"},
+        {{"--view", "nan,2,3,4", "a.png"}, "--view"},
+        {{"--view", "1,inf,3,4", "a.png"}, "--view"},
+        {{"--view", "1,1,3,4", "a.png"}, "--view"},
+        {{"--view", "1,2,3,3", "a.png"}, "--view"},
+        {{"--view", "-1e308,1e308,0,1", "a.png"}, "--view"},
+        {{"--pivot", "1", "a.png"}, "--pivot"},
+        {{"--pivot", "1,2,3", "a.png"}, "--pivot"},
+        {{"--pivot", "1;2", "a.png"}, "--pivot"},
+        {{"--pivot", "1,nan", "a.png"}, "--pivot"},
+        {{"--size", "800", "a.png"}, "--size '800'"},
+        {{"--size", "0x5", "a.png"}, "--size"},
+        {{"--size", "5x0", "a.png"}, "--size"},
+        {{"--size", "5X5", "a.png"}, "--size"},
+        {{"--size", "5x", "a.png"}, "--size"},
+        {{"--size", "x5", "a.png"}, "--size"},
+        {{"--size", "5x5x5", "a.png"}, "--size"},
+        {{"--size", "-5x5", "a.png"}, "--size"},
+        {{"--palette", "9,0,0", "a.png"}, "--palette '9,0,0'"},
+        {{"--palette", "0,-1,0", "a.png"}, "--palette"},
+        {{"--palette", "1,2", "a.png"}, "--palette"},
+        {{"--palette", "1,2,3,4", "a.png"}, "--palette"},
+        {{"--palette", "1.0,2,3", "a.png"}, "--palette"},
+        {{"--threads", "0", "a.png"}, "--threads '0'"},
+        {{"--threads", "1025", "a.png"}, "--threads"},
+        {{"--threads", "two", "a.png"}, "--threads"},
+        {{"--bogus", "a.png"}, "'--bogus'"},
+        {{"-x", "a.png"}, "'-x'"},
+        {{"--t", "Julia", "a.png"}, "'--t'"},  // --type or --threads?
+        {{"a.png", "--size"}, "'--size' needs a value"},
+        {{}, "no OUTPUT"},
+        {{"--detail", "60"}, "no OUTPUT"},
+        {{"a.png", "b.png"}, "'b.png'"},
+        {{"a.jpg"}, "'a.jpg'"},
+        {{"a"}, "'a'"},
+    };
+    for (const Refusal &r : refusals) {
+        std::string shown;
+        for (const std::string &a : r.args) shown += "[" + a + "] ";
+        const Parsed p = parse(r.args);
+        EXPECT_EQ(RENDER_PARSE_USAGE, p.result) << shown;
+        EXPECT_NE(std::string::npos, p.reason.find(r.mentions)) << shown << "gave: " << p.reason;
+        EXPECT_EQ(std::string::npos, p.reason.find('\n')) << shown << "one line";
+    }
+}
+
+TEST(RenderOptions, ParsingAgainStartsAfresh) {
+    // getopt keeps its place between calls unless it is told to start over.
+    ASSERT_EQ(RENDER_PARSE_USAGE, parse({"--detail", "0", "a.png"}).result);
+    const Parsed p = parse({"--detail", "70", "b.ppm"});
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_EQ(70, p.options.params.detail);
+    EXPECT_STREQ("b.ppm", p.options.outputPath);
+}
+
+TEST(RenderOptions, HelpNamesEveryOption) {
+    char *text = nullptr;
+    size_t size = 0;
+    FILE *out = open_memstream(&text, &size);
+    ASSERT_NE(nullptr, out);
+    writeRenderHelp(out);
+    fclose(out);
+    const std::string help(text, size);
+    free(text);
+    for (const char *name : {"--type", "--detail", "--view", "--pivot", "--size", "--palette", "--threads",
+                             "--from", "--help", ".png", ".ppm", ".pgm", ".frc", "M-Dragon"})
+        EXPECT_NE(std::string::npos, help.find(name)) << name;
+}
+
+}  // namespace

@@ -1,0 +1,137 @@
+// The render loop: rows shared out among threads from one counter must give
+// the plain double loop's bytes, whatever the thread count, write nothing
+// outside the grid, and stop between rows when asked.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <vector>
+
+#include "core/kernels.h"
+#include "tools/render/render.h"
+
+namespace {
+
+// Outside the block: a value no kernel output may leave behind unnoticed.
+const unsigned char PAD = 0xA5;
+
+struct PaddedGrid {
+    std::vector<unsigned char> bytes;
+    RenderGrid grid;
+    PaddedGrid(int width, int height, int pad) : bytes((size_t)(width + pad) * height + pad, PAD) {
+        grid = RenderGrid{width, height, (size_t)(width + pad), bytes.data()};
+    }
+    const unsigned char *row(int r) const { return grid.cells + grid.stride * (size_t)r; }
+};
+
+// The reference: the program's mapping written out, one cell at a time.
+std::vector<unsigned char> scalarRow(const FractalParams &p, int width, int height, int row) {
+    const KernelView v = {width,    p.detail, p.xStart, (p.xEnd - p.xStart) / width,
+                          p.yStart, (p.yEnd - p.yStart) / height, p.xPivot, p.yPivot};
+    std::vector<unsigned char> out((size_t)width);
+    computeRowScalar(p.type, v, row, out.data());
+    return out;
+}
+
+void expectScalarBytes(const FractalParams &p, const PaddedGrid &g, const char *what) {
+    for (int r = 0; r < g.grid.height; ++r) {
+        const std::vector<unsigned char> want = scalarRow(p, g.grid.width, g.grid.height, r);
+        ASSERT_EQ(0, memcmp(want.data(), g.row(r), want.size())) << what << ", row " << r;
+        for (size_t k = (size_t)g.grid.width; k < g.grid.stride && r + 1 < g.grid.height; ++k)
+            ASSERT_EQ(PAD, g.row(r)[k]) << what << ": wrote past the row " << r;
+    }
+    EXPECT_EQ(PAD, g.bytes.back()) << what << ": wrote past the grid";
+}
+
+TEST(RenderGrid, MappingIsTheProgramsScaleRule) {
+    const FractalParams p = {MANDELBROT_TYPE, 50, -0.75, -0.65, 0.1, 0.2, 0.25, -0.5};
+    const KernelView v = kernelViewFor(p, 3000, 2000);
+    EXPECT_EQ(3000, v.width);
+    EXPECT_EQ(50, v.detail);
+    EXPECT_EQ(-0.75, v.xStart);
+    EXPECT_EQ((-0.65 - -0.75) / 3000.0, v.xScale);
+    EXPECT_EQ(0.1, v.yStart);
+    EXPECT_EQ((0.2 - 0.1) / 2000.0, v.yScale);
+    EXPECT_EQ(0.25, v.xPivot);
+    EXPECT_EQ(-0.5, v.yPivot);
+}
+
+TEST(RenderGrid, EveryTypeGivesTheScalarBytesOnAnyThreadCount) {
+    // Odd sizes, so vector paths meet ragged row ends; pivots away from 0.
+    for (int type = 0; type < 10; ++type) {
+        const FractalParams p = {type, 97, -1.7, 1.3, -1.1, 1.25, -0.4, 0.6};
+        for (int threads : {1, 2, 3, 8}) {
+            PaddedGrid g(61, 37, 5);
+            ASSERT_EQ(RENDER_DONE, renderGrid(p, g.grid, threads, nullptr, nullptr, nullptr));
+            const std::string what = "type " + std::to_string(type) + ", " + std::to_string(threads) + " threads";
+            expectScalarBytes(p, g, what.c_str());
+        }
+    }
+}
+
+TEST(RenderGrid, MoreThreadsThanRowsAndOneCellPictures) {
+    const FractalParams p = {JULIA_TYPE, 200, -1.5, 1.5, -1.5, 1.5, -0.8, 0.156};
+    PaddedGrid few(300, 3, 1);
+    ASSERT_EQ(RENDER_DONE, renderGrid(p, few.grid, 64, nullptr, nullptr, nullptr));
+    expectScalarBytes(p, few, "3 rows on 64 threads");
+    PaddedGrid one(1, 1, 1);
+    ASSERT_EQ(RENDER_DONE, renderGrid(p, one.grid, 4, nullptr, nullptr, nullptr));
+    expectScalarBytes(p, one, "1 x 1");
+}
+
+struct ProgressLog {
+    std::vector<int> done;
+    int total = -1;
+    std::atomic<int> *stop = nullptr;
+    int stopAfter = -1;
+};
+
+void logProgress(int done, int total, void *context) {
+    ProgressLog &log = *(ProgressLog *)context;
+    log.done.push_back(done);
+    log.total = total;
+    if (log.stop && done >= log.stopAfter) log.stop->store(1);
+}
+
+TEST(RenderGrid, ProgressRisesToTheRowCount) {
+    // Slow enough that the waiting thread reports more than the final count.
+    const FractalParams p = {M_COSINE_TYPE, 1000, -0.3, 0.3, -0.3, 0.3, 0, 0};
+    PaddedGrid g(100, 60, 0);
+    ProgressLog log;
+    ASSERT_EQ(RENDER_DONE, renderGrid(p, g.grid, 2, nullptr, logProgress, &log));
+    ASSERT_FALSE(log.done.empty());
+    EXPECT_EQ(60, log.total);
+    EXPECT_EQ(60, log.done.back());
+    for (size_t k = 1; k < log.done.size(); ++k) EXPECT_LE(log.done[k - 1], log.done[k]);
+}
+
+TEST(RenderGrid, AStopBeforeTheFirstRowComputesNothing) {
+    const FractalParams p = {MANDELBROT_TYPE, 50, -2, 1, -1.5, 1.5, 0, 0};
+    PaddedGrid g(40, 30, 0);
+    std::atomic<int> stop{2};
+    EXPECT_EQ(RENDER_STOPPED, renderGrid(p, g.grid, 3, &stop, nullptr, nullptr));
+    for (unsigned char b : g.bytes) ASSERT_EQ(PAD, b);
+}
+
+TEST(RenderGrid, AStopMidwayEndsBetweenRows) {
+    // Rows of the deep square at detail 5000 take long: the stop comes
+    // after a few rows, and far from all of them get done.
+    const FractalParams p = {MANDELBROT_TYPE, 5000, -0.75, -0.65, 0.1, 0.2, 0, 0};
+    PaddedGrid g(800, 800, 0);
+    std::atomic<int> stop{0};
+    ProgressLog log;
+    log.stop = &stop;
+    log.stopAfter = 1;
+    EXPECT_EQ(RENDER_STOPPED, renderGrid(p, g.grid, 2, &stop, logProgress, &log));
+    const int done = log.done.back();
+    EXPECT_LT(done, 800);
+    // Rows are taken in order and a taken row is always finished: the done
+    // rows are the first ones, whole, and the rest are untouched.
+    for (int r = 0; r < done; ++r) {
+        const std::vector<unsigned char> want = scalarRow(p, 800, 800, r);
+        ASSERT_EQ(0, memcmp(want.data(), g.row(r), want.size())) << "row " << r;
+    }
+    for (int r = done; r < 800; ++r)
+        for (int c = 0; c < 800; ++c) ASSERT_EQ(PAD, g.row(r)[c]) << "row " << r << " was started";
+}
+
+}  // namespace
