@@ -1,5 +1,7 @@
 #include "colour/display.h"
 
+#include <math.h>
+
 #include "colour/palette.h"
 #include "core/state.h"
 #include "widgets/gfx.h"
@@ -10,6 +12,92 @@ namespace {
 // read or write past them.
 bool rowInGrid(int row, int width) {
     return row >= 0 && row < GRID_SIZE && width >= 1 && width <= GRID_SIZE;
+}
+
+// The picture of a whole grid: up to 801 x 801 pixels, bottom row first.
+enum { PICTURE_SIDE = GRID_SIZE + 1 };
+GLubyte picture[PICTURE_SIDE * PICTURE_SIDE * 3];
+
+// Size-2 points one pixel apart: cell (r, c) lights the 2 x 2 square whose
+// top-right pixel is (left + 2 + c, top - 3 - r), and the later cell (rows
+// down, columns right) wins each shared pixel. So the block from
+// (left + 1, top - 3 - height) to (left + 1 + width, top - 3) shows, at
+// pixel column i and pixel row k counted from its bottom, the cell
+// (min(height - k, height - 1), min(i, width - 1)).
+void resolvePoints(int width, int height) {
+    GLubyte *out = picture;
+    for (int k = 0; k <= height; ++k) {
+        const int r = height - k < height - 1 ? height - k : height - 1;
+        const unsigned char *cells = fractal + GRID_SIZE * r;
+        for (int i = 0; i <= width; ++i) {
+            const unsigned char v = cells[i < width ? i : width - 1];
+            *out++ = PaletteR[v];
+            *out++ = PaletteG[v];
+            *out++ = PaletteB[v];
+        }
+    }
+}
+
+// Whether the projection takes (x, y) to window position (x, y) give or
+// take a rounding error (the float projection of a 995-wide window puts
+// 186 at 185.99997); pixels are sampled at their centres, half a pixel
+// away, so such an error changes no pixel of a point or of a block.
+bool landsOn(int x, int y) {
+    const GLfloat slack = 1.0f / 16;
+    glRasterPos2i(x, y);
+    GLboolean valid = GL_FALSE;
+    GLfloat position[4];
+    glGetBooleanv(GL_CURRENT_RASTER_POSITION_VALID, &valid);
+    glGetFloatv(GL_CURRENT_RASTER_POSITION, position);
+    return valid && fabsf(position[0] - x) <= slack && fabsf(position[1] - y) <= slack;
+}
+
+// True when the block of w x h pixels at (x, y) lies inside the viewport
+// and the projection is one unit per pixel there: then one glDrawPixels
+// puts down the same pixels the points would. Anything else (a panel partly
+// outside the window, another projection) draws the points.
+bool blockFitsAt(int x, int y, int w, int h) {
+    GLint viewport[4];
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    if (x < viewport[0] || y < viewport[1] || x + w > viewport[0] + viewport[2] ||
+        y + h > viewport[1] + viewport[3])
+        return false;
+    return landsOn(x, y) && landsOn(x + w, y + h);
+}
+
+// Pixel transfers with no zoom, map, scale or bias, tightly packed rows;
+// the caller's settings come back afterwards.
+void drawPixelsPlainly(int w, int h, const GLubyte *pixels) {
+    glPushAttrib(GL_PIXEL_MODE_BIT);
+    glPushClientAttrib(GL_CLIENT_PIXEL_STORE_BIT);
+    glPixelZoom(1.0f, 1.0f);
+    glPixelTransferi(GL_MAP_COLOR, GL_FALSE);
+    static const GLenum scales[] = {GL_RED_SCALE, GL_GREEN_SCALE, GL_BLUE_SCALE};
+    static const GLenum biases[] = {GL_RED_BIAS, GL_GREEN_BIAS, GL_BLUE_BIAS};
+    for (GLenum scale : scales) glPixelTransferf(scale, 1.0f);
+    for (GLenum bias : biases) glPixelTransferf(bias, 0.0f);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelStorei(GL_UNPACK_SKIP_ROWS, 0);
+    glPixelStorei(GL_UNPACK_SKIP_PIXELS, 0);
+    glPixelStorei(GL_UNPACK_SWAP_BYTES, GL_FALSE);
+    glDrawPixels(w, h, GL_RGB, GL_UNSIGNED_BYTE, pixels);
+    glPopClientAttrib();
+    glPopAttrib();
+}
+
+// The whole used grid as one block of pixels; false when it cannot be.
+bool drawGridAsPicture(const WINDOW &panel) {
+    const int width = fracWidth, height = fracHeight;
+    if (!rowInGrid(height - 1, width)) return false;
+    if (!blockFitsAt(panel.left + 1, panel.top - 3 - height, width + 1, height + 1)) return false;
+    resolvePoints(width, height);
+    glWindowPos2i(panel.left + 1, panel.top - 3 - height);
+    drawPixelsPlainly(width + 1, height + 1, picture);
+    // Point by point, the last cell's colour would be left current.
+    const unsigned char v = fractal[GRID_SIZE * (height - 1) + width - 1];
+    glColor3ub(PaletteR[v], PaletteG[v], PaletteB[v]);
+    return true;
 }
 
 }  // namespace
@@ -44,8 +132,10 @@ void drawGridRow(int row, const WINDOW &panel) {
 void DISPLAY_FRACTAL(WINDOW panel) {
     gfxDrawBuffer(GL_BACK);
     glPointSize(2.0);
-    const int rows = fracHeight < GRID_SIZE ? fracHeight : GRID_SIZE;
-    for (int r = 0; r < rows; ++r) drawGridRow(r, panel);
+    if (!drawGridAsPicture(panel)) {
+        const int rows = fracHeight < GRID_SIZE ? fracHeight : GRID_SIZE;
+        for (int r = 0; r < rows; ++r) drawGridRow(r, panel);
+    }
     glPointSize(1.0);
     gfxSwapBuffers();
 }

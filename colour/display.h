@@ -7,9 +7,13 @@
 //                                size 2 then 1, then a swap; does not blank
 //                                the panel first.
 //   DISPLAY_FRACTAL_ROW(r, panel) one row into whatever buffer is selected,
-//                                at the current point size; no swap.
-// Each row is one vertex-and-colour array draw: the same pixels as one
-// glBegin/glEnd per point at a fraction of the calls.
+//                                at the current point size; no swap. Rows
+//                                outside the grid draw nothing.
+// Both give exactly the pixels of one glBegin/glEnd point per cell, faster:
+// a row is one vertex-and-colour array draw; the whole grid is resolved on
+// the CPU (which cell wins each pixel follows from the drawing order) and
+// put down with one glDrawPixels, falling back to rows of points when the
+// block does not lie inside the viewport at one unit per pixel.
 #ifndef QUORVEX_COLOUR_DISPLAY_H
 #define QUORVEX_COLOUR_DISPLAY_H
 

@@ -1,8 +1,8 @@
 // Drawing the grid into the image panel, whole and row by row, read back
-// from the drawing layer's buffers. The shipped drawing batches each row
-// into one vertex/colour array; the reference here draws every cell as its
-// own glBegin/glEnd point with glColor3ub, and the two must agree byte for
-// byte.
+// from the drawing layer's buffers. The shipped drawing puts a whole grid
+// down as one resolved block of pixels and each row as one vertex/colour
+// array; the reference here draws every cell as its own glBegin/glEnd point
+// with glColor3ub, and the two must agree byte for byte.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -19,7 +19,7 @@ using namespace pictures;
 
 namespace {
 
-// One point per cell, one glBegin/glEnd each.
+// The reference: one point per cell, one glBegin/glEnd each.
 void naiveRow(int r, const WINDOW &panel) {
     for (int c = 0; c < fracWidth; ++c) {
         const unsigned char v = fractal[GRID_SIZE * r + c];
@@ -158,6 +158,80 @@ TEST_F(DisplayTest, BatchedWholeGridMatchesOnePointPerCallOnASmallerBlock) {
     MAIN_WINDOW.CLEAR();
     DISPLAY_FRACTAL(MAIN_WINDOW);
     EXPECT_EQ(comparePictures("grid-400x300", reference, backBuffer()), 0);
+}
+
+TEST_F(DisplayTest, WholeGridMatchesOnePointPerCallAtEdgeSizes) {
+    const int sizes[][2] = {{1, 1}, {1, 800}, {800, 1}, {2, 799}, {799, 2}, {37, 613}};
+    for (const auto &size : sizes) {
+        restoreStartState();
+        fillGrid(size[0] * 1000 + size[1]);
+        mixedPalette();
+        fracWidth = size[0];
+        fracHeight = size[1];
+        naiveGrid(MAIN_WINDOW);
+        const Image reference = backBuffer();
+        MAIN_WINDOW.CLEAR();
+        DISPLAY_FRACTAL(MAIN_WINDOW);
+        EXPECT_EQ(comparePictures("grid-edge-size", reference, backBuffer()), 0)
+            << size[0] << " x " << size[1];
+    }
+}
+
+TEST_F(DisplayTest, WholeGridInAPanelReachingPastTheWindowMatchesOnePointPerCall) {
+    // The block cannot go down as one picture here; the points must still agree.
+    fillGrid(29);
+    mixedPalette();
+    const WINDOW overhanging(400, -300, GRID_SIZE + 4, GRID_SIZE + 4);
+    naiveGrid(overhanging);
+    const Image reference = backBuffer();
+    restoreStartState();
+    fillGrid(29);
+    mixedPalette();
+    DISPLAY_FRACTAL(overhanging);
+    EXPECT_EQ(comparePictures("grid-overhanging", reference, backBuffer()), 0);
+}
+
+TEST_F(DisplayTest, WholeGridIgnoresAndKeepsPixelTransferSettings) {
+    fillGrid(31);
+    naiveGrid(MAIN_WINDOW);
+    const Image reference = backBuffer();
+    MAIN_WINDOW.CLEAR();
+    glPixelZoom(2.0f, 3.0f);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 8);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 5);
+    glPixelTransferf(GL_RED_SCALE, 0.5f);
+    DISPLAY_FRACTAL(MAIN_WINDOW);
+    GLfloat zoomX = 0, zoomY = 0, redScale = 0;
+    GLint alignment = 0, rowLength = 0;
+    glGetFloatv(GL_ZOOM_X, &zoomX);
+    glGetFloatv(GL_ZOOM_Y, &zoomY);
+    glGetFloatv(GL_RED_SCALE, &redScale);
+    glGetIntegerv(GL_UNPACK_ALIGNMENT, &alignment);
+    glGetIntegerv(GL_UNPACK_ROW_LENGTH, &rowLength);
+    glPixelZoom(1.0f, 1.0f);
+    glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
+    glPixelStorei(GL_UNPACK_ROW_LENGTH, 0);
+    glPixelTransferf(GL_RED_SCALE, 1.0f);
+    EXPECT_EQ(comparePictures("grid-pixel-state", reference, backBuffer()), 0);
+    EXPECT_EQ(zoomX, 2.0f);
+    EXPECT_EQ(zoomY, 3.0f);
+    EXPECT_EQ(redScale, 0.5f);
+    EXPECT_EQ(alignment, 8);
+    EXPECT_EQ(rowLength, 5);
+}
+
+TEST_F(DisplayTest, WholeGridLeavesTheLastCellsColourCurrent) {
+    fillGrid(37);
+    mixedPalette();
+    fracWidth = 300;
+    fracHeight = 200;
+    const unsigned char v = fractal[GRID_SIZE * 199 + 299];
+    DISPLAY_FRACTAL(MAIN_WINDOW);
+    GLfloat colour[4];
+    glGetFloatv(GL_CURRENT_COLOR, colour);
+    EXPECT_FLOAT_EQ(colour[0], PaletteR[v] / 255.0f);
+    EXPECT_FLOAT_EQ(colour[1], PaletteG[v] / 255.0f);
+    EXPECT_FLOAT_EQ(colour[2], PaletteB[v] / 255.0f);
 }
 
 TEST_F(DisplayTest, BatchedRowsIntoBothBuffersMatchOnePointPerCall) {
