@@ -5,6 +5,7 @@
 
 #include <math.h>
 
+#include "core/kernels_simd.h"
 #include "core/state.h"
 
 namespace {
@@ -150,7 +151,7 @@ unsigned char *computeRowScalar(int type, const KernelView &v, int row, unsigned
 }
 
 unsigned char *computeRow(int type, const KernelView &view, int row, unsigned char *out) {
-    return computeRowScalar(type, view, row, out);
+    return computeRowWith(fastestKernelPath(), type, view, row, out);
 }
 
 #define QUORVEX_CORE_FUNCTION(NAME, TYPE)                                     \

@@ -1,0 +1,287 @@
+// kernels_simd.cpp - choosing a kernel path; the scalar path with exact
+// cycle detection. The vector paths live in kernels_simd_{sse2,avx2,avx512}.cpp.
+#include "core/kernels_simd.h"
+
+#include <math.h>
+#include <string.h>
+
+#include "core/kernels_simd_isa.h"
+#include "core/state.h"
+
+namespace {
+
+// The whole state of an orbit; pr and pi (the previous iterate) stay 0 for
+// every type but Phoenix, so comparing them there costs nothing but is sound.
+struct Orbit {
+    double zr, zi, pr, pi;
+};
+
+inline bool sameOrbit(const Orbit &a, const Orbit &b) {
+    return a.zr == b.zr && a.zi == b.zi && a.pr == b.pr && a.pi == b.pi;
+}
+
+// Steps taken before the cycle check starts: most orbits of a typical view
+// end sooner, and those pay nothing for the check.
+enum { UNCHECKED_STEPS = 16 };
+
+// The plain loop's count, with Brent's cycle check from UNCHECKED_STEPS on:
+// the state is saved at n = 16, 32, 64 ... and every later state compared
+// with it. A repeat means the orbit cycles through iterates that all passed
+// the test, so the loop would have run to the limit. Step(z, zr2, zi2)
+// computes z_n+1 from z_n and its squares.
+template <class Step>
+inline __attribute__((always_inline)) int cycleCheckedCount(Orbit z, int limit, Step step) {
+    int n = 0;
+    for (; n < limit && n < UNCHECKED_STEPS; ++n) {
+        const double zr2 = z.zr * z.zr, zi2 = z.zi * z.zi;
+        if (!(zr2 + zi2 <= 4.0))
+            return n;
+        step(z, zr2, zi2);
+    }
+    Orbit saved = {NAN, NAN, NAN, NAN};
+    long long due = n;
+    for (; n < limit; ++n) {
+        const double zr2 = z.zr * z.zr, zi2 = z.zi * z.zi;
+        if (!(zr2 + zi2 <= 4.0))
+            return n;
+        if (sameOrbit(z, saved))
+            return limit;
+        if (n == due) {
+            saved = z;
+            due *= 2;
+        }
+        step(z, zr2, zi2);
+    }
+    return limit;
+}
+
+// The update rules, in the grouping of the plain loop.
+struct Quadratic {
+    double cr, ci;
+    void operator()(Orbit &z, double zr2, double zi2) const {
+        const double nr = (zr2 - zi2) + cr;
+        z.zi = 2.0 * (z.zr * z.zi) + ci;
+        z.zr = nr;
+    }
+};
+
+struct Dragon {
+    double lr, li;
+    void operator()(Orbit &z, double zr2, double zi2) const {
+        const double a = (zi2 - zr2) + z.zr;
+        const double b = 2.0 * (z.zr * z.zi) - z.zi;
+        z.zr = lr * a + li * b;
+        z.zi = li * a - lr * b;
+    }
+};
+
+struct Phoenix {
+    double s, t;
+    void operator()(Orbit &z, double zr2, double zi2) const {
+        const double nr = ((zr2 - zi2) + s) + t * z.pr;
+        const double ni = 2.0 * (z.zr * z.zi) + t * z.pi;
+        z.pr = z.zr, z.pi = z.zi;
+        z.zr = nr, z.zi = ni;
+    }
+};
+
+struct MCosine {
+    double x, y;
+    void operator()(Orbit &z, double, double) const {
+        const double a = cos(z.zr) * cosh(z.zi);
+        const double b = sin(z.zr) * sinh(z.zi);
+        z.zr = (a * a - b * b) + x;
+        z.zi = (-2.0 * a) * b + y;
+    }
+};
+
+struct JCosine {
+    double pr, pi;
+    void operator()(Orbit &z, double, double) const {
+        const double a = cos(z.zr) * cosh(z.zi);
+        const double b = sin(z.zr) * sinh(z.zi);
+        z.zr = (a * a + pr) - b * b;
+        z.zi = (-2.0 * a) * b + pi;
+    }
+};
+
+struct Cosh {
+    double cr, ci;
+    void operator()(Orbit &z, double, double) const {
+        const double a = cosh(z.zr) * cos(z.zi);
+        const double b = sinh(z.zr) * sin(z.zi);
+        z.zr = (a * a + cr) - b * b;
+        z.zi = (-2.0 * a) * b + ci;
+    }
+};
+
+// Counts of cells first .. first + count - 1 of a row; Cell(x, y) -> count.
+template <class Cell>
+void rowCounts(const KernelView &v, int row, int first, int count, int *counts, Cell cell) {
+    const double y = (double)row * v.yScale + v.yStart;
+    for (int i = 0; i < count; ++i)
+        counts[i] = cell((double)(first + i) * v.xScale + v.xStart, y);
+}
+
+// M kinds: the orbit starts at (z0r, 0); the step takes the point as its constant.
+template <class Step>
+void mKindCounts(const KernelView &v, int row, int first, int count, int *counts, double z0r) {
+    rowCounts(v, row, first, count, counts, [&](double x, double y) {
+        return cycleCheckedCount({z0r, 0, 0, 0}, v.detail, Step{x, y});
+    });
+}
+
+// J kinds: the orbit starts at the point; the step takes the pivot.
+template <class Step>
+void jKindCounts(const KernelView &v, int row, int first, int count, int *counts) {
+    const Step step{v.xPivot, v.yPivot};
+    rowCounts(v, row, first, count, counts, [&](double x, double y) {
+        return cycleCheckedCount({x, y, 0, 0}, v.detail, step);
+    });
+}
+
+void scalarCounts(int type, const KernelView &v, int row, int first, int count, int *counts) {
+    switch (type) {
+    case MANDELBROT_TYPE: return mKindCounts<Quadratic>(v, row, first, count, counts, 0.0);
+    case JULIA_TYPE: return jKindCounts<Quadratic>(v, row, first, count, counts);
+    case M_DRAGON_TYPE: return mKindCounts<Dragon>(v, row, first, count, counts, 0.5);
+    case J_DRAGON_TYPE: return jKindCounts<Dragon>(v, row, first, count, counts);
+    case M_PHOENIX_TYPE: return mKindCounts<Phoenix>(v, row, first, count, counts, 0.0);
+    case J_PHOENIX_TYPE: return jKindCounts<Phoenix>(v, row, first, count, counts);
+    case M_COSINE_TYPE: return mKindCounts<MCosine>(v, row, first, count, counts, 0.0);
+    case J_COSINE_TYPE: return jKindCounts<JCosine>(v, row, first, count, counts);
+    case M_COSH_TYPE: return mKindCounts<Cosh>(v, row, first, count, counts, 0.0);
+    default: return jKindCounts<Cosh>(v, row, first, count, counts);  // J-Cosh, as the plain loop
+    }
+}
+
+// Grid values of many counts: (255 * j) / limit, divided by multiplying with
+// a rounded-up reciprocal (Granlund and Montgomery): with l = ceil(log2
+// limit) and m = floor(2^(31 + l) / limit) + 1, floor(a * m / 2^(31 + l))
+// equals a / limit for every 0 <= a < 2^31, and a * m < 2^63. Larger
+// products (limits beyond MAX_EXACT_LIMIT) take gridValue itself.
+class GridValues {
+public:
+    explicit GridValues(int limit) : limit_(limit), shift_(31), multiplier_(0) {
+        if (limit > MAX_EXACT_LIMIT)
+            return;
+        while ((1LL << (shift_ - 31)) < limit)
+            ++shift_;
+        multiplier_ = (1ULL << shift_) / (unsigned long long)limit + 1;
+    }
+    void write(const int *counts, int count, unsigned char *out) const {
+        if (multiplier_ == 0) {
+            for (int i = 0; i < count; ++i)
+                out[i] = gridValue(counts[i], limit_);
+            return;
+        }
+        for (int i = 0; i < count; ++i)
+            out[i] = (unsigned char)((unsigned long long)(255 * counts[i]) * multiplier_ >> shift_);
+    }
+
+private:
+    enum { MAX_EXACT_LIMIT = 0x7fffffff / 255 };  // 255 * limit still fits an int
+    int limit_, shift_;
+    unsigned long long multiplier_;
+};
+
+bool isPolynomial(int type) {
+    return type >= MANDELBROT_TYPE && type <= J_PHOENIX_TYPE;
+}
+
+// Escape counts of cells first .. first + count - 1 on an available path.
+void countCells(KernelPath path, int type, const KernelView &v, int row, int first, int count,
+                int *counts) {
+#if defined(__x86_64__)
+    if (isPolynomial(type)) {
+        switch (path) {
+        case SSE2_PATH: return escapeCountsSse2(type, v, row, first, count, counts);
+        case AVX2_PATH: return escapeCountsAvx2(type, v, row, first, count, counts);
+        case AVX512_PATH: return escapeCountsAvx512(type, v, row, first, count, counts);
+        default: break;
+        }
+    }
+#else
+    (void)path;
+#endif
+    scalarCounts(type, v, row, first, count, counts);
+}
+
+// Rows wider than a chunk run chunk by chunk.
+int chunkCells(const KernelView &v, int first) {
+    return v.width - first < LANE_CHUNK_CELLS ? v.width - first : LANE_CHUNK_CELLS;
+}
+
+KernelPath runnable(KernelPath path) {
+    return kernelPathAvailable(path) ? path : SCALAR_PATH;
+}
+
+KernelPath chooseFastest() {
+    const KernelPath fastestFirst[] = {AVX512_PATH, AVX2_PATH, SSE2_PATH};
+    for (KernelPath path : fastestFirst)
+        if (kernelPathAvailable(path))
+            return path;
+    return SCALAR_PATH;
+}
+
+}  // namespace
+
+bool kernelPathAvailable(KernelPath path) {
+    switch (path) {
+    case PLAIN_PATH:
+    case SCALAR_PATH:
+        return true;
+#if defined(__x86_64__)
+    case SSE2_PATH:
+        return true;
+    case AVX2_PATH:
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx2");
+    case AVX512_PATH:
+        __builtin_cpu_init();
+        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+               __builtin_cpu_supports("avx512vl");
+#endif
+    default:
+        return false;
+    }
+}
+
+KernelPath fastestKernelPath() {
+    static const KernelPath fastest = chooseFastest();
+    return fastest;
+}
+
+const char *kernelPathName(KernelPath path) {
+    static const char *const names[KERNEL_PATHS] = {"plain", "scalar", "sse2", "avx2", "avx512"};
+    return path >= 0 && path < KERNEL_PATHS ? names[path] : "unknown";
+}
+
+unsigned char *computeRowWith(KernelPath path, int type, const KernelView &v, int row,
+                              unsigned char *out) {
+    // A limit below 1 breaks the count encoding; leave whatever the plain loop does to it.
+    if (path == PLAIN_PATH || v.detail < 1)
+        return computeRowScalar(type, v, row, out);
+    const GridValues value(v.detail);
+    int counts[LANE_CHUNK_CELLS];
+    for (int first = 0; first < v.width; first += LANE_CHUNK_CELLS) {
+        const int count = chunkCells(v, first);
+        countCells(runnable(path), type, v, row, first, count, counts);
+        value.write(counts, count, out + first);
+    }
+    return out + v.width;
+}
+
+void countRowWith(KernelPath path, int type, const KernelView &v, int row, int *out) {
+    if (v.detail < 1) {  // the plain loop's body runs once and stops at j = 0
+        for (int i = 0; i < v.width; ++i)
+            out[i] = 0;
+        return;
+    }
+    int counts[LANE_CHUNK_CELLS];
+    for (int first = 0; first < v.width; first += LANE_CHUNK_CELLS) {
+        const int count = chunkCells(v, first);
+        countCells(runnable(path), type, v, row, first, count, counts);
+        memcpy(out + first, counts, count * sizeof(int));
+    }
+}

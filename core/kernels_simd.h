@@ -1,0 +1,49 @@
+// kernels_simd.h - the kernel paths behind computeRow, and a way to pick one.
+//
+// computeRow (core/kernels.h) runs fastestKernelPath(). Tests and benchmarks
+// name a path themselves with computeRowWith. Every path writes the bytes of
+// computeRowScalar exactly; they differ only in speed:
+//
+//   PLAIN_PATH   computeRowScalar itself: one cell at a time, the plain loop.
+//   SCALAR_PATH  one cell at a time with exact cycle detection; the path of
+//                the cosine and cosh types everywhere, and of every type on
+//                processors without a vector path.
+//   SSE2_PATH    x86-64 only: 2, 4 or 8 cells at once in SIMD lanes for the
+//   AVX2_PATH    eight polynomial types (Mandelbrot, Julia, Dragon,
+//   AVX512_PATH  Phoenix), with the same cycle detection; the cosine and
+//                cosh types take SCALAR_PATH.
+//
+// Exact cycle detection: the maps are deterministic, so once the whole state
+// (z, and for Phoenix the previous iterate too) equals an earlier state bit
+// for bit, every later iterate repeats one already tested and the cell can
+// never escape: its count is the limit. The comparison is ==, never a
+// tolerance (+0 == -0 is sound: a zero's sign never reaches a non-zero part).
+//
+// A path the processor lacks is never run: computeRowWith falls back to
+// SCALAR_PATH for it, so ask kernelPathAvailable first when the path matters.
+#ifndef QUORVEX_CORE_KERNELS_SIMD_H
+#define QUORVEX_CORE_KERNELS_SIMD_H
+
+#include "core/kernels.h"
+
+enum KernelPath { PLAIN_PATH, SCALAR_PATH, SSE2_PATH, AVX2_PATH, AVX512_PATH, KERNEL_PATHS };
+
+// True when this build has the path and this processor can run it.
+bool kernelPathAvailable(KernelPath path);
+
+// The fastest available path (decided once, then cached).
+KernelPath fastestKernelPath();
+
+// "plain", "scalar", "sse2", "avx2", "avx512".
+const char *kernelPathName(KernelPath path);
+
+// computeRow on the given path; returns out + view.width.
+unsigned char *computeRowWith(KernelPath path, int type, const KernelView &view, int row,
+                              unsigned char *out);
+
+// The escape counts j (0..detail) behind a row's grid values, view.width of
+// them at counts. PLAIN_PATH has none of its own and gives SCALAR_PATH's,
+// which equal the plain loop's.
+void countRowWith(KernelPath path, int type, const KernelView &view, int row, int *counts);
+
+#endif

@@ -1,0 +1,58 @@
+// kernels_simd_avx2.cpp - the lane engine on AVX2: four lanes per vector.
+// Only this file is compiled for AVX2; it runs only where the processor has
+// it (computeRowWith checks). FMA is not enabled: products and sums stay
+// separately rounded, as in the plain loop.
+#if defined(__x86_64__)
+
+#include <immintrin.h>
+
+#include "core/kernels_simd_isa.h"
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx2"))), apply_to = function)
+#else
+#pragma GCC target("avx2")
+#endif
+
+#include "core/kernels_simd_lanes.h"
+
+namespace {
+
+struct Avx2 {
+    typedef __m256d D;
+    typedef __m256d M;  // all-ones lanes where set
+    enum { LANES = 4 };
+    static D splat(double x) { return _mm256_set1_pd(x); }
+    static D opaque(D x) { asm("" : "+x"(x)); return x; }
+    static D load(const double *p) { return _mm256_load_pd(p); }
+    static void store(double *p, D a) { _mm256_store_pd(p, a); }
+    static D add(D a, D b) { return _mm256_add_pd(a, b); }
+    static D sub(D a, D b) { return _mm256_sub_pd(a, b); }
+    static D mul(D a, D b) { return _mm256_mul_pd(a, b); }
+    static M le(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
+    static M eq(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
+    static M same(M m, D a, D b) { return _mm256_and_pd(m, eq(a, b)); }
+    static M keepLe(M m, D a, D b) { return _mm256_and_pd(m, le(a, b)); }
+    static M keepUnequal(M m, D a, D b) { return _mm256_and_pd(m, _mm256_cmp_pd(a, b, _CMP_NEQ_UQ)); }
+    static M both(M a, M b) { return _mm256_and_pd(a, b); }
+    static M butNot(M a, M b) { return _mm256_andnot_pd(b, a); }
+    static int bits(M m) { return _mm256_movemask_pd(m); }
+    static bool all(M m) { return bits(m) == 15; }
+    static M either(M a, M b) { return _mm256_or_pd(a, b); }
+    static bool any(M m) { return bits(m) != 0; }
+    static D ramp(int i) { return _mm256_add_pd(_mm256_set1_pd(i), _mm256_set_pd(3, 2, 1, 0)); }
+    static void storeCounts(int *p, D a) { _mm_storeu_si128((__m128i *)p, _mm256_cvttpd_epi32(a)); }
+    static D pick(M m, D a, D b) { return _mm256_blendv_pd(b, a, m); }
+};
+
+}  // namespace
+
+void escapeCountsAvx2(int type, const KernelView &view, int row, int first, int count, int *counts) {
+    laneEscapeCounts<Avx2, 4>(type, view, row, first, count, counts);
+}
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif
+
+#endif

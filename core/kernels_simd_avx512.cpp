@@ -1,0 +1,60 @@
+// kernels_simd_avx512.cpp - the lane engine on AVX-512: eight lanes per
+// vector, masks in mask registers. Only this file is compiled for AVX-512
+// (F, DQ, VL); it runs only where the processor has it (computeRowWith
+// checks). Products and sums stay separately rounded (no FMA intrinsics,
+// and the build forbids contraction).
+#if defined(__x86_64__)
+
+#include <immintrin.h>
+
+#include "core/kernels_simd_isa.h"
+
+#if defined(__clang__)
+#pragma clang attribute push(__attribute__((target("avx512f,avx512dq,avx512vl"))), apply_to = function)
+#else
+#pragma GCC target("avx512f,avx512dq,avx512vl")
+#endif
+
+#include "core/kernels_simd_lanes.h"
+
+namespace {
+
+struct Avx512 {
+    typedef __m512d D;
+    typedef __mmask8 M;
+    enum { LANES = 8 };
+    static D splat(double x) { return _mm512_set1_pd(x); }
+    static D opaque(D x) { asm("" : "+v"(x)); return x; }
+    static D load(const double *p) { return _mm512_load_pd(p); }
+    static void store(double *p, D a) { _mm512_store_pd(p, a); }
+    static D add(D a, D b) { return _mm512_add_pd(a, b); }
+    static D sub(D a, D b) { return _mm512_sub_pd(a, b); }
+    static D mul(D a, D b) { return _mm512_mul_pd(a, b); }
+    static M le(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_LE_OQ); }
+    static M eq(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
+    static M same(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_EQ_OQ); }
+    // Masked compares: the running mask rides along as the write mask.
+    static M keepLe(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_LE_OQ); }
+    static M keepUnequal(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_NEQ_UQ); }
+    static M both(M a, M b) { return _kand_mask8(a, b); }
+    static M butNot(M a, M b) { return _kandn_mask8(b, a); }
+    static int bits(M m) { return _cvtmask8_u32(m); }
+    static bool all(M m) { return _kortestc_mask8_u8(m, m); }
+    static M either(M a, M b) { return _kor_mask8(a, b); }
+    static bool any(M m) { return !_kortestz_mask8_u8(m, m); }
+    static D ramp(int i) { return _mm512_add_pd(_mm512_set1_pd(i), _mm512_set_pd(7, 6, 5, 4, 3, 2, 1, 0)); }
+    static void storeCounts(int *p, D a) { _mm256_storeu_si256((__m256i *)p, _mm512_maskz_cvttpd_epi32(0xFF, a)); }
+    static D pick(M m, D a, D b) { return _mm512_mask_blend_pd(m, b, a); }
+};
+
+}  // namespace
+
+void escapeCountsAvx512(int type, const KernelView &view, int row, int first, int count, int *counts) {
+    laneEscapeCounts<Avx512, 4>(type, view, row, first, count, counts);
+}
+
+#if defined(__clang__)
+#pragma clang attribute pop
+#endif
+
+#endif

@@ -1,0 +1,45 @@
+// kernels_simd_sse2.cpp - the lane engine on SSE2: two lanes per vector,
+// the baseline of every x86-64 processor.
+#if defined(__x86_64__)
+
+#include <emmintrin.h>
+
+#include "core/kernels_simd_isa.h"
+#include "core/kernels_simd_lanes.h"
+
+namespace {
+
+struct Sse2 {
+    typedef __m128d D;
+    typedef __m128d M;  // all-ones lanes where set
+    enum { LANES = 2 };
+    static D splat(double x) { return _mm_set1_pd(x); }
+    static D opaque(D x) { asm("" : "+x"(x)); return x; }
+    static D load(const double *p) { return _mm_load_pd(p); }
+    static void store(double *p, D a) { _mm_store_pd(p, a); }
+    static D add(D a, D b) { return _mm_add_pd(a, b); }
+    static D sub(D a, D b) { return _mm_sub_pd(a, b); }
+    static D mul(D a, D b) { return _mm_mul_pd(a, b); }
+    static M le(D a, D b) { return _mm_cmple_pd(a, b); }
+    static M eq(D a, D b) { return _mm_cmpeq_pd(a, b); }
+    static M same(M m, D a, D b) { return _mm_and_pd(m, _mm_cmpeq_pd(a, b)); }
+    static M keepLe(M m, D a, D b) { return _mm_and_pd(m, _mm_cmple_pd(a, b)); }
+    static M keepUnequal(M m, D a, D b) { return _mm_and_pd(m, _mm_cmpneq_pd(a, b)); }
+    static M both(M a, M b) { return _mm_and_pd(a, b); }
+    static M butNot(M a, M b) { return _mm_andnot_pd(b, a); }
+    static int bits(M m) { return _mm_movemask_pd(m); }
+    static bool all(M m) { return bits(m) == 3; }
+    static M either(M a, M b) { return _mm_or_pd(a, b); }
+    static bool any(M m) { return bits(m) != 0; }
+    static D ramp(int i) { return _mm_add_pd(_mm_set1_pd(i), _mm_set_pd(1, 0)); }
+    static void storeCounts(int *p, D a) { _mm_storel_epi64((__m128i *)p, _mm_cvttpd_epi32(a)); }
+    static D pick(M m, D a, D b) { return _mm_or_pd(_mm_and_pd(m, a), _mm_andnot_pd(m, b)); }
+};
+
+}  // namespace
+
+void escapeCountsSse2(int type, const KernelView &view, int row, int first, int count, int *counts) {
+    laneEscapeCounts<Sse2, 4>(type, view, row, first, count, counts);
+}
+
+#endif

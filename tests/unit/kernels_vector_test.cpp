@@ -1,0 +1,253 @@
+// Every kernel path against the plain loop (computeRowScalar), byte for byte.
+//
+// The paths are SCALAR (cycle detection, all ten types), SSE2, AVX2 and
+// AVX512 (lanes for the polynomial types, the scalar path for the rest);
+// each test runs once per path and is skipped, with a message, where the
+// processor lacks the path. With detail <= 255 every count has its own grid
+// value, so those views compare counts exactly; at 5000 the grid value is
+// what the contract promises, and CountsAgree compares the counts as well.
+#include <gtest/gtest.h>
+
+#include <math.h>
+#include <stdio.h>
+
+#include <map>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "core/kernels.h"
+#include "core/kernels_simd.h"
+
+namespace {
+
+const std::vector<int> ALL_TYPES = {MANDELBROT_TYPE, JULIA_TYPE,    M_DRAGON_TYPE, J_DRAGON_TYPE,
+                                    M_PHOENIX_TYPE,  J_PHOENIX_TYPE, M_COSINE_TYPE, J_COSINE_TYPE,
+                                    M_COSH_TYPE,     J_COSH_TYPE};
+const std::vector<int> POLYNOMIAL_TYPES = {MANDELBROT_TYPE, JULIA_TYPE,     M_DRAGON_TYPE,
+                                           J_DRAGON_TYPE,   M_PHOENIX_TYPE, J_PHOENIX_TYPE};
+const std::vector<int> TRIGONOMETRIC_TYPES = {M_COSINE_TYPE, J_COSINE_TYPE, M_COSH_TYPE, J_COSH_TYPE};
+
+const char *const TYPE_NAMES[] = {"Mandelbrot", "Julia",    "M-Dragon", "J-Dragon", "M-Phoenix",
+                                  "J-Phoenix",  "M-Cosine", "J-Cosine", "M-Cosh",   "J-Cosh"};
+
+// A view over [x0, x1) x [y0, y1) with width columns and as many rows.
+KernelView viewOf(double x0, double x1, double y0, double y1, int width, int detail,
+                  double px = 0.0, double py = 0.0) {
+    return KernelView{width, detail, x0, (x1 - x0) / width, y0, (y1 - y0) / width, px, py};
+}
+
+KernelView centred(double cx, double cy, double size, int width, int detail, double px = 0.0,
+                   double py = 0.0) {
+    return viewOf(cx - size / 2, cx + size / 2, cy - size / 2, cy + size / 2, width, detail, px, py);
+}
+
+std::string describe(int type, const KernelView &v, int row) {
+    char text[320];
+    snprintf(text, sizeof text,
+             "%s row %d: width %d detail %d x %.17g + i * %.17g, y %.17g + r * %.17g, pivot %.17g %+.17gi",
+             TYPE_NAMES[type], row, v.width, v.detail, v.xStart, v.xScale, v.yStart, v.yScale,
+             v.xPivot, v.yPivot);
+    return text;
+}
+
+// The plain loop's row, computed once per type, view and row.
+const std::vector<unsigned char> &plainRow(int type, const KernelView &v, int row) {
+    static std::map<std::string, std::vector<unsigned char>> rows;
+    char key[200];
+    snprintf(key, sizeof key, "%d %d %d %d %a %a %a %a %a %a", type, row, v.width, v.detail,
+             v.xStart, v.xScale, v.yStart, v.yScale, v.xPivot, v.yPivot);
+    std::vector<unsigned char> &bytes = rows[key];
+    if (bytes.empty()) {
+        bytes.resize(v.width);
+        computeRowScalar(type, v, row, bytes.data());
+    }
+    return bytes;
+}
+
+class KernelPaths : public ::testing::TestWithParam<KernelPath> {
+protected:
+    void SetUp() override {
+        if (!kernelPathAvailable(GetParam()))
+            GTEST_SKIP() << "this processor has no " << kernelPathName(GetParam()) << " path";
+    }
+
+    // The row on this path equals the plain loop's, writes nothing past the
+    // row and returns the pointer one past it.
+    void expectRow(int type, const KernelView &v, int row) {
+        const std::vector<unsigned char> &want = plainRow(type, v, row);
+        std::vector<unsigned char> got(v.width + GUARD, 0xA5);
+        const unsigned char *end = computeRowWith(GetParam(), type, v, row, got.data());
+        ASSERT_EQ(end, got.data() + v.width) << describe(type, v, row);
+        for (int i = 0; i < GUARD; ++i)
+            ASSERT_EQ(got[v.width + i], 0xA5) << "wrote past the row: " << describe(type, v, row);
+        int wrong = 0;
+        for (int i = 0; i < v.width && wrong < 5; ++i)
+            if (got[i] != want[i]) {
+                ADD_FAILURE() << describe(type, v, row) << ", column " << i << ": got "
+                              << (int)got[i] << ", the plain loop " << (int)want[i];
+                ++wrong;
+            }
+    }
+
+    void expectRows(const KernelView &v, const std::vector<int> &rows,
+                    const std::vector<int> &types = ALL_TYPES) {
+        for (int type : types)
+            for (int row : rows)
+                expectRow(type, v, row);
+    }
+
+    void expectEveryRow(const KernelView &v, int step) {
+        for (int type : ALL_TYPES)
+            for (int row = 0; row < v.width; row += step)
+                expectRow(type, v, row);
+    }
+
+    enum { GUARD = 64 };
+};
+
+TEST_P(KernelPaths, DefaultView) {
+    expectEveryRow(viewOf(-5, 5, -5, 5, 800, 50), 3);
+}
+
+// Deep views at detail 5000: the interiors here are where cycle detection
+// ends orbits early, the boundaries where orbits run long and lanes refill.
+// The cosine and cosh types cost the plain loop far more per row, so they
+// get the two views where their orbits are varied.
+TEST_P(KernelPaths, DeepViews) {
+    const KernelView square = viewOf(-0.75, -0.65, 0.1, 0.2, 800, 5000);
+    const KernelView julia = viewOf(-2, 2, -2, 2, 800, 5000, -0.8, 0.156);
+    const KernelView phoenix = viewOf(-2, 2, -2, 2, 800, 5000, 0.56667, -0.5);
+    expectRows(square, {0, 400}, POLYNOMIAL_TYPES);
+    expectRows(julia, {300, 420}, POLYNOMIAL_TYPES);
+    expectRows(phoenix, {380, 400}, POLYNOMIAL_TYPES);
+    expectRows(centred(-0.743643887037158, 0.131825904205312, 1e-10, 800, 5000), {0, 400},
+               POLYNOMIAL_TYPES);                                                     // seahorse
+    expectRows(centred(-0.1225, 0.7449, 0.05, 800, 5000), {200, 400}, POLYNOMIAL_TYPES);  // period 3
+    expectRows(centred(0.2501, 0.0, 0.0004, 800, 5000, 0.26, 0.0015), {400}, POLYNOMIAL_TYPES);
+    expectRows(julia, {400}, TRIGONOMETRIC_TYPES);
+    expectRows(phoenix, {400}, TRIGONOMETRIC_TYPES);
+}
+
+// Grids whose points are exact multiples of 1/8: orbits that land exactly on
+// |z| = 2 (the point -2, the start value 2, 2i) must not escape there.
+TEST_P(KernelPaths, EscapeRadiusExactly) {
+    for (int detail : {1, 2, 50, 255}) {
+        const KernelView v = viewOf(-2.5, 2.5, -2.5, 2.5, 40, detail);
+        for (int row = 0; row < 40; ++row)
+            for (int type : ALL_TYPES)
+                expectRow(type, v, row);
+        const KernelView pivotOnCircle = viewOf(-2.5, 2.5, -2.5, 2.5, 40, detail, -2.0, 0.0);
+        for (int type : ALL_TYPES)
+            expectRow(type, pivotOnCircle, 20);
+    }
+}
+
+// Orbits that overflow to infinity, and to NaN (inf - inf, 0 * inf).
+TEST_P(KernelPaths, HugeViewsOverflow) {
+    for (double size : {1e150, 1e155, 1e200, 1e300, 1.7e308}) {
+        expectRows(viewOf(-size, size, -size, size, 64, 50, size / 3, -size / 7), {0, 31, 32, 63});
+        expectRows(viewOf(-size, size, -size, size, 64, 5000), {17});
+    }
+    const double inf = INFINITY, nan = NAN;
+    expectRows(viewOf(-5, 5, -5, 5, 16, 50, nan, 0.0), {8});
+    expectRows(viewOf(-5, 5, -5, 5, 16, 50, inf, -inf), {8});
+}
+
+TEST_P(KernelPaths, LimitsOneToFiveThousand) {
+    for (int detail : {1, 2, 3, 16, 17, 64, 65, 255})
+        expectRows(viewOf(-2.2, 1.0, -1.6, 1.6, 100, detail, -0.4, 0.6), {10, 50, 73});
+    expectRows(viewOf(-2.2, 1.0, -1.6, 1.6, 100, 5000, -0.4, 0.6), {50});
+}
+
+// Widths that leave partial vectors, and rows longer than the engine's chunks.
+TEST_P(KernelPaths, WidthsLeavingPartialVectors) {
+    for (int width : {1, 2, 3, 5, 7, 9, 31, 33, 799, 1025, 2100}) {
+        const KernelView v = viewOf(-2, 1, -1.5, 1.5, width, 200, 0.285, 0.01);
+        for (int type : ALL_TYPES)
+            expectRow(type, v, width / 2);
+    }
+}
+
+// Zeros of both signs: -0.0 starts and negative scales give -0.0 constants,
+// which compare equal to +0.0 in the cycle check.
+TEST_P(KernelPaths, SignedZeros) {
+    const KernelView v = {64, 200, -0.0, -1.0 / 32, -0.0, -1.0 / 32, -0.0, -0.0};
+    expectRows(v, {0, 1, 32});
+    const KernelView flipped = {64, 200, 1.0, -1.0 / 32, 1.0, -1.0 / 32, 0.0, -0.0};
+    expectRows(flipped, {0, 32, 63});
+}
+
+// Seeded random views, limits and pivots: centres in the interesting part of
+// the plane, sizes from 1e-12 to 10.
+TEST_P(KernelPaths, RandomViewsAndPivots) {
+    std::mt19937_64 random(20240611);
+    std::uniform_real_distribution<double> coordinate(-2.0, 2.0), exponent(-12.0, 1.0);
+    std::uniform_int_distribution<int> detail(1, 400), width(1, 300), type(0, 9);
+    for (int k = 0; k < 120; ++k) {
+        const double cx = coordinate(random), cy = coordinate(random) * 0.75;
+        const double size = pow(10.0, exponent(random));
+        const double px = coordinate(random) * 0.6, py = coordinate(random) * 0.6;
+        const KernelView v = centred(cx, cy, size, width(random), detail(random), px, py);
+        const int t = type(random);
+        expectRow(t, v, v.width / 3);
+        expectRow(t, v, v.width - 1);
+    }
+}
+
+// The counts behind the grid values agree with the scalar path's at a limit
+// where many counts share a grid value.
+TEST_P(KernelPaths, CountsAgreeWithScalarPath) {
+    const KernelView views[] = {viewOf(-0.75, -0.65, 0.1, 0.2, 800, 5000),
+                                viewOf(-2, 2, -2, 2, 800, 5000, -0.8, 0.156)};
+    for (const KernelView &v : views)
+        for (int type = MANDELBROT_TYPE; type <= J_PHOENIX_TYPE; ++type) {
+            const int row = 410;
+            std::vector<int> want(v.width), got(v.width);
+            countRowWith(SCALAR_PATH, type, v, row, want.data());
+            countRowWith(GetParam(), type, v, row, got.data());
+            for (int i = 0; i < v.width; ++i)
+                ASSERT_EQ(got[i], want[i]) << describe(type, v, row) << ", column " << i;
+        }
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, KernelPaths,
+                         ::testing::Values(SCALAR_PATH, SSE2_PATH, AVX2_PATH, AVX512_PATH),
+                         [](const ::testing::TestParamInfo<KernelPath> &info) {
+                             return std::string(kernelPathName(info.param));
+                         });
+
+TEST(KernelDispatch, ChoosesAnAvailablePathAndMatchesThePlainLoop) {
+    const KernelPath path = fastestKernelPath();
+    EXPECT_TRUE(kernelPathAvailable(path)) << kernelPathName(path);
+    EXPECT_NE(path, PLAIN_PATH);
+    const KernelView v = viewOf(-2, 2, -2, 2, 800, 1000, -0.8, 0.156);
+    std::vector<unsigned char> got(v.width);
+    for (int type : ALL_TYPES) {
+        EXPECT_EQ(computeRow(type, v, 410, got.data()), got.data() + v.width);
+        EXPECT_EQ(got, plainRow(type, v, 410)) << describe(type, v, 410);
+    }
+}
+
+TEST(KernelDispatch, PlainAndScalarAlwaysAvailable) {
+    EXPECT_TRUE(kernelPathAvailable(PLAIN_PATH));
+    EXPECT_TRUE(kernelPathAvailable(SCALAR_PATH));
+#if defined(__x86_64__)
+    EXPECT_TRUE(kernelPathAvailable(SSE2_PATH));
+#else
+    EXPECT_FALSE(kernelPathAvailable(SSE2_PATH));
+#endif
+}
+
+// Limits below 1 break the count encoding; every path leaves them to the plain loop.
+TEST(KernelDispatch, LimitBelowOneGivesThePlainLoopsBytes) {
+    const KernelView v = viewOf(-5, 5, -5, 5, 16, -3);
+    std::vector<unsigned char> want(16), got(16);
+    computeRowScalar(MANDELBROT_TYPE, v, 3, want.data());
+    for (int p = SCALAR_PATH; p < KERNEL_PATHS; ++p) {
+        computeRowWith((KernelPath)p, MANDELBROT_TYPE, v, 3, got.data());
+        EXPECT_EQ(got, want) << kernelPathName((KernelPath)p);
+    }
+}
+
+}  // namespace
