@@ -1,6 +1,7 @@
 #include "e2e_session.h"
 
 #include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/wait.h>
@@ -12,11 +13,38 @@
 #error "QUORVEX_BINARY must name the program under test"
 #endif
 
+namespace {
+
+// Lets clients of every user in; the test process (root) may change it.
+bool acceptEveryClient(const std::string &display) {
+    Display *dpy = XOpenDisplay(display.c_str());
+    if (!dpy) return false;
+    XDisableAccessControl(dpy);
+    XSync(dpy, False);
+    XCloseDisplay(dpy);
+    return true;
+}
+
+// In the forked child, before exec.
+bool becomeUser(uid_t uid) {
+    return setgroups(0, nullptr) == 0 && setgid((gid_t)uid) == 0 && setuid(uid) == 0;
+}
+
+bool redirectStderr(const std::string &path) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    return fd >= 0 && dup2(fd, 2) == 2;
+}
+
+}  // namespace
+
 bool E2eSession::start(const std::vector<std::string> &args, const std::string &workDir,
                        const std::string &titlePrefix) {
     if (!xvfb.start()) return false;
+    if (runAsUid != (uid_t)-1 && !acceptEveryClient(xvfb.display())) return false;
     pid = fork();
     if (pid == 0) {
+        if (!stderrPath.empty() && !redirectStderr(stderrPath)) _exit(124);
+        if (runAsUid != (uid_t)-1 && !becomeUser(runAsUid)) _exit(125);
         if (chdir(workDir.c_str()) != 0) _exit(126);
         setenv("DISPLAY", xvfb.display().c_str(), 1);
         std::vector<char *> argv;

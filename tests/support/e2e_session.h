@@ -22,6 +22,12 @@ struct E2eSession {
     PrivateXvfb xvfb;
     X11Driver x;
     pid_t pid = -1;
+    // Set before start(): run the program as this user and group (tests of
+    // file permissions, which root ignores); the X server then accepts
+    // clients of any user.
+    uid_t runAsUid = (uid_t)-1;
+    // Set before start(): the program's standard error goes to this file.
+    std::string stderrPath;
 
     ~E2eSession() { stop(); }
     // Starts Xvfb and the program, and waits for its first picture.
