@@ -134,7 +134,11 @@ void gfxSwapBuffers() {
 
 void gfxRowDrawn() {
     frontUnseen = true;
-    if (nowMs() - lastPresentMs >= PRESENT_INTERVAL_MS) present();
+    gfxPresentIfDue();
+}
+
+void gfxPresentIfDue() {
+    if (frontUnseen && nowMs() - lastPresentMs >= PRESENT_INTERVAL_MS) present();
 }
 
 void gfxFlush() {

@@ -21,8 +21,9 @@
 //     selection, so the outline stays on the screen until something else
 //     is drawn;
 //   - rows drawn into the front during a Make call gfxRowDrawn(), which
-//     presents at most once every 16 ms; gfxFlush() presents whatever is
-//     still unseen (every GLUT callback ends with it);
+//     presents at most once every 16 ms (a loop waiting for the next row
+//     may call gfxPresentIfDue() meanwhile); gfxFlush() presents whatever
+//     is still unseen (every GLUT callback ends with it);
 //   - glReadPixels reads the back buffer (attachment 0).
 //
 // Rules: no glPushAttrib of colour-buffer state, no scissor left enabled,
@@ -47,6 +48,10 @@ void gfxSwapBuffers();
 
 // A row has been drawn into the front: present if 16 ms have passed.
 void gfxRowDrawn();
+
+// Present if the front holds unseen rows and 16 ms have passed: for a loop
+// that waits for the next row, so the rows already drawn do not wait too.
+void gfxPresentIfDue();
 
 // Present now if the front holds anything not yet shown.
 void gfxFlush();

@@ -227,6 +227,31 @@ TEST_F(DrawingLayerTest, FastRowsArePresentedAtMostOncePerFrameInterval) {
     EXPECT_EQ(gfxPresentCount() - before, atEnd) << "nothing new, no present";
 }
 
+TEST_F(DrawingLayerTest, ARowHeldBackByTheIntervalIsShownByAWaitingLoop) {
+    MAIN_WINDOW.CLEAR();
+    gfxDrawBuffer(GL_FRONT_AND_BACK);
+    glPointSize(2.0);
+    usleep(20000);
+    const double start = nowMs();
+    DISPLAY_FRACTAL_ROW(0, MAIN_WINDOW);  // presented: the interval had passed
+    DISPLAY_FRACTAL_ROW(1, MAIN_WINDOW);  // held: too soon after
+    const long presents = gfxPresentCount();
+    gfxPresentIfDue();
+    if (nowMs() - start < 10) {  // not stalled by the scheduler meanwhile
+        EXPECT_EQ(gfxPresentCount(), presents) << "not yet due";
+        EXPECT_EQ(screen().at(400, 809), BLACK) << "row 1 (y 809..810) not shown yet";
+    }
+    // A worker is still busy with row 2; the loop waiting for it presents.
+    usleep(20000);
+    gfxPresentIfDue();
+    EXPECT_GE(gfxPresentCount(), presents + 1);
+    EXPECT_NE(screen().at(400, 809), BLACK) << "row 1 shown while row 2 is computed";
+    const long shown = gfxPresentCount();
+    usleep(20000);
+    gfxPresentIfDue();
+    EXPECT_EQ(gfxPresentCount(), shown) << "nothing unseen, nothing presented";
+}
+
 TEST_F(DrawingLayerTest, FrontOnlyOutlineStaysVisibleUntilTheNextSwap) {
     const Image picture = backBuffer();
     frontOutline(300, 300, 500, 450);
