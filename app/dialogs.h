@@ -9,6 +9,9 @@
 //       loaded; loaded or refused, the list closes, noFractal = 0, unlock,
 //       scales from the view.
 //   Accept: ".frc"/".ppm" appended and the file written; Cancel: nothing.
+//   Both close whatever dialog is open and unlock the menu; a zoom or pivot
+//   selection armed meanwhile stays armed. Load over a name entry ends it:
+//   the scan refills the name rows and a later Accept writes nothing.
 // The typed name (fileNames row 0) holds at most 75 characters: keys 32 and
 // up are appended, backspace (8) removes one, other keys change nothing; the
 // strip is cleared before each key and the name drawn again, only its last

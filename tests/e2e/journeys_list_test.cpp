@@ -63,7 +63,7 @@ void expectScrolledUpByOne(const Image &before, const Image &after) {
 TEST_F(Journey, FortyFilesFifteenAtATimeScrolledAndPicked) {
     for (int i = 0; i < 40; ++i) writeGridFile(path(numbered(i)), gridNumber(i));
     startProgram();
-    const Image start = shot();
+    const Image start = settledShot();
     click(LOAD);
     const Image top = waitForScreen(fifteenNames);
     std::vector<int> rows;
@@ -74,16 +74,16 @@ TEST_F(Journey, FortyFilesFifteenAtATimeScrolledAndPicked) {
         << "no sixteenth name below the panel";
 
     click(UP);
-    const Image one = shot();
+    const Image one = settledShot();
     expectScrolledUpByOne(top, one);
     click(UP);
-    const Image two = shot();
+    const Image two = settledShot();
     expectScrolledUpByOne(one, two);
     click(DOWN);
-    EXPECT_EQ(directoryPanel(one).rgb, directoryPanel(shot()).rgb) << "Down scrolls back";
+    EXPECT_EQ(directoryPanel(one).rgb, directoryPanel(settledShot()).rgb) << "Down scrolls back";
     click(DOWN);
     click(DOWN);
-    EXPECT_EQ(directoryPanel(top).rgb, directoryPanel(shot()).rgb) << "Down stops at the first";
+    EXPECT_EQ(directoryPanel(top).rgb, directoryPanel(settledShot()).rgb) << "Down stops at the first";
 
     for (int i = 0; i < 25; ++i) s.x.click(UP.X, UP.Y);
     const Image end = settledShot();  // name 39 in the bottom row

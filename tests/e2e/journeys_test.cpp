@@ -41,7 +41,7 @@ TEST_F(Journey, SaveQuitStartAgainLoadAndExport) {
 
     // Second run in the same directory: another type chosen, then the file.
     startProgram();
-    const Image fresh = shot();
+    const Image fresh = settledShot();
     EXPECT_NE(readout(firstRun).rgb, readout(fresh).rgb) << "the new run starts from its defaults";
     click(TYPE);
     click(LOAD);
