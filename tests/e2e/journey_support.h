@@ -222,17 +222,6 @@ protected:
         s.x.settle(60);
         return s.x.grab();
     }
-    // Waits until `ready` holds for the picture on the screen; returns it.
-    template <class Ready>
-    Image waitForScreen(Ready ready, int timeoutMs = 30000) {
-        Image window;
-        for (const double end = nowMs() + timeoutMs; nowMs() < end;) {
-            window = shot();
-            if (ready(window)) return window;
-        }
-        ADD_FAILURE() << "the screen never showed what was expected";
-        return window;
-    }
     // The picture once the program has drawn everything queued: two shots
     // 300 ms apart that agree.
     Image settledShot(int timeoutMs = 20000) {
@@ -245,6 +234,16 @@ protected:
         }
         ADD_FAILURE() << "the picture kept changing";
         return last;
+    }
+    // Waits until `ready` holds for the picture on the screen, then until the
+    // program has finished drawing (a command draws in several steps), and
+    // returns that picture.
+    template <class Ready>
+    Image waitForScreen(Ready ready, int timeoutMs = 30000) {
+        for (const double end = nowMs() + timeoutMs; nowMs() < end;)
+            if (ready(shot())) return settledShot();
+        ADD_FAILURE() << "the screen never showed what was expected";
+        return shot();
     }
     Image waitForPrompt() {
         // "Enter filename:", 15 characters, alone in the panel.
