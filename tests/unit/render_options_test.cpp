@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <string.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,17 +13,21 @@
 namespace {
 
 struct Parsed {
+    // The options point into the arguments: they live as long as this.
+    std::unique_ptr<std::vector<std::string>> args;
     RenderParseResult result;
     RenderOptions options;
     std::string reason;
 };
 
-Parsed parse(std::vector<std::string> args) {
+Parsed parse(std::vector<std::string> given) {
+    Parsed p;
+    p.args.reset(new std::vector<std::string>(std::move(given)));
+    std::vector<std::string> &args = *p.args;
     args.insert(args.begin(), "quorvex-render");
     std::vector<char *> argv;
     for (std::string &a : args) argv.push_back(&a[0]);
     argv.push_back(nullptr);
-    Parsed p;
     p.options = defaultRenderOptions();
     char reason[RENDER_REASON_SIZE] = "";
     p.result = parseRenderOptions((int)args.size(), argv.data(), p.options, reason);
