@@ -8,6 +8,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -96,9 +97,14 @@ struct Outcome {
 
 // Runs the renderer with no X display in its environment, standard error
 // captured (a pipe, so no progress bar).
-pid_t spawnRender(const std::vector<std::string> &args, int errFd) {
+// A non-zero `memoryLimit` caps the address space (bytes).
+pid_t spawnRender(const std::vector<std::string> &args, int errFd, rlim_t memoryLimit = 0) {
     const pid_t child = fork();
     if (child != 0) return child;
+    if (memoryLimit) {
+        const rlimit cap = {memoryLimit, memoryLimit};
+        if (setrlimit(RLIMIT_AS, &cap) != 0) _exit(126);
+    }
     unsetenv("DISPLAY");
     unsetenv("XAUTHORITY");
     unsetenv("WAYLAND_DISPLAY");
@@ -124,10 +130,10 @@ Outcome finish(pid_t child, int errRead) {
     return o;
 }
 
-Outcome render(const std::vector<std::string> &args) {
+Outcome render(const std::vector<std::string> &args, rlim_t memoryLimit = 0) {
     int err[2];
     if (pipe(err) != 0) return Outcome();
-    const pid_t child = spawnRender(args, err[1]);
+    const pid_t child = spawnRender(args, err[1], memoryLimit);
     close(err[1]);
     return finish(child, err[0]);
 }
@@ -425,6 +431,15 @@ TEST_F(Render, BadInputIsOneLineAndNoFile) {
         EXPECT_EQ(o.err.size() - 1, o.err.find('\n')) << shown << "one line: " << o.err;
         EXPECT_EQ(before, entries(dir).size()) << shown << "left a file behind";
     }
+}
+
+TEST_F(Render, APictureBeyondMemoryIsRefusedNotCrashed) {
+    // 1.5 GiB of grid in a 1 GiB address space.
+    const Outcome o = render({"--size", "40000x40000", path("huge.pgm")}, (rlim_t)1 << 30);
+    EXPECT_EQ(1, o.status) << o.err;
+    EXPECT_EQ(0, o.signal);
+    EXPECT_NE(std::string::npos, o.err.find("memory")) << o.err;
+    EXPECT_TRUE(entries(dir).empty());
 }
 
 // ---- interrupts -------------------------------------------------------------------

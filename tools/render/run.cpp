@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <stdarg.h>
+#include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -91,6 +92,12 @@ void buildPalette(const int ramps[3]) {
     DISPLAY_PALLETE_APPLY();
 }
 
+size_t physicalMemory() {
+    const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
+    if (pages <= 0 || size <= 0) return SIZE_MAX;
+    return (size_t)pages * (size_t)size;
+}
+
 struct FreeCells {
     void operator()(unsigned char *p) const { free(p); }
 };
@@ -100,11 +107,14 @@ RunResult computeGrid(const Job &job, Cells &cells, RenderGrid &grid, const std:
                       FILE *progressOut, char *reason) {
     const RenderOptions &o = job.options;
     const size_t bytes = (size_t)o.width * (size_t)o.height;
+    // With overcommit a too-large malloc succeeds and the render is killed
+    // half way; a grid larger than the machine's memory is refused at once.
+    if (bytes > physicalMemory())
+        return fail(reason, "a %dx%d picture needs %zu MiB, more than the %zu MiB of memory here", o.width,
+                    o.height, bytes >> 20, physicalMemory() >> 20);
     cells.reset((unsigned char *)malloc(bytes));
-    if (!cells) {
-        setReason(reason, "not enough memory for a %dx%d picture (%zu MiB)", o.width, o.height, bytes >> 20);
-        return RUN_FAILED;
-    }
+    if (!cells)
+        return fail(reason, "not enough memory for a %dx%d picture (%zu MiB)", o.width, o.height, bytes >> 20);
     grid = RenderGrid{o.width, o.height, (size_t)o.width, cells.get()};
     ProgressBar bar;
     progressStart(bar, progressOut, "rendering");
