@@ -8,7 +8,9 @@
 // the saved picture back exactly. Every drawing operation selects the back
 // buffer, draws and swaps. A button has no visual state: the screen shows
 // whatever was drawn last. DRAW_LARGE and CLICK_LARGE are the variant with an
-// On/Off indicator box at the right end of the face.
+// On/Off indicator box at the right end of the face (x + 30 .. x + 60,
+// y + 4 .. y + 16, known from construction on). Labels are cut to 27
+// characters.
 #ifndef QUORVEX_WIDGETS_BUTTON_H
 #define QUORVEX_WIDGETS_BUTTON_H
 

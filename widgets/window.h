@@ -10,7 +10,8 @@
 //
 // The text functions write at the baseline origin (x, y) with GLUT's 8 x 13
 // (or Helvetica) bitmap font into whatever buffer the caller selected and do
-// not swap: the caller's next swap shows them.
+// not swap: the caller's next swap shows them. A null text writes nothing;
+// the title is written up to its 80-byte field, terminated or not.
 #ifndef QUORVEX_WIDGETS_WINDOW_H
 #define QUORVEX_WIDGETS_WINDOW_H
 
