@@ -10,11 +10,12 @@
 // The output kind is taken from the suffix of OUTPUT (.png .ppm .pgm .frc,
 // lower case). Every value is checked here, up front, so that the renderer
 // never starts on something it would have to abandon: numbers must scan
-// completely and be finite, sizes and counts must lie in their ranges, the
-// view must have a positive, finite extent on each axis and scales that are
-// not zero. A parameter file named by --from is read later (reading it is
-// a failure, not a usage error); options given beside --from override what
-// the file holds.
+// completely and be finite, sizes and counts must lie in their ranges, and
+// each axis of the view must span a non-zero, finite stretch (either way
+// round: a rectangle dragged right to left is a mirrored view). A .frc
+// output is at most 800 x 800. A parameter file named by --from is read
+// later (a file it cannot use is a failure, not a usage error); options
+// given beside --from override what the file holds.
 //
 // parseRenderOptions returns RENDER_PARSE_OK, RENDER_PARSE_HELP (print
 // the help text, exit 0) or RENDER_PARSE_USAGE (one line in `reason`,
