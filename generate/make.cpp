@@ -53,7 +53,9 @@ void J_COSH(WINDOW panel) { sequentialRows(J_COSH_CORE, panel); }
 void THREAD_FRACTAL_GENERATE(WINDOW panel) {
     gfxDrawBuffer(GL_FRONT_AND_BACK);
     glPointSize(2.0);
+    whileRowsPending = gfxPresentIfDue;  // rows already drawn reach the screen while workers run
     const int computedHere = generateRowsThreaded(threads, drawFinishedRow, &panel);
+    whileRowsPending = nullptr;
     glPointSize(1.0);
     // The picture is complete either way; say why this Make was slower.
     if (computedHere > 0)

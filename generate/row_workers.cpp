@@ -10,6 +10,8 @@ int (*createRowThread)(pthread_t *, void *(*)(void *), void *) =
         return pthread_create(thread, nullptr, entry, arg);
     };
 
+void (*whileRowsPending)() = nullptr;
+
 namespace {
 
 // One threaded generation: the slot tables and the three counters.
@@ -56,8 +58,10 @@ int runRowWorkers(int slots, int rows, RowWorker worker, void (*computeHere)(int
     const int n = std::max(1, std::min(slots, rows));
     RowRun run{rows, worker, computeHere, new RowSlot[n], new pthread_t[n], new bool[n]};
     for (int k = 0; k < n; ++k) launch(run, k);
-    for (int k = 0; run.finished < rows; k = (k + 1) % n)
+    for (int k = 0; run.finished < rows; k = (k + 1) % n) {
         if (run.record[k].done.load(std::memory_order_acquire) == 1) finish(run, k, rowDone, context);
+        if (k == n - 1 && whileRowsPending) whileRowsPending();
+    }
     delete[] run.record;
     delete[] run.handle;
     delete[] run.threaded;

@@ -33,6 +33,10 @@ typedef void *(*RowWorker)(void *slot);
 // pthread_create by default; tests replace it to count or to fail.
 extern int (*createRowThread)(pthread_t *thread, void *(*entry)(void *), void *arg);
 
+// Called once per circle while rows are pending, on the calling thread (the
+// drawing code uses it to show drawn rows that are due); null: nothing.
+extern void (*whileRowsPending)();
+
 // Runs `rows` rows through `worker` on `slots` slots. `computeHere(row)`
 // computes a row on the calling thread when a worker cannot be created.
 // Returns how many rows had to be computed that way.
