@@ -216,6 +216,22 @@ KernelPath runnable(KernelPath path) {
     return kernelPathAvailable(path) ? path : SCALAR_PATH;
 }
 
+// The vector paths this build has and this processor can run.
+struct ProcessorPaths {
+    bool sse2, avx2, avx512;
+};
+
+ProcessorPaths detectPaths() {
+#if defined(__x86_64__)
+    __builtin_cpu_init();
+    return {true, (bool)__builtin_cpu_supports("avx2"),
+            __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
+                __builtin_cpu_supports("avx512vl")};
+#else
+    return {false, false, false};
+#endif
+}
+
 KernelPath chooseFastest() {
     const KernelPath fastestFirst[] = {AVX512_PATH, AVX2_PATH, SSE2_PATH};
     for (KernelPath path : fastestFirst)
@@ -227,21 +243,17 @@ KernelPath chooseFastest() {
 }  // namespace
 
 bool kernelPathAvailable(KernelPath path) {
+    static const ProcessorPaths processor = detectPaths();  // once, thread-safe
     switch (path) {
     case PLAIN_PATH:
     case SCALAR_PATH:
         return true;
-#if defined(__x86_64__)
     case SSE2_PATH:
-        return true;
+        return processor.sse2;
     case AVX2_PATH:
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx2");
+        return processor.avx2;
     case AVX512_PATH:
-        __builtin_cpu_init();
-        return __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-               __builtin_cpu_supports("avx512vl");
-#endif
+        return processor.avx512;
     default:
         return false;
     }

@@ -36,11 +36,12 @@
 // exact, or both overflow to the same infinity.
 //
 // Cycle checkpoints (Brent's schedule). When the clock passes a multiple of
-// CHECK_PERIOD (not in a step that ends a run: settling comes first), each lane
-// whose checkpoint is due copies its state (tested, passed) there and
+// CHECK_PERIOD (not in a step that ends a run: settling comes first), each
+// lane whose checkpoint is due copies its state (tested, passed) there and
 // doubles the interval to its next one (CHECK_PERIOD, 2 CHECK_PERIOD, ...).
-// Each new iterate that passes is compared with the checkpoint z_s: equality
-// means the orbit cycles through z_s .. z_n, all passed, so the count is the
+// New iterates that pass are compared with the checkpoint z_s (every
+// COMPARE_EVERY-th step, and all of them when a run ends): equality means
+// the orbit cycles through z_s .. z_n, all passed, so the count is the
 // limit. A cycle of period p from z_mu is found once an interval reaches p
 // after z_mu, well before the limit on deep interiors.
 #ifndef QUORVEX_CORE_KERNELS_SIMD_LANES_H
@@ -317,17 +318,16 @@ private:
             loadLanes(t, u, r);
             const int passed = V::bits(passedLanes(r));
             const int repeated = V::bits(sameState(r));
-            for (int lane = 0; lane < V::LANES; ++lane) {
-                const int k = u * V::LANES + lane;
-                const long long n = job.clock - t.start[k];
-                if (t.cell[k] < 0)
-                    continue;
-                if (!(passed >> lane & 1))
-                    finish(t, job, k, (int)n);
-                else if ((repeated >> lane & 1) || n == job.limit - 1)
-                    finish(t, job, k, job.limit);
+            for (int done = (~passed | repeated) & ((1 << V::LANES) - 1); done; done &= done - 1) {
+                const int lane = __builtin_ctz(done), k = u * V::LANES + lane;
+                if (t.cell[k] >= 0)
+                    finish(t, job, k, passed >> lane & 1 ? job.limit : (int)(job.clock - t.start[k]));
             }
         }
+        if (job.clock == job.stopClock)
+            for (int k = 0; k < N; ++k)
+                if (t.cell[k] >= 0 && job.clock - t.start[k] == job.limit - 1)
+                    finish(t, job, k, job.limit);
     }
 
     static void finish(LaneTable<N> &t, LaneJob &job, int k, int count) {
@@ -355,8 +355,9 @@ private:
     }
 
     // Up to `steps` steps; returns the steps taken (the last failing if
-    // `failed`). Every second step also compares with the checkpoints, which
-    // finds each cycle at most one period later and halves the cost.
+    // `failed`). Only every COMPARE_EVERY-th step compares with the
+    // checkpoints: a cycle is then found at most a few periods later, and
+    // the compares cost a quarter.
     static int stepLanes(LaneRegs<V> (&r)[U], int steps, bool &failed) {
         int s = 0;
         for (; s + COMPARE_EVERY <= steps; s += COMPARE_EVERY) {
