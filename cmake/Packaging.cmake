@@ -86,6 +86,21 @@ function(quorvex_launcher out_var)
   set(${out_var} ${out} PARENT_SCOPE)
 endfunction()
 
+# The entry is written at install time, when CMAKE_INSTALL_PREFIX is the
+# prefix the files really go to (cmake/DesktopEntry.cmake quotes the path).
+function(quorvex_install_desktop_entry)
+  set(entry ${QUORVEX_STAGE_DIR}/quorvex.desktop)
+  install(CODE "
+    set(launcher \"${CMAKE_INSTALL_LIBEXECDIR}/quorvex/quorvex-desktop\")
+    if(NOT IS_ABSOLUTE \"\${launcher}\")
+      set(launcher \"\${CMAKE_INSTALL_PREFIX}/\${launcher}\")
+    endif()
+    include(\"${CMAKE_CURRENT_FUNCTION_LIST_DIR}/DesktopEntry.cmake\")
+    quorvex_write_desktop_entry(\"${QUORVEX_DATA_DIR}/quorvex.desktop.in\" \"${entry}\" \"\${launcher}\")
+  ")
+  install(FILES ${entry} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+endfunction()
+
 # --- install rules -------------------------------------------------------------
 
 file(MAKE_DIRECTORY ${QUORVEX_STAGE_DIR})
@@ -102,20 +117,7 @@ if(TARGET quorvex)
   install(FILES ${explorer_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
   install(FILES ${icon} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/128x128/apps)
   install(PROGRAMS ${launcher} DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/quorvex)
-  # Written at install time, when CMAKE_INSTALL_PREFIX is the prefix the
-  # files really go to. The desktop-entry rules for Exec: a path with
-  # reserved characters is quoted, '"', '`', '$' and '\' escaped inside the
-  # quotes, '%' doubled; then, as in every string value, '\' doubled again.
-  set(entry ${QUORVEX_STAGE_DIR}/quorvex.desktop)
-  install(CODE "
-    set(launcher \"${CMAKE_INSTALL_LIBEXECDIR}/quorvex/quorvex-desktop\")
-    if(NOT IS_ABSOLUTE \"\${launcher}\")
-      set(launcher \"\${CMAKE_INSTALL_PREFIX}/\${launcher}\")
-    endif()
-    include(\"${CMAKE_CURRENT_LIST_DIR}/DesktopEntry.cmake\")
-    quorvex_write_desktop_entry(\"${QUORVEX_DATA_DIR}/quorvex.desktop.in\" \"${entry}\" \"\${launcher}\")
-  ")
-  install(FILES ${entry} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+  quorvex_install_desktop_entry()
 endif()
 
 install(FILES ${render_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
