@@ -11,7 +11,7 @@
 #   bash tools/package-check.sh          keeps nothing; exit 0 when all passed
 #   QUORVEX_KEEP_DEB=DIR bash tools/package-check.sh   also copies the .deb to DIR
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 1
 root=$(pwd)
 . tests/install/checks.sh
 bash tools/setup.sh || exit 1

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # checks.sh - the little harness of the install tests: named checks, one
 # line each, a count at the end. Sourced, not run.
 #

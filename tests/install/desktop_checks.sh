@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # desktop_checks.sh - the menu entry and its icon. Sourced by
 # install_test.sh.
 
@@ -49,7 +50,7 @@ check_desktop_entry() {
 check_icon() {
     local png=$1 width=$2 height=$3 bytes
     expect_equal "the icon is a PNG" "137 80 78 71 13 10 26 10" "$(od -An -tu1 -N8 "$png" | xargs)"
-    bytes=($(od -An -tu1 -j16 -N8 "$png"))
+    read -r -a bytes < <(od -An -tu1 -j16 -N8 "$png")
     expect_equal "the icon is ${width}x${height}" "$width $height" \
         "$(((bytes[0] << 24) + (bytes[1] << 16) + (bytes[2] << 8) + bytes[3])) $(((bytes[4] << 24) + (bytes[5] << 16) + (bytes[6] << 8) + bytes[7]))"
 }

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # launcher_checks.sh - the menu launcher: the folder it starts the explorer
 # in, and the arguments it hands on. The installed explorer is replaced by
 # a stand-in that prints its working directory and arguments, one a line.

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # man_checks.sh - the installed manual pages: they render without a word
 # from groff or man, whatis can read their NAME line, and they keep up with
 # what the programs themselves print. Sourced by install_test.sh.
