@@ -3,7 +3,7 @@
 # Run from the install script, where the final prefix is known. Exec takes
 # a command line, TryExec a plain path; both are desktop-entry strings.
 #
-# Exec quoting (freedesktop Desktop Entry Specification, "The Exec key"): an argument
+# Exec quoting (the freedesktop desktop-entry rules, "The Exec key"): an argument
 # holding a blank or any of " ' \ > < ~ | & ; $ * ? # ( ) ` is put in double
 # quotes, and inside them " ` $ \ are preceded by a backslash. A literal %
 # is written %%. Then the string-value escape applies to the whole value:
