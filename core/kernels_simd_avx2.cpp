@@ -23,7 +23,6 @@ struct Avx2 {
     typedef __m256d M;  // all-ones lanes where set
     enum { LANES = 4 };
     static D splat(double x) { return _mm256_set1_pd(x); }
-    static D opaque(D x) { asm("" : "+x"(x)); return x; }
     static D load(const double *p) { return _mm256_load_pd(p); }
     static void store(double *p, D a) { _mm256_store_pd(p, a); }
     static D add(D a, D b) { return _mm256_add_pd(a, b); }
@@ -33,7 +32,6 @@ struct Avx2 {
     static M eq(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
     static M same(M m, D a, D b) { return _mm256_and_pd(m, eq(a, b)); }
     static M keepLe(M m, D a, D b) { return _mm256_and_pd(m, le(a, b)); }
-    static M keepUnequal(M m, D a, D b) { return _mm256_and_pd(m, _mm256_cmp_pd(a, b, _CMP_NEQ_UQ)); }
     static M both(M a, M b) { return _mm256_and_pd(a, b); }
     static M butNot(M a, M b) { return _mm256_andnot_pd(b, a); }
     static int bits(M m) { return _mm256_movemask_pd(m); }

@@ -58,7 +58,6 @@
 //   le(a, b) eq(a, b)    a <= b, a == b, ordered (false for NaN)
 //   same(m, a, b)        m & (a == b)
 //   keepLe(m, a, b)      m & (a <= b)
-//   keepUnequal(m, a, b) m & !(a == b)
 //   both(a, b) butNot(a, b) either(a, b)    a & b, a & ~b, a | b
 //   all(m) any(m)        every lane set, some lane set
 //   bits(m)              the set lanes as bits 0..LANES-1

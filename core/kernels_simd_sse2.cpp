@@ -14,7 +14,6 @@ struct Sse2 {
     typedef __m128d M;  // all-ones lanes where set
     enum { LANES = 2 };
     static D splat(double x) { return _mm_set1_pd(x); }
-    static D opaque(D x) { asm("" : "+x"(x)); return x; }
     static D load(const double *p) { return _mm_load_pd(p); }
     static void store(double *p, D a) { _mm_store_pd(p, a); }
     static D add(D a, D b) { return _mm_add_pd(a, b); }
@@ -24,7 +23,6 @@ struct Sse2 {
     static M eq(D a, D b) { return _mm_cmpeq_pd(a, b); }
     static M same(M m, D a, D b) { return _mm_and_pd(m, _mm_cmpeq_pd(a, b)); }
     static M keepLe(M m, D a, D b) { return _mm_and_pd(m, _mm_cmple_pd(a, b)); }
-    static M keepUnequal(M m, D a, D b) { return _mm_and_pd(m, _mm_cmpneq_pd(a, b)); }
     static M both(M a, M b) { return _mm_and_pd(a, b); }
     static M butNot(M a, M b) { return _mm_andnot_pd(b, a); }
     static int bits(M m) { return _mm_movemask_pd(m); }
