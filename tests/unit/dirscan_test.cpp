@@ -17,22 +17,9 @@
 #include <vector>
 
 #include "files/atomic_write.h"
+#include "test_files.h"
 
 namespace {
-
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char name[] = "/tmp/quorvex-dirscan-XXXXXX";
-        path = mkdtemp(name);
-    }
-    ~TempDir() {
-        nftw(
-            path.c_str(), [](const char *p, const struct stat *, int, FTW *) { return remove(p); }, 16,
-            FTW_DEPTH | FTW_PHYS);
-    }
-    std::string operator/(const std::string &name) const { return path + "/" + name; }
-};
 
 void touch(const std::string &path, const std::string &content = "") {
     FILE *f = fopen(path.c_str(), "wb");
@@ -54,7 +41,7 @@ std::vector<std::string> rows(int count) {
 // Scans `dir` as the working directory, the way the Load dialog does.
 class DirScan : public ::testing::Test {
 protected:
-    TempDir dir;
+    TempDir dir{"dirscan"};
     std::string home;
 
     void SetUp() override {
@@ -159,7 +146,7 @@ TEST_F(DirScan, RowsPastTheLastNameKeepTheirText) {
 }
 
 TEST_F(DirScan, ListingAnotherDirectoryTouchesNoProgramState) {
-    TempDir other;
+    TempDir other{"dirscan"};
     touch(other / "q.frc");
     touch(other / "p.frc");
     char names[1][FILE_NAME_SIZE];

@@ -19,51 +19,11 @@
 #include <vector>
 
 #include "core/state.h"
+#include "test_files.h"
 
 namespace {
 
 // ---- test plumbing ---------------------------------------------------------
-
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char name[] = "/tmp/quorvex-paramfile-XXXXXX";
-        path = mkdtemp(name);
-    }
-    ~TempDir() {
-        nftw(
-            path.c_str(), [](const char *p, const struct stat *, int, FTW *) { return remove(p); }, 16,
-            FTW_DEPTH | FTW_PHYS);
-    }
-    std::string operator/(const std::string &name) const { return path + "/" + name; }
-};
-
-std::string readBytes(const std::string &path) {
-    std::string bytes;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f) return "<missing>";
-    char block[65536];
-    size_t n;
-    while ((n = fread(block, 1, sizeof block, f)) > 0) bytes.append(block, n);
-    fclose(f);
-    return bytes;
-}
-
-void writeBytes(const std::string &path, const std::string &bytes) {
-    FILE *f = fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-    ASSERT_EQ(fclose(f), 0);
-}
-
-std::vector<std::string> entriesOf(const std::string &dir) {
-    std::vector<std::string> names;
-    DIR *d = opendir(dir.c_str());
-    while (const dirent *e = d ? readdir(d) : nullptr)
-        if (strcmp(e->d_name, ".") && strcmp(e->d_name, "..")) names.push_back(e->d_name);
-    if (d) closedir(d);
-    return names;
-}
 
 // Runs `body` in a child process; returns its exit status, or -1.
 int inChild(const std::function<int()> &body) {
@@ -147,7 +107,7 @@ void expectBlock(int w, int h, const std::function<unsigned char(int, int)> &exp
 
 class ParamFile : public ::testing::Test {
 protected:
-    TempDir dir;
+    TempDir dir{"paramfile"};
     void SetUp() override { setDistinctState(); }
 };
 

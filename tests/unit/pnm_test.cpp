@@ -19,42 +19,11 @@
 #include "colour/palette.h"
 #include "core/state.h"
 #include "files/atomic_write.h"
+#include "test_files.h"
 
 namespace {
 
 // ---- test plumbing ---------------------------------------------------------
-
-struct TempDir {
-    std::string path;
-    TempDir() {
-        char name[] = "/tmp/quorvex-pnm-XXXXXX";
-        path = mkdtemp(name);
-    }
-    ~TempDir() {
-        nftw(
-            path.c_str(), [](const char *p, const struct stat *, int, FTW *) { return remove(p); }, 16,
-            FTW_DEPTH | FTW_PHYS);
-    }
-    std::string operator/(const std::string &name) const { return path + "/" + name; }
-};
-
-std::string readBytes(const std::string &path) {
-    std::string bytes;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f) return "<missing>";
-    char block[65536];
-    size_t n;
-    while ((n = fread(block, 1, sizeof block, f)) > 0) bytes.append(block, n);
-    fclose(f);
-    return bytes;
-}
-
-void writeBytes(const std::string &path, const std::string &bytes) {
-    FILE *f = fopen(path.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << path;
-    ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
-    ASSERT_EQ(fclose(f), 0);
-}
 
 int entryCount(const std::string &dir) {
     int count = 0;
@@ -101,7 +70,7 @@ Read readBoth(const std::string &path) {
 
 class Pnm : public ::testing::Test {
 protected:
-    TempDir dir;
+    TempDir dir{"pnm"};
     void SetUp() override {
         resetFractalState();
         srand(1959);
