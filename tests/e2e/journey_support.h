@@ -23,6 +23,7 @@
 #include "core/kernels.h"
 #include "e2e_session.h"
 #include "image.h"
+#include "test_files.h"
 
 namespace journey {
 
@@ -149,16 +150,6 @@ inline int strayInk(const Image &window, const std::vector<int> &baselines) {
 
 // ---- files --------------------------------------------------------------------
 
-inline std::string readWhole(const std::string &path) {
-    std::string s;
-    FILE *f = fopen(path.c_str(), "rb");
-    if (!f) return s;
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-    fclose(f);
-    return s;
-}
 
 inline bool exists(const std::string &path) {
     struct stat st;

@@ -30,6 +30,7 @@
 #include "widget_pictures.h"
 #include "widgets/button.h"
 #include "widgets/gfx.h"
+#include "test_files.h"
 
 namespace {
 
@@ -102,16 +103,6 @@ std::vector<std::string> directoryNames() {
     return all;
 }
 
-std::string readWhole(const std::string &name) {
-    std::string s;
-    FILE *f = fopen(name.c_str(), "rb");
-    if (!f) return s;
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-    fclose(f);
-    return s;
-}
 
 // ---- pictures ---------------------------------------------------------------
 

@@ -34,15 +34,28 @@ struct TempDir {
     std::string operator/(const std::string &name) const { return path + "/" + name; }
 };
 
-// The whole file, or "<missing>" when it cannot be opened.
-inline std::string readBytes(const std::string &path) {
-    std::string bytes;
+// Reads the whole file into bytes; false when it cannot be opened.
+inline bool readFileInto(const std::string &path, std::string &bytes) {
+    bytes.clear();
     FILE *f = fopen(path.c_str(), "rb");
-    if (!f) return "<missing>";
+    if (!f) return false;
     char block[65536];
     size_t n;
     while ((n = fread(block, 1, sizeof block, f)) > 0) bytes.append(block, n);
     fclose(f);
+    return true;
+}
+
+// The whole file, or "<missing>" when it cannot be opened.
+inline std::string readBytes(const std::string &path) {
+    std::string bytes;
+    return readFileInto(path, bytes) ? bytes : std::string("<missing>");
+}
+
+// The whole file, or nothing when it cannot be opened.
+inline std::string readWhole(const std::string &path) {
+    std::string bytes;
+    readFileInto(path, bytes);
     return bytes;
 }
 
