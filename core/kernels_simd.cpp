@@ -5,6 +5,8 @@
 #include <math.h>
 #include <string.h>
 
+#include <atomic>
+
 #include "core/kernels_simd_isa.h"
 #include "core/state.h"
 
@@ -259,9 +261,26 @@ bool kernelPathAvailable(KernelPath path) {
     }
 }
 
+namespace {
+// KERNEL_PATHS means no override. Atomic because worker threads read it for
+// every row; relaxed is enough, as it only changes while no Make runs.
+std::atomic<int> overridePath{KERNEL_PATHS};
+}  // namespace
+
 KernelPath fastestKernelPath() {
     static const KernelPath fastest = chooseFastest();
-    return fastest;
+    const int forced = overridePath.load(std::memory_order_relaxed);
+    return forced == KERNEL_PATHS ? fastest : (KernelPath)forced;
+}
+
+bool overrideKernelPath(KernelPath path) {
+    if (!kernelPathAvailable(path)) return false;
+    overridePath.store(path, std::memory_order_relaxed);
+    return true;
+}
+
+void clearKernelPathOverride() {
+    overridePath.store(KERNEL_PATHS, std::memory_order_relaxed);
 }
 
 const char *kernelPathName(KernelPath path) {

@@ -31,8 +31,16 @@ enum KernelPath { PLAIN_PATH, SCALAR_PATH, SSE2_PATH, AVX2_PATH, AVX512_PATH, KE
 // True when this build has the path and this processor can run it.
 bool kernelPathAvailable(KernelPath path);
 
-// The fastest available path (decided once, then cached).
+// The fastest available path (decided once, then cached), or the path an
+// override names.
 KernelPath fastestKernelPath();
+
+// Benchmarks and tests only: make fastestKernelPath(), and so computeRow,
+// run the given path, to compare a whole Make on it against the fastest.
+// Set or clear it only while no Make runs: workers read it for every row.
+// Returns false, and changes nothing, for a path the processor lacks.
+bool overrideKernelPath(KernelPath path);
+void clearKernelPathOverride();
 
 // "plain", "scalar", "sse2", "avx2", "avx512".
 const char *kernelPathName(KernelPath path);

@@ -250,4 +250,33 @@ TEST(KernelDispatch, LimitBelowOneGivesThePlainLoopsBytes) {
     }
 }
 
+// Benchmarks compare a whole Make on the plain loop against the fastest path
+// through this override: the dispatcher must follow it, refuse a path the
+// processor lacks, and go back to the fastest path once it is cleared.
+TEST(KernelDispatch, OverrideSteersComputeRowUntilCleared) {
+    const KernelPath fastest = fastestKernelPath();
+    const KernelView v = viewOf(-2, 2, -2, 2, 800, 1000, -0.8, 0.156);
+    std::vector<unsigned char> got(v.width);
+
+    ASSERT_TRUE(overrideKernelPath(PLAIN_PATH));
+    EXPECT_EQ(fastestKernelPath(), PLAIN_PATH);
+    for (int type : ALL_TYPES) {
+        EXPECT_EQ(computeRow(type, v, 410, got.data()), got.data() + v.width);
+        EXPECT_EQ(got, plainRow(type, v, 410)) << describe(type, v, 410);
+    }
+    for (int p = SCALAR_PATH; p < KERNEL_PATHS; ++p)
+        if (!kernelPathAvailable((KernelPath)p)) {
+            EXPECT_FALSE(overrideKernelPath((KernelPath)p)) << kernelPathName((KernelPath)p);
+            EXPECT_EQ(fastestKernelPath(), PLAIN_PATH);
+        }
+    EXPECT_FALSE(overrideKernelPath(KERNEL_PATHS));
+    EXPECT_EQ(fastestKernelPath(), PLAIN_PATH);
+
+    clearKernelPathOverride();
+    EXPECT_EQ(fastestKernelPath(), fastest);
+    EXPECT_NE(fastestKernelPath(), PLAIN_PATH);
+    computeRow(MANDELBROT_TYPE, v, 410, got.data());
+    EXPECT_EQ(got, plainRow(MANDELBROT_TYPE, v, 410));
+}
+
 }  // namespace
