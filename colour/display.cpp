@@ -1,6 +1,7 @@
 #include "colour/display.h"
 
 #include <math.h>
+#include <string.h>
 
 #include "colour/palette.h"
 #include "core/state.h"
@@ -100,6 +101,66 @@ bool drawGridAsPicture(const WINDOW &panel) {
     return true;
 }
 
+// ---- the rows of a Make ------------------------------------------------------
+
+// Pixel row t of the panel (y = top - 3 - t, t = 0..height) is covered by
+// row t as its upper half and by row t - 1 as its lower half; the one drawn
+// later wins.
+struct MakeRows {
+    bool open = false;
+    WINDOW panel{0, 0, 0, 0};
+    int drawn[GRID_SIZE];          // order in which each row was reported, 0: not yet
+    bool dirty[GRID_SIZE + 1];     // pixel rows to put down at the next present
+    int reported = 0, lastRow = -1;
+};
+MakeRows makeRows;
+
+int winnerOf(int t, int height) {
+    const int upper = t < height ? makeRows.drawn[t] : 0;
+    const int lower = t > 0 ? makeRows.drawn[t - 1] : 0;
+    return upper >= lower ? t : t - 1;
+}
+
+// Pixel rows t0..t1 (top to bottom) as one block, bottom row first.
+void putDownPixelRows(int t0, int t1, int width, int height) {
+    GLubyte *out = picture;
+    for (int t = t1; t >= t0; --t) {
+        const unsigned char *cells = fractal + GRID_SIZE * winnerOf(t, height);
+        for (int i = 0; i <= width; ++i) {
+            const unsigned char v = cells[i < width ? i : width - 1];
+            *out++ = PaletteR[v];
+            *out++ = PaletteG[v];
+            *out++ = PaletteB[v];
+        }
+    }
+    glWindowPos2i(makeRows.panel.left + 1, makeRows.panel.top - 3 - t1);
+    drawPixelsPlainly(width + 1, t1 - t0 + 1, picture);
+}
+
+void putDownRecordedRows() {
+    const int width = fracWidth, height = fracHeight;
+    bool any = false;
+    for (int t = 0; t <= height; ++t) {
+        if (!makeRows.dirty[t]) continue;
+        int end = t;
+        while (end < height && makeRows.dirty[end + 1]) ++end;
+        putDownPixelRows(t, end, width, height);
+        for (int k = t; k <= end; ++k) makeRows.dirty[k] = false;
+        t = end;
+        any = true;
+    }
+    if (!any) return;
+    const unsigned char v = fractal[GRID_SIZE * makeRows.lastRow + width - 1];
+    glColor3ub(PaletteR[v], PaletteG[v], PaletteB[v]);
+    gfxRowDrawn();
+}
+
+void recordRow(int row) {
+    makeRows.drawn[row] = ++makeRows.reported;
+    makeRows.dirty[row] = makeRows.dirty[row + 1] = true;
+    makeRows.lastRow = row;
+}
+
 }  // namespace
 
 void drawGridRow(int row, const WINDOW &panel) {
@@ -142,6 +203,31 @@ void DISPLAY_FRACTAL(WINDOW panel) {
 
 void DISPLAY_FRACTAL_ROW(int row, WINDOW panel) {
     if (!rowInGrid(row, fracWidth)) return;
+    if (makeRows.open && row < fracHeight) {
+        recordRow(row);
+        presentMakeRowsIfDue();
+        return;
+    }
     drawGridRow(row, panel);
     if (gfxCurrentDrawBuffer() != GL_BACK) gfxRowDrawn();
+}
+
+void beginMakeRows(const WINDOW &panel) {
+    const int width = fracWidth, height = fracHeight;
+    makeRows = MakeRows();
+    makeRows.panel = panel;
+    makeRows.open = rowInGrid(height - 1, width) &&
+                    blockFitsAt(panel.left + 1, panel.top - 3 - height, width + 1, height + 1);
+    memset(makeRows.drawn, 0, sizeof makeRows.drawn);
+    memset(makeRows.dirty, 0, sizeof makeRows.dirty);
+}
+
+void presentMakeRowsIfDue() {
+    if (makeRows.open && gfxPresentDue()) putDownRecordedRows();
+    else gfxPresentIfDue();
+}
+
+void endMakeRows() {
+    if (makeRows.open) putDownRecordedRows();
+    makeRows.open = false;
 }

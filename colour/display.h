@@ -20,6 +20,20 @@
 #include "widgets/window.h"
 
 void DISPLAY_FRACTAL(WINDOW panel);
+
+// The rows of a Make. Between beginMakeRows and endMakeRows, DISPLAY_FRACTAL_ROW
+// only records each row; the rows recorded since the last present are put
+// down as blocks of pixels just before the next present (and at the end),
+// resolved the way the size-2 points would have covered each other, drawn
+// in the order the rows were reported. Same pixels, a fraction of the cost:
+// hundreds of point draws into two buffers cost a software renderer far
+// more than the computing. When the block cannot be placed one unit per
+// pixel, the rows are drawn as points as they come.
+void beginMakeRows(const WINDOW &panel);
+void endMakeRows();
+
+// Puts down the recorded rows and presents, if a present is due.
+void presentMakeRowsIfDue();
 void DISPLAY_FRACTAL_ROW(int row, WINDOW panel);
 
 // Draws row `row` without presenting (the shared body of the two above).

@@ -53,7 +53,7 @@ void J_COSH(WINDOW panel) { sequentialRows(J_COSH_CORE, panel); }
 void THREAD_FRACTAL_GENERATE(WINDOW panel) {
     gfxDrawBuffer(GL_FRONT_AND_BACK);
     glPointSize(2.0);
-    whileRowsPending = gfxPresentIfDue;  // rows already drawn reach the screen while workers run
+    whileRowsPending = presentMakeRowsIfDue;  // finished rows reach the screen while workers run
     const int computedHere = generateRowsThreaded(threads, drawFinishedRow, &panel);
     whileRowsPending = nullptr;
     glPointSize(1.0);
@@ -71,8 +71,10 @@ void MAKE_COMMAND() {
     glPointSize(2.0);
     applyScaleRule();
     rememberShownView();
+    beginMakeRows(MAIN_WINDOW);
     if (processType == 1) generateSequentially(MAIN_WINDOW);
     else if (processType == 2) THREAD_FRACTAL_GENERATE(MAIN_WINDOW);
+    endMakeRows();
     glPointSize(1.0);
     noFractal = 0;
     gfxFlush();

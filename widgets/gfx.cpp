@@ -137,8 +137,10 @@ void gfxRowDrawn() {
     gfxPresentIfDue();
 }
 
+bool gfxPresentDue() { return nowMs() - lastPresentMs >= PRESENT_INTERVAL_MS; }
+
 void gfxPresentIfDue() {
-    if (frontUnseen && nowMs() - lastPresentMs >= PRESENT_INTERVAL_MS) present();
+    if (frontUnseen && gfxPresentDue()) present();
 }
 
 void gfxFlush() {

@@ -53,6 +53,9 @@ void gfxRowDrawn();
 // that waits for the next row, so the rows already drawn do not wait too.
 void gfxPresentIfDue();
 
+// Whether 16 ms have passed since the last present.
+bool gfxPresentDue();
+
 // Present now if the front holds anything not yet shown.
 void gfxFlush();
 

@@ -5,7 +5,12 @@
 // with glColor3ub, and the two must agree byte for byte.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <algorithm>
 #include <random>
+#include <string>
+#include <vector>
 
 #include "app/layout.h"
 #include "colour/display.h"
@@ -249,6 +254,51 @@ TEST_F(DisplayTest, BatchedRowsIntoBothBuffersMatchOnePointPerCall) {
     glPointSize(1.0);
     EXPECT_EQ(comparePictures("rows-back", referenceBack, backBuffer()), 0);
     EXPECT_EQ(comparePictures("rows-front", referenceFront, frontBuffer()), 0);
+}
+
+// The rows of a Make are recorded and put down as pixel blocks at each
+// present; whatever order they are reported in (threaded Makes report them
+// as workers finish), and wherever the presents fall, the pixels are those
+// of one point per cell drawn in that order.
+void expectMakeRowsMatchPointsInOrder(const std::vector<int> &order, const std::string &name) {
+    MAIN_WINDOW.CLEAR();
+    gfxDrawBuffer(GL_FRONT_AND_BACK);
+    glPointSize(2.0);
+    for (int r : order) naiveRow(r, MAIN_WINDOW);
+    const Image referenceBack = backBuffer(), referenceFront = frontBuffer();
+    MAIN_WINDOW.CLEAR();
+    gfxDrawBuffer(GL_FRONT_AND_BACK);
+    beginMakeRows(MAIN_WINDOW);
+    for (size_t k = 0; k < order.size(); ++k) {
+        DISPLAY_FRACTAL_ROW(order[k], MAIN_WINDOW);
+        if (k % 97 == 0) usleep(17000);  // let a present fall mid-way
+    }
+    endMakeRows();
+    glPointSize(1.0);
+    EXPECT_EQ(comparePictures(name + "-back", referenceBack, backBuffer()), 0);
+    EXPECT_EQ(comparePictures(name + "-front", referenceFront, frontBuffer()), 0);
+}
+
+TEST_F(DisplayTest, MakeRowsMatchPointsInAnyReportedOrder) {
+    fillGrid(23);
+    mixedPalette();
+    std::vector<int> order(fracHeight);
+    for (int r = 0; r < fracHeight; ++r) order[r] = r;
+    expectMakeRowsMatchPointsInOrder(order, "make-rows-ascending");
+    std::reverse(order.begin(), order.end());
+    expectMakeRowsMatchPointsInOrder(order, "make-rows-descending");
+    std::shuffle(order.begin(), order.end(), std::mt19937(5));
+    expectMakeRowsMatchPointsInOrder(order, "make-rows-shuffled");
+}
+
+TEST_F(DisplayTest, MakeRowsOfASmallerBlockMatchPoints) {
+    fillGrid(29);
+    fracWidth = 400;
+    fracHeight = 300;
+    std::vector<int> order(fracHeight);
+    for (int r = 0; r < fracHeight; ++r) order[r] = r;
+    std::shuffle(order.begin(), order.end(), std::mt19937(7));
+    expectMakeRowsMatchPointsInOrder(order, "make-rows-block");
 }
 
 TEST_F(DisplayTest, RowLeavesDrawBufferPointSizeAndSwapStateAlone) {
