@@ -65,8 +65,10 @@ void THREAD_FRACTAL_GENERATE(WINDOW panel) {
 
 void MAKE_COMMAND() {
     MAKE_BUTTON.CLICK();
+    gfxHoldPresents(true);  // the plain button and the black panel show with the first rows
     MAKE_BUTTON.DRAW();
     MAIN_WINDOW.CLEAR();
+    gfxHoldPresents(false);
     gfxDrawBuffer(GL_FRONT_AND_BACK);
     glPointSize(2.0);
     applyScaleRule();

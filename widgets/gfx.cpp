@@ -18,6 +18,7 @@ bool copyPending = false;         // the front still shows that drawing
 bool frontUnseen = false;         // the front changed since the last present
 double lastPresentMs = 0.0;
 long presents = 0;
+bool presentsHeld = false;
 
 double nowMs() {
     timespec ts;
@@ -129,8 +130,11 @@ void gfxSwapBuffers() {
         return;
     }
     copyBackToFront();
-    present();
+    if (presentsHeld) frontUnseen = true;
+    else present();
 }
+
+void gfxHoldPresents(bool hold) { presentsHeld = hold; }
 
 void gfxRowDrawn() {
     frontUnseen = true;

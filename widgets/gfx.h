@@ -53,6 +53,12 @@ void gfxRowDrawn();
 // that waits for the next row, so the rows already drawn do not wait too.
 void gfxPresentIfDue();
 
+// While held, a swap copies back to front but leaves presenting to the next
+// present that is due or to gfxFlush: for a command whose steps follow each
+// other within a frame (Make redraws its button and clears the panel just
+// before its rows), so the screen is not presented once per step.
+void gfxHoldPresents(bool hold);
+
 // Whether 16 ms have passed since the last present.
 bool gfxPresentDue();
 
