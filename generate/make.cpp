@@ -64,8 +64,10 @@ void THREAD_FRACTAL_GENERATE(WINDOW panel) {
 }
 
 void MAKE_COMMAND() {
+    // After the flash, the restored button, its plain redraw and the black
+    // panel reach the screen together with the first rows.
+    gfxHoldPresents(true);
     MAKE_BUTTON.CLICK();
-    gfxHoldPresents(true);  // the plain button and the black panel show with the first rows
     MAKE_BUTTON.DRAW();
     MAIN_WINDOW.CLEAR();
     gfxHoldPresents(false);

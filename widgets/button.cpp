@@ -77,6 +77,7 @@ void BUTTON::CLICK() {
     fillQuad(0, 0, 0, x - 1, y + height + 1, x + width + 2, y + height + 1, x + width + 2, y - 2,
              x - 1, y - 2);
     gfxSwapBuffers();
+    gfxFlush();  // shown even while the caller holds presents back
     usleep(clickFlashMicroseconds);
     glRasterPos2i(x - 1, y - 1);
     glDrawPixels(w, h, GL_RGBA, GL_UNSIGNED_BYTE, pixels);
