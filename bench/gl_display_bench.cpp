@@ -15,6 +15,7 @@
 #include <random>
 
 #include "app/layout.h"
+#include "bench/gl_bench.h"
 #include "bench/ratios.h"
 #include "colour/display.h"
 #include "colour/palette.h"
@@ -144,10 +145,7 @@ void printAgainstTarget(const RatioReporter &reporter, const char *what, const c
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
-    if (!startProgramInProcess({"quorvex"})) {
-        fprintf(stderr, "could not start Xvfb and open the program's window\n");
-        return 1;
-    }
+    if (!openBenchWindow()) return 1;
     // A first, cold drawing costs far more than the warm ones measured here.
     fillGrid();
     DISPLAY_FRACTAL(MAIN_WINDOW);

@@ -7,6 +7,7 @@
 #include <stdio.h>
 
 #include "app/app_state.h"
+#include "bench/gl_bench.h"
 #include "bench/ratios.h"
 #include "core/state.h"
 #include "generate/make.h"
@@ -16,16 +17,6 @@
 
 namespace {
 
-enum { START_VIEW, ZOOMED_VIEW };
-
-void setView(int view) {
-    resetFractalState();
-    if (view == ZOOMED_VIEW) {
-        xStart = -0.75, xEnd = -0.65, yStart = 0.1, yEnd = 0.2;
-        detail = 5000;
-    }
-}
-
 // range(0): the view; range(1): 0 sequential, N worker slots.
 void BM_Make(benchmark::State &state) {
     const int slots = (int)state.range(1);
@@ -34,7 +25,7 @@ void BM_Make(benchmark::State &state) {
     clickFlashMicroseconds = 0;
     for (auto _ : state) {
         state.PauseTiming();
-        setView((int)state.range(0));
+        setBenchView((int)state.range(0));
         state.ResumeTiming();
         MAKE_COMMAND();
         glFinish();  // the drawing is done, not just queued
@@ -44,17 +35,14 @@ void BM_Make(benchmark::State &state) {
 
 BENCHMARK(BM_Make)->ArgNames({"view", "slots"})->Args({START_VIEW, 0})->Args({START_VIEW, 2})
     ->Unit(benchmark::kMillisecond)->Iterations(5)->Repetitions(3)->UseRealTime();
-BENCHMARK(BM_Make)->ArgNames({"view", "slots"})->Args({ZOOMED_VIEW, 0})->Args({ZOOMED_VIEW, 2})
+BENCHMARK(BM_Make)->ArgNames({"view", "slots"})->Args({DEEP_SQUARE, 0})->Args({DEEP_SQUARE, 2})
     ->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
 
 }  // namespace
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
-    if (!startProgramInProcess({"quorvex"})) {
-        fprintf(stderr, "could not start Xvfb and open the program's window\n");
-        return 1;
-    }
+    if (!openBenchWindow()) return 1;
     RatioReporter reporter;
     benchmark::RunSpecifiedBenchmarks(&reporter);
     reporter.printRatios("A whole Make, sequential against t 2 (above 1: t 2 faster)",

@@ -29,6 +29,7 @@
 
 #include "app/app_state.h"
 #include "app/layout.h"
+#include "bench/gl_bench.h"
 #include "bench/ratios.h"
 #include "colour/display.h"
 #include "core/kernels.h"
@@ -42,17 +43,7 @@
 
 namespace {
 
-enum { START_VIEW, DEEP_SQUARE };
 enum { FASTEST, PLAIN };
-
-void setView(int view) {
-    resetFractalState();
-    if (view == DEEP_SQUARE) {
-        xStart = -0.75, xEnd = -0.65, yStart = 0.1, yEnd = 0.2;
-        detail = 5000;
-    }
-    applyScaleRule();
-}
 
 // 0 slots: sequential; otherwise that many worker slots.
 void setMode(int slots) {
@@ -79,13 +70,13 @@ void computeWholeGrid() {
 // --- the floor of a Make at the start view --------------------------------
 
 void BM_Floor_Kernels(benchmark::State &state) {
-    setView(START_VIEW);
+    setBenchView(START_VIEW);
     for (auto _ : state) computeWholeGrid();
     benchmark::DoNotOptimize(fractal[GRID_CELLS / 2]);
 }
 
 void BM_Floor_Redraw(benchmark::State &state) {
-    setView(START_VIEW);
+    setBenchView(START_VIEW);
     computeWholeGrid();
     for (auto _ : state) {
         DISPLAY_FRACTAL(MAIN_WINDOW);
@@ -108,7 +99,7 @@ void BM_Floor_Present(benchmark::State &state) {
 // What a Make does before its first row: the button's animation and redraw,
 // the panel cleared, both buffers selected.
 void BM_Part_BeforeRows(benchmark::State &state) {
-    setView(START_VIEW);
+    setBenchView(START_VIEW);
     for (auto _ : state) {
         MAKE_BUTTON.CLICK();
         MAKE_BUTTON.DRAW();
@@ -123,7 +114,7 @@ void BM_Part_BeforeRows(benchmark::State &state) {
 // The rows of a sequential Make: each computed, then drawn into both
 // buffers with the throttled presenting, and the last ones presented.
 void BM_Part_Rows(benchmark::State &state) {
-    setView(START_VIEW);
+    setBenchView(START_VIEW);
     const KernelView view = currentKernelView();
     for (auto _ : state) {
         gfxDrawBuffer(GL_FRONT_AND_BACK);
@@ -141,7 +132,7 @@ void BM_Part_Rows(benchmark::State &state) {
 
 // The same rows drawn with no presenting at all.
 void BM_Part_RowsNoPresenting(benchmark::State &state) {
-    setView(START_VIEW);
+    setBenchView(START_VIEW);
     computeWholeGrid();
     for (auto _ : state) {
         gfxDrawBuffer(GL_FRONT_AND_BACK);
@@ -161,7 +152,7 @@ void BM_Make(benchmark::State &state) {
     setPath((int)state.range(2));
     for (auto _ : state) {
         state.PauseTiming();
-        setView((int)state.range(0));
+        setBenchView((int)state.range(0));
         state.ResumeTiming();
         MAKE_COMMAND();
         glFinish();
@@ -246,15 +237,12 @@ void printPlainAgainstFastest(const RatioReporter &reporter) {
 
 int main(int argc, char **argv) {
     benchmark::Initialize(&argc, argv);
-    if (!startProgramInProcess({"quorvex"})) {
-        fprintf(stderr, "could not start Xvfb and open the program's window\n");
-        return 1;
-    }
+    if (!openBenchWindow()) return 1;
     clickFlashMicroseconds = 0;
     printf("Button flash switched off (clickFlashMicroseconds = 0) for every measurement.\n");
     printf("Fastest kernel path on this processor: %s\n", kernelPathName(fastestKernelPath()));
     // A first, cold drawing costs far more than the warm ones measured here.
-    setView(START_VIEW);
+    setBenchView(START_VIEW);
     setMode(0);
     MAKE_COMMAND();
     glFinish();
