@@ -22,6 +22,7 @@
 #include "core/state.h"
 #include "tests/support/gl_harness.h"
 #include "widgets/gfx.h"
+#include "tests/support/naive_row.h"
 
 namespace {
 
@@ -32,16 +33,6 @@ void fillGrid() {
     paletteG = 5;
     paletteB = 8;
     DISPLAY_PALLETE_APPLY();
-}
-
-void naiveRow(int r, const WINDOW &panel) {
-    for (int c = 0; c < fracWidth; ++c) {
-        const unsigned char v = fractal[GRID_SIZE * r + c];
-        glColor3ub(PaletteR[v], PaletteG[v], PaletteB[v]);
-        glBegin(GL_POINTS);
-        glVertex2i(panel.left + 2 + c, panel.top - 3 - r);
-        glEnd();
-    }
 }
 
 // Present the front now (selecting both buffers marks it unseen).

@@ -19,21 +19,11 @@
 #include "gl_harness.h"
 #include "widget_pictures.h"
 #include "widgets/gfx.h"
+#include "naive_row.h"
 
 using namespace pictures;
 
 namespace {
-
-// The reference: one point per cell, one glBegin/glEnd each.
-void naiveRow(int r, const WINDOW &panel) {
-    for (int c = 0; c < fracWidth; ++c) {
-        const unsigned char v = fractal[GRID_SIZE * r + c];
-        glColor3ub(PaletteR[v], PaletteG[v], PaletteB[v]);
-        glBegin(GL_POINTS);
-        glVertex2i(panel.left + 2 + c, panel.top - 3 - r);
-        glEnd();
-    }
-}
 
 void naiveGrid(const WINDOW &panel) {
     gfxDrawBuffer(GL_BACK);
