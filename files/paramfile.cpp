@@ -1,7 +1,9 @@
 #include "files/paramfile.h"
 
 #include <errno.h>
+#include <math.h>
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 #include "files/header_tokens.h"
@@ -131,11 +133,25 @@ int checkWritable(const FractalFile &file, char *reason) {
     return 1;
 }
 
+// Exactly the double, bit for bit (so -0 is not 0).
+int readsBackAs(const char *text, double value) {
+    const double back = strtod(text, nullptr);
+    return memcmp(&back, &value, sizeof value) == 0;
+}
+
+int writeNumberLines(FILE *stream, double a, double b, double c) {
+    char text[3][NUMBER_TOKEN_SIZE];
+    formatParameterNumber(text[0], a);
+    formatParameterNumber(text[1], b);
+    formatParameterNumber(text[2], c);
+    return fprintf(stream, "%s\n%s\n%s\n", text[0], text[1], text[2]) >= 0;
+}
+
 int writeParameterStream(FILE *stream, const void *context, char *reason) {
     const FractalFile &file = *(const FractalFile *)context;
     if (fprintf(stream, "%s\n%s\n%d\n", MAGIC, file.typeName, file.detail) < 0 ||
-        fprintf(stream, "%lf\n%lf\n%lf\n", file.xStart, file.xEnd, file.xPivot) < 0 ||
-        fprintf(stream, "%lf\n%lf\n%lf\n", file.yStart, file.yEnd, file.yPivot) < 0 ||
+        !writeNumberLines(stream, file.xStart, file.xEnd, file.xPivot) ||
+        !writeNumberLines(stream, file.yStart, file.yEnd, file.yPivot) ||
         fprintf(stream, "P5\n%d %d\n255\n", file.width, file.height) < 0)
         return streamWriteFailed(reason);
     const size_t width = (size_t)file.width;
@@ -146,6 +162,16 @@ int writeParameterStream(FILE *stream, const void *context, char *reason) {
 }
 
 }  // namespace
+
+void formatParameterNumber(char *text, double value) {
+    snprintf(text, NUMBER_TOKEN_SIZE, "%lf", value);
+    if (!isfinite(value) || readsBackAs(text, value)) return;
+    // "%.17g" always reads back; the shorter forms are tried first.
+    for (int digits = 15; digits <= 17; ++digits) {
+        snprintf(text, NUMBER_TOKEN_SIZE, "%.*g", digits, value);
+        if (readsBackAs(text, value)) return;
+    }
+}
 
 int readFractalFile(const char *path, FractalFile &file, char *reason) {
     if (!path || !path[0]) {

@@ -5,8 +5,8 @@
 //    1  "QUORVEX"                     magic
 //    2  type name                     fracType verbatim, at most 79 bytes
 //    3  detail                        "%d", 1..MAX_DETAIL
-//    4  xStart  5 xEnd  6 xPivot      "%lf" each (six decimals when written)
-//    7  yStart  8 yEnd  9 yPivot
+//    4  xStart  5 xEnd  6 xPivot      any number "%lf" scans; written as
+//    7  yStart  8 yEnd  9 yPivot      formatParameterNumber gives it (exact)
 //   10  "P5"                          any token of at most 14 bytes, not
 //                                     checked; then exactly one byte
 //   11  width height                  "%d %d", each 1..800
@@ -42,6 +42,17 @@
 
 #include "core/state.h"
 #include "files/atomic_write.h"
+#include "files/header_tokens.h"
+
+// The text of a view edge or pivot in a written file: what "%lf" prints
+// whenever that reads back to the very same double (so the start state and
+// every value of six or fewer decimals keep their bytes), otherwise the
+// shortest of "%.15g", "%.16g" and "%.17g" that does. A saved view thus
+// comes back bit for bit however deep the zoom; -0 keeps its sign, and NaN
+// and the infinities are written as "%lf" writes them. `text` holds
+// NUMBER_TOKEN_SIZE bytes (the reader's bound; "%lf" of the largest double
+// is 317 bytes).
+void formatParameterNumber(char *text, double value);
 
 // Above this the grid value 255 * j no longer fits a 32-bit int.
 enum { MAX_DETAIL = 2147483647 / 255 };

@@ -15,7 +15,9 @@
 #include <unistd.h>
 
 #include <dirent.h>
+#include <math.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -38,7 +40,7 @@ const char *const RENDER = QUORVEX_RENDER_BINARY;
 struct Spot {
     int X, Y;
 };
-const Spot MAKE = {45, 780}, SAVE = {45, 730}, EXPORT = {45, 705}, RED = {45, 655}, BLUE = {45, 605},
+const Spot MAKE = {45, 780}, LOAD = {45, 755}, FIRST_LISTED = {60, 475}, SAVE = {45, 730}, EXPORT = {45, 705}, RED = {45, 655}, BLUE = {45, 605},
            TYPE = {140, 780}, DETAIL_PLUS = {140, 755}, ZOOM_IN = {140, 705}, PIVOT = {140, 655},
            EXIT = {140, 605}, ACCEPT = {140, 535};
 const int PANEL_LEFT = 185, PANEL_TOP = 814;
@@ -255,6 +257,60 @@ TEST_F(RenderAgainstTheProgram, AnEightHundredSquareRenderIsTheGridOfAMake) {
     EXPECT_EQ(1920015u, exported.size());
     EXPECT_TRUE(exported == slurp(path("again.ppm"))) << "--from and Export differ";
     exitProgram();
+}
+
+TEST_F(RenderAgainstTheProgram, ADeepViewSavedAndLoadedComputesTheSamePicture) {
+    // Four zooms of 20x towards a point, each made, at a detail that shows
+    // structure there: the edges need every digit of a double.
+    const double towardsX = -0.74364, towardsY = 0.13183;
+    double edges[4] = {-5, 5, -5, 5};  // the picture on the screen, as the program maps it
+    click(DETAIL_PLUS, 19);            // 1000
+    click(MAKE);
+    for (int k = 0; k < 4; ++k) {
+        const double xScale = (edges[1] - edges[0]) / 800, yScale = (edges[3] - edges[2]) / 800;
+        const int X = PANEL_LEFT + (int)lround((towardsX - edges[0]) / xScale);
+        const int Y = PANEL_TOP - (int)lround((towardsY - edges[2]) / yScale);
+        click(ZOOM_IN);
+        s.x.drag(X - 20, Y + 20, X + 20, Y - 20);
+        s.x.settle(200);
+        click(MAKE);
+        const double x0 = edges[0], y0 = edges[2];
+        edges[0] = (double)(X - 20 - PANEL_LEFT) * xScale + x0;
+        edges[1] = (double)(X + 20 - PANEL_LEFT) * xScale + x0;
+        edges[2] = (double)(PANEL_TOP - (Y + 20)) * yScale + y0;
+        edges[3] = (double)(PANEL_TOP - (Y - 20)) * yScale + y0;
+    }
+    saveAs(SAVE, "deep", "deep.frc");
+    std::unique_ptr<FractalFile> f(new FractalFile);
+    char reason[FILE_ERROR_SIZE] = "";
+    ASSERT_TRUE(readFractalFile(path("deep.frc").c_str(), *f, reason)) << reason;
+    EXPECT_TRUE(f->xStart == edges[0] && f->xEnd == edges[1] && f->yStart == edges[2] && f->yEnd == edges[3])
+        << "the view was not saved exactly: " << list({f->xStart, f->xEnd, f->yStart, f->yEnd}) << " for "
+        << list({edges[0], edges[1], edges[2], edges[3]});
+
+    click(LOAD);
+    s.x.settle(300);
+    click(FIRST_LISTED);
+    s.x.settle(300);
+    click(MAKE);
+    saveAs(SAVE, "again", "again.frc");
+    const std::string first = slurp(path("deep.frc")), second = slurp(path("again.frc"));
+    EXPECT_TRUE(first == second) << "loaded and made again, the work is not the same:\n"
+                                 << first.substr(0, 200) << "\n---\n" << second.substr(0, 200);
+
+    const Outcome o = render({"--from", path("deep.frc"), "--size", "800x800", path("deep.pgm")});
+    ASSERT_EQ(0, o.status) << o.err;
+    EXPECT_EQ("", o.err) << "a view doubles resolve gets no warning";
+    EXPECT_TRUE(frcGrid(path("deep.frc")) == pnmPixels(slurp(path("deep.pgm")), "P5", 800, 800));
+    exitProgram();
+}
+
+TEST_F(Render, AViewNarrowerThanDoublesResolveIsRenderedAfterOneWarning) {
+    const Outcome o = render({"--view", "0.1,0.10000000000000003,0,1", "--size", "64x8", path("thin.pgm")});
+    EXPECT_EQ(0, o.status);
+    EXPECT_EQ(1, std::count(o.err.begin(), o.err.end(), '\n')) << o.err;
+    EXPECT_NE(std::string::npos, o.err.find("warning")) << o.err;
+    EXPECT_TRUE(exists(path("thin.pgm")));
 }
 
 // ---- against the plain double loop ------------------------------------------

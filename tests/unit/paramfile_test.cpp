@@ -3,6 +3,8 @@
 #include "files/paramfile.h"
 
 #include <dirent.h>
+#include <float.h>
+#include <math.h>
 #include <ftw.h>
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -15,6 +17,7 @@
 #include <unistd.h>
 
 #include <functional>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -93,11 +96,7 @@ std::string validFile(int w, int h) { return header(w, h) + pixels(w, h, 2); }
 int load(const std::string &path) { return LOAD_FRACTAL(const_cast<char *>(path.c_str())); }
 int save(const std::string &path) { return SAVE_FRACTAL(const_cast<char *>(path.c_str())); }
 
-double sixDecimals(double v) {
-    char text[64];
-    snprintf(text, sizeof text, "%f", v);
-    return strtod(text, nullptr);
-}
+bool sameBits(double a, double b) { return memcmp(&a, &b, sizeof a) == 0; }
 
 void expectBlock(int w, int h, const std::function<unsigned char(int, int)> &expected) {
     for (int r = 0; r < h; ++r)
@@ -166,7 +165,7 @@ TEST_F(ParamFile, StateThatCouldNotBeLoadedBackIsNotWritten) {
 
 class RoundTrip : public ParamFile, public ::testing::WithParamInterface<std::pair<int, int>> {};
 
-TEST_P(RoundTrip, RestoresTypeDetailSizeAndEveryGridByteAndRoundsTheView) {
+TEST_P(RoundTrip, RestoresTypeDetailSizeEveryGridByteAndTheViewBitForBit) {
     const int w = GetParam().first, h = GetParam().second;
     setFractalType(7);
     detail = 4321;
@@ -187,7 +186,7 @@ TEST_P(RoundTrip, RestoresTypeDetailSizeAndEveryGridByteAndRoundsTheView) {
     EXPECT_EQ(fracHeight, h);
     for (int i = 0; i < 6; ++i) {
         const double *now[] = {&xStart, &xEnd, &xPivot, &yStart, &yEnd, &yPivot};
-        EXPECT_EQ(*now[i], sixDecimals(saved.values[i])) << "double " << i;
+        EXPECT_TRUE(sameBits(*now[i], saved.values[i])) << "double " << i << ": " << *now[i];
     }
     expectBlock(w, h, [](int r, int c) { return patternByte(r, c, 9); });
     // Cells outside the block keep what the grid held before the load.
@@ -200,12 +199,77 @@ INSTANTIATE_TEST_SUITE_P(Sizes, RoundTrip,
                          ::testing::Values(std::make_pair(800, 800), std::make_pair(400, 300),
                                            std::make_pair(1, 1), std::make_pair(800, 1)));
 
-TEST_F(ParamFile, ViewEdgesCloserThanAMillionthComeBackEqual) {
+TEST_F(ParamFile, ViewEdgesCloserThanAMillionthStayApart) {
     xStart = 0.3000001, xEnd = 0.3000004;
     ASSERT_EQ(save(dir / "thin.frc"), 1) << fileError;
     ASSERT_EQ(load(dir / "thin.frc"), 1) << fileError;
-    EXPECT_EQ(xStart, 0.3);
-    EXPECT_EQ(xEnd, 0.3);
+    EXPECT_EQ(xStart, 0.3000001);
+    EXPECT_EQ(xEnd, 0.3000004);
+}
+
+// ---- the numbers of the view ---------------------------------------------------
+
+std::string formatted(double v) {
+    char text[NUMBER_TOKEN_SIZE];
+    formatParameterNumber(text, v);
+    return text;
+}
+
+std::string printed(const char *format, double v) {
+    char text[NUMBER_TOKEN_SIZE];
+    snprintf(text, sizeof text, format, v);
+    return text;
+}
+
+TEST(ParameterNumbers, SixDecimalsAndTheSpecialValuesKeepTheTextOfLf) {
+    for (double v : {0.0, -0.0, 5.0, -5.0, 0.25, -0.743675, 123456.654321, 1e15, 1e300, -DBL_MAX,
+                     (double)INFINITY, -(double)INFINITY, (double)NAN, -(double)NAN})
+        EXPECT_EQ(formatted(v), printed("%lf", v)) << v;
+    EXPECT_EQ(formatted(-0.0), "-0.000000");
+}
+
+TEST(ParameterNumbers, OtherValuesTakeTheShortestOfFifteenToSeventeenDigitsThatReadsBack) {
+    EXPECT_EQ(formatted(-0.7436749999999999), "-0.7436749999999999");
+    EXPECT_EQ(formatted(0.1234567), "0.1234567");
+    EXPECT_EQ(formatted(0.1 + 0.2), "0.30000000000000004");
+    EXPECT_EQ(formatted(1e-7), "1e-07");
+    EXPECT_EQ(formatted(std::numeric_limits<double>::denorm_min()), "4.94065645841247e-324");
+}
+
+// A file written with these values reads back with every bit of each.
+void expectFileRoundTrip(const TempDir &dir, const double (&values)[6]) {
+    static FractalFile out, in;
+    memset(&out, 0, sizeof out);
+    snprintf(out.typeName, sizeof out.typeName, "%s", "Julia");
+    out.detail = 50, out.width = out.height = 1;
+    out.xStart = values[0], out.xEnd = values[1], out.xPivot = values[2];
+    out.yStart = values[3], out.yEnd = values[4], out.yPivot = values[5];
+    char reason[FILE_ERROR_SIZE] = "";
+    ASSERT_EQ(writeFractalFile((dir / "n.frc").c_str(), out, reason), 1) << reason;
+    ASSERT_EQ(readFractalFile((dir / "n.frc").c_str(), in, reason), 1) << reason;
+    const double back[6] = {in.xStart, in.xEnd, in.xPivot, in.yStart, in.yEnd, in.yPivot};
+    for (int k = 0; k < 6; ++k)
+        EXPECT_TRUE(sameBits(back[k], values[k])) << printed("%.17g", values[k]) << " came back as "
+                                                  << printed("%.17g", back[k]);
+}
+
+TEST_F(ParamFile, ViewsOfEveryDepthComeBackBitForBit) {
+    srand(13);
+    const auto unit = [] { return (double)rand() / RAND_MAX; };
+    for (double width = 1.0; width >= 1e-15; width /= 10) {
+        for (int k = 0; k < 6; ++k) {
+            const double cx = 4 * unit() - 2, cy = 4 * unit() - 2;
+            const double values[6] = {cx - width * unit(), cx + width * unit(), cx,
+                                      cy - width * unit(), cy + width * unit(), cy * width};
+            expectFileRoundTrip(dir, values);
+        }
+    }
+}
+
+TEST_F(ParamFile, ExtremeDoublesComeBackBitForBit) {
+    const double subnormal = std::numeric_limits<double>::denorm_min();
+    expectFileRoundTrip(dir, {-0.0, DBL_MAX, -DBL_MAX, DBL_MIN, -DBL_MIN, subnormal});
+    expectFileRoundTrip(dir, {DBL_MIN - subnormal, -subnormal, 0.0, -0.0, 1e-320, 6e-5});
 }
 
 TEST_F(ParamFile, PlainDataLayerRoundTripsWithoutTouchingTheProgramState) {

@@ -47,6 +47,11 @@ struct FractalParams {
 // / width and likewise for y, in double with the size converted first.
 KernelView kernelViewFor(const FractalParams &params, int width, int height);
 
+// True when two neighbouring columns or rows of a width x height grid get
+// the same plane coordinate: the view is narrower than doubles resolve at
+// that size, and the picture shows blocks instead of detail.
+bool viewBeyondDoubles(const FractalParams &params, int width, int height);
+
 typedef void (*RenderProgress)(int rowsDone, int rows, void *context);
 
 RenderResult renderGrid(const FractalParams &params, const RenderGrid &grid, int threads,

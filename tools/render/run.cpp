@@ -103,9 +103,17 @@ struct FreeCells {
 };
 typedef std::unique_ptr<unsigned char, FreeCells> Cells;
 
+// Rendered anyway: the user may want exactly that picture, blocks and all.
+void warnBeyondDoubles(const RenderOptions &o) {
+    if (viewBeyondDoubles(o.params, o.width, o.height))
+        fprintf(stderr, "quorvex-render: warning: the view is narrower than doubles resolve at %dx%d; "
+                        "neighbouring cells share coordinates\n", o.width, o.height);
+}
+
 RunResult computeGrid(const Job &job, Cells &cells, RenderGrid &grid, const std::atomic<int> *stop,
                       FILE *progressOut, char *reason) {
     const RenderOptions &o = job.options;
+    warnBeyondDoubles(o);
     const size_t bytes = (size_t)o.width * (size_t)o.height;
     // With overcommit a too-large malloc succeeds and the render is killed
     // half way; a grid larger than the machine's memory is refused at once.

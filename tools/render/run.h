@@ -9,7 +9,10 @@
 //      and computed, unless it can be taken from the --from file as it is:
 //      that is when nothing that shapes the grid (size, type, detail, view,
 //      pivot) was given beside --from; a file of an unknown type can only
-//      be coloured, so giving --type is then the way to compute it;
+//      be coloured, so giving --type is then the way to compute it; a
+//      view narrower than doubles resolve at the chosen size (neighbouring
+//      cells on the same coordinate) is computed all the same, after one
+//      warning line on standard error;
 //   4. the palette is built as the program builds it at start-up (seed
 //      1959) with the chosen ramps, and the file is written atomically.
 // `stop` (may be null) is polled throughout; a non-zero value ends the run
