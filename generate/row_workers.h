@@ -2,13 +2,21 @@
 // thread per grid row, at most `slots` computing at once.
 //
 // The main thread hands rows out in ascending order, slot k starting with
-// row k, then polls the slots in the circle 0, 1, ..., slots - 1, 0, ...
-// without sleeping. A worker computes its row, stores its slot's `done` with
-// release ordering and ends; the main thread loads `done` with acquire
-// ordering, so the whole row is visible before rowDone(row) is called, then
-// detaches the thread and starts the next row in the freed slot. The call
-// returns after `rows` completions; every row is computed and reported
-// exactly once, in order of completion as seen from the circle.
+// row k, then looks at the slots in the circle 0, 1, ..., slots - 1, 0, ...
+// A worker computes its row, stores its slot's `done` with release ordering
+// and ends; the main thread loads `done` with acquire ordering, so the whole
+// row is visible before rowDone(row) is called, then detaches the thread and
+// starts the next row in the freed slot. The call returns after `rows`
+// completions; every row is computed and reported exactly once, in order of
+// completion as seen from the circle.
+//
+// A circle that finds no finished slot puts the main thread to sleep until
+// a worker ends (a futex wait on a counter every worker thread bumps as it
+// ends), so the workers have the processors to themselves; no wake-up is
+// lost (row_workers.cpp says why). With whileRowsPending set the sleep lasts
+// at most ROW_WAIT_BOUND_MS, so rows already drawn still reach the screen.
+// Worker threads get a 128 KiB stack, not the default 8 MiB: a row needs
+// under 24 KiB.
 //
 // A worker that cannot be created does not hang the run: its row is
 // computed on the calling thread at once and reported when the circle
@@ -23,12 +31,13 @@
 
 #include <atomic>
 
+typedef void *(*RowWorker)(void *slot);
+
 struct RowSlot {
     int row;
     std::atomic<int> done;
+    RowWorker worker;  // the entry the slot's thread runs
 };
-
-typedef void *(*RowWorker)(void *slot);
 
 // pthread_create by default; tests replace it to count or to fail.
 extern int (*createRowThread)(pthread_t *thread, void *(*entry)(void *), void *arg);
@@ -36,6 +45,13 @@ extern int (*createRowThread)(pthread_t *thread, void *(*entry)(void *), void *a
 // Called once per circle while rows are pending, on the calling thread (the
 // drawing code uses it to show drawn rows that are due); null: nothing.
 extern void (*whileRowsPending)();
+
+// The longest sleep between circles while whileRowsPending is set: the
+// screen's present interval.
+enum { ROW_WAIT_BOUND_MS = 16 };
+
+// Tests only: called between a circle that found nothing and the sleep.
+extern void (*beforeRowWait)();
 
 // Runs `rows` rows through `worker` on `slots` slots. `computeHere(row)`
 // computes a row on the calling thread when a worker cannot be created.

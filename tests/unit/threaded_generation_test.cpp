@@ -316,6 +316,43 @@ TEST(SlotLimit, NeverMoreLiveWorkersThanSlots) {
     }
 }
 
+// --- the main thread sleeps between circles and never misses a worker ---------
+
+void *instantWorker(void *arg) {
+    RowSlot *slot = static_cast<RowSlot *>(arg);
+    fractal[GRID_SIZE * slot->row] = (unsigned char)slot->row;
+    slot->done.store(1, std::memory_order_release);
+    pthread_exit(nullptr);
+}
+
+// Workers end while the main thread is between its circle and its sleep.
+void pauseBeforeSleep() {
+    struct timespec pause = {0, 200000};
+    nanosleep(&pause, nullptr);
+}
+
+// Without drawing the sleep has no bound, so a lost wake-up hangs the run
+// and the watchdog ends the program.
+TEST(Sleeping, WorkersEndingJustBeforeTheSleepOrAtOnceAreNeverMissed) {
+    signal(SIGALRM, hung);
+    alarm(300);
+    for (void (*seam)() : {pauseBeforeSleep, (void (*)())nullptr}) {
+        beforeRowWait = seam;
+        for (int slots : {1, 2, 7}) {
+            memset(fractal, UNTOUCHED, GRID_CELLS);
+            EXPECT_EQ(runRowWorkers(slots, GRID_SIZE, instantWorker, markHere, ignoreRow, nullptr), 0);
+            for (int row = 0; row < GRID_SIZE; ++row) ASSERT_EQ(fractal[GRID_SIZE * row], (unsigned char)row);
+        }
+        applyView(ZOOMED_VIEW, MANDELBROT_TYPE);
+        const std::vector<unsigned char> expected = sequentialGrid();
+        memset(fractal, UNTOUCHED, GRID_CELLS);
+        generateRowsThreaded(2, ignoreRow, nullptr);
+        EXPECT_EQ(firstDifference(expected, currentGrid()), "");
+    }
+    beforeRowWait = nullptr;
+    alarm(0);
+}
+
 // --- workers that cannot be created -------------------------------------------
 
 struct FailurePattern {
