@@ -26,6 +26,7 @@
 
 #include "core/kernels.h"
 #include "e2e_session.h"
+#include "image.h"
 #include "files/paramfile.h"
 
 #ifndef QUORVEX_RENDER_BINARY
@@ -371,6 +372,36 @@ std::string decodePng(const std::string &path, int &width, int &height) {
     width = (int)image.width;
     height = (int)image.height;
     return pixels;
+}
+
+// The README's pictures come from tools/docs-pictures.sh; made again now,
+// each must decode to the committed pixels, and each command the script
+// runs must stand in the README as written.
+TEST_F(Render, TheReadmePicturesAreWhatTheProgramsMakeNow) {
+    const std::string source = QUORVEX_SOURCE_DIR, build = std::string(RENDER).substr(0, std::string(RENDER).rfind('/'));
+    std::string out, err;
+    ASSERT_EQ(0, runCapture({"bash", source + "/tools/docs-pictures.sh", dir}, out, err,
+                            {"QUORVEX_BUILD=" + build}))
+        << err;
+    const std::string readme = slurp(source + "/README.md");
+    std::istringstream script(slurp(source + "/tools/docs-pictures.sh"));
+    for (std::string line; std::getline(script, line);) {
+        if (line.compare(0, 7, "render ") != 0) continue;
+        EXPECT_NE(std::string::npos, readme.find("quorvex-render " + line.substr(7))) << line;
+    }
+    for (const std::string &name : entries(source + "/docs")) {
+        if (name.size() < 4 || name.compare(name.size() - 4, 4, ".png") != 0) continue;
+        Image committed, made;
+        for (Image *im : {&committed, &made}) {
+            const std::string file = (im == &committed ? source + "/docs/" : dir + "/") + name;
+            const std::string rgb = decodePng(file, im->width, im->height);
+            im->rgb.assign(rgb.begin(), rgb.end());
+            ASSERT_EQ(im->rgb.size(), (size_t)im->width * im->height * 3) << file << ": " << rgb.substr(0, 80);
+        }
+        EXPECT_EQ(0, comparePictures("docs-" + name, committed, made))
+            << "docs/" << name << " is not what the programs make now; if the change is meant, "
+            << "re-record with: bash tools/docs-pictures.sh";
+    }
 }
 
 TEST_F(Render, APngDecodesToThePpmsPixels) {
