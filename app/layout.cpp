@@ -119,6 +119,8 @@ void myDisplay() {
     gfxFlush();
 }
 
+void MAKE_CUE() { MAKE_BUTTON.DRAW_HILITE(1, 1, 1); }
+
 void HIDE_LOAD_BUTTONS() {
     UP___BUTTON.HIDE();
     DOWN_BUTTON.HIDE();

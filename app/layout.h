@@ -10,6 +10,9 @@
 //
 // Readout lines: 1 type, 2 detail, 3 x start, 4 x end, 5 x pivot,
 // 6 y start, 7 y end, 8 y pivot.
+//
+// Layer: app (the shell owns the layout objects; lower layers get a panel
+// passed as a WINDOW value).
 #ifndef QUORVEX_APP_LAYOUT_H
 #define QUORVEX_APP_LAYOUT_H
 
@@ -31,6 +34,10 @@ void HIDE_SAVE_BUTTONS();
 void SHOW_SAVE_BUTTONS();
 void HIDE_COMMAND_BUTTONS();
 void SHOW_COMMAND_BUTTONS();
+
+// The parameters-changed cue: Make drawn with a white face, until Make (or
+// SHOW_COMMAND_BUTTONS) draws it plainly again.
+void MAKE_CUE();
 
 // Formats readout line `line` (label and value text) without drawing;
 // returns 0 for a line outside 1..8. Value texts never overflow their

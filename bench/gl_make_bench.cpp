@@ -7,6 +7,7 @@
 #include <stdio.h>
 
 #include "app/app_state.h"
+#include "app/dispatch.h"
 #include "bench/gl_bench.h"
 #include "bench/ratios.h"
 #include "core/state.h"

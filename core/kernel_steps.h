@@ -113,7 +113,8 @@ struct JKind {
 // The one chain from a type to its rule: run(kind) with the type's MKind or
 // JKind, returning what run returns. A type outside 0..8 is J-Cosh.
 template <class Run>
-inline auto withTypeRule(int type, const KernelView &v, Run run) -> decltype(run(MKind<Quadratic>{0.0})) {
+inline auto withTypeRule(int type, const KernelView &v, Run run)
+    -> decltype(run(MKind<Quadratic>{0.0})) {
     const double px = v.xPivot, py = v.yPivot;
     switch (type) {
     case MANDELBROT_TYPE: return run(MKind<Quadratic>{0.0});

@@ -15,7 +15,9 @@
 // reaches its slot.
 //
 // The slot table lives on the heap, sized min(slots, rows), so a huge
-// thread count costs no memory. GL-free.
+// thread count costs no memory.
+//
+// Layer: generate, GL-free (built into the library the unit tests use).
 #ifndef QUORVEX_GENERATE_ROW_WORKERS_H
 #define QUORVEX_GENERATE_ROW_WORKERS_H
 
@@ -23,12 +25,12 @@
 
 #include <atomic>
 
+#include "generate/families.h"
+
 struct RowSlot {
     int row;
     std::atomic<int> done;
 };
-
-typedef void *(*RowWorker)(void *slot);
 
 // pthread_create by default; tests replace it to count or to fail.
 extern int (*createRowThread)(pthread_t *thread, void *(*entry)(void *), void *arg);
@@ -43,22 +45,9 @@ extern void (*whileRowsPending)();
 int runRowWorkers(int slots, int rows, RowWorker worker, void (*computeHere)(int row),
                   void (*rowDone)(int row, void *context), void *context);
 
-// The ten worker entries: compute slot->row of the current type, store
+// The ten worker entries (MANDELBROT(void *) ..., declared in
+// generate/families.h) compute slot->row of their type, store
 // slot->done = 1 (release) and end the thread.
-void *MANDELBROT(void *slot);
-void *JULIA(void *slot);
-void *M_DRAGON(void *slot);
-void *J_DRAGON(void *slot);
-void *M_PHOENIX(void *slot);
-void *J_PHOENIX(void *slot);
-void *M_COSINE(void *slot);
-void *J_COSINE(void *slot);
-void *M_COSH(void *slot);
-void *J_COSH(void *slot);
-
-// The worker entry and the row kernel of fType `type`.
-RowWorker workerForType(int type);
-unsigned char *(*coreForType(int type))(int, unsigned char *);
 
 // Fills the grid for the current type on `slots` worker slots, calling
 // rowDone for each finished row (threaded Make without drawing).

@@ -181,7 +181,7 @@ RenderParseResult checkOutput(int argc, char **argv, int first, RenderOptions &o
 
 RenderOptions defaultRenderOptions() {
     RenderOptions o;
-    o.params = FractalParams{MANDELBROT_TYPE, 50, -5.0, 5.0, -5.0, 5.0, 0.0, 0.0};
+    o.params = FractalParams{MANDELBROT_TYPE, DETAIL_DEFAULT, -5.0, 5.0, -5.0, 5.0, 0.0, 0.0};
     o.width = o.height = GRID_SIZE;
     o.ramps[0] = o.ramps[1] = o.ramps[2] = 0;
     o.threads = processorCount();
