@@ -25,7 +25,7 @@
 
 #include <math.h>
 
-#include "core/kernels_plain.h"
+#include "core/kernel_view.h"
 
 struct Orbit {
     double zr, zi, pr, pi;

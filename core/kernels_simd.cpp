@@ -8,6 +8,7 @@
 #include <atomic>
 
 #include "core/kernel_steps.h"
+#include "core/kernels_plain.h"
 #include "core/kernels_simd_isa.h"
 #include "core/state.h"
 

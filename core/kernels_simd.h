@@ -26,7 +26,7 @@
 #ifndef QUORVEX_CORE_KERNELS_SIMD_H
 #define QUORVEX_CORE_KERNELS_SIMD_H
 
-#include "core/kernels_plain.h"
+#include "core/kernel_view.h"
 
 enum KernelPath { PLAIN_PATH, SCALAR_PATH, SSE2_PATH, AVX2_PATH, AVX512_PATH, KERNEL_PATHS };
 

@@ -11,7 +11,7 @@
 #ifndef QUORVEX_CORE_KERNELS_SIMD_ISA_H
 #define QUORVEX_CORE_KERNELS_SIMD_ISA_H
 
-#include "core/kernels_plain.h"
+#include "core/kernel_view.h"
 
 // At most this many cells per call (the engine keeps its lists on the stack).
 enum { LANE_CHUNK_CELLS = 1024 };
