@@ -62,38 +62,42 @@ struct Phoenix {
     }
 };
 
-// a - bi is cos z. The M kind adds the constant last, the J kind before
-// subtracting b^2: two groupings, two results.
+// The trigonometric types: a - bi is cos z, a + bi is cosh z.
+inline void cosParts(const Orbit &z, double &a, double &b) {
+    a = cos(z.zr) * cosh(z.zi);
+    b = sin(z.zr) * sinh(z.zi);
+}
+
+inline void coshParts(const Orbit &z, double &a, double &b) {
+    a = cosh(z.zr) * cos(z.zi);
+    b = sinh(z.zr) * sin(z.zi);
+}
+
+// M-Cosine: (cos z)^2 + c with the real part grouped (a^2 - b^2) + cr.
 struct MCosine {
     double cr, ci;
     void operator()(Orbit &z, double, double) const {
-        const double a = cos(z.zr) * cosh(z.zi);
-        const double b = sin(z.zr) * sinh(z.zi);
+        double a, b;
+        cosParts(z, a, b);
         z.zr = (a * a - b * b) + cr;
         z.zi = (-2.0 * a) * b + ci;
     }
 };
 
-struct JCosine {
+// J-Cosine, (cos z)^2 + c, and both Cosh types, conj((cosh z)^2) + c: the
+// real part grouped (a^2 + cr) - b^2, so not the same bytes as M-Cosine.
+template <void (*Parts)(const Orbit &, double &, double &)>
+struct SquarePlus {
     double cr, ci;
     void operator()(Orbit &z, double, double) const {
-        const double a = cos(z.zr) * cosh(z.zi);
-        const double b = sin(z.zr) * sinh(z.zi);
+        double a, b;
+        Parts(z, a, b);
         z.zr = (a * a + cr) - b * b;
         z.zi = (-2.0 * a) * b + ci;
     }
 };
-
-// a + bi is cosh z; the new imaginary part is -2ab, as for the cosine.
-struct Cosh {
-    double cr, ci;
-    void operator()(Orbit &z, double, double) const {
-        const double a = cosh(z.zr) * cos(z.zi);
-        const double b = sinh(z.zr) * sin(z.zi);
-        z.zr = (a * a + cr) - b * b;
-        z.zi = (-2.0 * a) * b + ci;
-    }
-};
+typedef SquarePlus<cosParts> JCosine;
+typedef SquarePlus<coshParts> Cosh;
 
 // The start and the step of a cell at plane point (x, y).
 template <class Step>
