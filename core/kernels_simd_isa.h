@@ -8,6 +8,8 @@
 // whole vectors are stored, so entries past count may be overwritten. They
 // are compiled for their instruction set: call them only through
 // computeRowWith, which checks the processor first. x86-64 builds only.
+//
+// Layer: core.
 #ifndef QUORVEX_CORE_KERNELS_SIMD_ISA_H
 #define QUORVEX_CORE_KERNELS_SIMD_ISA_H
 

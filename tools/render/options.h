@@ -20,6 +20,8 @@
 // parseRenderOptions returns RENDER_PARSE_OK, RENDER_PARSE_HELP (print
 // the help text, exit 0) or RENDER_PARSE_USAGE (one line in `reason`,
 // exit 2). It keeps no state between calls and prints nothing.
+//
+// quorvex-render: uses core/, colour/palette.h and files/ only, no GL.
 #ifndef QUORVEX_TOOLS_RENDER_OPTIONS_H
 #define QUORVEX_TOOLS_RENDER_OPTIONS_H
 

@@ -17,6 +17,8 @@
 // (may be null) is polled between rows; once it is non-zero the write is
 // abandoned, the temporary removed, and the result is 0 with the reason
 // "interrupted". `progress` (may be null) hears the rows written so far.
+//
+// quorvex-render: uses core/, colour/palette.h and files/ only, no GL.
 #ifndef QUORVEX_TOOLS_RENDER_OUTPUT_H
 #define QUORVEX_TOOLS_RENDER_OUTPUT_H
 
