@@ -11,6 +11,10 @@
 // Readout lines: 1 type, 2 detail, 3 x start, 4 x end, 5 x pivot,
 // 6 y start, 7 y end, 8 y pivot.
 //
+// The layout objects are constructed before main (the image panel from the
+// grid size, the button rows from winHeight) and never move; only their
+// own drawing operations change how they look. drawFlag is myDisplay's.
+//
 // Layer: app (the shell owns the layout objects; lower layers get a panel
 // passed as a WINDOW value).
 #ifndef QUORVEX_APP_LAYOUT_H

@@ -27,6 +27,9 @@ struct PlaneMapping {
 extern PlaneMapping shownView;
 void rememberShownView();
 
+// The first corner in window and in plane coordinates (the pick logic),
+// and the pointer at the last motion while dragging (myMovingMouse only;
+// nothing resets it).
 extern int xs, ys, xe, ye;
 extern double xTemp, yTemp;
 
