@@ -53,7 +53,7 @@ void writeTypedName(const char *suffix, int (*write)(char *), const char *what) 
 void loadedPicture() {
     MAIN_WINDOW.CLEAR();
     DISPLAY_FRACTAL(MAIN_WINDOW);
-    for (int line = 1; line <= 8; ++line) DISPLAY_FRACTAL_DATA(DATA_WINDOW, line);
+    redrawReadout();
 }
 
 void editName(unsigned char key) {

@@ -102,10 +102,6 @@ bool buttonsTookPress(int X, int Y) {
     return runThree(X, Y) == ENDED;
 }
 
-void redrawReadout(int first, int last) {
-    for (int line = first; line <= last; ++line) DISPLAY_FRACTAL_DATA(DATA_WINDOW, line);
-}
-
 }  // namespace
 
 void MAKE_COMMAND() {
@@ -166,7 +162,7 @@ void RESET_COMMAND() {
     xPivot = yPivot = 0.0;
     resetView();
     setFractalType(0);
-    redrawReadout(1, 8);
+    redrawReadout();
     DISPLAY_PALLETE_APPLY();
     MAIN_WINDOW.CLEAR();
 }
