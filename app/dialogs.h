@@ -1,13 +1,20 @@
-// dialogs.h - the Load list and the Save and Export name entries.
+// dialogs.h - the Load list and the Save and Export name entries: what each
+// command does to the dialog mode, and the typed name. What the panel
+// shows, and where, is app/directory_panel.h.
 //
-// scanFlag: 0 none, 1 Load list, -1 Save name entry, -2 Export name entry.
+// Layer: app (uses app/zoom.h, app/layout.h, app/directory_panel.h; files/
+// reads and writes).
+//
+// scanFlag (app/app_state.h): SCAN_NONE, SCAN_LOAD_LIST, SCAN_SAVE_NAME,
+// SCAN_EXPORT_NAME. fractals and scanStart: the index of the last name of
+// the last scan and of the name on the list's first line; written only here.
 //   Load (always): lock, Up/Down/Cancel shown, directory scanned, list drawn.
 //   Save/Export (unlocked, image present): lock, name emptied, Accept and
 //       Cancel shown, prompt "Enter filename:".
-//   Up/Down: scroll the 15-row window by one name while possible.
-//   list pick: index (785 - Y) / 20 + scanStart - 15 within 0..fractals is
-//       loaded; loaded or refused, the list closes, noFractal = 0, unlock,
-//       scales from the view.
+//   Up/Down: scroll the LIST_LINES-row window by one name while possible.
+//   list pick: the name listIndexAt(Y, scanStart), when within 0..fractals,
+//       is loaded; loaded or refused, the list closes, noFractal = 0,
+//       unlock, scales from the view.
 //   Accept: ".frc"/".ppm" appended and the file written; Cancel: nothing.
 //   Both close whatever dialog is open and unlock the menu; a zoom or pivot
 //   selection armed meanwhile stays armed. Load over a name entry ends it:

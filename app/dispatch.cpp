@@ -4,6 +4,7 @@
 
 #include "app/app_state.h"
 #include "app/dialogs.h"
+#include "app/directory_panel.h"
 #include "app/layout.h"
 #include "app/zoom.h"
 #include "colour/display.h"
@@ -12,15 +13,15 @@
 #include "generate/make.h"
 #include "widgets/gfx.h"
 
-int lockMenu = 0;
+int lockMenu = MENU_UNLOCKED;
 
 namespace {
 
 // What a run of hit tests did with the point.
 enum RunResult { MISSED, ENDED, GO_ON };
 
-bool unlocked() { return lockMenu != 1; }
-bool unlockedWithImage() { return lockMenu != 1 && noFractal != 1; }
+bool unlocked() { return lockMenu != MENU_LOCKED; }
+bool unlockedWithImage() { return lockMenu != MENU_LOCKED && noFractal != 1; }
 
 RunResult runOne(int X, int Y) {
     if (MAKE_BUTTON.SELECTED(X, Y)) {
@@ -101,13 +102,21 @@ bool buttonsTookPress(int X, int Y) {
     return runThree(X, Y) == ENDED;
 }
 
-void redrawReadout(int first, int last) {
-    for (int line = first; line <= last; ++line) DISPLAY_FRACTAL_DATA(DATA_WINDOW, line);
-}
-
 }  // namespace
 
-void MAKE_CUE() { MAKE_BUTTON.DRAW_HILITE(1, 1, 1); }
+void MAKE_COMMAND() {
+    // After the flash, the restored button, its plain redraw and the black
+    // panel reach the screen together with the first rows.
+    gfxHoldPresents(true);
+    MAKE_BUTTON.CLICK();
+    MAKE_BUTTON.DRAW();
+    MAIN_WINDOW.CLEAR();
+    gfxHoldPresents(false);
+    generateFractal(MAIN_WINDOW);
+    rememberShownView();
+    noFractal = 0;
+    gfxFlush();
+}
 
 void TYPE_COMMAND() {
     TYPE_BUTTON.CLICK();
@@ -119,14 +128,14 @@ void TYPE_COMMAND() {
 void DETAIL_PLUS_COMMAND() {
     DETP_BUTTON.CLICK();
     // Compared before adding: a loaded detail near INT_MAX must not overflow.
-    detail = detail > 5000 - 50 ? 5000 : detail + 50;
+    detail = detail > DETAIL_CEILING - DETAIL_STEP ? DETAIL_CEILING : detail + DETAIL_STEP;
     DISPLAY_FRACTAL_DATA(DATA_WINDOW, 2);
     MAKE_CUE();
 }
 
 void DETAIL_MINUS_COMMAND() {
     DETM_BUTTON.CLICK();
-    detail = detail - 50 < 50 ? 50 : detail - 50;
+    detail = detail - DETAIL_STEP < DETAIL_FLOOR ? DETAIL_FLOOR : detail - DETAIL_STEP;
     DISPLAY_FRACTAL_DATA(DATA_WINDOW, 2);
     MAKE_CUE();
 }
@@ -149,11 +158,11 @@ void PALETTE_COMMAND(int channel) {
 void RESET_COMMAND() {
     REST_BUTTON.CLICK();
     paletteR = paletteG = paletteB = 0;
-    detail = 50;
+    detail = DETAIL_DEFAULT;
     xPivot = yPivot = 0.0;
     resetView();
     setFractalType(0);
-    redrawReadout(1, 8);
+    redrawReadout();
     DISPLAY_PALLETE_APPLY();
     MAIN_WINDOW.CLEAR();
 }
@@ -176,7 +185,7 @@ void myMouse(int button, int state, int x, int y) {
             gfxFlush();
             return;
         }
-        if (10 <= X && X <= 170 && scanFlag == 1) {
+        if (inListArea(X) && scanFlag == SCAN_LOAD_LIST) {
             FILE_LIST_PICK(Y);
             gfxFlush();
             return;

@@ -65,7 +65,7 @@ int formatReadoutLine(int line, char label[16], char value[80]) {
                                           "x Start-", "x End---",  "x Pivot-",
                                           "y Start-", "y End---",  "y Pivot-"};
     const double values[9] = {0, 0, 0, xStart, xEnd, xPivot, yStart, yEnd, yPivot};
-    if (line < 1 || line > 8) return 0;
+    if (line < 1 || line > READOUT_LINES) return 0;
     snprintf(label, 16, "%s", LABELS[line]);
     if (line == 1) snprintf(value, 80, "%.79s", fracType);  // the field may lack its terminator
     else if (line == 2) snprintf(value, 80, " %d", detail);
@@ -88,6 +88,10 @@ void DISPLAY_FRACTAL_DATA(WINDOW panel, int line) {
     gfxSwapBuffers();
 }
 
+void redrawReadout() {
+    for (int line = 1; line <= READOUT_LINES; ++line) DISPLAY_FRACTAL_DATA(DATA_WINDOW, line);
+}
+
 void DISPLAY_MAIN_PANEL() {
     fillWholeWindow();
     framedPanel(MAIN_WINDOW);
@@ -95,7 +99,7 @@ void DISPLAY_MAIN_PANEL() {
     framedPanel(FILE_WINDOW);
     TEXT_8_X_13_WHITE(10, 170, "Parameters");
     framedPanel(DATA_WINDOW);
-    for (int line = 1; line <= 8; ++line) DISPLAY_FRACTAL_DATA(DATA_WINDOW, line);
+    redrawReadout();
     TEXT_8_X_13_WHITE(10, winHeight - 20, "Commands");
     BUTTON *const commands[] = {&MAKE_BUTTON, &LOAD_BUTTON, &SAVE_BUTTON, &EXPT_BUTTON,
                                 &PALR_BUTTON, &PALG_BUTTON, &PALB_BUTTON, &TYPE_BUTTON,
@@ -118,6 +122,8 @@ void myDisplay() {
     }
     gfxFlush();
 }
+
+void MAKE_CUE() { MAKE_BUTTON.DRAW_HILITE(1, 1, 1); }
 
 void HIDE_LOAD_BUTTONS() {
     UP___BUTTON.HIDE();

@@ -1,11 +1,25 @@
 // Quorvex: an escape-time fractal explorer.
 //
-// Follow a click from here: openQuorvex (app/startup.cpp) opens the window
-// and registers the callbacks; myDisplay (app/layout.cpp) draws the control
-// panel once; myMouse (app/dispatch.cpp) hit-tests the buttons and runs a
-// command, e.g. MAKE_COMMAND (generate/make.cpp), which runs the kernels
-// (core/kernels.cpp) row by row and draws each row (colour/display.cpp)
-// through the drawing layer (widgets/gfx.cpp).
+// A click on Make, from the mouse to a pixel, file by file:
+//   app/startup.cpp      openQuorvex opens the window and registers the
+//                        callbacks; myDisplay (app/layout.cpp) draws the
+//                        control panel once.
+//   app/dispatch.cpp     myMouse turns GLUT's position into window
+//                        coordinates, tests the buttons in order and runs
+//                        MAKE_COMMAND: the button's flash, the image panel
+//                        cleared, then generation into MAIN_WINDOW.
+//   generate/make.cpp    generateFractal: scales from the view, then by
+//                        processType the sequential driver of fType
+//                        (generate/families.h picks it), e.g. MANDELBROT(panel),
+//                        or the worker threads (generate/row_workers.cpp).
+//   core/kernels.cpp     MANDELBROT_CORE computes a row on the fastest path
+//                        (core/kernels_simd.cpp, core/kernels_plain.cpp, with
+//                        the rules of core/kernel_steps.h) into the grid.
+//   colour/display.cpp   DISPLAY_FRACTAL_ROW colours the row through the
+//                        channel tables (colour/palette.cpp) and puts it down.
+//   widgets/gfx.cpp      the drawing layer presents it on the screen.
+// Includes point only down the layers app, generate, files, colour,
+// widgets, core (README: Layout of the source).
 #include "app/startup.h"
 #include "widgets/gl.h"
 

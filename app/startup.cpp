@@ -15,11 +15,10 @@
 #include "colour/palette.h"
 #include "core/cmdline.h"
 #include "core/state.h"
+#include "generate/make.h"
 #include "widgets/gfx.h"
 
 int window = 0;
-int processType = 0;
-int threads = 0;
 
 namespace {
 

@@ -6,7 +6,10 @@
 // *exitStatus 1 if not), creates the fixed-size window with its title,
 // registers the five callbacks, runs myInit and returns 1: the caller then
 // enters glutMainLoop. The in-process tests call it and pump events
-// themselves.
+// themselves. It sets the generation mode (processType, threads in
+// generate/make.h) from the command line.
+//
+// Layer: app.
 #ifndef QUORVEX_APP_STARTUP_H
 #define QUORVEX_APP_STARTUP_H
 

@@ -1,12 +1,11 @@
 #include "app/zoom.h"
 
 #include "app/app_state.h"
-#include "app/dispatch.h"
 #include "app/layout.h"
 #include "core/state.h"
 #include "widgets/gfx.h"
 
-int zoomFlag = 0;
+int zoomFlag = ZOOM_NONE;
 int xs = 0, ys = 0, xe = 0, ye = 0;
 double xTemp = 0.0, yTemp = 0.0;
 PlaneMapping shownView = {-5.0, -5.0, 10.0 / GRID_SIZE, 10.0 / GRID_SIZE};
@@ -15,7 +14,7 @@ namespace {
 
 void armSelection(BUTTON &button, int flag) {
     button.CLICK();
-    lockMenu = 1;
+    lockMenu = MENU_LOCKED;
     HIDE_COMMAND_BUTTONS();
     glutSetCursor(GLUT_CURSOR_CROSSHAIR);
     zoomFlag = flag;
@@ -23,7 +22,7 @@ void armSelection(BUTTON &button, int flag) {
 
 void endSelection() {
     SHOW_COMMAND_BUTTONS();
-    lockMenu = 0;
+    lockMenu = MENU_UNLOCKED;
     glutSetCursor(GLUT_CURSOR_INFO);
 }
 
@@ -55,7 +54,7 @@ void takeFirstCorner(int X, int Y) {
     yTemp = planeY(Y);
     xs = X;
     ys = Y;
-    zoomFlag = 2;
+    zoomFlag = ZOOM_DRAGGING;
     glutSetCursor(GLUT_CURSOR_NONE);
 }
 
@@ -68,7 +67,7 @@ void completeRectangle(int X, int Y) {
     yEnd = planeY(Y);
     xStart = xTemp;
     yStart = yTemp;
-    zoomFlag = 0;
+    zoomFlag = ZOOM_NONE;
     redrawViewLines();
     endSelection();
     MAKE_CUE();
@@ -86,7 +85,7 @@ void pickPivot(int X, int Y) {
     gfxSwapBuffers();
     xPivot = planeX(X);
     yPivot = planeY(Y);
-    zoomFlag = 0;
+    zoomFlag = ZOOM_NONE;
     DISPLAY_FRACTAL_DATA(DATA_WINDOW, 5);
     DISPLAY_FRACTAL_DATA(DATA_WINDOW, 8);
     endSelection();
@@ -105,8 +104,8 @@ double planeY(int Y) {
     return (double)(MAIN_WINDOW.top - Y) * shownView.yScale + shownView.yStart;
 }
 
-void ZOOM_IN_COMMAND() { armSelection(ZOMI_BUTTON, 1); }
-void PIVOT_COMMAND() { armSelection(PIVT_BUTTON, -1); }
+void ZOOM_IN_COMMAND() { armSelection(ZOMI_BUTTON, ZOOM_ARMED); }
+void PIVOT_COMMAND() { armSelection(PIVT_BUTTON, PIVOT_ARMED); }
 
 void ZOOM_OUT_COMMAND() {
     ZOMO_BUTTON.CLICK();
@@ -117,13 +116,13 @@ void ZOOM_OUT_COMMAND() {
 
 void PICK_LOGIC(int button, int state, int X, int Y) {
     if (button != GLUT_LEFT_BUTTON) return;
-    if (zoomFlag == 1 && state == GLUT_DOWN) takeFirstCorner(X, Y);
-    if (zoomFlag == 2 && state == GLUT_UP) completeRectangle(X, Y);
-    if (zoomFlag == -1 && state == GLUT_DOWN) pickPivot(X, Y);
+    if (zoomFlag == ZOOM_ARMED && state == GLUT_DOWN) takeFirstCorner(X, Y);
+    if (zoomFlag == ZOOM_DRAGGING && state == GLUT_UP) completeRectangle(X, Y);
+    if (zoomFlag == PIVOT_ARMED && state == GLUT_DOWN) pickPivot(X, Y);
 }
 
 void myMovingMouse(int x, int y) {
-    if (zoomFlag != 2) return;
+    if (zoomFlag != ZOOM_DRAGGING) return;
     xe = x;
     ye = winHeight - y;
     gfxDrawBuffer(GL_FRONT);

@@ -1,13 +1,17 @@
 // zoom.h - zoom rectangle, Zoom Out and the pivot pick.
 //
-// zoomFlag: 0 none, 1 zoom armed (waiting for the first corner), 2 dragging,
-// -1 pivot armed. Zoom In and Pivot lock the menu, hide the command buttons
-// and show the crosshair; the selection ends only by completing:
-//   1 --left press--> 2 (first corner; cursor hidden)
-//   2 --motion------> 2 (grey outline into the front buffer)
-//   2 --left release-> 0 (final outline, view edges set, readout, buttons
-//                         shown, unlocked, Make cue)
-//  -1 --left press--> 0 (10-pixel marker, pivot set, readout, unlocked)
+// Layer: app (uses app/layout.h).
+//
+// zoomFlag (app/app_state.h), written only here: ZOOM_NONE, ZOOM_ARMED
+// (waiting for the first corner), ZOOM_DRAGGING, PIVOT_ARMED (waiting for
+// the point). Zoom In and Pivot lock the menu, hide the command buttons and
+// show the crosshair; the selection ends only by completing:
+//   ARMED    --left press--> DRAGGING (first corner; cursor hidden)
+//   DRAGGING --motion------> DRAGGING (grey outline into the front buffer)
+//   DRAGGING --left release-> NONE (final outline, view edges set, readout,
+//                                   buttons shown, unlocked, Make cue)
+//   PIVOT_ARMED --left press--> NONE (10-pixel marker, pivot set, readout,
+//                                     unlocked)
 // A window point (X, Y) maps to the plane through the image on the screen:
 //   x = (X - MAIN_WINDOW.left) * scale + start, y = (MAIN_WINDOW.top - Y) * ...
 // with the starts and scales of the last Make or successful load (shownView),
@@ -23,6 +27,9 @@ struct PlaneMapping {
 extern PlaneMapping shownView;
 void rememberShownView();
 
+// The first corner in window and in plane coordinates (the pick logic),
+// and the pointer at the last motion while dragging (myMovingMouse only;
+// nothing resets it).
 extern int xs, ys, xe, ye;
 extern double xTemp, yTemp;
 

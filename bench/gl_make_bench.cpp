@@ -10,6 +10,7 @@
 #include <time.h>
 
 #include "app/app_state.h"
+#include "app/dispatch.h"
 #include "bench/gl_bench.h"
 #include "bench/ratios.h"
 #include "core/state.h"

@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/dispatch.h"
 #include "app/layout.h"
 #include "bench/gl_bench.h"
 #include "bench/ratios.h"

@@ -19,6 +19,17 @@ bool rowInGrid(int row, int width) {
 enum { PICTURE_SIDE = GRID_SIZE + 1 };
 GLubyte picture[PICTURE_SIDE * PICTURE_SIDE * 3];
 
+// One pixel row of a block: the row's cells, then its last cell once more
+// (the right half of the last point). Returns the end of what it wrote.
+GLubyte *pixelRow(const unsigned char *cells, int width, GLubyte *out) {
+    colourGridRow(cells, width, out);
+    memcpy(out + 3 * width, out + 3 * (width - 1), 3);
+    return out + 3 * (width + 1);
+}
+
+// Drawn point by point, the last cell would leave its colour current.
+void leaveColourOf(unsigned char v) { glColor3ub(PaletteR[v], PaletteG[v], PaletteB[v]); }
+
 // Size-2 points one pixel apart: cell (r, c) lights the 2 x 2 square whose
 // top-right pixel is (left + 2 + c, top - 3 - r), and the later cell (rows
 // down, columns right) wins each shared pixel. So the block from
@@ -29,13 +40,7 @@ void resolvePoints(int width, int height) {
     GLubyte *out = picture;
     for (int k = 0; k <= height; ++k) {
         const int r = height - k < height - 1 ? height - k : height - 1;
-        const unsigned char *cells = fractal + GRID_SIZE * r;
-        for (int i = 0; i <= width; ++i) {
-            const unsigned char v = cells[i < width ? i : width - 1];
-            *out++ = PaletteR[v];
-            *out++ = PaletteG[v];
-            *out++ = PaletteB[v];
-        }
+        out = pixelRow(fractal + GRID_SIZE * r, width, out);
     }
 }
 
@@ -95,9 +100,7 @@ bool drawGridAsPicture(const WINDOW &panel) {
     resolvePoints(width, height);
     glWindowPos2i(panel.left + 1, panel.top - 3 - height);
     drawPixelsPlainly(width + 1, height + 1, picture);
-    // Point by point, the last cell's colour would be left current.
-    const unsigned char v = fractal[GRID_SIZE * (height - 1) + width - 1];
-    glColor3ub(PaletteR[v], PaletteG[v], PaletteB[v]);
+    leaveColourOf(fractal[GRID_SIZE * (height - 1) + width - 1]);
     return true;
 }
 
@@ -124,15 +127,7 @@ int winnerOf(int t, int height) {
 // Pixel rows t0..t1 (top to bottom) as one block, bottom row first.
 void putDownPixelRows(int t0, int t1, int width, int height) {
     GLubyte *out = picture;
-    for (int t = t1; t >= t0; --t) {
-        const unsigned char *cells = fractal + GRID_SIZE * winnerOf(t, height);
-        for (int i = 0; i <= width; ++i) {
-            const unsigned char v = cells[i < width ? i : width - 1];
-            *out++ = PaletteR[v];
-            *out++ = PaletteG[v];
-            *out++ = PaletteB[v];
-        }
-    }
+    for (int t = t1; t >= t0; --t) out = pixelRow(fractal + GRID_SIZE * winnerOf(t, height), width, out);
     glWindowPos2i(makeRows.panel.left + 1, makeRows.panel.top - 3 - t1);
     drawPixelsPlainly(width + 1, t1 - t0 + 1, picture);
 }
@@ -150,8 +145,7 @@ void putDownRecordedRows() {
         any = true;
     }
     if (!any) return;
-    const unsigned char v = fractal[GRID_SIZE * makeRows.lastRow + width - 1];
-    glColor3ub(PaletteR[v], PaletteG[v], PaletteB[v]);
+    leaveColourOf(fractal[GRID_SIZE * makeRows.lastRow + width - 1]);
     gfxRowDrawn();
 }
 
@@ -171,13 +165,10 @@ void drawGridRow(int row, const WINDOW &panel) {
     const unsigned char *cells = fractal + GRID_SIZE * row;
     const int y = panel.top - 3 - row;
     for (int c = 0; c < width; ++c) {
-        const unsigned char v = cells[c];
         vertices[2 * c] = panel.left + 2 + c;
         vertices[2 * c + 1] = y;
-        colours[3 * c] = PaletteR[v];
-        colours[3 * c + 1] = PaletteG[v];
-        colours[3 * c + 2] = PaletteB[v];
     }
+    colourGridRow(cells, width, colours);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
     glVertexPointer(2, GL_INT, 0, vertices);
@@ -185,9 +176,7 @@ void drawGridRow(int row, const WINDOW &panel) {
     glDrawArrays(GL_POINTS, 0, width);
     glDisableClientState(GL_COLOR_ARRAY);
     glDisableClientState(GL_VERTEX_ARRAY);
-    // Immediate mode would leave the last point's colour current.
-    const int last = 3 * (width - 1);
-    glColor3ub(colours[last], colours[last + 1], colours[last + 2]);
+    leaveColourOf(cells[width - 1]);
 }
 
 void DISPLAY_FRACTAL(WINDOW panel) {

@@ -14,6 +14,8 @@
 // the CPU (which cell wins each pixel follows from the drawing order) and
 // put down with one glDrawPixels, falling back to rows of points when the
 // block does not lie inside the viewport at one unit per pixel.
+//
+// Layer: colour (draws with GL through widgets/gfx.h).
 #ifndef QUORVEX_COLOUR_DISPLAY_H
 #define QUORVEX_COLOUR_DISPLAY_H
 

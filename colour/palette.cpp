@@ -58,3 +58,11 @@ void DISPLAY_PALLETE_APPLY() {
 }
 
 int nextRamp(int selector) { return selector + 1 > RAMPS - 1 ? 0 : selector + 1; }
+
+void colourGridRow(const unsigned char *cells, int width, unsigned char *rgb) {
+    for (int c = 0; c < width; ++c, rgb += 3) {
+        rgb[0] = PaletteR[cells[c]];
+        rgb[1] = PaletteG[cells[c]];
+        rgb[2] = PaletteB[cells[c]];
+    }
+}

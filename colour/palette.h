@@ -9,7 +9,9 @@
 // Who may write: DISPLAY_PALLETE_CREATE fills palette once at start-up
 // (right after srand(1959); nothing else may call rand). The selectors are
 // advanced by the Red, Green and Blue buttons and zeroed by Reset; only
-// DISPLAY_PALLETE_APPLY writes the channel tables. GL-free.
+// DISPLAY_PALLETE_APPLY writes the channel tables.
+//
+// Layer: colour, GL-free (files/ and quorvex-render use it).
 #ifndef QUORVEX_COLOUR_PALETTE_H
 #define QUORVEX_COLOUR_PALETTE_H
 
@@ -27,5 +29,10 @@ void DISPLAY_PALLETE_APPLY();
 
 // The next ramp after `selector`, 8 wrapping to 0 (the Red/Green/Blue buttons).
 int nextRamp(int selector);
+
+// The one place a grid value becomes a colour: `width` cells of a grid row
+// as red, green, blue bytes through PaletteR/G/B as they are now (3 * width
+// bytes at rgb). The screen, the Export and quorvex-render all use it.
+void colourGridRow(const unsigned char *cells, int width, unsigned char *rgb);
 
 #endif

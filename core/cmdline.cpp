@@ -27,7 +27,7 @@ int threadCount(const char *text) {
 }
 
 void setSequential(CommandLine &cl) {
-    cl.processType = 1;
+    cl.processType = PROCESS_SEQUENTIAL;
     cl.threads = 1;
     appendBounded(cl.title, " - UniProcess", 1);
 }
@@ -35,7 +35,7 @@ void setSequential(CommandLine &cl) {
 }  // namespace
 
 CommandLine parseCommandLine(int argc, const char *const *argv) {
-    CommandLine cl = {0, 0, 0, ""};
+    CommandLine cl = {0, PROCESS_NONE, 0, ""};
     snprintf(cl.title, sizeof cl.title, "Quorvex (V. %s", QUORVEX_VERSION);
     const int args = argc - 1;
     if (args == 1) {
@@ -47,7 +47,7 @@ CommandLine parseCommandLine(int argc, const char *const *argv) {
     } else if (args == 2 && argv[1][0] == 't') {
         const int n = threadCount(argv[2]);
         if (n >= 1) {
-            cl.processType = 2;
+            cl.processType = PROCESS_THREADED;
             cl.threads = n;
             appendBounded(cl.title, " - Threaded x ", 1);
             appendBounded(cl.title, argv[2], 1);

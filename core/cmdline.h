@@ -8,7 +8,9 @@
 //
 // The title "Quorvex (V. 3.0" + mode suffix + ")" is composed in a fixed
 // 96-byte buffer; a thread-count text too long to fit is cut short so the
-// closing parenthesis always fits. GL-free.
+// closing parenthesis always fits.
+//
+// Layer: core, GL-free.
 #ifndef QUORVEX_CORE_CMDLINE_H
 #define QUORVEX_CORE_CMDLINE_H
 
@@ -16,11 +18,14 @@
 
 enum { TITLE_SIZE = 96 };
 
+// The values of processType: how Make generates (generate/make.h).
+enum { PROCESS_NONE = 0, PROCESS_SEQUENTIAL = 1, PROCESS_THREADED = 2 };
+
 extern const char *const QUORVEX_VERSION;  // "3.0"
 
 struct CommandLine {
     int showHelp;     // 1: print the help text and exit 0
-    int processType;  // 0 none, 1 sequential, 2 threaded
+    int processType;  // PROCESS_NONE, PROCESS_SEQUENTIAL or PROCESS_THREADED
     int threads;      // worker slots for processType 2
     char title[TITLE_SIZE];
 };

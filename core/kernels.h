@@ -1,11 +1,17 @@
 // kernels.h - the escape-time kernels: one grid row of one fractal type.
 //
-// Two layers:
+// Layer: core.
+//
+// Three layers, bottom up:
+//   computeRowScalar(type, view, row, out) - the plain double loop, the
+//       reference (core/kernels_plain.h, which also holds FractalType and
+//       KernelView).
 //   computeRow(type, view, row, out) - the shared implementation. It takes
 //       the view as a value (width, limit, starts, scales, pivot), so the
 //       desktop program and the headless renderer use the same code at any
-//       width. It picks the fastest path the processor has; every path gives
-//       the bytes of computeRowScalar exactly.
+//       width. It picks the fastest path the processor has
+//       (core/kernels_simd.h); every path gives the bytes of
+//       computeRowScalar exactly.
 //   MANDELBROT_CORE ... J_COSH_CORE(row, rowPtr) - the program's kernels:
 //       they read the program-wide parameters (core/state.h), write
 //       fracWidth bytes at rowPtr and return rowPtr + fracWidth.
@@ -20,28 +26,13 @@
 #ifndef QUORVEX_CORE_KERNELS_H
 #define QUORVEX_CORE_KERNELS_H
 
-enum FractalType {
-    MANDELBROT_TYPE, JULIA_TYPE, M_DRAGON_TYPE, J_DRAGON_TYPE,
-    M_PHOENIX_TYPE, J_PHOENIX_TYPE, M_COSINE_TYPE, J_COSINE_TYPE,
-    M_COSH_TYPE, J_COSH_TYPE,
-};
-
-struct KernelView {
-    int width;       // cells per row, >= 1
-    int detail;      // iteration limit, >= 1
-    double xStart, xScale;
-    double yStart, yScale;
-    double xPivot, yPivot;
-};
+#include "core/kernels_plain.h"
 
 // The view the program-wide parameters describe.
 KernelView currentKernelView();
 
 // Writes view.width bytes at out; returns out + view.width.
 unsigned char *computeRow(int type, const KernelView &view, int row, unsigned char *out);
-
-// The plain double loop, one cell at a time: the reference for every faster path.
-unsigned char *computeRowScalar(int type, const KernelView &view, int row, unsigned char *out);
 
 unsigned char *MANDELBROT_CORE(int row, unsigned char *rowPtr);
 unsigned char *JULIA_CORE(int row, unsigned char *rowPtr);

@@ -7,17 +7,14 @@
 
 #include <atomic>
 
+#include "core/kernel_steps.h"
+#include "core/kernels_plain.h"
 #include "core/kernels_simd_isa.h"
 #include "core/state.h"
 
 namespace {
 
-// The whole state of an orbit; pr and pi (the previous iterate) stay 0 for
-// every type but Phoenix, so comparing them there costs nothing but is sound.
-struct Orbit {
-    double zr, zi, pr, pi;
-};
-
+// Comparing pr and pi too is sound for every type: they stay 0 but for Phoenix.
 inline bool sameOrbit(const Orbit &a, const Orbit &b) {
     return a.zr == b.zr && a.zi == b.zi && a.pr == b.pr && a.pi == b.pi;
 }
@@ -57,66 +54,6 @@ inline __attribute__((always_inline)) int cycleCheckedCount(Orbit z, int limit, 
     return limit;
 }
 
-// The update rules, in the grouping of the plain loop.
-struct Quadratic {
-    double cr, ci;
-    void operator()(Orbit &z, double zr2, double zi2) const {
-        const double nr = (zr2 - zi2) + cr;
-        z.zi = 2.0 * (z.zr * z.zi) + ci;
-        z.zr = nr;
-    }
-};
-
-struct Dragon {
-    double lr, li;
-    void operator()(Orbit &z, double zr2, double zi2) const {
-        const double a = (zi2 - zr2) + z.zr;
-        const double b = 2.0 * (z.zr * z.zi) - z.zi;
-        z.zr = lr * a + li * b;
-        z.zi = li * a - lr * b;
-    }
-};
-
-struct Phoenix {
-    double s, t;
-    void operator()(Orbit &z, double zr2, double zi2) const {
-        const double nr = ((zr2 - zi2) + s) + t * z.pr;
-        const double ni = 2.0 * (z.zr * z.zi) + t * z.pi;
-        z.pr = z.zr, z.pi = z.zi;
-        z.zr = nr, z.zi = ni;
-    }
-};
-
-struct MCosine {
-    double x, y;
-    void operator()(Orbit &z, double, double) const {
-        const double a = cos(z.zr) * cosh(z.zi);
-        const double b = sin(z.zr) * sinh(z.zi);
-        z.zr = (a * a - b * b) + x;
-        z.zi = (-2.0 * a) * b + y;
-    }
-};
-
-struct JCosine {
-    double pr, pi;
-    void operator()(Orbit &z, double, double) const {
-        const double a = cos(z.zr) * cosh(z.zi);
-        const double b = sin(z.zr) * sinh(z.zi);
-        z.zr = (a * a + pr) - b * b;
-        z.zi = (-2.0 * a) * b + pi;
-    }
-};
-
-struct Cosh {
-    double cr, ci;
-    void operator()(Orbit &z, double, double) const {
-        const double a = cosh(z.zr) * cos(z.zi);
-        const double b = sinh(z.zr) * sin(z.zi);
-        z.zr = (a * a + cr) - b * b;
-        z.zi = (-2.0 * a) * b + ci;
-    }
-};
-
 // Counts of cells first .. first + count - 1 of a row; Cell(x, y) -> count.
 template <class Cell>
 void rowCounts(const KernelView &v, int row, int first, int count, int *counts, Cell cell) {
@@ -125,36 +62,12 @@ void rowCounts(const KernelView &v, int row, int first, int count, int *counts, 
         counts[i] = cell((double)(first + i) * v.xScale + v.xStart, y);
 }
 
-// M kinds: the orbit starts at (z0r, 0); the step takes the point as its constant.
-template <class Step>
-void mKindCounts(const KernelView &v, int row, int first, int count, int *counts, double z0r) {
-    rowCounts(v, row, first, count, counts, [&](double x, double y) {
-        return cycleCheckedCount({z0r, 0, 0, 0}, v.detail, Step{x, y});
-    });
-}
-
-// J kinds: the orbit starts at the point; the step takes the pivot.
-template <class Step>
-void jKindCounts(const KernelView &v, int row, int first, int count, int *counts) {
-    const Step step{v.xPivot, v.yPivot};
-    rowCounts(v, row, first, count, counts, [&](double x, double y) {
-        return cycleCheckedCount({x, y, 0, 0}, v.detail, step);
-    });
-}
-
 void scalarCounts(int type, const KernelView &v, int row, int first, int count, int *counts) {
-    switch (type) {
-    case MANDELBROT_TYPE: return mKindCounts<Quadratic>(v, row, first, count, counts, 0.0);
-    case JULIA_TYPE: return jKindCounts<Quadratic>(v, row, first, count, counts);
-    case M_DRAGON_TYPE: return mKindCounts<Dragon>(v, row, first, count, counts, 0.5);
-    case J_DRAGON_TYPE: return jKindCounts<Dragon>(v, row, first, count, counts);
-    case M_PHOENIX_TYPE: return mKindCounts<Phoenix>(v, row, first, count, counts, 0.0);
-    case J_PHOENIX_TYPE: return jKindCounts<Phoenix>(v, row, first, count, counts);
-    case M_COSINE_TYPE: return mKindCounts<MCosine>(v, row, first, count, counts, 0.0);
-    case J_COSINE_TYPE: return jKindCounts<JCosine>(v, row, first, count, counts);
-    case M_COSH_TYPE: return mKindCounts<Cosh>(v, row, first, count, counts, 0.0);
-    default: return jKindCounts<Cosh>(v, row, first, count, counts);  // J-Cosh, as the plain loop
-    }
+    withTypeRule(type, v, [&](auto kind) {
+        rowCounts(v, row, first, count, counts, [&](double x, double y) {
+            return cycleCheckedCount(kind.start(x, y), v.detail, kind.step(x, y));
+        });
+    });
 }
 
 // Grid values of many counts: (255 * j) / limit, divided by multiplying with

@@ -1,5 +1,7 @@
 // kernels_simd.h - the kernel paths behind computeRow, and a way to pick one.
 //
+// Layer: core.
+//
 // computeRow (core/kernels.h) runs fastestKernelPath(). Tests and benchmarks
 // name a path themselves with computeRowWith. Every path writes the bytes of
 // computeRowScalar exactly; they differ only in speed:
@@ -24,7 +26,7 @@
 #ifndef QUORVEX_CORE_KERNELS_SIMD_H
 #define QUORVEX_CORE_KERNELS_SIMD_H
 
-#include "core/kernels.h"
+#include "core/kernel_view.h"
 
 enum KernelPath { PLAIN_PATH, SCALAR_PATH, SSE2_PATH, AVX2_PATH, AVX512_PATH, KERNEL_PATHS };
 

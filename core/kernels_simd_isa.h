@@ -8,10 +8,12 @@
 // whole vectors are stored, so entries past count may be overwritten. They
 // are compiled for their instruction set: call them only through
 // computeRowWith, which checks the processor first. x86-64 builds only.
+//
+// Layer: core.
 #ifndef QUORVEX_CORE_KERNELS_SIMD_ISA_H
 #define QUORVEX_CORE_KERNELS_SIMD_ISA_H
 
-#include "core/kernels.h"
+#include "core/kernel_view.h"
 
 // At most this many cells per call (the engine keeps its lists on the stack).
 enum { LANE_CHUNK_CELLS = 1024 };

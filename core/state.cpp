@@ -4,7 +4,7 @@
 
 int fracWidth = GRID_SIZE;
 int fracHeight = GRID_SIZE;
-int detail = 50;
+int detail = DETAIL_DEFAULT;
 double xStart = -5.0, xEnd = 5.0, yStart = -5.0, yEnd = 5.0;
 double xPivot = 0.0, yPivot = 0.0;
 double xScale = 10.0 / GRID_SIZE, yScale = 10.0 / GRID_SIZE;
@@ -45,7 +45,7 @@ void resetView() {
 
 void resetFractalState() {
     fracWidth = fracHeight = GRID_SIZE;
-    detail = 50;
+    detail = DETAIL_DEFAULT;
     xPivot = yPivot = 0.0;
     resetView();
     setFractalType(0);

@@ -19,6 +19,8 @@
 //
 // Cell (r, i) stands for (i * xScale + xStart, r * yScale + yStart).
 // A cell holds (255 * j) / detail, j the escape count 0..detail.
+//
+// Layer: core (the bottom; GL-free).
 #ifndef QUORVEX_CORE_STATE_H
 #define QUORVEX_CORE_STATE_H
 
@@ -29,6 +31,11 @@ enum { GRID_SIZE = 800, GRID_CELLS = GRID_SIZE * GRID_SIZE };
 enum { TEXT_FIELD = 80 };
 
 enum { FRACTAL_TYPES = 10 };
+
+// detail starts at DETAIL_DEFAULT (Reset goes back to it); Detail+ and
+// Detail- move it by DETAIL_STEP and keep the result within DETAIL_FLOOR ..
+// DETAIL_CEILING. A loaded file may bring any value of 1 and up.
+enum { DETAIL_DEFAULT = 50, DETAIL_STEP = 50, DETAIL_FLOOR = 50, DETAIL_CEILING = 5000 };
 
 extern int fracWidth;
 extern int fracHeight;

@@ -101,11 +101,14 @@ int streamWriteFailed(char *reason) {
 }
 
 void setReason(char *reason, const char *format, ...) {
-    if (!reason) return;
     va_list args;
     va_start(args, format);
-    vsnprintf(reason, FILE_ERROR_SIZE, format, args);
+    vsetReason(reason, format, args);
     va_end(args);
+}
+
+void vsetReason(char *reason, const char *format, va_list args) {
+    if (reason) vsnprintf(reason, FILE_ERROR_SIZE, format, args);
 }
 
 int atomicWriteFile(const char *path, StreamWriter write, const void *context, char *reason) {

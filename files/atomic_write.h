@@ -26,9 +26,12 @@
 // nowhere, when the buffer is null), so these functions touch no
 // program-wide state. fileError is the buffer the program's own load, save
 // and export commands use; the dialogs show it.
+//
+// Layer: files, GL-free.
 #ifndef QUORVEX_FILES_ATOMIC_WRITE_H
 #define QUORVEX_FILES_ATOMIC_WRITE_H
 
+#include <stdarg.h>
 #include <stdio.h>
 
 // One line of explanation, with room for a file name.
@@ -47,7 +50,10 @@ int atomicWriteFile(const char *path, StreamWriter write, const void *context, c
 // For writers: "cannot write: " and the errno text into `reason`; returns 0.
 int streamWriteFailed(char *reason);
 
-// printf into `reason` (FILE_ERROR_SIZE bytes) when it is not null.
+// printf into `reason` (FILE_ERROR_SIZE bytes) when it is not null: the
+// one way every failure reason of the program and quorvex-render is worded.
 void setReason(char *reason, const char *format, ...) __attribute__((format(printf, 2, 3)));
+// The same for a caller that takes its own arguments.
+void vsetReason(char *reason, const char *format, va_list args) __attribute__((format(printf, 2, 0)));
 
 #endif

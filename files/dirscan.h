@@ -16,6 +16,8 @@
 //
 // fileNames row 0 doubles as the typed file name of the Save and Export
 // dialogs. Written only by the scan and by the dialogs' typing.
+//
+// Layer: files, GL-free.
 #ifndef QUORVEX_FILES_DIRSCAN_H
 #define QUORVEX_FILES_DIRSCAN_H
 

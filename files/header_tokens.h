@@ -9,6 +9,8 @@
 // controls the single separator byte before the binary data. Unlike the
 // scanf family they never overrun the buffer they are given, never produce
 // an out-of-range integer, and say exactly what went wrong.
+//
+// Layer: files, GL-free.
 #ifndef QUORVEX_FILES_HEADER_TOKENS_H
 #define QUORVEX_FILES_HEADER_TOKENS_H
 

@@ -37,6 +37,8 @@
 //       reason in fileError.
 // Every write goes through atomicWriteFile: a failed save leaves any
 // earlier file intact.
+//
+// Layer: files, GL-free.
 #ifndef QUORVEX_FILES_PARAMFILE_H
 #define QUORVEX_FILES_PARAMFILE_H
 

@@ -95,14 +95,10 @@ unsigned char **readRows(FILE *stream, const PnmHeader &header) {
     return rows;
 }
 
-int writeHeader(FILE *stream, int width, int height, int colour) {
-    return fprintf(stream, "%s\n%d %d\n255\n", colour == 1 ? "P6" : "P5", width, height) >= 0;
-}
-
 int writePackedStream(FILE *stream, const void *context, char *reason) {
     const PackedImage &image = *(const PackedImage *)context;
     const size_t bytes = (size_t)image.width * image.height * bytesPerPixel(image.colour);
-    if (!writeHeader(stream, image.width, image.height, image.colour) ||
+    if (!writePnmHeader(stream, image.width, image.height, image.colour) ||
         fwrite(image.pixels, 1, bytes, stream) != bytes)
         return streamWriteFailed(reason);
     return 1;
@@ -111,7 +107,7 @@ int writePackedStream(FILE *stream, const void *context, char *reason) {
 int writeRowStream(FILE *stream, const void *context, char *reason) {
     const RowImage &image = *(const RowImage *)context;
     const size_t rowBytes = (size_t)image.width * bytesPerPixel(image.colour);
-    if (!writeHeader(stream, image.width, image.height, image.colour)) return streamWriteFailed(reason);
+    if (!writePnmHeader(stream, image.width, image.height, image.colour)) return streamWriteFailed(reason);
     for (int i = 0; i < image.height; ++i)
         if (fwrite(image.rows[i], 1, rowBytes, stream) != rowBytes) return streamWriteFailed(reason);
     return 1;
@@ -173,6 +169,10 @@ unsigned char **PGM_FILE_READ_2D(char *path, int *width, int *height, int *colou
     return rows;
 }
 
+int writePnmHeader(FILE *stream, int width, int height, int colour) {
+    return fprintf(stream, "%s\n%d %d\n255\n", colour == 1 ? "P6" : "P5", width, height) >= 0;
+}
+
 int writePnmImage(const char *path, const unsigned char *pixels, int width, int height, int colour,
                   char *reason) {
     if (!imageWritable(pixels, width, height, reason)) return 0;
@@ -191,14 +191,8 @@ int PGM_FILE_WRITE_2D(char *path, unsigned char **rows, int width, int height, i
 }
 
 void colourGridImage(const unsigned char *grid, int width, int height, unsigned char *rgb) {
-    for (int r = 0; r < height; ++r) {
-        const unsigned char *cell = grid + (size_t)r * GRID_SIZE;
-        for (int c = 0; c < width; ++c, rgb += 3) {
-            rgb[0] = PaletteR[cell[c]];
-            rgb[1] = PaletteG[cell[c]];
-            rgb[2] = PaletteB[cell[c]];
-        }
-    }
+    for (int r = 0; r < height; ++r)
+        colourGridRow(grid + (size_t)r * GRID_SIZE, width, rgb + (size_t)r * width * 3);
 }
 
 int EXPORT_FRACTAL(char *path) {

@@ -30,6 +30,8 @@
 // 800) through the channel tables PaletteR/G/B as they are now and writes
 // it as P6: the file shows exactly the screen's colours, grid row 0 first.
 // It returns 1 on success, 0 on failure with the reason in fileError.
+//
+// Layer: files, GL-free; the export colours through colour/palette.h.
 #ifndef QUORVEX_FILES_PNM_H
 #define QUORVEX_FILES_PNM_H
 
@@ -50,6 +52,10 @@ unsigned char **PGM_FILE_READ_2D(char *path, int *width, int *height, int *colou
 // other line is left unread.
 void pgmCommentClear(FILE *file);
 
+// The header both writers put first (and quorvex-render's PNM output):
+// magic, size line, "255\n". 1 when the stream took it.
+int writePnmHeader(FILE *stream, int width, int height, int colour);
+
 // Releases a row table returned by PGM_FILE_READ_2D (null is fine).
 void freePnmRows(unsigned char **rows, int height);
 
@@ -58,7 +64,7 @@ int writePnmImage(const char *path, const unsigned char *pixels, int width, int 
                   char *reason);
 
 // The coloured picture of a grid block: `grid` has row stride 800; `rgb`
-// receives width x height x 3 bytes, rows packed. Uses PaletteR/G/B.
+// receives width x height x 3 bytes, rows packed (colourGridRow per row).
 void colourGridImage(const unsigned char *grid, int width, int height, unsigned char *rgb);
 
 int EXPORT_FRACTAL(char *path);

@@ -2,14 +2,14 @@
 
 #include <stdio.h>
 
-#include "app/app_state.h"
-#include "app/layout.h"
-#include "app/zoom.h"
 #include "colour/display.h"
-#include "core/kernels.h"
+#include "core/cmdline.h"
 #include "core/state.h"
 #include "generate/row_workers.h"
 #include "widgets/gfx.h"
+
+int processType = PROCESS_NONE;
+int threads = 0;
 
 namespace {
 
@@ -22,19 +22,6 @@ void sequentialRows(unsigned char *(*core)(int, unsigned char *), const WINDOW &
 
 void drawFinishedRow(int row, void *panel) {
     DISPLAY_FRACTAL_ROW(row, *static_cast<WINDOW *>(panel));
-}
-
-void generateSequentially(const WINDOW &panel) {
-    if (fType == 0) MANDELBROT(panel);
-    else if (fType == 1) JULIA(panel);
-    else if (fType == 2) M_DRAGON(panel);
-    else if (fType == 3) J_DRAGON(panel);
-    else if (fType == 4) M_PHOENIX(panel);
-    else if (fType == 5) J_PHOENIX(panel);
-    else if (fType == 6) M_COSINE(panel);
-    else if (fType == 7) J_COSINE(panel);
-    else if (fType == 8) M_COSH(panel);
-    else J_COSH(panel);
 }
 
 }  // namespace
@@ -63,23 +50,13 @@ void THREAD_FRACTAL_GENERATE(WINDOW panel) {
                         "without them\n", computedHere, fracHeight);
 }
 
-void MAKE_COMMAND() {
-    // After the flash, the restored button, its plain redraw and the black
-    // panel reach the screen together with the first rows.
-    gfxHoldPresents(true);
-    MAKE_BUTTON.CLICK();
-    MAKE_BUTTON.DRAW();
-    MAIN_WINDOW.CLEAR();
-    gfxHoldPresents(false);
+void generateFractal(WINDOW panel) {
     gfxDrawBuffer(GL_FRONT_AND_BACK);
     glPointSize(2.0);
     applyScaleRule();
-    rememberShownView();
-    beginMakeRows(MAIN_WINDOW);
-    if (processType == 1) generateSequentially(MAIN_WINDOW);
-    else if (processType == 2) THREAD_FRACTAL_GENERATE(MAIN_WINDOW);
+    beginMakeRows(panel);
+    if (processType == PROCESS_SEQUENTIAL) familyMember<SequentialDriver>(fType)(panel);
+    else if (processType == PROCESS_THREADED) THREAD_FRACTAL_GENERATE(panel);
     endMakeRows();
     glPointSize(1.0);
-    noFractal = 0;
-    gfxFlush();
 }

@@ -1,33 +1,39 @@
-// make.h - the Make command and the generation drivers that draw.
+// make.h - computing the picture of the current type and view into the
+// grid and drawing it as it comes: the generation half of the Make command
+// (app/dispatch.h has the command itself, with its button and panel).
 //
-// MAKE_COMMAND: click animation, Make drawn plainly (removes the cue),
-// image panel cleared, both buffers selected, point size 2, scales from the
-// view, then by processType: 1 the sequential driver of fType, 2
-// THREAD_FRACTAL_GENERATE, otherwise nothing; point size 1; noFractal = 0.
-// It neither swaps nor restores the draw buffer (both stay selected).
+// Layer: generate (uses colour, widgets and core; the shell passes the
+// panel, as a WINDOW value).
 //
-// A sequential driver computes rows 0, 1, ... with its type's kernel and
-// draws each row right after computing it. THREAD_FRACTAL_GENERATE hands the
-// rows to `threads` worker slots (generate/row_workers.h) and draws each row
-// as its worker reports it done. Rows whose worker could not be started are
-// computed on this thread instead; one line on standard error says how many.
+// processType and threads are the generation mode: main sets them once from
+// the command line (app/startup.cpp); only generation reads them.
+//   processType  PROCESS_NONE, PROCESS_SEQUENTIAL or PROCESS_THREADED
+//                (core/cmdline.h)
+//   threads      worker slots for PROCESS_THREADED, >= 1
+//
+// generateFractal(panel): both buffers selected, point size 2, the scales
+// from the view (applyScaleRule), then by processType: the sequential
+// driver of fType, THREAD_FRACTAL_GENERATE, or nothing at all; point size 1.
+// It neither swaps nor restores the draw buffer (both stay selected); the
+// rows are put on the screen as they come (colour/display.h, the rows of a
+// Make).
+//
+// A sequential driver (MANDELBROT(WINDOW) ..., generate/families.h) computes
+// rows 0, 1, ... with its type's kernel and draws each row right after
+// computing it. THREAD_FRACTAL_GENERATE hands the rows to `threads` worker
+// slots (generate/row_workers.h) and draws each row as its worker reports
+// it done. Rows whose worker could not be started are computed on this
+// thread instead; one line on standard error says how many.
 #ifndef QUORVEX_GENERATE_MAKE_H
 #define QUORVEX_GENERATE_MAKE_H
 
+#include "generate/families.h"
 #include "widgets/window.h"
 
-void MAKE_COMMAND();
+extern int processType;
+extern int threads;
 
-void MANDELBROT(WINDOW panel);
-void JULIA(WINDOW panel);
-void M_DRAGON(WINDOW panel);
-void J_DRAGON(WINDOW panel);
-void M_PHOENIX(WINDOW panel);
-void J_PHOENIX(WINDOW panel);
-void M_COSINE(WINDOW panel);
-void J_COSINE(WINDOW panel);
-void M_COSH(WINDOW panel);
-void J_COSH(WINDOW panel);
+void generateFractal(WINDOW panel);
 
 void THREAD_FRACTAL_GENERATE(WINDOW panel);
 

@@ -152,7 +152,9 @@ void *rowWorker(void *arg) {
     pthread_exit(nullptr);
 }
 
-void computeCurrentTypeHere(int row) { coreForType(fType)(row, fractal + GRID_SIZE * row); }
+void computeCurrentTypeHere(int row) {
+    computeRow(fType, currentKernelView(), row, fractal + GRID_SIZE * row);
+}
 
 }  // namespace
 
@@ -167,33 +169,7 @@ void *J_COSINE(void *slot) { return rowWorker<J_COSINE_CORE>(slot); }
 void *M_COSH(void *slot) { return rowWorker<M_COSH_CORE>(slot); }
 void *J_COSH(void *slot) { return rowWorker<J_COSH_CORE>(slot); }
 
-RowWorker workerForType(int type) {
-    if (type == 0) return MANDELBROT;
-    if (type == 1) return JULIA;
-    if (type == 2) return M_DRAGON;
-    if (type == 3) return J_DRAGON;
-    if (type == 4) return M_PHOENIX;
-    if (type == 5) return J_PHOENIX;
-    if (type == 6) return M_COSINE;
-    if (type == 7) return J_COSINE;
-    if (type == 8) return M_COSH;
-    return J_COSH;
-}
-
-unsigned char *(*coreForType(int type))(int, unsigned char *) {
-    if (type == 0) return MANDELBROT_CORE;
-    if (type == 1) return JULIA_CORE;
-    if (type == 2) return M_DRAGON_CORE;
-    if (type == 3) return J_DRAGON_CORE;
-    if (type == 4) return M_PHOENIX_CORE;
-    if (type == 5) return J_PHOENIX_CORE;
-    if (type == 6) return M_COSINE_CORE;
-    if (type == 7) return J_COSINE_CORE;
-    if (type == 8) return M_COSH_CORE;
-    return J_COSH_CORE;
-}
-
 int generateRowsThreaded(int slots, void (*rowDone)(int, void *), void *context) {
-    return runRowWorkers(slots, fracHeight, workerForType(fType), computeCurrentTypeHere, rowDone,
-                         context);
+    return runRowWorkers(slots, fracHeight, familyMember<RowWorker>(fType), computeCurrentTypeHere,
+                         rowDone, context);
 }

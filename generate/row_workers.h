@@ -23,7 +23,9 @@
 // reaches its slot.
 //
 // The slot table lives on the heap, sized min(slots, rows), so a huge
-// thread count costs no memory. GL-free.
+// thread count costs no memory.
+//
+// Layer: generate, GL-free (built into the library the unit tests use).
 #ifndef QUORVEX_GENERATE_ROW_WORKERS_H
 #define QUORVEX_GENERATE_ROW_WORKERS_H
 
@@ -31,7 +33,7 @@
 
 #include <atomic>
 
-typedef void *(*RowWorker)(void *slot);
+#include "generate/families.h"
 
 struct RowSlot {
     int row;
@@ -59,22 +61,9 @@ extern void (*beforeRowWait)();
 int runRowWorkers(int slots, int rows, RowWorker worker, void (*computeHere)(int row),
                   void (*rowDone)(int row, void *context), void *context);
 
-// The ten worker entries: compute slot->row of the current type, store
+// The ten worker entries (MANDELBROT(void *) ..., declared in
+// generate/families.h) compute slot->row of their type, store
 // slot->done = 1 (release) and end the thread.
-void *MANDELBROT(void *slot);
-void *JULIA(void *slot);
-void *M_DRAGON(void *slot);
-void *J_DRAGON(void *slot);
-void *M_PHOENIX(void *slot);
-void *J_PHOENIX(void *slot);
-void *M_COSINE(void *slot);
-void *J_COSINE(void *slot);
-void *M_COSH(void *slot);
-void *J_COSH(void *slot);
-
-// The worker entry and the row kernel of fType `type`.
-RowWorker workerForType(int type);
-unsigned char *(*coreForType(int type))(int, unsigned char *);
 
 // Fills the grid for the current type on `slots` worker slots, calling
 // rowDone for each finished row (threaded Make without drawing).

@@ -11,6 +11,8 @@
 // On/Off indicator box at the right end of the face (x + 30 .. x + 60,
 // y + 4 .. y + 16, known from construction on). Labels are cut to 27
 // characters.
+//
+// Layer: widgets (uses nothing above core).
 #ifndef QUORVEX_WIDGETS_BUTTON_H
 #define QUORVEX_WIDGETS_BUTTON_H
 

@@ -28,6 +28,8 @@
 //
 // Rules: no glPushAttrib of colour-buffer state, no scissor left enabled,
 // no GL_FRAMEBUFFER_SRGB. Main thread only.
+//
+// Layer: widgets (uses nothing above core).
 #ifndef QUORVEX_WIDGETS_GFX_H
 #define QUORVEX_WIDGETS_GFX_H
 

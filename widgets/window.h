@@ -12,6 +12,8 @@
 // (or Helvetica) bitmap font into whatever buffer the caller selected and do
 // not swap: the caller's next swap shows them. A null text writes nothing;
 // the title is written up to its 80-byte field, terminated or not.
+//
+// Layer: widgets (uses nothing above core; GL-free header).
 #ifndef QUORVEX_WIDGETS_WINDOW_H
 #define QUORVEX_WIDGETS_WINDOW_H
 

@@ -16,6 +16,7 @@
 
 #include "app/app_state.h"
 #include "app/dialogs.h"
+#include "app/directory_panel.h"
 #include "app/dispatch.h"
 #include "app/layout.h"
 #include "app/zoom.h"
@@ -24,7 +25,6 @@
 #include "core/state.h"
 #include "files/dirscan.h"
 #include "files/paramfile.h"
-#include "files/scan_display.h"
 #include "gl_harness.h"
 #include "text_masks.h"
 #include "widget_pictures.h"

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "app/dispatch.h"
 #include "app/layout.h"
 #include "colour/display.h"
 #include "core/kernels.h"

@@ -11,9 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "app/directory_panel.h"
 #include "app/layout.h"
 #include "files/dirscan.h"
-#include "files/scan_display.h"
 #include "gl_harness.h"
 
 namespace {

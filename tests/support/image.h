@@ -4,10 +4,11 @@
 // window coordinates (origin bottom-left); at(X, Y) takes those and does the
 // flip in one place: pixel row Y of GL is image row height - 1 - Y.
 //
-// expectSamePicture compares two pictures; on a difference it writes the
-// actual picture and a diff (differing pixels red, the rest dimmed) as PPM
-// files under QUORVEX_TEST_OUTPUT (default /tmp/quorvex-test-output) and
-// says where, so a failure can be looked at and an expected image re-recorded.
+// comparePictures compares two pictures; on a difference it writes the
+// actual and the expected picture and a diff (differing pixels red, the rest
+// dimmed) as PPM files under QUORVEX_TEST_OUTPUT (default
+// /tmp/quorvex-test-output) and says where, so a failure can be looked at
+// and an expected image re-recorded.
 #ifndef QUORVEX_TESTS_IMAGE_H
 #define QUORVEX_TESTS_IMAGE_H
 

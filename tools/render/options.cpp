@@ -158,12 +158,10 @@ int applyOption(int code, const char *value, RenderOptions &o) {
 
 RenderParseResult usage(char *reason, const char *format, ...) __attribute__((format(printf, 2, 3)));
 RenderParseResult usage(char *reason, const char *format, ...) {
-    if (reason) {
-        va_list args;
-        va_start(args, format);
-        vsnprintf(reason, RENDER_REASON_SIZE, format, args);
-        va_end(args);
-    }
+    va_list args;
+    va_start(args, format);
+    vsetReason(reason, format, args);
+    va_end(args);
     return RENDER_PARSE_USAGE;
 }
 
@@ -183,7 +181,7 @@ RenderParseResult checkOutput(int argc, char **argv, int first, RenderOptions &o
 
 RenderOptions defaultRenderOptions() {
     RenderOptions o;
-    o.params = FractalParams{MANDELBROT_TYPE, 50, -5.0, 5.0, -5.0, 5.0, 0.0, 0.0};
+    o.params = FractalParams{MANDELBROT_TYPE, DETAIL_DEFAULT, -5.0, 5.0, -5.0, 5.0, 0.0, 0.0};
     o.width = o.height = GRID_SIZE;
     o.ramps[0] = o.ramps[1] = o.ramps[2] = 0;
     o.threads = processorCount();
@@ -241,10 +239,11 @@ void writeRenderHelp(FILE *out) {
           "  --size WxH           picture size in cells (default 800x800)\n"
           "  --palette R,G,B      colour ramp of each channel, 0..8 (default 0,0,0)\n"
           "  --threads N          threads to compute with (default: one per processor)\n"
-          "  --from FILE.frc      take type, detail, view and pivot from a saved file;\n"
-          "                       without --size its grid is only coloured, with\n"
-          "                       --size it is computed again at that size; other\n"
-          "                       options given override the file\n"
+          "  --from FILE.frc      take type, detail, view, pivot and size from a saved\n"
+          "                       file, options given beside it overriding them; its\n"
+          "                       grid is only coloured unless --size, --type,\n"
+          "                       --detail, --view or --pivot is given, which has it\n"
+          "                       computed again\n"
           "  -h, --help           show this text and exit\n"
           "\n"
           "OUTPUT by suffix: .png (colour), .ppm (colour, binary PPM), .pgm (the grid\n"

@@ -20,17 +20,21 @@
 // parseRenderOptions returns RENDER_PARSE_OK, RENDER_PARSE_HELP (print
 // the help text, exit 0) or RENDER_PARSE_USAGE (one line in `reason`,
 // exit 2). It keeps no state between calls and prints nothing.
+//
+// quorvex-render: uses core/, colour/palette.h and files/ only, no GL.
 #ifndef QUORVEX_TOOLS_RENDER_OPTIONS_H
 #define QUORVEX_TOOLS_RENDER_OPTIONS_H
 
 #include <stdio.h>
 
+#include "core/state.h"
 #include "files/atomic_write.h"
 #include "tools/render/render.h"
 
 // The side limit is what 32-bit cell indices and the progress arithmetic
 // allow comfortably; memory is the real limit and is checked at allocation.
-enum { RENDER_MAX_SIDE = 65536, RENDER_MAX_DETAIL = 5000, RENDER_MAX_THREADS = 1024 };
+// The detail limit is the explorer's own.
+enum { RENDER_MAX_SIDE = 65536, RENDER_MAX_DETAIL = DETAIL_CEILING, RENDER_MAX_THREADS = 1024 };
 
 // One line of explanation, with room for a file name.
 enum { RENDER_REASON_SIZE = FILE_ERROR_SIZE };

@@ -9,6 +9,7 @@
 
 #include "colour/palette.h"
 #include "files/atomic_write.h"
+#include "files/pnm.h"
 
 const char *const WRITE_INTERRUPTED = "interrupted";
 
@@ -25,14 +26,6 @@ struct StreamJob {
 
 const unsigned char *gridRow(const RenderGrid &grid, int row) {
     return grid.cells + grid.stride * (size_t)row;
-}
-
-void colourRow(const unsigned char *cells, int width, unsigned char *rgb) {
-    for (int c = 0; c < width; ++c, rgb += 3) {
-        rgb[0] = PaletteR[cells[c]];
-        rgb[1] = PaletteG[cells[c]];
-        rgb[2] = PaletteB[cells[c]];
-    }
 }
 
 // 1 when the caller asked to stop (and the reason says so).
@@ -52,13 +45,12 @@ int writePnmStream(FILE *stream, const void *context, char *reason) {
     const int colour = s.kind == OUTPUT_PPM;
     const size_t rowBytes = (size_t)job.grid.width * (colour ? 3 : 1);
     std::vector<unsigned char> rgb(colour ? rowBytes : 0);
-    if (fprintf(stream, "%s\n%d %d\n255\n", colour ? "P6" : "P5", job.grid.width, job.grid.height) < 0)
-        return streamWriteFailed(reason);
+    if (!writePnmHeader(stream, job.grid.width, job.grid.height, colour)) return streamWriteFailed(reason);
     for (int r = 0; r < job.grid.height; ++r) {
         if (stopped(job, reason)) return 0;
         const unsigned char *bytes = gridRow(job.grid, r);
         if (colour) {
-            colourRow(bytes, job.grid.width, rgb.data());
+            colourGridRow(bytes, job.grid.width, rgb.data());
             bytes = rgb.data();
         }
         if (fwrite(bytes, 1, rowBytes, stream) != rowBytes) return streamWriteFailed(reason);
@@ -88,7 +80,7 @@ void describePng(png_structp png, png_infop info, const RenderGrid &grid) {
 int writePngRows(png_structp png, const PictureJob &job, unsigned char *rgb, char *reason) {
     for (int r = 0; r < job.grid.height; ++r) {
         if (stopped(job, reason)) return 0;
-        colourRow(gridRow(job.grid, r), job.grid.width, rgb);
+        colourGridRow(gridRow(job.grid, r), job.grid.width, rgb);
         png_write_row(png, rgb);
         reportRow(job, r);
     }

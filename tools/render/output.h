@@ -3,19 +3,22 @@
 //   .pgm  the grid values themselves, binary PGM ("P5")
 //   .ppm  the grid coloured through the channel tables, binary PPM ("P6")
 //   .png  the same colours, 8-bit RGB, through libpng
-// The PNM layout is the one files/pnm.h writes ("P5\n" or "P6\n", "W H\n",
-// "255\n", rows top first, nothing else), so an 800 x 800 .ppm equals the
+// The PNM header is the program's own (writePnmHeader, files/pnm.h: "P5\n"
+// or "P6\n", "W H\n", "255\n", then rows top first, nothing else), and rows
+// are coloured by the program's colourGridRow (colour/palette.h) through
+// PaletteR/G/B as they are at the call, so an 800 x 800 .ppm equals the
 // program's Export byte for byte. Grid row 0 is the top row of every image.
 //
 // Rows are coloured and written one at a time, so a picture far larger than
-// the program's window costs one row of colour on top of the grid. Colours
-// come from PaletteR/G/B as they are at the call (colour/palette.h).
+// the program's window costs one row of colour on top of the grid.
 //
 // Everything goes through atomicWriteFile: the named file appears complete
 // or not at all, and a failure leaves any earlier file as it was. `stop`
 // (may be null) is polled between rows; once it is non-zero the write is
 // abandoned, the temporary removed, and the result is 0 with the reason
 // "interrupted". `progress` (may be null) hears the rows written so far.
+//
+// quorvex-render: uses core/, colour/palette.h and files/ only, no GL.
 #ifndef QUORVEX_TOOLS_RENDER_OUTPUT_H
 #define QUORVEX_TOOLS_RENDER_OUTPUT_H
 

@@ -9,6 +9,8 @@
 //
 // The time left is the time so far scaled by the rows still to do; it is
 // shown as "--:--" until the first row is done.
+//
+// quorvex-render: uses core/, colour/palette.h and files/ only, no GL.
 #ifndef QUORVEX_TOOLS_RENDER_PROGRESS_H
 #define QUORVEX_TOOLS_RENDER_PROGRESS_H
 

@@ -17,6 +17,8 @@
 // of them have ended, with the grid partly filled. A worker thread that
 // cannot be started is not waited for: the rows go to the others (and to
 // the calling thread when none could start).
+//
+// quorvex-render: uses core/, colour/palette.h and files/ only, no GL.
 #ifndef QUORVEX_TOOLS_RENDER_RENDER_H
 #define QUORVEX_TOOLS_RENDER_RENDER_H
 

@@ -33,12 +33,10 @@ struct Job {
 
 RunResult fail(char *reason, const char *format, ...) __attribute__((format(printf, 2, 3)));
 RunResult fail(char *reason, const char *format, ...) {
-    if (reason) {
-        va_list args;
-        va_start(args, format);
-        vsnprintf(reason, FILE_ERROR_SIZE, format, args);
-        va_end(args);
-    }
+    va_list args;
+    va_start(args, format);
+    vsetReason(reason, format, args);
+    va_end(args);
     return RUN_FAILED;
 }
 

@@ -18,6 +18,8 @@
 // `stop` (may be null) is polled throughout; a non-zero value ends the run
 // with RUN_INTERRUPTED and nothing written. `progress` is the standard
 // error stream for the bar, or null for none.
+//
+// quorvex-render: uses core/, colour/palette.h and files/ only, no GL.
 #ifndef QUORVEX_TOOLS_RENDER_RUN_H
 #define QUORVEX_TOOLS_RENDER_RUN_H
 

@@ -1,0 +1,27 @@
+// kernel_view.h - what a kernel is given: the type and the view of a row.
+//
+// Layer: core. Plain data only (the vector paths include it, and must not
+// pick up an inline function).
+//
+// KernelView is the whole input of a row besides the type: the width, the
+// iteration limit, the starts and scales of the cell-to-plane mapping and
+// the pivot. Cell i of row r stands for (i * xScale + xStart,
+// r * yScale + yStart).
+#ifndef QUORVEX_CORE_KERNEL_VIEW_H
+#define QUORVEX_CORE_KERNEL_VIEW_H
+
+enum FractalType {
+    MANDELBROT_TYPE, JULIA_TYPE, M_DRAGON_TYPE, J_DRAGON_TYPE,
+    M_PHOENIX_TYPE, J_PHOENIX_TYPE, M_COSINE_TYPE, J_COSINE_TYPE,
+    M_COSH_TYPE, J_COSH_TYPE,
+};
+
+struct KernelView {
+    int width;       // cells per row, >= 1
+    int detail;      // iteration limit, >= 1
+    double xStart, xScale;
+    double yStart, yScale;
+    double xPivot, yPivot;
+};
+
+#endif
