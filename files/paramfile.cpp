@@ -7,6 +7,7 @@
 #include <string.h>
 
 #include "files/header_tokens.h"
+#include "files/pnm.h"
 
 namespace {
 
@@ -152,7 +153,7 @@ int writeParameterStream(FILE *stream, const void *context, char *reason) {
     if (fprintf(stream, "%s\n%s\n%d\n", MAGIC, file.typeName, file.detail) < 0 ||
         !writeNumberLines(stream, file.xStart, file.xEnd, file.xPivot) ||
         !writeNumberLines(stream, file.yStart, file.yEnd, file.yPivot) ||
-        fprintf(stream, "P5\n%d %d\n255\n", file.width, file.height) < 0)
+        !writePnmHeader(stream, file.width, file.height, 0))
         return streamWriteFailed(reason);
     const size_t width = (size_t)file.width;
     for (int r = 0; r < file.height; ++r)
