@@ -18,9 +18,13 @@
 // `stop` (may be null) is polled throughout; a non-zero value ends the run
 // with RUN_INTERRUPTED and nothing written. `progress` is the standard
 // error stream for the bar, or null for none.
+//
+// A still with --smooth or --aa N > 1, and every dive, take steps 1, 2 and
+// the palette of 4 here and go on in runPictures (sequence.h).
 #ifndef QUORVEX_TOOLS_RENDER_RUN_H
 #define QUORVEX_TOOLS_RENDER_RUN_H
 
+#include <stddef.h>
 #include <stdio.h>
 
 #include <atomic>
@@ -31,5 +35,9 @@ enum RunResult { RUN_WRITTEN, RUN_FAILED, RUN_INTERRUPTED };
 
 RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, FILE *progress,
                     char *reason);
+
+// The machine's memory in bytes (SIZE_MAX when unknown): pictures larger
+// than it are refused before they are allocated.
+size_t physicalMemory();
 
 #endif

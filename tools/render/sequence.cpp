@@ -1,0 +1,232 @@
+#include "tools/render/sequence.h"
+
+#include <limits.h>
+#include <stdarg.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <memory>
+#include <vector>
+
+#include "files/atomic_write.h"
+#include "tools/render/dive.h"
+#include "tools/render/frame.h"
+#include "tools/render/output.h"
+#include "tools/render/progress.h"
+#include "tools/render/video.h"
+
+namespace {
+
+struct FreeBytes {
+    void operator()(unsigned char *p) const { free(p); }
+};
+
+struct Sequence {
+    const RenderOptions *options;
+    Dive dive;             // a still is frame 0 of a one-frame dive
+    FrameStyle style;
+    std::vector<int> todo;  // the frames to make, in order
+    std::unique_ptr<unsigned char, FreeBytes> rgb;  // the frame in hand
+    const std::atomic<int> *stop;
+    ProgressBar bar;
+    long framesDone;
+    char ffmpeg[PATH_MAX];
+};
+
+RunResult fail(char *reason, const char *format, ...) __attribute__((format(printf, 2, 3)));
+RunResult fail(char *reason, const char *format, ...) {
+    if (reason) {
+        va_list args;
+        va_start(args, format);
+        vsnprintf(reason, FILE_ERROR_SIZE, format, args);
+        va_end(args);
+    }
+    return RUN_FAILED;
+}
+
+long cellsPerFrame(const Sequence &s) { return (long)s.style.width * s.style.height; }
+
+Dive diveOf(const RenderOptions &o) {
+    Dive d;
+    d.first = o.params;
+    d.frames = isDive(o) ? o.frames : 1;
+    const double stay[4] = {o.params.xStart, o.params.xEnd, o.params.yStart, o.params.yEnd};
+    memcpy(d.last, isDive(o) ? o.zoomTo : stay, sizeof d.last);
+    return d;
+}
+
+bool exists(const char *path) {
+    struct stat st;
+    return stat(path, &st) == 0;
+}
+
+std::string pathOfFrame(const RenderOptions &o, int k) {
+    char path[PATH_MAX];
+    if (!o.framePattern) return o.outputPath;
+    return framePath(o.outputPath, k, path, sizeof path) ? path : "";
+}
+
+// Frames whose file exists are complete (atomic writes): they are kept.
+void planFrames(Sequence &s) {
+    const RenderOptions &o = *s.options;
+    const int first = isDive(o) && o.framePattern ? o.firstFrame : 0;
+    const int last = !isDive(o) ? 0 : o.framePattern ? o.lastFrame : o.frames - 1;
+    for (int k = first; k <= last; ++k)
+        if (!o.framePattern || !exists(pathOfFrame(o, k).c_str())) s.todo.push_back(k);
+    const long kept = (long)(last - first + 1) - (long)s.todo.size();
+    if (kept > 0)
+        fprintf(stderr, "quorvex-render: %ld of frames %d..%d exist already and are kept\n", kept, first, last);
+}
+
+// Rendered anyway, as a still is: the user may want exactly those frames.
+void warnBeyondDoubles(const Sequence &s) {
+    const int n = s.style.aa, w = s.style.width * n, h = s.style.height * n;
+    for (int k : s.todo) {
+        if (!viewBeyondDoubles(diveFrameParams(s.dive, k), w, h)) continue;
+        if (isDive(*s.options))
+            fprintf(stderr, "quorvex-render: warning: from frame %d the view is narrower than doubles resolve "
+                            "at %dx%d; neighbouring cells share coordinates\n", k, w, h);
+        else
+            fprintf(stderr, "quorvex-render: warning: the view is narrower than doubles resolve at %dx%d; "
+                            "neighbouring cells share coordinates\n", w, h);
+        return;
+    }
+}
+
+// A still's bar counts its rows; a dive's counts frames and cells.
+void reportRows(int rows, int total, void *context) {
+    Sequence &s = *(Sequence *)context;
+    if (!isDive(*s.options)) return progressUpdate(rows, total, &s.bar);
+    const long frames = (long)s.todo.size(), cells = cellsPerFrame(s);
+    progressFramesUpdate(s.bar, s.framesDone, frames, s.framesDone * cells + (long)rows * s.style.width,
+                         frames * cells);
+}
+
+RenderResult makeFrame(Sequence &s, int k) {
+    return renderFrame(diveFrameParams(s.dive, k), s.style, s.rgb.get(), s.options->threads, s.stop, reportRows,
+                       &s);
+}
+
+PictureJob pictureOf(const Sequence &s) {
+    const RenderGrid rgb = {s.style.width, s.style.height, (size_t)s.style.width * 3, s.rgb.get()};
+    return PictureJob{rgb, s.stop, nullptr, nullptr};
+}
+
+RunResult interrupted(const Sequence &s, char *reason) {
+    if (s.options->framePattern && s.framesDone > 0)
+        setReason(reason, "interrupted after %ld of %zu frames; the same command goes on from there", s.framesDone,
+                  s.todo.size());
+    else
+        setReason(reason, "%s", WRITE_INTERRUPTED);
+    return RUN_INTERRUPTED;
+}
+
+RunResult writeFrameFiles(Sequence &s, char *reason) {
+    const RenderOptions &o = *s.options;
+    for (int k : s.todo) {
+        if (makeFrame(s, k) == RENDER_STOPPED) return interrupted(s, reason);
+        const std::string path = pathOfFrame(o, k);
+        char why[FILE_ERROR_SIZE] = "";
+        if (!writeColouredPictureFile(path.c_str(), o.outputKind, pictureOf(s), why)) {
+            if (strcmp(why, WRITE_INTERRUPTED) == 0) return interrupted(s, reason);
+            return fail(reason, "cannot write %s: %s", path.c_str(), why);
+        }
+        ++s.framesDone;
+    }
+    return RUN_WRITTEN;
+}
+
+// atomicWriteFile's writer: ffmpeg fills the temporary.
+int writeVideoStream(FILE *stream, const void *context, char *reason) {
+    Sequence &s = *(Sequence *)const_cast<void *>(context);
+    const RenderOptions &o = *s.options;
+    VideoEncoder video;
+    if (!startVideo(video, s.ffmpeg, o.outputKind, o.width, o.height, o.fps, fileno(stream), reason)) return 0;
+    const size_t bytes = (size_t)cellsPerFrame(s) * 3;
+    for (int k : s.todo) {
+        if (makeFrame(s, k) == RENDER_STOPPED) {
+            abandonVideo(video);
+            setReason(reason, "%s", WRITE_INTERRUPTED);
+            return 0;
+        }
+        if (!writeVideoFrame(video, s.rgb.get(), bytes, reason)) {
+            finishVideo(video, s.stop, reason);  // ffmpeg's own words, when it has any
+            return 0;
+        }
+        ++s.framesDone;
+    }
+    return finishVideo(video, s.stop, reason);
+}
+
+RunResult writeVideo(Sequence &s, char *reason) {
+    const char *path = s.options->outputPath;
+    if (!findOnPath("ffmpeg", s.ffmpeg, sizeof s.ffmpeg))
+        return fail(reason, "ffmpeg is not on PATH; writing %s needs it (Debian: apt-get install ffmpeg)", path);
+    char why[FILE_ERROR_SIZE] = "";
+    if (atomicWriteFile(path, writeVideoStream, &s, why)) return RUN_WRITTEN;
+    if (strcmp(why, WRITE_INTERRUPTED) == 0) return interrupted(s, reason);
+    return fail(reason, "cannot write %s: %s", path, why);
+}
+
+RunResult writeStill(Sequence &s, FILE *progressOut, char *reason) {
+    const RenderOptions &o = *s.options;
+    if (makeFrame(s, 0) == RENDER_STOPPED) return interrupted(s, reason);
+    progressFinish(s.bar);
+    progressStart(s.bar, progressOut, "writing  ");
+    PictureJob job = pictureOf(s);
+    job.progress = progressUpdate, job.context = &s.bar;
+    char why[FILE_ERROR_SIZE] = "";
+    if (writeColouredPictureFile(o.outputPath, o.outputKind, job, why)) return RUN_WRITTEN;
+    if (strcmp(why, WRITE_INTERRUPTED) == 0) return interrupted(s, reason);
+    return fail(reason, "cannot write %s: %s", o.outputPath, why);
+}
+
+RunResult allocateFrame(Sequence &s, char *reason) {
+    const size_t bytes = (size_t)cellsPerFrame(s) * 3;
+    const int w = s.style.width, h = s.style.height;
+    // As for a still's grid: a frame beyond the machine's memory is refused
+    // at once rather than killed half way by the overcommitting kernel.
+    if (bytes > physicalMemory())
+        return fail(reason, "a %dx%d picture in colour needs %zu MiB, more than the %zu MiB of memory here", w, h,
+                    bytes >> 20, physicalMemory() >> 20);
+    s.rgb.reset((unsigned char *)malloc(bytes));
+    if (!s.rgb) return fail(reason, "not enough memory for a %dx%d picture in colour (%zu MiB)", w, h, bytes >> 20);
+    return RUN_WRITTEN;
+}
+
+}  // namespace
+
+bool needsPictures(const RenderOptions &o) {
+    return o.smooth || o.aa > 1 || isDive(o);
+}
+
+std::string firstOutputPath(const RenderOptions &o) {
+    return o.framePattern ? pathOfFrame(o, o.firstFrame) : o.outputPath;
+}
+
+RunResult runPictures(const RenderOptions &o, const std::atomic<int> *stop, FILE *progress, char *reason) {
+    Sequence s;
+    s.options = &o;
+    s.dive = diveOf(o);
+    s.style = FrameStyle{o.width, o.height, o.aa, o.smooth};
+    s.stop = stop;
+    s.framesDone = 0;
+    if (isDive(o) && !diveViewsMatch(s.dive))
+        return fail(reason, "the first and the last view run opposite ways on an axis; a dive cannot mirror");
+    planFrames(s);
+    if (s.todo.empty()) return RUN_WRITTEN;
+    warnBeyondDoubles(s);
+    const RunResult r = allocateFrame(s, reason);
+    if (r != RUN_WRITTEN) return r;
+    progressStart(s.bar, progress, "rendering");
+    RunResult result;
+    if (!isDive(o))
+        result = writeStill(s, progress, reason);
+    else if (isVideoKind(o.outputKind))
+        result = writeVideo(s, reason);
+    else
+        result = writeFrameFiles(s, reason);
+    progressFinish(s.bar);
+    return result;
+}
