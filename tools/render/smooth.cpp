@@ -64,9 +64,11 @@ double dragonValue(int n, const OrbitEnd &z, double lr, double li) {
     return quadraticValue(n, wr, wi, cr, ci);
 }
 
-unsigned char interpolate(const unsigned char *table, int lo, double fraction) {
-    const double a = table[lo], b = table[lo < 254 ? lo + 1 : 254];
-    return (unsigned char)(int)(a + (b - a) * fraction + 0.5);
+// Between entries lo and lo + 1, `weight` 0..256 of the way, rounded:
+// 1/256 steps are finer than the 8-bit result can show.
+unsigned char interpolate(const unsigned char *table, int lo, int weight) {
+    const int a = table[lo], b = table[lo < 254 ? lo + 1 : 254];
+    return (unsigned char)((a * (256 - weight) + b * weight + 128) >> 8);
 }
 
 }  // namespace
@@ -95,10 +97,10 @@ void smoothColour(double mu, int count, int detail, unsigned char *rgb) {
     if (!(value > 0.0)) value = 0.0;
     if (value > 254.0) value = 254.0;
     const int lo = (int)value;
-    const double fraction = value - (double)lo;
-    rgb[0] = interpolate(PaletteR, lo, fraction);
-    rgb[1] = interpolate(PaletteG, lo, fraction);
-    rgb[2] = interpolate(PaletteB, lo, fraction);
+    const int weight = (int)((value - (double)lo) * 256.0 + 0.5);
+    rgb[0] = interpolate(PaletteR, lo, weight);
+    rgb[1] = interpolate(PaletteG, lo, weight);
+    rgb[2] = interpolate(PaletteB, lo, weight);
 }
 
 void smoothRow(int type, const KernelView &v, int row, const int *counts, const OrbitEnd *ends,
