@@ -457,6 +457,8 @@ TEST(RenderProgress, TheLineShowsRowsPercentAndTimeLeft) {
     EXPECT_STREQ("writing [####################] 7/7 rows 100%  0:00 left", line);
     formatProgress(line, sizeof line, "rendering", 1, 65536, 10.0);
     EXPECT_NE(nullptr, strstr(line, "182:02:30 left")) << line;
+    formatFramesProgress(line, sizeof line, 3, 12, 691200, 2764800, 14.0);
+    EXPECT_STREQ("rendering [#####...............]  3/12 frames   691200/2764800 cells  25%  0:42 left", line);
 }
 
 TEST(RenderProgress, Durations) {
