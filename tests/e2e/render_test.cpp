@@ -600,7 +600,7 @@ TEST_F(Render, AnInterruptedDiveKeepsWholeFramesAndResumesToTheSameFiles) {
         EXPECT_TRUE(slurp(path("full/" + n)) == slurp(path("resumed/" + n))) << n << " is not a whole frame";
     o = render(withOutput(args, path("resumed/f-%02d.png")));
     ASSERT_EQ(0, o.status) << o.err;
-    EXPECT_NE(std::string::npos, o.err.find("exist already")) << o.err;
+    EXPECT_NE(std::string::npos, o.err.find("already written, kept")) << o.err;
     expectSameFiles(path("full"), path("resumed"));
 }
 

@@ -90,13 +90,12 @@ int writePngRows(png_structp png, const StreamJob &s, unsigned char *rgb, char *
     const PictureJob &job = *s.job;
     for (int r = 0; r < job.grid.height; ++r) {
         if (stopped(job, reason)) return 0;
-        if (s.coloured) {
-            png_write_row(png, gridRow(job.grid, r));
-            reportRow(job, r);
-            continue;
+        const unsigned char *row = gridRow(job.grid, r);
+        if (!s.coloured) {
+            colourRow(row, job.grid.width, rgb);
+            row = rgb;
         }
-        colourRow(gridRow(job.grid, r), job.grid.width, rgb);
-        png_write_row(png, rgb);
+        png_write_row(png, row);
         reportRow(job, r);
     }
     png_write_end(png, nullptr);

@@ -76,7 +76,8 @@ void planFrames(Sequence &s) {
         if (!o.framePattern || !exists(pathOfFrame(o, k).c_str())) s.todo.push_back(k);
     const long kept = (long)(last - first + 1) - (long)s.todo.size();
     if (kept > 0)
-        fprintf(stderr, "quorvex-render: %ld of frames %d..%d exist already and are kept\n", kept, first, last);
+        fprintf(stderr, "quorvex-render: frames %d..%d: %ld already written, kept; %zu to make\n", first, last, kept,
+                s.todo.size());
 }
 
 // Rendered anyway, as a still is: the user may want exactly those frames.
@@ -214,6 +215,10 @@ RunResult runPictures(const RenderOptions &o, const std::atomic<int> *stop, FILE
     s.framesDone = 0;
     if (isDive(o) && !diveViewsMatch(s.dive))
         return fail(reason, "the first and the last view run opposite ways on an axis; a dive cannot mirror");
+    // A size from a --from file is known only now.
+    if ((o.outputKind == OUTPUT_MP4 || o.outputKind == OUTPUT_WEBM) && (o.width % 2 || o.height % 2))
+        return fail(reason, "%s needs an even width and height, not %dx%d (.mkv takes any)", o.outputPath, o.width,
+                    o.height);
     planFrames(s);
     if (s.todo.empty()) return RUN_WRITTEN;
     warnBeyondDoubles(s);

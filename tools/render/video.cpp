@@ -61,15 +61,16 @@ void becomeFfmpeg(const std::vector<char *> &argv, int input, int log, int out) 
 
 // The last non-empty line ffmpeg wrote, for a failure's reason.
 std::string lastLogLine(FILE *log) {
-    std::string all, line;
-    if (!log || fseek(log, 0, SEEK_SET) != 0) return "";
+    std::string all;
     char buf[512];
     size_t n;
+    if (!log || fseek(log, 0, SEEK_SET) != 0) return "";
     while ((n = fread(buf, 1, sizeof buf, log)) > 0) all.append(buf, n);
-    size_t end = all.find_last_not_of("\r\n \t");
+    const size_t end = all.find_last_not_of("\r\n \t");
     if (end == std::string::npos) return "";
-    const size_t start = all.find_last_of('\n', end);
-    return all.substr(start == std::string::npos ? 0 : start + 1, end + 1 - (start == std::string::npos ? 0 : start + 1));
+    const size_t newline = all.find_last_of('\n', end);
+    const size_t start = newline == std::string::npos ? 0 : newline + 1;
+    return all.substr(start, end + 1 - start);
 }
 
 void closeInput(VideoEncoder &v) {
