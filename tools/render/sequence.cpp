@@ -7,6 +7,8 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <system_error>
+#include <thread>
 #include <vector>
 
 #include "files/atomic_write.h"
@@ -27,7 +29,8 @@ struct Sequence {
     Dive dive;             // a still is frame 0 of a one-frame dive
     FrameStyle style;
     std::vector<int> todo;  // the frames to make, in order
-    std::unique_ptr<unsigned char, FreeBytes> rgb;  // the frame in hand
+    std::unique_ptr<unsigned char, FreeBytes> rgb[2];  // the frame in hand, and the one being written
+    int current;                                       // the frame in hand: rgb[current]
     const std::atomic<int> *stop;
     ProgressBar bar;
     long framesDone;
@@ -105,12 +108,12 @@ void reportRows(int rows, int total, void *context) {
 }
 
 RenderResult makeFrame(Sequence &s, int k) {
-    return renderFrame(diveFrameParams(s.dive, k), s.style, s.rgb.get(), s.options->threads, s.stop, reportRows,
-                       &s);
+    return renderFrame(diveFrameParams(s.dive, k), s.style, s.rgb[s.current].get(), s.options->threads, s.stop,
+                       reportRows, &s);
 }
 
 PictureJob pictureOf(const Sequence &s) {
-    const RenderGrid rgb = {s.style.width, s.style.height, (size_t)s.style.width * 3, s.rgb.get()};
+    const RenderGrid rgb = {s.style.width, s.style.height, (size_t)s.style.width * 3, s.rgb[s.current].get()};
     return PictureJob{rgb, s.stop, nullptr, nullptr};
 }
 
@@ -123,19 +126,51 @@ RunResult interrupted(const Sequence &s, char *reason) {
     return RUN_INTERRUPTED;
 }
 
+// A frame file written while the next frame is computed: its sync to the
+// disk (and a PNG's encoding) takes about as long as a small frame takes
+// to compute, and would otherwise leave the workers idle.
+struct FrameWrite {
+    std::thread thread;
+    bool pending = false;
+    std::string path;
+    int written = 0;
+    char why[FILE_ERROR_SIZE] = "";
+};
+
+void writeFrame(FrameWrite *w, RenderOutputKind kind, PictureJob job) {
+    w->written = writeColouredPictureFile(w->path.c_str(), kind, job, w->why);
+}
+
+// Waits for the write in flight, if there is one.
+RunResult settle(Sequence &s, FrameWrite &w, char *reason) {
+    if (!w.pending) return RUN_WRITTEN;
+    if (w.thread.joinable()) w.thread.join();
+    w.pending = false;
+    if (!w.written) return fail(reason, "cannot write %s: %s", w.path.c_str(), w.why);
+    ++s.framesDone;
+    return RUN_WRITTEN;
+}
+
 RunResult writeFrameFiles(Sequence &s, char *reason) {
     const RenderOptions &o = *s.options;
+    FrameWrite w;
     for (int k : s.todo) {
-        if (makeFrame(s, k) == RENDER_STOPPED) return interrupted(s, reason);
-        const std::string path = pathOfFrame(o, k);
-        char why[FILE_ERROR_SIZE] = "";
-        if (!writeColouredPictureFile(path.c_str(), o.outputKind, pictureOf(s), why)) {
-            if (strcmp(why, WRITE_INTERRUPTED) == 0) return interrupted(s, reason);
-            return fail(reason, "cannot write %s: %s", path.c_str(), why);
+        const RenderResult made = makeFrame(s, k);
+        const RunResult before = settle(s, w, reason);
+        if (before != RUN_WRITTEN) return before;
+        if (made == RENDER_STOPPED) return interrupted(s, reason);
+        w.path = pathOfFrame(o, k);
+        w.pending = true;
+        PictureJob job = pictureOf(s);
+        job.stop = nullptr;  // a frame made is a frame kept, even when a stop comes now
+        try {
+            w.thread = std::thread(writeFrame, &w, o.outputKind, job);
+        } catch (const std::system_error &) {
+            writeFrame(&w, o.outputKind, job);
         }
-        ++s.framesDone;
+        s.current ^= 1;
     }
-    return RUN_WRITTEN;
+    return settle(s, w, reason);
 }
 
 // atomicWriteFile's writer: ffmpeg fills the temporary.
@@ -151,7 +186,7 @@ int writeVideoStream(FILE *stream, const void *context, char *reason) {
             setReason(reason, "%s", WRITE_INTERRUPTED);
             return 0;
         }
-        if (!writeVideoFrame(video, s.rgb.get(), bytes, reason)) {
+        if (!writeVideoFrame(video, s.rgb[s.current].get(), bytes, reason)) {
             finishVideo(video, s.stop, reason);  // ffmpeg's own words, when it has any
             return 0;
         }
@@ -183,16 +218,21 @@ RunResult writeStill(Sequence &s, FILE *progressOut, char *reason) {
     return fail(reason, "cannot write %s: %s", o.outputPath, why);
 }
 
-RunResult allocateFrame(Sequence &s, char *reason) {
-    const size_t bytes = (size_t)cellsPerFrame(s) * 3;
+// Frame files take two frames: one made while the other is written.
+RunResult allocateFrames(Sequence &s, char *reason) {
+    const int buffers = s.options->framePattern && s.todo.size() > 1 ? 2 : 1;
+    const size_t bytes = (size_t)cellsPerFrame(s) * 3 * buffers;
     const int w = s.style.width, h = s.style.height;
     // As for a still's grid: a frame beyond the machine's memory is refused
     // at once rather than killed half way by the overcommitting kernel.
     if (bytes > physicalMemory())
         return fail(reason, "a %dx%d picture in colour needs %zu MiB, more than the %zu MiB of memory here", w, h,
                     bytes >> 20, physicalMemory() >> 20);
-    s.rgb.reset((unsigned char *)malloc(bytes));
-    if (!s.rgb) return fail(reason, "not enough memory for a %dx%d picture in colour (%zu MiB)", w, h, bytes >> 20);
+    for (int b = 0; b < buffers; ++b) {
+        s.rgb[b].reset((unsigned char *)malloc(bytes / buffers));
+        if (!s.rgb[b])
+            return fail(reason, "not enough memory for a %dx%d picture in colour (%zu MiB)", w, h, bytes >> 20);
+    }
     return RUN_WRITTEN;
 }
 
@@ -213,6 +253,7 @@ RunResult runPictures(const RenderOptions &o, const std::atomic<int> *stop, FILE
     s.style = FrameStyle{o.width, o.height, o.aa, o.smooth};
     s.stop = stop;
     s.framesDone = 0;
+    s.current = 0;
     if (isDive(o) && !diveViewsMatch(s.dive))
         return fail(reason, "the first and the last view run opposite ways on an axis; a dive cannot mirror");
     // A size from a --from file is known only now.
@@ -222,7 +263,7 @@ RunResult runPictures(const RenderOptions &o, const std::atomic<int> *stop, FILE
     planFrames(s);
     if (s.todo.empty()) return RUN_WRITTEN;
     warnBeyondDoubles(s);
-    const RunResult r = allocateFrame(s, reason);
+    const RunResult r = allocateFrames(s, reason);
     if (r != RUN_WRITTEN) return r;
     progressStart(s.bar, progress, "rendering");
     RunResult result;

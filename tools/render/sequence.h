@@ -16,10 +16,12 @@
 //      work) and started;
 //   4. each frame's view comes from diveFrameParams, is rendered into
 //      memory by one call (renderFrame) and written: a file by
-//      atomicWriteFile, or the next frame of the video, whose temporary is
+//      atomicWriteFile (on a thread of its own while the next frame is
+//      rendered), or the next frame of the video, whose temporary is
 //      renamed into place once ffmpeg has ended well.
 // The bar counts frames and cells. A stop ends the run between rows: the
-// frames written stay, the frame in hand and an unfinished video do not.
+// frames made stay (one being written is finished), the frame in hand and
+// an unfinished video do not.
 #ifndef QUORVEX_TOOLS_RENDER_SEQUENCE_H
 #define QUORVEX_TOOLS_RENDER_SEQUENCE_H
 
