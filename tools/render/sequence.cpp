@@ -33,7 +33,8 @@ struct Sequence {
     int current;                                       // the frame in hand: rgb[current]
     const std::atomic<int> *stop;
     ProgressBar bar;
-    long framesDone;
+    long framesMade;    // computed, for the bar
+    long framesDone;    // written
     char ffmpeg[PATH_MAX];
 };
 
@@ -103,13 +104,15 @@ void reportRows(int rows, int total, void *context) {
     Sequence &s = *(Sequence *)context;
     if (!isDive(*s.options)) return progressUpdate(rows, total, &s.bar);
     const long frames = (long)s.todo.size(), cells = cellsPerFrame(s);
-    progressFramesUpdate(s.bar, s.framesDone, frames, s.framesDone * cells + (long)rows * s.style.width,
-                         frames * cells);
+    const long made = s.framesMade + (rows == total);  // this frame's last row counts it
+    progressFramesUpdate(s.bar, made, frames, s.framesMade * cells + (long)rows * s.style.width, frames * cells);
 }
 
 RenderResult makeFrame(Sequence &s, int k) {
-    return renderFrame(diveFrameParams(s.dive, k), s.style, s.rgb[s.current].get(), s.options->threads, s.stop,
-                       reportRows, &s);
+    const RenderResult r = renderFrame(diveFrameParams(s.dive, k), s.style, s.rgb[s.current].get(),
+                                       s.options->threads, s.stop, reportRows, &s);
+    if (r == RENDER_DONE) ++s.framesMade;
+    return r;
 }
 
 PictureJob pictureOf(const Sequence &s) {
@@ -252,7 +255,7 @@ RunResult runPictures(const RenderOptions &o, const std::atomic<int> *stop, FILE
     s.dive = diveOf(o);
     s.style = FrameStyle{o.width, o.height, o.aa, o.smooth};
     s.stop = stop;
-    s.framesDone = 0;
+    s.framesMade = s.framesDone = 0;
     s.current = 0;
     if (isDive(o) && !diveViewsMatch(s.dive))
         return fail(reason, "the first and the last view run opposite ways on an axis; a dive cannot mirror");
