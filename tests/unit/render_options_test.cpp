@@ -246,6 +246,18 @@ TEST(RenderOptions, ADiveAndItsPictureOptions) {
     EXPECT_FALSE(p.options.framePattern);
     EXPECT_EQ(RENDER_PARSE_OK, parse({"--zoom-to-view", "-1,1,-1,1", "--frames", "2", "f%d.ppm"}).result);
     EXPECT_EQ(RENDER_PARSE_OK, parse({"--aa", "2", "100%.png"}).result) << "a still's name is taken as it is";
+    // --zoom-to takes the saved view, bit for bit.
+    std::unique_ptr<FractalFile> f(new FractalFile());
+    snprintf(f->typeName, sizeof f->typeName, "Julia");
+    f->detail = 50, f->width = f->height = 1;
+    f->xStart = -0.7436438870371587, f->xEnd = -0.7436438870371581, f->yStart = 0.1318, f->yEnd = 0.13181;
+    const std::string saved = std::string(testing::TempDir()) + "spot.frc";
+    ASSERT_TRUE(writeFractalFile(saved.c_str(), *f, nullptr));
+    p = parse({"--zoom-to", saved, "--frames", "3", "f%d.png"});
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_TRUE(p.options.zoomTo[0] == f->xStart && p.options.zoomTo[1] == f->xEnd &&
+                p.options.zoomTo[2] == f->yStart && p.options.zoomTo[3] == f->yEnd);
+    remove(saved.c_str());
 }
 
 TEST(RenderOptions, WhatADiveRefuses) {
