@@ -87,16 +87,17 @@ void planFrames(Sequence &s) {
 // Rendered anyway, as a still is: the user may want exactly those frames.
 void warnBeyondDoubles(const Sequence &s) {
     const int n = s.style.aa, w = s.style.width * n, h = s.style.height * n;
-    for (int k : s.todo) {
-        if (!viewBeyondDoubles(diveFrameParams(s.dive, k), w, h)) continue;
-        if (isDive(*s.options))
-            fprintf(stderr, "quorvex-render: warning: from frame %d the view is narrower than doubles resolve "
-                            "at %dx%d; neighbouring cells share coordinates\n", k, w, h);
-        else
-            fprintf(stderr, "quorvex-render: warning: the view is narrower than doubles resolve at %dx%d; "
-                            "neighbouring cells share coordinates\n", w, h);
-        return;
-    }
+    long narrow = 0;
+    int first = -1;
+    for (int k : s.todo)
+        if (viewBeyondDoubles(diveFrameParams(s.dive, k), w, h)) first = narrow++ ? first : k;
+    if (!narrow) return;
+    if (isDive(*s.options))
+        fprintf(stderr, "quorvex-render: warning: %ld of the frames, the first frame %d, are narrower than doubles "
+                        "resolve at %dx%d; neighbouring cells share coordinates\n", narrow, first, w, h);
+    else
+        fprintf(stderr, "quorvex-render: warning: the view is narrower than doubles resolve at %dx%d; "
+                        "neighbouring cells share coordinates\n", w, h);
 }
 
 // A still's bar counts its rows; a dive's counts frames and cells.
