@@ -232,8 +232,8 @@ RenderParseResult checkDive(RenderOptions &o, char *reason) {
     if (!(o.given & GIVEN_FRAMES)) return usage(reason, "a dive needs --frames N (2 or more)");
     if (video && (o.given & GIVEN_RANGE))
         return usage(reason, "--frame-range writes frame files: give a pattern such as dive/frame-%%05d.png");
-    if (video && o.outputKind != OUTPUT_MKV && (o.width % 2 || o.height % 2))
-        return usage(reason, ".mp4 and .webm need an even width and height, not %dx%d (.mkv takes any)", o.width,
+    if (o.outputKind == OUTPUT_MP4 && (o.width % 2 || o.height % 2))
+        return usage(reason, ".mp4 needs an even width and height, not %dx%d (.webm and .mkv take any)", o.width,
                      o.height);
     if (!video && framePatternFields(out) != 1)
         return usage(reason, "OUTPUT '%s' needs one frame-number field such as %%05d, or a .mp4, .webm or .mkv suffix",

@@ -261,9 +261,9 @@ RunResult runPictures(const RenderOptions &o, const std::atomic<int> *stop, FILE
     if (isDive(o) && !diveViewsMatch(s.dive))
         return fail(reason, "the first and the last view run opposite ways on an axis; a dive cannot mirror");
     // A size from a --from file is known only now.
-    if ((o.outputKind == OUTPUT_MP4 || o.outputKind == OUTPUT_WEBM) && (o.width % 2 || o.height % 2))
-        return fail(reason, "%s needs an even width and height, not %dx%d (.mkv takes any)", o.outputPath, o.width,
-                    o.height);
+    if (o.outputKind == OUTPUT_MP4 && (o.width % 2 || o.height % 2))
+        return fail(reason, "%s needs an even width and height, not %dx%d (.webm and .mkv take any)", o.outputPath,
+                    o.width, o.height);
     planFrames(s);
     if (s.todo.empty()) return RUN_WRITTEN;
     warnBeyondDoubles(s);

@@ -6,7 +6,7 @@
 // file (atomicWriteFile's temporary, renamed into place only once ffmpeg
 // has ended well):
 //   .mp4   H.264, yuv420p, quality 18 (needs an even width and height)
-//   .webm  VP9, yuv420p, quality 30 (likewise)
+//   .webm  VP9, yuv420p, quality 30
 //   .mkv   FFV1, lossless: the frames decode to exactly the rendered pixels
 // ffmpeg runs in a process group of its own, so a Ctrl-C at the terminal
 // reaches only quorvex-render, which then ends ffmpeg (abandonVideo); it
