@@ -31,18 +31,18 @@ struct Avx512 {
     static D mul(D a, D b) { return _mm512_mul_pd(a, b); }
     static M le(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_LE_OQ); }
     static M eq(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
-    static M same(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_EQ_OQ); }
-    // Masked compares: the running mask rides along as the write mask.
+    static D blend(int lanes, D a, const double *row) { return _mm512_mask_load_pd(a, (__mmask8)lanes, row); }
+    // Masked compare: the running mask rides along as the write mask.
     static M keepLe(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_LE_OQ); }
-    static M both(M a, M b) { return _kand_mask8(a, b); }
-    static M butNot(M a, M b) { return _kandn_mask8(b, a); }
-    static int bits(M m) { return _cvtmask8_u32(m); }
-    static bool all(M m) { return _kortestc_mask8_u8(m, m); }
-    static M either(M a, M b) { return _kor_mask8(a, b); }
-    static bool any(M m) { return !_kortestz_mask8_u8(m, m); }
-    static D ramp(int i) { return _mm512_add_pd(_mm512_set1_pd(i), _mm512_set_pd(7, 6, 5, 4, 3, 2, 1, 0)); }
+    static M allLanes() { return 0xFF; }
     static void storeCounts(int *p, D a) { _mm256_storeu_si256((__m256i *)p, _mm512_maskz_cvttpd_epi32(0xFF, a)); }
+    static M same(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_EQ_OQ); }
+    static int bits(M m) { return _cvtmask8_u32(m); }
     static D pick(M m, D a, D b) { return _mm512_mask_blend_pd(m, b, a); }
+    static D ramp(int i) { return _mm512_add_pd(_mm512_set1_pd(i), _mm512_set_pd(7, 6, 5, 4, 3, 2, 1, 0)); }
+    static void compress(double *dst, int lanes, D a) {
+        _mm512_storeu_pd(dst, _mm512_maskz_compress_pd((__mmask8)lanes, a));
+    }
 };
 
 }  // namespace

@@ -4,10 +4,9 @@
 // Each writes the escape counts (0..detail, not yet grid values) of cells
 // first .. first + count - 1 of one row into counts[0 .. count - 1], for the
 // eight polynomial types only (Mandelbrot .. J-Phoenix). count is at most
-// LANE_CHUNK_CELLS, and counts must have room for LANE_CHUNK_CELLS entries:
-// whole vectors are stored, so entries past count may be overwritten. They
-// are compiled for their instruction set: call them only through
-// computeRowWith, which checks the processor first. x86-64 builds only.
+// LANE_CHUNK_CELLS. They are compiled for their instruction set: call them
+// only through computeRowWith and its kin, which check the processor first.
+// x86-64 builds only.
 #ifndef QUORVEX_CORE_KERNELS_SIMD_ISA_H
 #define QUORVEX_CORE_KERNELS_SIMD_ISA_H
 

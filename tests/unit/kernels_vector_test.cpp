@@ -154,10 +154,34 @@ TEST_P(KernelPaths, HugeViewsOverflow) {
     expectRows(viewOf(-5, 5, -5, 5, 16, 50, inf, -inf), {8});
 }
 
+// Limits that end the lanes' last block of steps at every position.
 TEST_P(KernelPaths, LimitsOneToFiveThousand) {
-    for (int detail : {1, 2, 3, 16, 17, 64, 65, 255})
+    for (int detail : {1, 2, 3, 16, 17, 23, 24, 25, 31, 32, 33, 64, 65, 255})
         expectRows(viewOf(-2.2, 1.0, -1.6, 1.6, 100, detail, -0.4, 0.6), {10, 50, 73});
     expectRows(viewOf(-2.2, 1.0, -1.6, 1.6, 100, 5000, -0.4, 0.6), {50});
+}
+
+// The real axis just right of the cusp at 1/4: counts fall smoothly from
+// over 200 to 7, every count from 7 to 50 among them, so orbits escape at
+// every step of the first blocks of steps the vector paths take (and at
+// scattered steps later); with the row mirrored the lanes finish in the
+// opposite order. Left of the cusp the orbits never escape (a cycle check
+// ends them), mixing lanes that run to the end with lanes that escape.
+TEST_P(KernelPaths, EscapesAtEveryStepOfABlock) {
+    const KernelView right = viewOf(0.2502, 0.40, 0.0, 0.0, 1000, 400);
+    std::vector<int> counts(right.width);
+    countRowWith(PLAIN_PATH, MANDELBROT_TYPE, right, 0, counts.data());
+    std::vector<bool> seen(right.detail + 1);
+    for (int j : counts)
+        seen[j] = true;
+    for (int j = 7; j <= 50; ++j)
+        ASSERT_TRUE(seen[j]) << "no cell of the view escapes after " << j << " steps";
+    KernelView mirrored = right;
+    mirrored.xStart = 0.40, mirrored.xScale = -right.xScale;
+    expectRows(right, {0}, POLYNOMIAL_TYPES);
+    expectRows(mirrored, {0}, POLYNOMIAL_TYPES);
+    expectRows(viewOf(0.2, 0.3, -0.0001, 0.0001, 1000, 400, 0.2501, 0.0), {0, 500}, POLYNOMIAL_TYPES);
+    expectRows(viewOf(0.3, 0.2, 0.0, 0.0, 777, 3000, 0.26, 0.0), {0}, POLYNOMIAL_TYPES);
 }
 
 // Widths that leave partial vectors, and rows longer than the engine's chunks.
