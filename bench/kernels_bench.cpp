@@ -27,6 +27,8 @@
 // step (3 multiplies, 5 adds, the compare), independent of each other, so
 // only the pipes they share limit them (see printBound).
 //
+// Orbit ends: counts with ends against counts alone, on the shipped path.
+//
 // Before and after: configured with -DQUORVEX_BENCH_BASELINE=<revision>
 // (bench/CMakeLists.txt), the program also runs that revision's kernel
 // paths, named "<path>-before", and prints both in one table.
@@ -151,6 +153,24 @@ double fastestOf(const std::vector<double> &times) {
     return best;
 }
 
+// Counts alone, or counts with orbit ends (what smooth colouring asks for),
+// on the shipped path.
+void runCounts(benchmark::State &state, const Frame *f, int type, bool ends) {
+    std::vector<int> counts(WIDTH);
+    std::vector<OrbitEnd> orbitEnds(WIDTH);
+    for (auto _ : state)
+        for (int row = 0; row < WIDTH; row += f->rowStep)
+            if (ends)
+                countRowEndsWith(fastestKernelPath(), type, f->view, row, counts.data(), orbitEnds.data());
+            else
+                countRowWith(fastestKernelPath(), type, f->view, row, counts.data());
+    benchmark::DoNotOptimize(counts.data());
+}
+
+std::string countsName(const Frame &f, int type, bool ends) {
+    return std::string(ends ? "ends/" : "counts/") + f.name + "/" + TYPE_NAMES[type];
+}
+
 void registerFrames() {
     for (const Frame &f : FRAMES)
         for (int type = f.firstType; type <= f.lastType; ++type)
@@ -162,6 +182,15 @@ void registerFrames() {
                     ->ComputeStatistics("min", fastestOf)
                     ->ReportAggregatesOnly(true);
             }
+    for (const Frame &f : FRAMES)
+        for (int type = f.firstType; type <= f.lastType; ++type)
+            for (bool ends : {false, true})
+                benchmark::RegisterBenchmark(countsName(f, type, ends).c_str(), runCounts, &f, type, ends)
+                    ->Unit(benchmark::kMillisecond)
+                    ->MinTime(0.05)
+                    ->Repetitions(3)
+                    ->ComputeStatistics("min", fastestOf)
+                    ->ReportAggregatesOnly(true);
 }
 
 // The console report, keeping each benchmark's fastest repetition.
@@ -306,6 +335,21 @@ __attribute__((target("avx2"))) double xmmStepCycles(double hz) {
 }
 #endif
 
+// What asking for orbit ends costs, per view and type.
+void printEndsCost(const RecordingReporter &report) {
+    printf("\nCounts with orbit ends against counts alone (%s path, fastest of 3, one run)\n",
+           kernelPathName(fastestKernelPath()));
+    for (const Frame &f : FRAMES)
+        for (int type = f.firstType; type <= f.lastType; ++type) {
+            auto counts = report.results.find(countsName(f, type, false));
+            auto ends = report.results.find(countsName(f, type, true));
+            if (counts != report.results.end() && ends != report.results.end())
+                printf("  %-12s %-11s %9.2f ms %9.2f ms %6.2fx\n", f.name, TYPE_NAMES[type],
+                       counts->second.seconds * 1e3, ends->second.seconds * 1e3,
+                       ends->second.seconds / counts->second.seconds);
+        }
+}
+
 // Each vector path against its bound: the cycles of the step's own
 // operations (measured above; the multiplies and the compare share pipes on
 // some processors), per lane.
@@ -387,6 +431,7 @@ int main(int argc, char **argv) {
     benchmark::RunSpecifiedBenchmarks(&report);
     printSpeedups(report);
     printBeforeAfter(report);
+    printEndsCost(report);
     printBound(report);
     benchmark::Shutdown();
     return 0;

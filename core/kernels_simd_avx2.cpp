@@ -42,6 +42,15 @@ struct Avx2 {
     static int bits(M m) { return _mm256_movemask_pd(m); }
     static D pick(M m, D a, D b) { return _mm256_blendv_pd(b, a, m); }
     static D ramp(int i) { return _mm256_add_pd(_mm256_set1_pd(i), _mm256_set_pd(3, 2, 1, 0)); }
+    static void storeEnds(OrbitEnd *p, D zr, D zi, D pr, D pi) {
+        const D a = _mm256_unpacklo_pd(zr, zi), b = _mm256_unpackhi_pd(zr, zi);  // lanes 0 2, 1 3
+        const D c = _mm256_unpacklo_pd(pr, pi), d = _mm256_unpackhi_pd(pr, pi);
+        double *e = &p->zr;
+        _mm256_storeu_pd(e, _mm256_permute2f128_pd(a, c, 0x20));
+        _mm256_storeu_pd(e + 4, _mm256_permute2f128_pd(b, d, 0x20));
+        _mm256_storeu_pd(e + 8, _mm256_permute2f128_pd(a, c, 0x31));
+        _mm256_storeu_pd(e + 12, _mm256_permute2f128_pd(b, d, 0x31));
+    }
     static void compress(double *dst, int lanes, D a) {
         alignas(32) double all[LANES];
         _mm256_store_pd(all, a);
@@ -52,8 +61,12 @@ struct Avx2 {
 
 }  // namespace
 
-void escapeCountsAvx2(int type, const KernelView &view, int row, int first, int count, int *counts) {
-    laneEscapeCounts<Avx2, 5>(type, view, row, first, count, counts);
+void escapeCountsAvx2(int type, const KernelView &view, int row, int first, int count, int *counts,
+                      OrbitEnd *ends) {
+    if (ends)
+        laneEscapeCounts<Avx2, 5, true>(type, view, row, first, count, counts, ends);
+    else
+        laneEscapeCounts<Avx2, 5, false>(type, view, row, first, count, counts, nullptr);
 }
 
 #if defined(__clang__)

@@ -46,6 +46,11 @@
 // infinity, and alternating them between vectors balances the multiply and
 // add pipes.
 //
+// Orbit ends (ENDS, a template flag: without it none of this is compiled).
+// Each lane keeps the last iterate it tested while it was passing, a blend a
+// step; in blocks the test then runs as a mask that stays clear after a
+// lane's first failure, so the end is the iterate of the failing step.
+//
 // Cycle checkpoints (Brent's schedule). A group copies its lanes' whole
 // state after SCREEN_STEPS steps and doubling intervals (16, 32, 64 ...),
 // as the scalar path does; the lane engine copies a lane's state when its
@@ -81,6 +86,7 @@
 //                        order, at dst[0], ... (dst has room for LANES values)
 //   blend(lanes, a, row) a, with the lanes set in `lanes` taking their values
 //                        from the aligned row
+//   storeEnds(p, zr, zi, pr, pi)  the lanes as OrbitEnds at p .. p + LANES - 1
 
 namespace {
 
@@ -188,33 +194,74 @@ struct Tests {
     }
 };
 
+// With ENDS, what a block keeps of each lane: whether it has passed every
+// test of the block so far, and the last iterate (and previous iterate) it
+// tested while it had: after the block, the end of a lane that failed.
+template <class V, int U, bool ENDS>
+struct BlockEnds {
+    typename V::M going[U];
+    LaneRegs<V> end[U];
+
+    void start() {
+        for (int u = 0; u < U; ++u)
+            going[u] = V::allLanes();
+    }
+
+    // Vector u's ends, lane by lane.
+    struct Lanes {
+        alignas(64) double zr[V::LANES], zi[V::LANES], pr[V::LANES], pi[V::LANES];
+        OrbitEnd operator[](int l) const { return {zr[l], zi[l], pr[l], pi[l]}; }
+    };
+    Lanes of(int u) const {
+        Lanes e;
+        V::store(e.zr, end[u].zr), V::store(e.zi, end[u].zi), V::store(e.pr, end[u].pr), V::store(e.pi, end[u].pi);
+        return e;
+    }
+};
+
 // One step of every vector: test z_n, shift the test bits into the word,
 // compute z_n+1.
-template <class V, class Map, int U>
+template <class V, class Map, int U, bool ENDS>
 inline __attribute__((always_inline)) void stepVectors(LaneRegs<V> (&r)[U], TestWord (&tests)[U], int s,
-                                                       const Twos<V> &twos) {
+                                                       const Twos<V> &twos, BlockEnds<V, U, ENDS> &ends) {
 #pragma GCC unroll 8
     for (int u = 0; u < U; ++u) {
         LaneRegs<V> &q = r[u];
         const typename V::D zr2 = V::mul(q.zr, q.zr), zi2 = V::mul(q.zi, q.zi);
-        const TestWord passed = (unsigned)V::bits(V::le(V::add(zr2, zi2), V::splat(4.0)));
+        const typename V::D size = V::add(zr2, zi2);
+        TestWord passed;
+        if (ENDS) {
+            // The running mask: a lane's bits stay clear after its first failure.
+            typename V::M &going = ends.going[u];
+            LaneRegs<V> &end = ends.end[u];
+            end.zr = V::pick(going, q.zr, end.zr), end.zi = V::pick(going, q.zi, end.zi);
+            if (Map::PREVIOUS)
+                end.pr = V::pick(going, q.pr, end.pr), end.pi = V::pick(going, q.pi, end.pi);
+            going = V::keepLe(going, size, V::splat(4.0));
+            passed = (unsigned)V::bits(going);
+        } else {
+            passed = (unsigned)V::bits(V::le(size, V::splat(4.0)));
+        }
         tests[u] = s == 0 ? passed : (tests[u] << V::LANES) | passed;
         Map::template step<V>(q, zr2, zi2, twos.forVector(u));
     }
 }
 
 // A block of `steps` <= BLOCK_STEPS steps; steps not taken count as passed.
-template <class V, class Map, int U>
-inline __attribute__((always_inline)) void runBlock(LaneRegs<V> (&r)[U], TestWord (&tests)[U], int steps) {
+template <class V, class Map, int U, bool ENDS>
+inline __attribute__((always_inline)) void runBlock(LaneRegs<V> (&r)[U], TestWord (&tests)[U], int steps,
+                                                    BlockEnds<V, U, ENDS> &ends) {
     const Twos<V> twos;
+    if (ENDS)
+        ends.start();
     if (steps == BLOCK_STEPS) {
 #pragma GCC unroll 8
         for (int s = 0; s < BLOCK_STEPS; ++s)
-            stepVectors<V, Map, U>(r, tests, s, twos);
+            stepVectors<V, Map, U, ENDS>(r, tests, s, twos, ends);
         return;
     }
     for (int s = 0; s < steps; ++s)
-        stepVectors<V, Map, U>(r, tests, s, twos);
+        stepVectors<V, Map, U, ENDS>(r, tests, s, twos, ends);
     const int rest = V::LANES * (BLOCK_STEPS - steps);
     for (int u = 0; u < U; ++u)
         tests[u] = (tests[u] << rest) | ((1ULL << rest) - 1);
@@ -229,7 +276,13 @@ struct LaneJob {
     double xPivot, yPivot;
     int first, count;         // cells first .. first + count - 1 of the row
     int *counts;              // count of cell first + i at counts[i]
+    OrbitEnd *ends;           // its end at ends[i] (when asked for)
 };
+
+// A cell at the limit never failed: its end is 0.
+inline void endAtLimit(const LaneJob &job, int i) {
+    job.ends[i] = OrbitEnd{0.0, 0.0, 0.0, 0.0};
+}
 
 // The imaginary part of the constant, the same for every cell of a row:
 // the row's coordinate (M kinds) or the pivot's (J kinds).
@@ -271,7 +324,7 @@ struct CellList {
     }
 };
 
-template <class V, class Map, int U>
+template <class V, class Map, int U, bool ENDS>
 class Groups {
 public:
     enum { LANES = V::LANES, N = U * LANES };
@@ -308,8 +361,12 @@ private:
             return;
         if (age == job.limit) {
             for (int u = 0; u < U; ++u)
-                for (int lanes = going[u]; lanes; lanes &= lanes - 1)
-                    job.counts[first + u * LANES + __builtin_ctz(lanes)] = job.limit;
+                for (int lanes = going[u]; lanes; lanes &= lanes - 1) {
+                    const int i = first + u * LANES + __builtin_ctz(lanes);
+                    job.counts[i] = job.limit;
+                    if (ENDS)
+                        endAtLimit(job, i);
+                }
             return;
         }
         // A block more would waste this much already.
@@ -317,14 +374,16 @@ private:
         if (wasted >= (long long)live * REFILL_STEPS * LANES)
             return listLanes(first, r, going, age, list);
         wasted = 0;
+        BlockEnds<V, U, ENDS> ends;
         for (int u = 0; u < U; ++u) {
+            ends.end[u] = r[u];
             saved[u] = r[u];
             doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
         }
         for (;;) {
             const int steps = job.limit - age < BLOCK_STEPS ? job.limit - age : BLOCK_STEPS;
             TestWord tests[U];
-            runBlock<V, Map, U>(r, tests, steps);
+            runBlock<V, Map, U, ENDS>(r, tests, steps, ends);
             const int blockAge = age;
             age += steps;
             TestWord allPassed = T::ALL_PASSED;
@@ -345,8 +404,16 @@ private:
                         const int l = __builtin_ctz(lanes);
                         counts[l] = blockAge + T::passedSteps(tests[u], l);
                     }
-                    for (int lanes = repeated; lanes; lanes &= lanes - 1)
+                    if (ENDS && failed) {
+                        const typename BlockEnds<V, U, ENDS>::Lanes e = ends.of(u);
+                        for (int lanes = failed; lanes; lanes &= lanes - 1)
+                            job.ends[first + u * LANES + __builtin_ctz(lanes)] = e[__builtin_ctz(lanes)];
+                    }
+                    for (int lanes = repeated; lanes; lanes &= lanes - 1) {
                         counts[__builtin_ctz(lanes)] = job.limit;
+                        if (ENDS)
+                            endAtLimit(job, first + u * LANES + __builtin_ctz(lanes));
+                    }
                     going[u] &= ~(failed | repeated);
                     doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
                     live += __builtin_popcount(going[u]);
@@ -370,8 +437,11 @@ private:
         const Twos<V> twos;
         M alive[U];
         D passed[U];
-        for (int u = 0; u < U; ++u)
+        LaneRegs<V> end[U];  // with ENDS: each lane's last iterate tested while it was alive
+        for (int u = 0; u < U; ++u) {
             alive[u] = V::allLanes(), passed[u] = V::splat(0.0);
+            end[u].zr = end[u].zi = end[u].pr = end[u].pi = V::splat(0.0);
+        }
         const int steps = job.limit < SCREEN_STEPS ? job.limit : SCREEN_STEPS;
         int s = 0;
         for (int any = 1; s < steps && any; ++s) {
@@ -379,6 +449,11 @@ private:
 #pragma GCC unroll 8
             for (int u = 0; u < U; ++u) {
                 LaneRegs<V> &q = r[u];
+                if (ENDS) {
+                    end[u].zr = V::pick(alive[u], q.zr, end[u].zr), end[u].zi = V::pick(alive[u], q.zi, end[u].zi);
+                    if (Map::PREVIOUS)
+                        end[u].pr = V::pick(alive[u], q.pr, end[u].pr), end[u].pi = V::pick(alive[u], q.pi, end[u].pi);
+                }
                 const D zr2 = V::mul(q.zr, q.zr), zi2 = V::mul(q.zi, q.zi);
                 alive[u] = V::keepLe(alive[u], V::add(zr2, zi2), V::splat(4.0));
                 passed[u] = V::pick(alive[u], V::splat(s + 1), passed[u]);
@@ -396,9 +471,25 @@ private:
             for (int i = 0; i < cells; ++i)
                 job.counts[first + i] = counts[i];
         }
-        for (int u = 0; u < U; ++u)
+        for (int u = 0; u < U; ++u) {
+            // A whole vector of ends at once; those of lanes still going are
+            // written again when they end.
+            if (ENDS && cells == N)
+                V::storeEnds(job.ends + first + u * LANES, end[u].zr, end[u].zi, end[u].pr, end[u].pi);
+            else if (ENDS)
+                writeEnds(job, first + u * LANES, going[u] & ~V::bits(alive[u]), end[u]);
             going[u] &= V::bits(alive[u]);
+        }
         return s;
+    }
+
+    static void writeEnds(const LaneJob &job, int first, int lanes, const LaneRegs<V> &end) {
+        alignas(64) double zr[LANES], zi[LANES], pr[LANES], pi[LANES];
+        V::store(zr, end.zr), V::store(zi, end.zi), V::store(pr, end.pr), V::store(pi, end.pi);
+        for (; lanes; lanes &= lanes - 1) {
+            const int l = __builtin_ctz(lanes);
+            job.ends[first + l] = OrbitEnd{zr[l], zi[l], pr[l], pi[l]};
+        }
     }
 
     static int sameState(const LaneRegs<V> &r, const LaneRegs<V> &s) {
@@ -443,7 +534,7 @@ struct LaneTable {
     long long start[N];  // clock at which the lane would have held z_0; IDLE_START when idle
 };
 
-template <class V, class Map, int U>
+template <class V, class Map, int U, bool ENDS>
 class LaneEngine {
 public:
     enum { LANES = V::LANES, N = U * LANES };
@@ -473,6 +564,9 @@ private:
     void runBlocks() {
         LaneRegs<V> r[U];
         startLanes(r);
+        BlockEnds<V, U, ENDS> ends;
+        for (int u = 0; u < U; ++u)
+            ends.end[u] = r[u];
         while (active_ > 0) {
             // The clock at which the oldest lane holds z_limit, or earlier when
             // oldest_ is stale, which only cuts a block short.
@@ -480,9 +574,9 @@ private:
             const long long blockStart = clock_;
             const int steps = stop - clock_ < BLOCK_STEPS ? (int)(stop - clock_) : BLOCK_STEPS;
             TestWord tests[U];
-            runBlock<V, Map, U>(r, tests, steps);
+            runBlock<V, Map, U, ENDS>(r, tests, steps, ends);
             clock_ += steps;
-            settleBlock(r, tests, blockStart, clock_ == stop);
+            settleBlock(r, tests, ends, blockStart, clock_ == stop);
             if (clock_ == stop)
                 oldest_ = oldestStart();
             if (clock_ / CHECK_PERIOD != blockStart / CHECK_PERIOD)
@@ -537,6 +631,7 @@ private:
     // After a block: lanes that failed, repeated their checkpoint or reached
     // the limit hand in their counts and take their staged cells.
     inline __attribute__((always_inline)) void settleBlock(LaneRegs<V> (&r)[U], TestWord (&tests)[U],
+                                                           const BlockEnds<V, U, ENDS> &ends,
                                                            long long blockStart, bool atStop) {
         TestWord allPassed = T::ALL_PASSED;
         int maybeRepeated = 0;
@@ -564,10 +659,17 @@ private:
         }
         for (; done; done &= done - 1) {
             const int k = __builtin_ctzll(done), u = k / LANES, l = k % LANES;
-            int count = job_.limit;
-            if (failed[u] >> l & 1)
-                count = (int)(blockStart - t_.start[k]) + T::passedSteps(tests[u], l);
-            job_.counts[t_.cell[k]] = count;
+            const int cell = t_.cell[k];
+            if (failed[u] >> l & 1) {
+                const int passed = T::passedSteps(tests[u], l);
+                job_.counts[cell] = (int)(blockStart - t_.start[k]) + passed;
+                if (ENDS)
+                    job_.ends[cell] = ends.of(u)[l];
+            } else {
+                job_.counts[cell] = job_.limit;
+                if (ENDS)
+                    endAtLimit(job_, cell);
+            }
             t_.cell[k] = t_.nextCell[k];
             const int age = t_.nextAge[k];
             if (t_.cell[k] >= 0) {
@@ -635,31 +737,33 @@ private:
 };
 
 // Runs a chunk's groups, then the cells they left in the lane engine.
-template <class V, class Map, int U>
+template <class V, class Map, int U, bool ENDS>
 void countChunk(const LaneJob &job) {
     CellList<U * V::LANES, V::LANES> list;
-    Groups<V, Map, U>::run(job, list);
+    Groups<V, Map, U, ENDS>::run(job, list);
     if (list.count > 0)
-        LaneEngine<V, Map, U>::run(job, list);
+        LaneEngine<V, Map, U, ENDS>::run(job, list);
 }
 
-// The entry the instruction-set files call: U vectors of V in flight.
+// The entry the instruction-set files call: U vectors of V in flight; with
+// ENDS, each cell's OrbitEnd too (ends must then not be null).
 // count <= LANE_CHUNK_CELLS.
-template <class V, int U>
-void laneEscapeCounts(int type, const KernelView &v, int row, int first, int count, int *counts) {
+template <class V, int U, bool ENDS>
+void laneEscapeCounts(int type, const KernelView &v, int row, int first, int count, int *counts,
+                      OrbitEnd *ends) {
     const LaneJob job = {type, v.detail, (double)row * v.yScale + v.yStart, v.xStart, v.xScale,
-                         v.xPivot, v.yPivot, first, count, counts};
+                         v.xPivot, v.yPivot, first, count, counts, ends};
     switch (type) {
     case MANDELBROT_TYPE:
     case JULIA_TYPE:
-        countChunk<V, QuadraticMap, U>(job);
+        countChunk<V, QuadraticMap, U, ENDS>(job);
         break;
     case M_DRAGON_TYPE:
     case J_DRAGON_TYPE:
-        countChunk<V, DragonMap, U>(job);
+        countChunk<V, DragonMap, U, ENDS>(job);
         break;
     default:
-        countChunk<V, PhoenixMap, U>(job);
+        countChunk<V, PhoenixMap, U, ENDS>(job);
         break;
     }
 }

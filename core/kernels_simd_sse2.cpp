@@ -32,6 +32,11 @@ struct Sse2 {
     static int bits(M m) { return _mm_movemask_pd(m); }
     static D pick(M m, D a, D b) { return _mm_or_pd(_mm_and_pd(m, a), _mm_andnot_pd(m, b)); }
     static D ramp(int i) { return _mm_add_pd(_mm_set1_pd(i), _mm_set_pd(1, 0)); }
+    static void storeEnds(OrbitEnd *p, D zr, D zi, D pr, D pi) {
+        double *d = &p->zr;
+        _mm_storeu_pd(d, _mm_unpacklo_pd(zr, zi)), _mm_storeu_pd(d + 2, _mm_unpacklo_pd(pr, pi));
+        _mm_storeu_pd(d + 4, _mm_unpackhi_pd(zr, zi)), _mm_storeu_pd(d + 6, _mm_unpackhi_pd(pr, pi));
+    }
     static void compress(double *dst, int lanes, D a) {
         if (lanes & 1)
             _mm_storel_pd(dst++, a);
@@ -42,8 +47,12 @@ struct Sse2 {
 
 }  // namespace
 
-void escapeCountsSse2(int type, const KernelView &view, int row, int first, int count, int *counts) {
-    laneEscapeCounts<Sse2, 4>(type, view, row, first, count, counts);
+void escapeCountsSse2(int type, const KernelView &view, int row, int first, int count, int *counts,
+                      OrbitEnd *ends) {
+    if (ends)
+        laneEscapeCounts<Sse2, 4, true>(type, view, row, first, count, counts, ends);
+    else
+        laneEscapeCounts<Sse2, 4, false>(type, view, row, first, count, counts, nullptr);
 }
 
 #endif

@@ -10,6 +10,7 @@
 
 #include <math.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <map>
 #include <random>
@@ -18,6 +19,7 @@
 
 #include "core/kernels.h"
 #include "core/kernels_simd.h"
+#include "core/state.h"
 
 namespace {
 
@@ -95,6 +97,30 @@ protected:
         for (int type : types)
             for (int row : rows)
                 expectRow(type, v, row);
+    }
+
+    // The path's counts and orbit ends equal the plain loop's, the ends bit
+    // for bit (NaN parts: NaN on both).
+    void expectEnds(int type, const KernelView &v, int row) {
+        std::vector<int> want(v.width), got(v.width, -1);
+        std::vector<OrbitEnd> wantEnds(v.width), gotEnds(v.width, OrbitEnd{1, 2, 3, 4});
+        countRowEndsWith(PLAIN_PATH, type, v, row, want.data(), wantEnds.data());
+        countRowEndsWith(GetParam(), type, v, row, got.data(), gotEnds.data());
+        int wrong = 0;
+        for (int i = 0; i < v.width && wrong < 5; ++i) {
+            const OrbitEnd &a = gotEnds[i], &b = wantEnds[i];
+            if (got[i] != want[i] || !sameBits(a.zr, b.zr) || !sameBits(a.zi, b.zi) || !sameBits(a.pr, b.pr) ||
+                !sameBits(a.pi, b.pi)) {
+                ADD_FAILURE() << describe(type, v, row) << ", column " << i << ": count " << got[i] << " end "
+                              << a.zr << " " << a.zi << " " << a.pr << " " << a.pi << ", the plain loop "
+                              << want[i] << " end " << b.zr << " " << b.zi << " " << b.pr << " " << b.pi;
+                ++wrong;
+            }
+        }
+    }
+
+    static bool sameBits(double a, double b) {
+        return (isnan(a) && isnan(b)) || memcmp(&a, &b, sizeof a) == 0;
     }
 
     void expectEveryRow(const KernelView &v, int step) {
@@ -235,6 +261,37 @@ TEST_P(KernelPaths, CountsAgreeWithScalarPath) {
         }
 }
 
+// Orbit ends (for smooth colouring) on the views above: escapes in every
+// block position, in the screen and in both engines, cycles and limits (ends
+// 0), overflow to infinity and NaN, all ten types on the scalar path.
+TEST_P(KernelPaths, OrbitEndsMatchThePlainLoop) {
+    const KernelView wide = viewOf(-5, 5, -5, 5, 800, 50);
+    const KernelView square = viewOf(-0.75, -0.65, 0.1, 0.2, 800, 2000);
+    const KernelView phoenix = viewOf(-2, 2, -2, 2, 800, 2000, 0.56667, -0.5);
+    const KernelView cusp = viewOf(0.2502, 0.40, 0.0, 0.0, 1000, 400);
+    const KernelView huge = viewOf(-1e300, 1e300, -1e300, 1e300, 64, 50, 1e300 / 3, -1e300 / 7);
+    for (int type : ALL_TYPES) {
+        expectEnds(type, wide, 400);
+        expectEnds(type, phoenix, 400);
+        expectEnds(type, huge, 31);
+    }
+    for (int type : POLYNOMIAL_TYPES) {
+        for (int row : {0, 177, 250, 333})
+            expectEnds(type, wide, row);
+        expectEnds(type, square, 400);
+        expectEnds(type, cusp, 0);
+        expectEnds(type, viewOf(-5, 5, -5, 5, 16, 50, NAN, 0.0), 8);
+    }
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> coordinate(-2.0, 2.0), exponent(-8.0, 1.0);
+    std::uniform_int_distribution<int> detail(1, 400), type(0, 5);
+    for (int k = 0; k < 40; ++k) {
+        const double size = pow(10.0, exponent(random));
+        expectEnds(type(random), centred(coordinate(random), coordinate(random) * 0.75, size, 300, detail(random),
+                                         coordinate(random) * 0.6, coordinate(random) * 0.6), 100);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, KernelPaths,
                          ::testing::Values(SCALAR_PATH, SSE2_PATH, AVX2_PATH, AVX512_PATH),
                          [](const ::testing::TestParamInfo<KernelPath> &info) {
@@ -261,6 +318,31 @@ TEST(KernelDispatch, PlainAndScalarAlwaysAvailable) {
 #else
     EXPECT_FALSE(kernelPathAvailable(SSE2_PATH));
 #endif
+}
+
+// The reference ends are the plain loop's: its counts are the grid's, and
+// cells worked by hand end where they should.
+TEST(KernelDispatch, PlainOrbitEndsAreThePlainLoops) {
+    const KernelView v = viewOf(-5, 5, -5, 5, 800, 50);
+    std::vector<int> counts(800);
+    std::vector<OrbitEnd> ends(800);
+    for (int type : ALL_TYPES) {
+        countRowEndsWith(PLAIN_PATH, type, v, 400, counts.data(), ends.data());
+        for (int i = 0; i < 800; ++i)
+            ASSERT_EQ((int)gridValue(counts[i], 50), plainRow(type, v, 400)[i]) << describe(type, v, 400) << i;
+    }
+    auto expectEnd = [&](int type, int row, int column, int count, double zr, double zi, double pr) {
+        countRowEndsWith(PLAIN_PATH, type, v, row, counts.data(), ends.data());
+        const OrbitEnd &e = ends[column];
+        EXPECT_TRUE(counts[column] == count && e.zr == zr && e.zi == zi && e.pr == pr && e.pi == 0.0)
+            << describe(type, v, row) << ", column " << column << ": count " << counts[column] << " end " << e.zr
+            << " " << e.zi << " " << e.pr << " " << e.pi;
+    };
+    expectEnd(MANDELBROT_TYPE, 0, 0, 1, -5.0, -5.0, 0.0);  // z1 = c = -5 - 5i fails
+    expectEnd(M_PHOENIX_TYPE, 0, 0, 1, -5.0, 0.0, 0.0);    // z1 = -5 + 0i, after z0 = 0
+    expectEnd(JULIA_TYPE, 0, 0, 0, -5.0, -5.0, 0.0);       // z0 itself fails
+    expectEnd(M_COSH_TYPE, 400, 400, 2, cosh(1.0) * cosh(1.0), 0.0, 0.0);  // z1 = 1, z2 = cosh(1)^2
+    expectEnd(MANDELBROT_TYPE, 400, 400, 50, 0.0, 0.0, 0.0);                // at the limit: 0
 }
 
 // Limits below 1 break the count encoding; every path leaves them to the plain loop.
