@@ -35,7 +35,7 @@
 #define QUORVEX_TOOLS_RENDER_SMOOTH_H
 
 #include "core/kernels.h"
-#include "tools/render/orbit_ends_shim.h"  // TEMPORARY: OrbitEnd, until core/kernels_simd.h has it
+#include "core/kernels_simd.h"
 
 enum { SMOOTH_EXTRA_STEPS = 64 };
 
