@@ -71,6 +71,17 @@ unsigned char interpolate(const unsigned char *table, int lo, int weight) {
     return (unsigned char)((a * (256 - weight) + b * weight + 128) >> 8);
 }
 
+// The colour of grid value `value` (mu * 255 / detail), 0..254 after clamping.
+inline void colourOfValue(double value, unsigned char *rgb) {
+    if (!(value > 0.0)) value = 0.0;
+    if (value > 254.0) value = 254.0;
+    const int lo = (int)value;
+    const int weight = (int)((value - (double)lo) * 256.0 + 0.5);
+    rgb[0] = interpolate(PaletteR, lo, weight);
+    rgb[1] = interpolate(PaletteG, lo, weight);
+    rgb[2] = interpolate(PaletteB, lo, weight);
+}
+
 }  // namespace
 
 double smoothValue(int type, const KernelView &v, double x, double y, int count, const OrbitEnd &end) {
@@ -93,22 +104,19 @@ void smoothColour(double mu, int count, int detail, unsigned char *rgb) {
         rgb[0] = PaletteR[255], rgb[1] = PaletteG[255], rgb[2] = PaletteB[255];
         return;
     }
-    double value = 255.0 * mu / (double)detail;
-    if (!(value > 0.0)) value = 0.0;
-    if (value > 254.0) value = 254.0;
-    const int lo = (int)value;
-    const int weight = (int)((value - (double)lo) * 256.0 + 0.5);
-    rgb[0] = interpolate(PaletteR, lo, weight);
-    rgb[1] = interpolate(PaletteG, lo, weight);
-    rgb[2] = interpolate(PaletteB, lo, weight);
+    colourOfValue(mu * (255.0 / (double)detail), rgb);
 }
 
 void smoothRow(int type, const KernelView &v, int row, const int *counts, const OrbitEnd *ends,
                unsigned char *rgb) {
     const double y = (double)row * v.yScale + v.yStart;
+    const double scale = 255.0 / (double)v.detail;
     for (int i = 0; i < v.width; ++i, rgb += 3) {
+        if (counts[i] >= v.detail) {
+            rgb[0] = PaletteR[255], rgb[1] = PaletteG[255], rgb[2] = PaletteB[255];
+            continue;
+        }
         const double x = (double)i * v.xScale + v.xStart;
-        const double mu = counts[i] < v.detail ? smoothValue(type, v, x, y, counts[i], ends[i]) : 0.0;
-        smoothColour(mu, counts[i], v.detail, rgb);
+        colourOfValue(smoothValue(type, v, x, y, counts[i], ends[i]) * scale, rgb);
     }
 }
