@@ -22,7 +22,16 @@
 //
 // Iterations per cycle: the processor's clock is measured with a chain of
 // dependent integer adds (one cycle each on every x86-64 core), since cycle
-// counters are often unavailable in virtual machines.
+// counters are often unavailable in virtual machines. The bound each vector
+// path is held against is measured too: the operations of one Mandelbrot
+// step (3 multiplies, 5 adds, the compare), independent of each other, so
+// only the pipes they share limit them (see printBound).
+//
+// Orbit ends: counts with ends against counts alone, on the shipped path.
+//
+// Before and after: configured with -DQUORVEX_BENCH_BASELINE=<revision>
+// (bench/CMakeLists.txt), the program also runs that revision's kernel
+// paths, named "<path>-before", and prints both in one table.
 #include <benchmark/benchmark.h>
 
 #include <math.h>
@@ -37,9 +46,43 @@
 #include "core/kernels.h"
 #include "core/kernels_simd.h"
 
+#if defined(QUORVEX_BASELINE)
+// The baseline revision's computeRowWith (bench/CMakeLists.txt renames it).
+unsigned char *baselineComputeRowWith(KernelPath path, int type, const KernelView &view, int row,
+                                      unsigned char *out);
+#endif
+
 namespace {
 
 enum { WIDTH = 800, ROW_STEP_DEEP = 25 };
+
+// The paths measured: every path of this build, then (with a baseline) the
+// baseline's vector and scalar paths.
+struct Contender {
+    KernelPath path;
+    bool before;
+};
+
+std::vector<Contender> contenders() {
+    std::vector<Contender> all;
+    for (int p = PLAIN_PATH; p < KERNEL_PATHS; ++p)
+        if (kernelPathAvailable((KernelPath)p))
+            all.push_back({(KernelPath)p, false});
+#if defined(QUORVEX_BASELINE)
+    for (int p = SCALAR_PATH; p < KERNEL_PATHS; ++p)
+        if (kernelPathAvailable((KernelPath)p))
+            all.push_back({(KernelPath)p, true});
+#endif
+    return all;
+}
+
+unsigned char *computeRowOf(Contender c, int type, const KernelView &v, int row, unsigned char *out) {
+#if defined(QUORVEX_BASELINE)
+    if (c.before)
+        return baselineComputeRowWith(c.path, type, v, row, out);
+#endif
+    return computeRowWith(c.path, type, v, row, out);
+}
 
 const char *const TYPE_NAMES[] = {"Mandelbrot", "Julia",    "M-Dragon", "J-Dragon", "M-Phoenix",
                                   "J-Phoenix",  "M-Cosine", "J-Cosine", "M-Cosh",   "J-Cosh"};
@@ -88,19 +131,19 @@ Work workOf(const Frame &f, int type) {
     return known[key] = w;
 }
 
-void runFrame(benchmark::State &state, const Frame *f, int type, KernelPath path) {
+void runFrame(benchmark::State &state, const Frame *f, int type, Contender c) {
     std::vector<unsigned char> grid(WIDTH * WIDTH);
     for (auto _ : state)
         for (int row = 0; row < WIDTH; row += f->rowStep)
-            computeRowWith(path, type, f->view, row, grid.data() + row * WIDTH);
+            computeRowOf(c, type, f->view, row, grid.data() + row * WIDTH);
     benchmark::DoNotOptimize(grid.data());
     const Work w = workOf(*f, type);
     state.counters["cells/s"] = benchmark::Counter(w.cells, benchmark::Counter::kIsIterationInvariantRate);
     state.counters["iter/s"] = benchmark::Counter(w.iterations, benchmark::Counter::kIsIterationInvariantRate);
 }
 
-std::string benchName(const Frame &f, int type, KernelPath path) {
-    return std::string(f.name) + "/" + TYPE_NAMES[type] + "/" + kernelPathName(path);
+std::string benchName(const Frame &f, int type, KernelPath path, bool before = false) {
+    return std::string(f.name) + "/" + TYPE_NAMES[type] + "/" + kernelPathName(path) + (before ? "-before" : "");
 }
 
 double fastestOf(const std::vector<double> &times) {
@@ -110,20 +153,44 @@ double fastestOf(const std::vector<double> &times) {
     return best;
 }
 
+// Counts alone, or counts with orbit ends (what smooth colouring asks for),
+// on the shipped path.
+void runCounts(benchmark::State &state, const Frame *f, int type, bool ends) {
+    std::vector<int> counts(WIDTH);
+    std::vector<OrbitEnd> orbitEnds(WIDTH);
+    for (auto _ : state)
+        for (int row = 0; row < WIDTH; row += f->rowStep)
+            if (ends)
+                countRowEndsWith(fastestKernelPath(), type, f->view, row, counts.data(), orbitEnds.data());
+            else
+                countRowWith(fastestKernelPath(), type, f->view, row, counts.data());
+    benchmark::DoNotOptimize(counts.data());
+}
+
+std::string countsName(const Frame &f, int type, bool ends) {
+    return std::string(ends ? "ends/" : "counts/") + f.name + "/" + TYPE_NAMES[type];
+}
+
 void registerFrames() {
     for (const Frame &f : FRAMES)
         for (int type = f.firstType; type <= f.lastType; ++type)
-            for (int p = PLAIN_PATH; p < KERNEL_PATHS; ++p) {
-                const KernelPath path = (KernelPath)p;
-                if (!kernelPathAvailable(path))
-                    continue;
-                benchmark::RegisterBenchmark(benchName(f, type, path).c_str(), runFrame, &f, type, path)
+            for (const Contender c : contenders()) {
+                benchmark::RegisterBenchmark(benchName(f, type, c.path, c.before).c_str(), runFrame, &f, type, c)
                     ->Unit(benchmark::kMillisecond)
                     ->MinTime(0.05)
                     ->Repetitions(3)
                     ->ComputeStatistics("min", fastestOf)
                     ->ReportAggregatesOnly(true);
             }
+    for (const Frame &f : FRAMES)
+        for (int type = f.firstType; type <= f.lastType; ++type)
+            for (bool ends : {false, true})
+                benchmark::RegisterBenchmark(countsName(f, type, ends).c_str(), runCounts, &f, type, ends)
+                    ->Unit(benchmark::kMillisecond)
+                    ->MinTime(0.05)
+                    ->Repetitions(3)
+                    ->ComputeStatistics("min", fastestOf)
+                    ->ReportAggregatesOnly(true);
 }
 
 // The console report, keeping each benchmark's fastest repetition.
@@ -206,48 +273,86 @@ double measureClock() {
 }
 
 #if defined(__x86_64__)
-// 512-bit adds or multiplies per second: 12 independent chains, more than
-// latency times pipes, so only the number of pipes limits them.
-#define QUORVEX_TWELVE(OP)                                                                      \
-    OP " %%zmm0, %%zmm20, %%zmm20\n\t" OP " %%zmm0, %%zmm21, %%zmm21\n\t"                       \
-    OP " %%zmm0, %%zmm22, %%zmm22\n\t" OP " %%zmm0, %%zmm23, %%zmm23\n\t"                       \
-    OP " %%zmm0, %%zmm24, %%zmm24\n\t" OP " %%zmm0, %%zmm25, %%zmm25\n\t"                       \
-    OP " %%zmm0, %%zmm26, %%zmm26\n\t" OP " %%zmm0, %%zmm27, %%zmm27\n\t"                       \
-    OP " %%zmm0, %%zmm28, %%zmm28\n\t" OP " %%zmm0, %%zmm29, %%zmm29\n\t"                       \
-    OP " %%zmm0, %%zmm30, %%zmm30\n\t" OP " %%zmm0, %%zmm31, %%zmm31\n\t"
-#define QUORVEX_ZEROED                                                                          \
-    "vxorpd %%xmm0, %%xmm0, %%xmm0\n\t vxorpd %%xmm20, %%xmm20, %%xmm20\n\t"                   \
-    "vmovapd %%zmm20, %%zmm21\n\t vmovapd %%zmm20, %%zmm22\n\t vmovapd %%zmm20, %%zmm23\n\t"    \
-    "vmovapd %%zmm20, %%zmm24\n\t vmovapd %%zmm20, %%zmm25\n\t vmovapd %%zmm20, %%zmm26\n\t"    \
-    "vmovapd %%zmm20, %%zmm27\n\t vmovapd %%zmm20, %%zmm28\n\t vmovapd %%zmm20, %%zmm29\n\t"    \
-    "vmovapd %%zmm20, %%zmm30\n\t vmovapd %%zmm20, %%zmm31\n\t"
-#define QUORVEX_CLOBBERS                                                                        \
-    "xmm0", "xmm20", "xmm21", "xmm22", "xmm23", "xmm24", "xmm25", "xmm26", "xmm27", "xmm28",    \
-        "xmm29", "xmm30", "xmm31", "cc"
+// One Mandelbrot step of one vector, twice: first doubling zr*zi by an add
+// (5 adds, 3 multiplies, the compare), then by a multiply (4 adds, 4
+// multiplies, the compare), as the lane engine alternates between vectors.
+// Every operation reads the constant registers 0 and 1 only, so nothing
+// waits for anything: only the pipes the operations share limit them.
+#define QUORVEX_STEP_PAIR(W, TEST)                                                                  \
+    "vmulpd %%" W "0, %%" W "1, %%" W "2\n\t vmulpd %%" W "0, %%" W "1, %%" W "3\n\t"               \
+    "vmulpd %%" W "0, %%" W "1, %%" W "4\n\t vaddpd %%" W "0, %%" W "1, %%" W "5\n\t"               \
+    "vsubpd %%" W "0, %%" W "1, %%" W "6\n\t vaddpd %%" W "0, %%" W "1, %%" W "7\n\t"               \
+    "vaddpd %%" W "0, %%" W "1, %%" W "8\n\t vaddpd %%" W "0, %%" W "1, %%" W "9\n\t" TEST          \
+    "vmulpd %%" W "0, %%" W "1, %%" W "10\n\t vmulpd %%" W "0, %%" W "1, %%" W "11\n\t"             \
+    "vmulpd %%" W "0, %%" W "1, %%" W "12\n\t vaddpd %%" W "0, %%" W "1, %%" W "13\n\t"             \
+    "vsubpd %%" W "0, %%" W "1, %%" W "14\n\t vaddpd %%" W "0, %%" W "1, %%" W "15\n\t"             \
+    "vmulpd %%" W "0, %%" W "1, %%" W "2\n\t vaddpd %%" W "0, %%" W "1, %%" W "3\n\t" TEST
+#define QUORVEX_STEP_CLOBBERS                                                                       \
+    "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9", "xmm10",        \
+        "xmm11", "xmm12", "xmm13", "xmm14", "xmm15", "cc"
 
-__attribute__((target("avx512f"))) double vectorOpsPerSecond(bool multiply) {
+// Cycles one vector step takes at best, from 4 million step pairs.
+template <class Run>
+double stepCycles(double hz, Run run) {
+    const long pairs = 4000000;
     double best = 1e9;
-    for (int k = 0; k < 3; ++k) {
-        long loops = 4000000;
+    for (int k = 0; k < 5; ++k) {
         const double start = threadSeconds();
-        if (multiply)
-            asm volatile(QUORVEX_ZEROED "1:\n\t" QUORVEX_TWELVE("vmulpd") "dec %0\n\t jnz 1b"
-                         : "+r"(loops) : : QUORVEX_CLOBBERS);
-        else
-            asm volatile(QUORVEX_ZEROED "1:\n\t" QUORVEX_TWELVE("vaddpd") "dec %0\n\t jnz 1b"
-                         : "+r"(loops) : : QUORVEX_CLOBBERS);
+        run(pairs);
         const double seconds = threadSeconds() - start;
         best = seconds < best ? seconds : best;
     }
-    return 4000000 * 12.0 / best;
+    return best * hz / (2.0 * pairs);
+}
+
+__attribute__((target("avx512f"))) double zmmStepCycles(double hz) {
+    return stepCycles(hz, [](long n) {
+        asm volatile("vxorpd %%xmm0, %%xmm0, %%xmm0\n\t vxorpd %%xmm1, %%xmm1, %%xmm1\n\t"
+                     "1:\n\t" QUORVEX_STEP_PAIR("zmm", "vcmppd $2, %%zmm0, %%zmm1, %%k1\n\t")
+                     "dec %0\n\t jnz 1b"
+                     : "+r"(n) : : QUORVEX_STEP_CLOBBERS, "k1");
+    });
+}
+
+// The same on 4 and 2 lanes. (These paths take one more operation a step,
+// not counted here, to move the compare's lanes out of the vector.)
+__attribute__((target("avx2"))) double ymmStepCycles(double hz) {
+    return stepCycles(hz, [](long n) {
+        asm volatile("vxorpd %%xmm0, %%xmm0, %%xmm0\n\t vxorpd %%xmm1, %%xmm1, %%xmm1\n\t"
+                     "1:\n\t" QUORVEX_STEP_PAIR("ymm", "vcmppd $2, %%ymm0, %%ymm1, %%ymm15\n\t")
+                     "dec %0\n\t jnz 1b"
+                     : "+r"(n) : : QUORVEX_STEP_CLOBBERS);
+    });
+}
+
+__attribute__((target("avx2"))) double xmmStepCycles(double hz) {
+    return stepCycles(hz, [](long n) {
+        asm volatile("vxorpd %%xmm0, %%xmm0, %%xmm0\n\t vxorpd %%xmm1, %%xmm1, %%xmm1\n\t"
+                     "1:\n\t" QUORVEX_STEP_PAIR("xmm", "vcmppd $2, %%xmm0, %%xmm1, %%xmm15\n\t")
+                     "dec %0\n\t jnz 1b"
+                     : "+r"(n) : : QUORVEX_STEP_CLOBBERS);
+    });
 }
 #endif
 
-// The bound of the AVX-512 Mandelbrot step, from the pipes measured here.
-// Per step of 8 lanes: 3 multiplies (zr*zi, zr^2, zi^2) and 5 adds
-// (zr^2 - zi^2, + cr, zri + zri, + ci, zr^2 + zi^2); then the test (one
-// compare, a mask test and a branch) and, every 4th step, two compares with
-// the checkpoint.
+// What asking for orbit ends costs, per view and type.
+void printEndsCost(const RecordingReporter &report) {
+    printf("\nCounts with orbit ends against counts alone (%s path, fastest of 3, one run)\n",
+           kernelPathName(fastestKernelPath()));
+    for (const Frame &f : FRAMES)
+        for (int type = f.firstType; type <= f.lastType; ++type) {
+            auto counts = report.results.find(countsName(f, type, false));
+            auto ends = report.results.find(countsName(f, type, true));
+            if (counts != report.results.end() && ends != report.results.end())
+                printf("  %-12s %-11s %9.2f ms %9.2f ms %6.2fx\n", f.name, TYPE_NAMES[type],
+                       counts->second.seconds * 1e3, ends->second.seconds * 1e3,
+                       ends->second.seconds / counts->second.seconds);
+        }
+}
+
+// Each vector path against its bound: the cycles of the step's own
+// operations (measured above; the multiplies and the compare share pipes on
+// some processors), per lane.
 void printBound(const RecordingReporter &report) {
     const double hz = measureClock();
     if (hz <= 0) {
@@ -256,23 +361,63 @@ void printBound(const RecordingReporter &report) {
     }
     printf("\nIterations per cycle, Mandelbrot on the valley view (clock %.3f GHz from dependent adds;"
            " %.0f cells at the limit)\n", hz / 1e9, workOf(FRAMES[4], MANDELBROT_TYPE).atLimit);
-    for (int p = PLAIN_PATH; p < KERNEL_PATHS; ++p) {
-        auto r = report.results.find(benchName(FRAMES[4], MANDELBROT_TYPE, (KernelPath)p));
-        if (r != report.results.end())
-            printf("  %-7s %6.3f iterations/cycle\n", kernelPathName((KernelPath)p),
-                   r->second.iterationsPerSecond / hz);
-    }
+    double bound[KERNEL_PATHS] = {0, 0, 0, 0, 0};
 #if defined(__x86_64__)
-    if (!kernelPathAvailable(AVX512_PATH))
-        return;
-    const double adds = vectorOpsPerSecond(false) / hz, multiplies = vectorOpsPerSecond(true) / hz;
-    const double addCycles = 5 / adds, multiplyCycles = 3 / multiplies;
-    const double stepCycles = addCycles > multiplyCycles ? addCycles : multiplyCycles;
-    printf("  machine: %.2f 512-bit adds and %.2f multiplies per cycle (independent chains)\n", adds,
-           multiplies);
-    printf("  bound: a step of 8 lanes needs 5 adds (%.2f cycles) and 3 multiplies (%.2f cycles),\n"
-           "  so at least %.2f cycles: %.2f iterations/cycle before the compares and mask tests\n",
-           addCycles, multiplyCycles, stepCycles, 8 / stepCycles);
+    if (kernelPathAvailable(AVX2_PATH)) {
+        const double xmm = xmmStepCycles(hz), ymm = ymmStepCycles(hz);
+        bound[SSE2_PATH] = 2 / xmm, bound[AVX2_PATH] = 4 / ymm;
+        printf("  a step's operations, independent: %.2f cycles on 2 lanes, %.2f on 4", xmm, ymm);
+        if (kernelPathAvailable(AVX512_PATH)) {
+            const double zmm = zmmStepCycles(hz);
+            bound[AVX512_PATH] = 8 / zmm;
+            printf(", %.2f on 8", zmm);
+        }
+        printf("\n");
+    }
+#endif
+    for (const Contender c : contenders()) {
+        auto r = report.results.find(benchName(FRAMES[4], MANDELBROT_TYPE, c.path, c.before));
+        if (r == report.results.end())
+            continue;
+        const double perCycle = r->second.iterationsPerSecond / hz;
+        const std::string name = std::string(kernelPathName(c.path)) + (c.before ? "-before" : "");
+        printf("  %-14s %6.3f iterations/cycle", name.c_str(), perCycle);
+        if (bound[c.path] > 0)
+            printf("   bound %.2f: %3.0f %%", bound[c.path], 100 * perCycle / bound[c.path]);
+        printf("\n");
+    }
+}
+
+// Cells per second of the baseline's paths and this build's, per view and type.
+void printBeforeAfter(const RecordingReporter &report) {
+#if defined(QUORVEX_BASELINE)
+    printf("\nCells per second before (%s) and after, one run (fastest of 3)\n", QUORVEX_BASELINE);
+    printf("%-12s %-11s", "view", "type");
+    for (int p = SCALAR_PATH; p < KERNEL_PATHS; ++p)
+        if (kernelPathAvailable((KernelPath)p))
+            printf(" %29s", kernelPathName((KernelPath)p));
+    printf("\n");
+    for (const Frame &f : FRAMES)
+        for (int type = f.firstType; type <= f.lastType; ++type) {
+            if (!report.results.count(benchName(f, type, SCALAR_PATH, true)))
+                continue;  // filtered out of this run
+            printf("%-12s %-11s", f.name, TYPE_NAMES[type]);
+            for (int p = SCALAR_PATH; p < KERNEL_PATHS; ++p) {
+                if (!kernelPathAvailable((KernelPath)p))
+                    continue;
+                auto before = report.results.find(benchName(f, type, (KernelPath)p, true));
+                auto after = report.results.find(benchName(f, type, (KernelPath)p));
+                if (before == report.results.end() || after == report.results.end()) {
+                    printf(" %29s", "-");
+                    continue;
+                }
+                const double b = before->second.cellsPerSecond, a = after->second.cellsPerSecond;
+                printf(" %9.3g > %9.3g %6.2fx", b, a, a / b);
+            }
+            printf("\n");
+        }
+#else
+    (void)report;
 #endif
 }
 
@@ -285,6 +430,8 @@ int main(int argc, char **argv) {
                                        : benchmark::ConsoleReporter::OO_Tabular);
     benchmark::RunSpecifiedBenchmarks(&report);
     printSpeedups(report);
+    printBeforeAfter(report);
+    printEndsCost(report);
     printBound(report);
     benchmark::Shutdown();
     return 0;

@@ -1,4 +1,5 @@
-// kernel_view.h - what a kernel is given: the type and the view of a row.
+// kernel_view.h - what a kernel is given (the type and the view of a row)
+// and what it can hand back besides a count (the orbit's end).
 //
 // Layer: core. Plain data only (the vector paths include it, and must not
 // pick up an inline function).
@@ -22,6 +23,12 @@ struct KernelView {
     double xStart, xScale;
     double yStart, yScale;
     double xPivot, yPivot;
+};
+
+// The state an orbit ended in, for smooth colouring (core/kernels_simd.h
+// says which iterate each part holds).
+struct OrbitEnd {
+    double zr, zi, pr, pi;
 };
 
 #endif

@@ -23,18 +23,31 @@ inline bool sameOrbit(const Orbit &a, const Orbit &b) {
 // end sooner, and those pay nothing for the check.
 enum { UNCHECKED_STEPS = 16 };
 
-// The plain loop's count, with Brent's cycle check from UNCHECKED_STEPS on:
-// the state is saved at n = 16, 32, 64 ... and every later state compared
-// with it. A repeat means the orbit cycles through iterates that all passed
-// the test, so the loop would have run to the limit. Step(z, zr2, zi2)
-// computes z_n+1 from z_n and its squares.
-template <class Step>
-inline __attribute__((always_inline)) int cycleCheckedCount(Orbit z, int limit, Step step) {
+// What a count hands back besides: the orbit's end, or nothing.
+struct NoEnd {
+    void failed(const Orbit &) {}
+    void reachedLimit() {}
+};
+
+struct EndAt {
+    OrbitEnd *end;
+    void failed(const Orbit &z) { *end = {z.zr, z.zi, z.pr, z.pi}; }
+    void reachedLimit() { *end = {0.0, 0.0, 0.0, 0.0}; }
+};
+
+// The plain loop's count, with Brent's cycle check from UNCHECKED_STEPS on
+// (unless CYCLES is false: then the plain loop itself): the state is saved
+// at n = 16, 32, 64 ... and every later state compared with it. A repeat
+// means the orbit cycles through iterates that all passed the test, so the
+// loop would have run to the limit. Step(z, zr2, zi2) computes z_n+1 from
+// z_n and its squares; `end` learns how the orbit ended.
+template <bool CYCLES = true, class Step, class End = NoEnd>
+inline __attribute__((always_inline)) int cycleCheckedCount(Orbit z, int limit, Step step, End end = End()) {
     int n = 0;
-    for (; n < limit && n < UNCHECKED_STEPS; ++n) {
+    for (; n < limit && (n < UNCHECKED_STEPS || !CYCLES); ++n) {
         const double zr2 = z.zr * z.zr, zi2 = z.zi * z.zi;
         if (!(zr2 + zi2 <= 4.0))
-            return n;
+            return end.failed(z), n;
         step(z, zr2, zi2);
     }
     Orbit saved = {NAN, NAN, NAN, NAN};
@@ -42,30 +55,36 @@ inline __attribute__((always_inline)) int cycleCheckedCount(Orbit z, int limit, 
     for (; n < limit; ++n) {
         const double zr2 = z.zr * z.zr, zi2 = z.zi * z.zi;
         if (!(zr2 + zi2 <= 4.0))
-            return n;
+            return end.failed(z), n;
         if (sameOrbit(z, saved))
-            return limit;
+            return end.reachedLimit(), limit;
         if (n == due) {
             saved = z;
             due *= 2;
         }
         step(z, zr2, zi2);
     }
-    return limit;
+    return end.reachedLimit(), limit;
 }
 
-// Counts of cells first .. first + count - 1 of a row; Cell(x, y) -> count.
+// Counts (and, with `ends`, OrbitEnds) of cells first .. first + count - 1
+// of a row; Cell(x, y, end) -> count.
 template <class Cell>
-void rowCounts(const KernelView &v, int row, int first, int count, int *counts, Cell cell) {
+void rowCounts(const KernelView &v, int row, int first, int count, int *counts, OrbitEnd *ends, Cell cell) {
     const double y = (double)row * v.yScale + v.yStart;
-    for (int i = 0; i < count; ++i)
-        counts[i] = cell((double)(first + i) * v.xScale + v.xStart, y);
+    for (int i = 0; i < count; ++i) {
+        const double x = (double)(first + i) * v.xScale + v.xStart;
+        counts[i] = ends ? cell(x, y, EndAt{ends + i}) : cell(x, y, NoEnd());
+    }
 }
 
-void scalarCounts(int type, const KernelView &v, int row, int first, int count, int *counts) {
+// The scalar path (CYCLES) or the plain loop itself.
+template <bool CYCLES = true>
+void scalarCounts(int type, const KernelView &v, int row, int first, int count, int *counts,
+                  OrbitEnd *ends = nullptr) {
     withTypeRule(type, v, [&](auto kind) {
-        rowCounts(v, row, first, count, counts, [&](double x, double y) {
-            return cycleCheckedCount(kind.start(x, y), v.detail, kind.step(x, y));
+        rowCounts(v, row, first, count, counts, ends, [&](double x, double y, auto end) {
+            return cycleCheckedCount<CYCLES>(kind.start(x, y), v.detail, kind.step(x, y), end);
         });
     });
 }
@@ -104,22 +123,23 @@ bool isPolynomial(int type) {
     return type >= MANDELBROT_TYPE && type <= J_PHOENIX_TYPE;
 }
 
-// Escape counts of cells first .. first + count - 1 on an available path.
+// Escape counts (and OrbitEnds, when ends is not null) of cells first ..
+// first + count - 1 on an available path.
 void countCells(KernelPath path, int type, const KernelView &v, int row, int first, int count,
-                int *counts) {
+                int *counts, OrbitEnd *ends = nullptr) {
 #if defined(__x86_64__)
     if (isPolynomial(type)) {
         switch (path) {
-        case SSE2_PATH: return escapeCountsSse2(type, v, row, first, count, counts);
-        case AVX2_PATH: return escapeCountsAvx2(type, v, row, first, count, counts);
-        case AVX512_PATH: return escapeCountsAvx512(type, v, row, first, count, counts);
+        case SSE2_PATH: return escapeCountsSse2(type, v, row, first, count, counts, ends);
+        case AVX2_PATH: return escapeCountsAvx2(type, v, row, first, count, counts, ends);
+        case AVX512_PATH: return escapeCountsAvx512(type, v, row, first, count, counts, ends);
         default: break;
         }
     }
-#else
-    (void)path;
 #endif
-    scalarCounts(type, v, row, first, count, counts);
+    if (path == PLAIN_PATH)
+        return scalarCounts<false>(type, v, row, first, count, counts, ends);
+    scalarCounts(type, v, row, first, count, counts, ends);
 }
 
 // Rows wider than a chunk run chunk by chunk.
@@ -228,4 +248,14 @@ void countRowWith(KernelPath path, int type, const KernelView &v, int row, int *
         countCells(runnable(path), type, v, row, first, count, counts);
         memcpy(out + first, counts, count * sizeof(int));
     }
+}
+
+void countRowEndsWith(KernelPath path, int type, const KernelView &v, int row, int *counts, OrbitEnd *ends) {
+    if (v.detail < 1) {
+        for (int i = 0; i < v.width; ++i)
+            counts[i] = 0, ends[i] = {0.0, 0.0, 0.0, 0.0};
+        return;
+    }
+    for (int first = 0; first < v.width; first += LANE_CHUNK_CELLS)
+        countCells(runnable(path), type, v, row, first, chunkCells(v, first), counts + first, ends + first);
 }

@@ -23,6 +23,21 @@
 //
 // A path the processor lacks is never run: computeRowWith falls back to
 // SCALAR_PATH for it, so ask kernelPathAvailable first when the path matters.
+//
+// Orbit ends (for smooth colouring): countRowEndsWith gives, beside each
+// cell's count n, the state the orbit ended in, as plain data:
+//
+//   OrbitEnd { zr, zi, pr, pi }
+//     zr, zi   z_n, the first iterate that failed the test
+//     pr, pi   for the Phoenix types the iterate before it, z_n-1 (0 when
+//              n = 0); 0 for the other types
+//     all 0    for a cell at the limit (it never failed)
+//
+// Every path computes them with the plain loop's arithmetic, so they are
+// the same on every path, bit for bit, and so is anything computed from
+// them in one place; a part that is NaN is NaN on every path, but which NaN
+// (sign, payload) is not promised. Asking for ends costs a little; not
+// asking costs nothing (countRowWith and computeRowWith never compute them).
 #ifndef QUORVEX_CORE_KERNELS_SIMD_H
 #define QUORVEX_CORE_KERNELS_SIMD_H
 
@@ -52,8 +67,14 @@ unsigned char *computeRowWith(KernelPath path, int type, const KernelView &view,
                               unsigned char *out);
 
 // The escape counts j (0..detail) behind a row's grid values, view.width of
-// them at counts. PLAIN_PATH has none of its own and gives SCALAR_PATH's,
-// which equal the plain loop's.
+// them at counts. PLAIN_PATH counts with the plain loop itself (no cycle
+// check), slowly, for reference.
 void countRowWith(KernelPath path, int type, const KernelView &view, int row, int *counts);
+
+
+// countRowWith, and each cell's OrbitEnd, view.width of them at ends.
+// A limit below 1 gives counts 0 and ends 0.
+void countRowEndsWith(KernelPath path, int type, const KernelView &view, int row, int *counts,
+                      OrbitEnd *ends);
 
 #endif

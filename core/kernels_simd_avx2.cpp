@@ -30,23 +30,43 @@ struct Avx2 {
     static D mul(D a, D b) { return _mm256_mul_pd(a, b); }
     static M le(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
     static M eq(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
-    static M same(M m, D a, D b) { return _mm256_and_pd(m, eq(a, b)); }
+    static D blend(int lanes, D a, const double *row) {
+        const __m256i bit = _mm256_set_epi64x(8, 4, 2, 1);
+        const M m = _mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_and_si256(_mm256_set1_epi64x(lanes), bit), bit));
+        return _mm256_blendv_pd(a, _mm256_load_pd(row), m);
+    }
     static M keepLe(M m, D a, D b) { return _mm256_and_pd(m, le(a, b)); }
-    static M both(M a, M b) { return _mm256_and_pd(a, b); }
-    static M butNot(M a, M b) { return _mm256_andnot_pd(b, a); }
-    static int bits(M m) { return _mm256_movemask_pd(m); }
-    static bool all(M m) { return bits(m) == 15; }
-    static M either(M a, M b) { return _mm256_or_pd(a, b); }
-    static bool any(M m) { return bits(m) != 0; }
-    static D ramp(int i) { return _mm256_add_pd(_mm256_set1_pd(i), _mm256_set_pd(3, 2, 1, 0)); }
+    static M allLanes() { return _mm256_castsi256_pd(_mm256_set1_epi64x(-1)); }
     static void storeCounts(int *p, D a) { _mm_storeu_si128((__m128i *)p, _mm256_cvttpd_epi32(a)); }
+    static M same(M m, D a, D b) { return _mm256_and_pd(m, _mm256_cmp_pd(a, b, _CMP_EQ_OQ)); }
+    static int bits(M m) { return _mm256_movemask_pd(m); }
     static D pick(M m, D a, D b) { return _mm256_blendv_pd(b, a, m); }
+    static D ramp(int i) { return _mm256_add_pd(_mm256_set1_pd(i), _mm256_set_pd(3, 2, 1, 0)); }
+    static void storeEnds(OrbitEnd *p, D zr, D zi, D pr, D pi) {
+        const D a = _mm256_unpacklo_pd(zr, zi), b = _mm256_unpackhi_pd(zr, zi);  // lanes 0 2, 1 3
+        const D c = _mm256_unpacklo_pd(pr, pi), d = _mm256_unpackhi_pd(pr, pi);
+        double *e = &p->zr;
+        _mm256_storeu_pd(e, _mm256_permute2f128_pd(a, c, 0x20));
+        _mm256_storeu_pd(e + 4, _mm256_permute2f128_pd(b, d, 0x20));
+        _mm256_storeu_pd(e + 8, _mm256_permute2f128_pd(a, c, 0x31));
+        _mm256_storeu_pd(e + 12, _mm256_permute2f128_pd(b, d, 0x31));
+    }
+    static void compress(double *dst, int lanes, D a) {
+        alignas(32) double all[LANES];
+        _mm256_store_pd(all, a);
+        for (; lanes; lanes &= lanes - 1)
+            *dst++ = all[__builtin_ctz(lanes)];
+    }
 };
 
 }  // namespace
 
-void escapeCountsAvx2(int type, const KernelView &view, int row, int first, int count, int *counts) {
-    laneEscapeCounts<Avx2, 4>(type, view, row, first, count, counts);
+void escapeCountsAvx2(int type, const KernelView &view, int row, int first, int count, int *counts,
+                      OrbitEnd *ends) {
+    if (ends)
+        laneEscapeCounts<Avx2, 5, true>(type, view, row, first, count, counts, ends);
+    else
+        laneEscapeCounts<Avx2, 5, false>(type, view, row, first, count, counts, nullptr);
 }
 
 #if defined(__clang__)

@@ -31,26 +31,45 @@ struct Avx512 {
     static D mul(D a, D b) { return _mm512_mul_pd(a, b); }
     static M le(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_LE_OQ); }
     static M eq(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
-    static M same(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_EQ_OQ); }
-    // Masked compares: the running mask rides along as the write mask.
+    static D blend(int lanes, D a, const double *row) { return _mm512_mask_load_pd(a, (__mmask8)lanes, row); }
+    // Masked compare: the running mask rides along as the write mask.
     static M keepLe(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_LE_OQ); }
-    static M both(M a, M b) { return _kand_mask8(a, b); }
-    static M butNot(M a, M b) { return _kandn_mask8(b, a); }
-    static int bits(M m) { return _cvtmask8_u32(m); }
-    static bool all(M m) { return _kortestc_mask8_u8(m, m); }
-    static M either(M a, M b) { return _kor_mask8(a, b); }
-    static bool any(M m) { return !_kortestz_mask8_u8(m, m); }
-    static D ramp(int i) { return _mm512_add_pd(_mm512_set1_pd(i), _mm512_set_pd(7, 6, 5, 4, 3, 2, 1, 0)); }
+    static M allLanes() { return 0xFF; }
     static void storeCounts(int *p, D a) { _mm256_storeu_si256((__m256i *)p, _mm512_maskz_cvttpd_epi32(0xFF, a)); }
+    static M same(M m, D a, D b) { return _mm512_mask_cmp_pd_mask(m, a, b, _CMP_EQ_OQ); }
+    static int bits(M m) { return _cvtmask8_u32(m); }
     static D pick(M m, D a, D b) { return _mm512_mask_blend_pd(m, b, a); }
+    static D ramp(int i) { return _mm512_add_pd(_mm512_set1_pd(i), _mm512_set_pd(7, 6, 5, 4, 3, 2, 1, 0)); }
+    // (The zero-masked forms with every lane kept: the plain ones trip a
+    // false uninitialised-value warning in some compilers' headers.)
+    static void storeEnds(OrbitEnd *p, D zr, D zi, D pr, D pi) {
+        const D a = _mm512_maskz_unpacklo_pd(0xFF, zr, zi), b = _mm512_maskz_unpackhi_pd(0xFF, zr, zi);  // lanes 0 2 4 6, 1 3 5 7
+        const D c = _mm512_maskz_unpacklo_pd(0xFF, pr, pi), d = _mm512_maskz_unpackhi_pd(0xFF, pr, pi);
+        const D acLow = _mm512_maskz_shuffle_f64x2(0xFF, a, c, _MM_SHUFFLE(1, 0, 1, 0));   // lanes 0 2 of a, then of c
+        const D bdLow = _mm512_maskz_shuffle_f64x2(0xFF, b, d, _MM_SHUFFLE(1, 0, 1, 0));   // lanes 1 3
+        const D acHigh = _mm512_maskz_shuffle_f64x2(0xFF, a, c, _MM_SHUFFLE(3, 2, 3, 2));  // lanes 4 6
+        const D bdHigh = _mm512_maskz_shuffle_f64x2(0xFF, b, d, _MM_SHUFFLE(3, 2, 3, 2));  // lanes 5 7
+        double *e = &p->zr;
+        _mm512_storeu_pd(e, _mm512_maskz_shuffle_f64x2(0xFF, acLow, bdLow, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm512_storeu_pd(e + 8, _mm512_maskz_shuffle_f64x2(0xFF, acLow, bdLow, _MM_SHUFFLE(3, 1, 3, 1)));
+        _mm512_storeu_pd(e + 16, _mm512_maskz_shuffle_f64x2(0xFF, acHigh, bdHigh, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm512_storeu_pd(e + 24, _mm512_maskz_shuffle_f64x2(0xFF, acHigh, bdHigh, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+    static void compress(double *dst, int lanes, D a) {
+        _mm512_storeu_pd(dst, _mm512_maskz_compress_pd((__mmask8)lanes, a));
+    }
 };
 
 }  // namespace
 
 // Four vectors in flight measured fastest here: two leave the latency of the
 // multiply-add chain exposed, six and eight run out of registers.
-void escapeCountsAvx512(int type, const KernelView &view, int row, int first, int count, int *counts) {
-    laneEscapeCounts<Avx512, 4>(type, view, row, first, count, counts);
+void escapeCountsAvx512(int type, const KernelView &view, int row, int first, int count, int *counts,
+                        OrbitEnd *ends) {
+    if (ends)
+        laneEscapeCounts<Avx512, 4, true>(type, view, row, first, count, counts, ends);
+    else
+        laneEscapeCounts<Avx512, 4, false>(type, view, row, first, count, counts, nullptr);
 }
 
 #if defined(__clang__)

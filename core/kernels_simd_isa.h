@@ -2,12 +2,12 @@
 // instruction set (core/kernels_simd_sse2.cpp, _avx2.cpp, _avx512.cpp).
 //
 // Each writes the escape counts (0..detail, not yet grid values) of cells
-// first .. first + count - 1 of one row into counts[0 .. count - 1], for the
+// first .. first + count - 1 of one row into counts[0 .. count - 1] and,
+// when ends is not null, their OrbitEnds into ends[0 .. count - 1], for the
 // eight polynomial types only (Mandelbrot .. J-Phoenix). count is at most
-// LANE_CHUNK_CELLS, and counts must have room for LANE_CHUNK_CELLS entries:
-// whole vectors are stored, so entries past count may be overwritten. They
-// are compiled for their instruction set: call them only through
-// computeRowWith, which checks the processor first. x86-64 builds only.
+// LANE_CHUNK_CELLS. They are compiled for their instruction set: call them
+// only through computeRowWith and its kin, which check the processor first.
+// x86-64 builds only.
 //
 // Layer: core.
 #ifndef QUORVEX_CORE_KERNELS_SIMD_ISA_H
@@ -19,9 +19,12 @@
 enum { LANE_CHUNK_CELLS = 1024 };
 
 #if defined(__x86_64__)
-void escapeCountsSse2(int type, const KernelView &view, int row, int first, int count, int *counts);
-void escapeCountsAvx2(int type, const KernelView &view, int row, int first, int count, int *counts);
-void escapeCountsAvx512(int type, const KernelView &view, int row, int first, int count, int *counts);
+void escapeCountsSse2(int type, const KernelView &view, int row, int first, int count, int *counts,
+                      OrbitEnd *ends);
+void escapeCountsAvx2(int type, const KernelView &view, int row, int first, int count, int *counts,
+                      OrbitEnd *ends);
+void escapeCountsAvx512(int type, const KernelView &view, int row, int first, int count, int *counts,
+                        OrbitEnd *ends);
 #endif
 
 #endif

@@ -6,44 +6,63 @@
 // inline function: a copy compiled for a wider instruction set must never be
 // the one the linker keeps for a narrower caller.
 //
+// Blocks. Lanes step in blocks of BLOCK_STEPS steps with no branch inside a
+// block: U vectors of V::LANES lanes, one cell per lane, so U * LANES
+// independent orbits are in flight and the interleaved vectors hide the
+// latency of the multiply-add chain. Each step tests every lane's iterate
+// and shifts the test bits into the vector's TestWord; after the block the
+// word tells which lanes failed and, for each, the exact step of its first
+// failure (later tests of a failed lane mean nothing). A lane that failed
+// early idles for the rest of its block.
+//
 // A row chunk runs in two passes.
 //
-// Screen: every cell gets the first SCREEN_STEPS steps in plain groups of U
-// vectors, one cell per lane, no refills. Most cells of a typical view end
-// there, for a few vector operations each; the rest are listed.
+// Groups: the cells in order, U * LANES at a time, all lanes of a group
+// starting together. The first SCREEN_STEPS steps go one at a time while
+// some lane is going, counting in vectors: most cells of a wide view end
+// there. Neighbouring cells mostly end close together, so a
+// group runs block after block while its lanes are mostly busy, and its
+// lanes that end cost nothing but their count. Once the idle lanes have
+// wasted about what handing the rest to the lane engine costs (REFILL_STEPS
+// lane-steps for each), the group stops and lists the cells still going,
+// with the state each reached.
 //
-// Lane engine: U vectors of V::LANES lanes hold one listed cell each, so
-// U * LANES independent orbits are in flight and the interleaved vectors
-// hide the latency of the multiply-add chain. All lanes step together, and
-// a step after which some lane's new iterate fails its test (outside the
-// disc, NaN, or equal to the lane's checkpoint) ends the run. Between runs
-// each finished lane hands in its count and takes the next listed cell
-// (restarting it from z0), so no lane waits for the longest orbit of a group.
-// Idle lanes (the list is used up) hold z = c = 0, a fixed point that never
-// escapes and never equals its NaN checkpoint.
+// Lane engine: the listed cells, one per lane; after each block the lanes
+// that ended hand in their counts and take the next listed cells, staged in
+// memory beforehand so that a refill is one masked blend per vector and
+// field, and the vectors stay in registers throughout.
 //
-// Counting. A lane holds an iterate z_n that has been tested, with its
-// squares (the next step needs them). `clock` counts the steps all lanes
-// have taken; a lane that took its cell at clock S holds n = clock - S. A
-// new lane's z0 has passed (the screen saw it pass). A lane whose z_n failed
-// has count n; a lane that has passed z_0 .. z_limit-1 has count limit, and
-// a run stops at the clock where the oldest lane gets there (stopClock), so
-// no lane tests an iterate the plain loop would not.
+// Counting. A lane holds an iterate z_n whose predecessors z_0 .. z_n-1 all
+// passed; z_n itself is tested by the next step, which then computes z_n+1
+// (the plain loop's order: test, then update). A lane whose z_n fails has
+// count n; a lane that holds z_limit has count limit. No block runs past
+// the step at which its oldest lane holds z_limit, so no lane tests an
+// iterate the plain loop would not.
 //
 // Exactness. Each step is the plain loop's arithmetic in the same order,
 // one multiply or add per intrinsic (no FMA), and the test is an ordered
-// `<=` (false for NaN, like the scalar comparison). 2 * p is p + p: both are
-// exact, or both overflow to the same infinity.
+// `<=` (false for NaN, like the scalar comparison). 2 * p is computed as
+// either 2.0 * p or p + p: both are exact, or both overflow to the same
+// infinity, and alternating them between vectors balances the multiply and
+// add pipes.
 //
-// Cycle checkpoints (Brent's schedule). When the clock passes a multiple of
-// CHECK_PERIOD (not in a step that ends a run: settling comes first), each
-// lane whose checkpoint is due copies its state (tested, passed) there and
-// doubles the interval to its next one (CHECK_PERIOD, 2 CHECK_PERIOD, ...).
-// New iterates that pass are compared with the checkpoint z_s (every
-// COMPARE_EVERY-th step, and all of them when a run ends): equality means
-// the orbit cycles through z_s .. z_n, all passed, so the count is the
-// limit. A cycle of period p from z_mu is found once an interval reaches p
-// after z_mu, well before the limit on deep interiors.
+// Orbit ends (ENDS, a template flag: without it none of this is compiled).
+// Each lane keeps the last iterate it tested while it was passing, a blend a
+// step; in blocks the test then runs as a mask that stays clear after a
+// lane's first failure, so the end is the iterate of the failing step.
+//
+// Cycle checkpoints (Brent's schedule). A group copies its lanes' whole
+// state after SCREEN_STEPS steps and doubling intervals (16, 32, 64 ...),
+// as the scalar path does; the lane engine copies a lane's state when its
+// clock passes a multiple of CHECK_PERIOD and the lane's checkpoint is due,
+// at intervals doubling from CHECK_PERIOD. After every block, each lane's
+// state is compared with its checkpoint z_s (the real part first, the rest
+// only where that matches): equality of a lane that passed the block means
+// the orbit cycles through z_s .. z_n-1, all passed, so the count is the
+// limit.
+// A cycle of period p from z_mu is found once an interval reaches a
+// multiple of p after z_mu that the block ends meet, well before the limit
+// on deep interiors.
 #ifndef QUORVEX_CORE_KERNELS_SIMD_LANES_H
 #define QUORVEX_CORE_KERNELS_SIMD_LANES_H
 
@@ -56,82 +75,197 @@
 //   splat load store     broadcast, aligned load and store
 //   add sub mul          one IEEE operation per lane
 //   le(a, b) eq(a, b)    a <= b, a == b, ordered (false for NaN)
-//   same(m, a, b)        m & (a == b)
 //   keepLe(m, a, b)      m & (a <= b)
-//   both(a, b) butNot(a, b) either(a, b)    a & b, a & ~b, a | b
-//   all(m) any(m)        every lane set, some lane set
+//   same(m, a, b)        m & (a == b)
+//   allLanes()           every lane set
 //   bits(m)              the set lanes as bits 0..LANES-1
 //   pick(m, a, b)        a where m is set, b elsewhere
 //   ramp(i)              i, i + 1, ... i + LANES - 1 as doubles
 //   storeCounts(p, a)    the lanes (whole numbers) as ints at p .. p + LANES - 1
+//   compress(dst, lanes, a)  the lanes set in the bit mask `lanes`, in
+//                        order, at dst[0], ... (dst has room for LANES values)
+//   blend(lanes, a, row) a, with the lanes set in `lanes` taking their values
+//                        from the aligned row
+//   storeEnds(p, zr, zi, pr, pi)  the lanes as OrbitEnds at p .. p + LANES - 1
 
 namespace {
 
-// Steps between checkpoint updates: short enough to catch short cycles
-// early, long enough that the update costs little.
-enum { CHECK_PERIOD = 64 };
-
-// The lane engine compares with the checkpoints every this many steps.
-enum { COMPARE_EVERY = 4 };
-
-// Steps every cell gets in the screening pass before the lane engine.
+// Steps every cell first takes one at a time (see Groups::screen).
 enum { SCREEN_STEPS = 16 };
 
+// Steps between looks at the lanes' tests: long enough that a look costs
+// little, short enough that a lane that ended idles little.
+enum { BLOCK_STEPS = 8 };
+
+// Steps to a lane's first checkpoint, and the engine's clock steps between
+// checkpoint updates.
+enum { CHECK_PERIOD = 64 };
+
+// What handing a cell from a group to the lane engine costs, in lane-steps
+// of one lane of a vector (so REFILL_STEPS * LANES lane-steps of a vector).
+enum { REFILL_STEPS = 8 };
+
+// The lanes of one vector in registers: the iterate, the previous iterate
+// (Phoenix only) and the constant.
 template <class V>
 struct LaneRegs {
-    typename V::D zr, zi, zr2, zi2;  // iterate and its squares
-    typename V::D pr, pi, cr, ci;    // previous iterate (Phoenix), constant
-    typename V::D sr, si, spr, spi;  // checkpoint of the whole state
-    typename V::D due, interval;     // next checkpoint time, its interval
+    typename V::D zr, zi, pr, pi, cr, ci;
 };
-
-template <class V>
-inline void squareLanes(LaneRegs<V> &r) {
-    r.zr2 = V::mul(r.zr, r.zr);
-    r.zi2 = V::mul(r.zi, r.zi);
-}
-
-template <class V>
-inline typename V::M passedLanes(const LaneRegs<V> &r) {
-    return V::le(V::add(r.zr2, r.zi2), V::splat(4.0));
-}
 
 // z <- z^2 + c (Mandelbrot, Julia)
 struct QuadraticMap {
     enum { PREVIOUS = 0 };
     template <class V>
-    static void step(LaneRegs<V> &r) {
+    static void step(LaneRegs<V> &r, typename V::D zr2, typename V::D zi2, const typename V::D *two) {
         const typename V::D zri = V::mul(r.zr, r.zi);
-        r.zr = V::add(V::sub(r.zr2, r.zi2), r.cr);
-        r.zi = V::add(V::add(zri, zri), r.ci);
+        r.zr = V::add(V::sub(zr2, zi2), r.cr);
+        r.zi = V::add(two ? V::mul(*two, zri) : V::add(zri, zri), r.ci);
     }
 };
 
-// z <- lambda z (1 - z), lambda in (cr, ci); a and -b the parts of z - z^2
+// z <- lambda z (1 - z), lambda in (cr, ci); a and -b the parts of z - z^2.
+// The multiplies outnumber the adds already: 2 * p stays an add.
 struct DragonMap {
     enum { PREVIOUS = 0 };
     template <class V>
-    static void step(LaneRegs<V> &r) {
+    static void step(LaneRegs<V> &r, typename V::D zr2, typename V::D zi2, const typename V::D *) {
         const typename V::D zri = V::mul(r.zr, r.zi);
-        const typename V::D a = V::add(V::sub(r.zi2, r.zr2), r.zr);
+        const typename V::D a = V::add(V::sub(zi2, zr2), r.zr);
         const typename V::D b = V::sub(V::add(zri, zri), r.zi);
         r.zr = V::add(V::mul(r.cr, a), V::mul(r.ci, b));
         r.zi = V::sub(V::mul(r.ci, a), V::mul(r.cr, b));
     }
 };
 
-// z <- z^2 + s + t z_n-1, s and t in (cr, ci), z_n-1 in (pr, pi)
+// z <- z^2 + s + t z_n-1, s and t in (cr, ci), z_n-1 in (pr, pi). Adds and
+// multiplies balance already: 2 * p stays an add.
 struct PhoenixMap {
     enum { PREVIOUS = 1 };
     template <class V>
-    static void step(LaneRegs<V> &r) {
+    static void step(LaneRegs<V> &r, typename V::D zr2, typename V::D zi2, const typename V::D *) {
         const typename V::D zri = V::mul(r.zr, r.zi);
-        const typename V::D nr = V::add(V::add(V::sub(r.zr2, r.zi2), r.cr), V::mul(r.ci, r.pr));
+        const typename V::D nr = V::add(V::add(V::sub(zr2, zi2), r.cr), V::mul(r.ci, r.pr));
         const typename V::D ni = V::add(V::add(zri, zri), V::mul(r.ci, r.pi));
         r.pr = r.zr, r.pi = r.zi;
         r.zr = nr, r.zi = ni;
     }
 };
+
+// 2.0 for the vectors that double by multiplying (every other one), hidden
+// from the compiler, which would otherwise turn 2.0 * p back into p + p.
+template <class V>
+struct Twos {
+    typename V::D two;
+    Twos() : two(V::splat(2.0)) { __asm__("" : "+x"(two)); }
+    const typename V::D *forVector(int u) const { return u & 1 ? &two : nullptr; }
+};
+
+// A block's tests of one vector: LANES bits a step, the last step lowest.
+typedef unsigned long long TestWord;
+
+template <int LANES>
+struct Tests {
+    static_assert(LANES * BLOCK_STEPS <= 64, "a block's tests fit a TestWord");
+    enum { LANE_BITS = (1 << LANES) - 1 };
+    static constexpr TestWord ALL_PASSED =
+        LANES * BLOCK_STEPS == 64 ? ~0ULL : (1ULL << (LANES * BLOCK_STEPS)) - 1;
+
+    // Lane 0's bit in every step.
+    static constexpr TestWord column() {
+        TestWord c = 0;
+        for (int s = 0; s < BLOCK_STEPS; ++s)
+            c |= 1ULL << (s * LANES);
+        return c;
+    }
+
+    // Lanes with a failed test in the word.
+    static int failedLanes(TestWord tests) {
+        TestWord failed = ~tests & ALL_PASSED;
+        for (int shift = LANES * BLOCK_STEPS / 2; shift >= LANES; shift /= 2)
+            failed |= failed >> shift;
+        return (int)(failed & LANE_BITS);
+    }
+
+    // The tests lane l passed before its first failure.
+    static int passedSteps(TestWord tests, int l) {
+        const TestWord failed = ~tests & (column() << l);
+        const int highest = 63 - __builtin_clzll(failed);
+        return BLOCK_STEPS - 1 - highest / LANES;
+    }
+};
+
+// With ENDS, what a block keeps of each lane: whether it has passed every
+// test of the block so far, and the last iterate (and previous iterate) it
+// tested while it had: after the block, the end of a lane that failed.
+template <class V, int U, bool ENDS>
+struct BlockEnds {
+    typename V::M going[U];
+    LaneRegs<V> end[U];
+
+    void start() {
+        for (int u = 0; u < U; ++u)
+            going[u] = V::allLanes();
+    }
+
+    // Vector u's ends, lane by lane.
+    struct Lanes {
+        alignas(64) double zr[V::LANES], zi[V::LANES], pr[V::LANES], pi[V::LANES];
+        OrbitEnd operator[](int l) const { return {zr[l], zi[l], pr[l], pi[l]}; }
+    };
+    Lanes of(int u) const {
+        Lanes e;
+        V::store(e.zr, end[u].zr), V::store(e.zi, end[u].zi), V::store(e.pr, end[u].pr), V::store(e.pi, end[u].pi);
+        return e;
+    }
+};
+
+// One step of every vector: test z_n, shift the test bits into the word,
+// compute z_n+1.
+template <class V, class Map, int U, bool ENDS>
+inline __attribute__((always_inline)) void stepVectors(LaneRegs<V> (&r)[U], TestWord (&tests)[U], int s,
+                                                       const Twos<V> &twos, BlockEnds<V, U, ENDS> &ends) {
+#pragma GCC unroll 8
+    for (int u = 0; u < U; ++u) {
+        LaneRegs<V> &q = r[u];
+        const typename V::D zr2 = V::mul(q.zr, q.zr), zi2 = V::mul(q.zi, q.zi);
+        const typename V::D size = V::add(zr2, zi2);
+        TestWord passed;
+        if (ENDS) {
+            // The running mask: a lane's bits stay clear after its first failure.
+            typename V::M &going = ends.going[u];
+            LaneRegs<V> &end = ends.end[u];
+            end.zr = V::pick(going, q.zr, end.zr), end.zi = V::pick(going, q.zi, end.zi);
+            if (Map::PREVIOUS)
+                end.pr = V::pick(going, q.pr, end.pr), end.pi = V::pick(going, q.pi, end.pi);
+            going = V::keepLe(going, size, V::splat(4.0));
+            passed = (unsigned)V::bits(going);
+        } else {
+            passed = (unsigned)V::bits(V::le(size, V::splat(4.0)));
+        }
+        tests[u] = s == 0 ? passed : (tests[u] << V::LANES) | passed;
+        Map::template step<V>(q, zr2, zi2, twos.forVector(u));
+    }
+}
+
+// A block of `steps` <= BLOCK_STEPS steps; steps not taken count as passed.
+template <class V, class Map, int U, bool ENDS>
+inline __attribute__((always_inline)) void runBlock(LaneRegs<V> (&r)[U], TestWord (&tests)[U], int steps,
+                                                    BlockEnds<V, U, ENDS> &ends) {
+    const Twos<V> twos;
+    if (ENDS)
+        ends.start();
+    if (steps == BLOCK_STEPS) {
+#pragma GCC unroll 8
+        for (int s = 0; s < BLOCK_STEPS; ++s)
+            stepVectors<V, Map, U, ENDS>(r, tests, s, twos, ends);
+        return;
+    }
+    for (int s = 0; s < steps; ++s)
+        stepVectors<V, Map, U, ENDS>(r, tests, s, twos, ends);
+    const int rest = V::LANES * (BLOCK_STEPS - steps);
+    for (int u = 0; u < U; ++u)
+        tests[u] = (tests[u] << rest) | ((1ULL << rest) - 1);
+}
 
 // One row chunk: where cells come from and where counts go.
 struct LaneJob {
@@ -142,333 +276,494 @@ struct LaneJob {
     double xPivot, yPivot;
     int first, count;         // cells first .. first + count - 1 of the row
     int *counts;              // count of cell first + i at counts[i]
-    const int *cells;         // the cells left for the lane engine (i as above)
-    int cellCount, next;      // how many; the next one to hand out
-    long long clock;          // steps taken by all lanes
-    long long stopClock;      // clock at which the oldest lane has passed z_limit-1
+    OrbitEnd *ends;           // its end at ends[i] (when asked for)
 };
 
-// The plane point of cell first + i.
-inline double cellX(const LaneJob &job, int i) {
-    return (double)(job.first + i) * job.xScale + job.xStart;
+// A cell at the limit never failed: its end is 0.
+inline void endAtLimit(const LaneJob &job, int i) {
+    job.ends[i] = OrbitEnd{0.0, 0.0, 0.0, 0.0};
 }
 
-// Start value z0 and constant c of the cell at real coordinate x. The J
-// kinds start from the point and take the pivot as the constant; the M kinds
-// start from 0 (M-Dragon from its critical point 0.5) with the point as c.
-inline void startCell(const LaneJob &job, double x, double &zr, double &zi, double &cr, double &ci) {
-    if (job.type & 1) {
-        zr = x, zi = job.y, cr = job.xPivot, ci = job.yPivot;
-    } else {
-        zr = job.type == M_DRAGON_TYPE ? 0.5 : 0.0, zi = 0.0, cr = x, ci = job.y;
-    }
+// The imaginary part of the constant, the same for every cell of a row:
+// the row's coordinate (M kinds) or the pivot's (J kinds).
+inline double rowCi(const LaneJob &job) {
+    return job.type & 1 ? job.yPivot : job.y;
 }
 
-// The same for a vector of cells at x, with the squares of z0.
+// Start value z0 and constant c of a vector of cells at real coordinates x.
+// The J kinds start from the point and take the pivot as the constant; the
+// M kinds start from 0 (M-Dragon from its critical point 0.5) with the point
+// as c.
 template <class V>
 void startLanes(const LaneJob &job, typename V::D x, LaneRegs<V> &r) {
-    double zr, zi, cr, ci;
-    startCell(job, 0.0, zr, zi, cr, ci);
-    const bool jKind = job.type & 1;
-    r.zr = jKind ? x : V::splat(zr), r.zi = V::splat(zi);
-    r.cr = jKind ? V::splat(cr) : x, r.ci = V::splat(ci);
+    if (job.type & 1) {
+        r.zr = x, r.zi = V::splat(job.y), r.cr = V::splat(job.xPivot);
+    } else {
+        r.zr = V::splat(job.type == M_DRAGON_TYPE ? 0.5 : 0.0), r.zi = V::splat(0.0), r.cr = x;
+    }
+    r.ci = V::splat(rowCi(job));
     r.pr = r.pi = V::splat(0.0);
-    squareLanes(r);
 }
 
-template <class V, class Map, int U>
-class Screen {
+// The cells the groups leave to the lane engine, with the state each
+// reached: z_age, the previous iterate and the real part of the constant.
+// Past the last come idle entries (z = cr = 0, cell -1), enough for every
+// lane to take and stage one and for a whole vector read.
+template <int N, int LANES>
+struct CellList {
+    enum { CAPACITY = LANE_CHUNK_CELLS + 2 * N + LANES };
+    alignas(64) double zr[CAPACITY], zi[CAPACITY], pr[CAPACITY], pi[CAPACITY], cr[CAPACITY];
+    int cell[CAPACITY], age[CAPACITY];
+    int count;
+
+    void endWithIdleEntries() {
+        for (int i = count; i < CAPACITY; ++i) {
+            zr[i] = zi[i] = pr[i] = pi[i] = cr[i] = 0.0;
+            cell[i] = -1, age[i] = 0;
+        }
+    }
+};
+
+template <class V, class Map, int U, bool ENDS>
+class Groups {
 public:
-    enum { N = U * V::LANES };
+    enum { LANES = V::LANES, N = U * LANES };
     typedef typename V::D D;
     typedef typename V::M M;
+    typedef CellList<N, LANES> List;
 
-    // Counts what ends early; returns how many cells it listed in `left`.
-    static int run(const LaneJob &job, int *left) {
-        int leftCount = 0;
+    // Counts what the groups finish; lists the rest.
+    static void run(const LaneJob &job, List &list) {
+        list.count = 0;
         for (int i = 0; i < job.count; i += N)
-            leftCount += screenGroup(job, i, left + leftCount);
-        return leftCount;
+            runGroup(job, i, list);
+        list.endWithIdleEntries();
     }
 
 private:
-    static int screenGroup(const LaneJob &job, int first, int *left) {
-        LaneRegs<V> r[U];
-        M going[U];
-        D failedAt[U];
+    static void runGroup(const LaneJob &job, int first, List &list) {
+        typedef Tests<LANES> T;
+        LaneRegs<V> r[U], saved[U];
+        int going[U];
+        TestWord doneColumns[U];  // the columns of lanes that ended, set: they count as passing
+        const int cells = job.count - first < N ? job.count - first : N;
         for (int u = 0; u < U; ++u) {
-            const D index = V::ramp(job.first + first + u * V::LANES);
+            const D index = V::ramp(job.first + first + u * LANES);
             startLanes<V>(job, V::add(V::mul(index, V::splat(job.xScale)), V::splat(job.xStart)), r[u]);
-            going[u] = V::eq(V::splat(0.0), V::splat(0.0));
-            failedAt[u] = V::splat(0.0);
+            const int lanes = cells - u * LANES;
+            going[u] = lanes >= LANES ? T::LANE_BITS : lanes > 0 ? (1 << lanes) - 1 : 0;
+        }
+        int age = screen(job, first, cells, r, going);
+        int live = 0;
+        for (int u = 0; u < U; ++u)
+            live += __builtin_popcount(going[u]);
+        if (!live)
+            return;
+        if (age == job.limit) {
+            for (int u = 0; u < U; ++u)
+                for (int lanes = going[u]; lanes; lanes &= lanes - 1) {
+                    const int i = first + u * LANES + __builtin_ctz(lanes);
+                    job.counts[i] = job.limit;
+                    if (ENDS)
+                        endAtLimit(job, i);
+                }
+            return;
+        }
+        // A block more would waste this much already.
+        long long wasted = (long long)(N - live) * BLOCK_STEPS;
+        if (wasted >= (long long)live * REFILL_STEPS * LANES)
+            return listLanes(first, r, going, age, list);
+        wasted = 0;
+        BlockEnds<V, U, ENDS> ends;
+        for (int u = 0; u < U; ++u) {
+            ends.end[u] = r[u];
+            saved[u] = r[u];
+            doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
+        }
+        for (;;) {
+            const int steps = job.limit - age < BLOCK_STEPS ? job.limit - age : BLOCK_STEPS;
+            TestWord tests[U];
+            runBlock<V, Map, U, ENDS>(r, tests, steps, ends);
+            const int blockAge = age;
+            age += steps;
+            TestWord allPassed = T::ALL_PASSED;
+            int maybeRepeated = 0;  // the real part first: the rest is compared when it matches
+            for (int u = 0; u < U; ++u) {
+                allPassed &= tests[u] | doneColumns[u];
+                maybeRepeated |= V::bits(V::eq(r[u].zr, saved[u].zr)) & going[u];
+            }
+            if (allPassed != T::ALL_PASSED || maybeRepeated || age == job.limit) {
+                live = 0;
+                for (int u = 0; u < U; ++u) {
+                    int *counts = job.counts + first + u * LANES;
+                    const int failed = T::failedLanes(tests[u]) & going[u];
+                    int repeated = age == job.limit ? going[u] & ~failed
+                                   : maybeRepeated  ? going[u] & ~failed & sameState(r[u], saved[u])
+                                                    : 0;
+                    for (int lanes = failed; lanes; lanes &= lanes - 1) {
+                        const int l = __builtin_ctz(lanes);
+                        counts[l] = blockAge + T::passedSteps(tests[u], l);
+                    }
+                    if (ENDS && failed) {
+                        const typename BlockEnds<V, U, ENDS>::Lanes e = ends.of(u);
+                        for (int lanes = failed; lanes; lanes &= lanes - 1)
+                            job.ends[first + u * LANES + __builtin_ctz(lanes)] = e[__builtin_ctz(lanes)];
+                    }
+                    for (int lanes = repeated; lanes; lanes &= lanes - 1) {
+                        counts[__builtin_ctz(lanes)] = job.limit;
+                        if (ENDS)
+                            endAtLimit(job, first + u * LANES + __builtin_ctz(lanes));
+                    }
+                    going[u] &= ~(failed | repeated);
+                    doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
+                    live += __builtin_popcount(going[u]);
+                }
+                if (!live)
+                    return;
+            }
+            wasted += (long long)(N - live) * steps;
+            if (wasted >= (long long)live * REFILL_STEPS * LANES)
+                return listLanes(first, r, going, age, list);
+            if ((age & (age - 1)) == 0)
+                for (int u = 0; u < U; ++u)
+                    saved[u] = r[u];
+        }
+    }
+
+    // The first steps, one at a time while some lane is going: most cells of
+    // a wide view end within a few steps, counted here a vector at a time.
+    // Returns the steps taken.
+    static int screen(const LaneJob &job, int first, int cells, LaneRegs<V> (&r)[U], int (&going)[U]) {
+        const Twos<V> twos;
+        M alive[U];
+        D passed[U];
+        LaneRegs<V> end[U];  // with ENDS: each lane's last iterate tested while it was alive
+        for (int u = 0; u < U; ++u) {
+            alive[u] = V::allLanes(), passed[u] = V::splat(0.0);
+            end[u].zr = end[u].zi = end[u].pr = end[u].pi = V::splat(0.0);
         }
         const int steps = job.limit < SCREEN_STEPS ? job.limit : SCREEN_STEPS;
-        stepGroup(r, going, failedAt, steps);
-        return settleGroup(job, first, going, failedAt, steps, left);
-    }
-
-    // Tests and steps while any lane is going; failedAt: the index that failed.
-    static void stepGroup(LaneRegs<V> (&r)[U], M (&going)[U], D (&failedAt)[U], int steps) {
-        for (int s = 0; s < steps; ++s) {
-            M any = going[0];
+        int s = 0;
+        for (int any = 1; s < steps && any; ++s) {
+            any = 0;
 #pragma GCC unroll 8
             for (int u = 0; u < U; ++u) {
-                const M passed = passedLanes(r[u]);
-                failedAt[u] = V::pick(V::butNot(going[u], passed), V::splat(s), failedAt[u]);
-                going[u] = V::both(going[u], passed);
-                any = u == 0 ? going[0] : V::either(any, going[u]);
-                Map::step(r[u]);
-                squareLanes(r[u]);
+                LaneRegs<V> &q = r[u];
+                if (ENDS) {
+                    end[u].zr = V::pick(alive[u], q.zr, end[u].zr), end[u].zi = V::pick(alive[u], q.zi, end[u].zi);
+                    if (Map::PREVIOUS)
+                        end[u].pr = V::pick(alive[u], q.pr, end[u].pr), end[u].pi = V::pick(alive[u], q.pi, end[u].pi);
+                }
+                const D zr2 = V::mul(q.zr, q.zr), zi2 = V::mul(q.zi, q.zi);
+                alive[u] = V::keepLe(alive[u], V::add(zr2, zi2), V::splat(4.0));
+                passed[u] = V::pick(alive[u], V::splat(s + 1), passed[u]);
+                Map::template step<V>(q, zr2, zi2, twos.forVector(u));
+                any |= V::bits(alive[u]);
             }
-            if (!V::any(any))
-                return;
         }
-    }
-
-    // Writes every lane's failing index (scratch for lanes still going, which
-    // are then counted here at the limit or listed for the lane engine).
-    static int settleGroup(const LaneJob &job, int first, const M (&going)[U], const D (&failedAt)[U],
-                           int steps, int *left) {
-        int leftCount = 0;
+        if (cells == N) {
+            for (int u = 0; u < U; ++u)
+                V::storeCounts(job.counts + first + u * LANES, passed[u]);
+        } else {
+            int counts[N];
+            for (int u = 0; u < U; ++u)
+                V::storeCounts(counts + u * LANES, passed[u]);
+            for (int i = 0; i < cells; ++i)
+                job.counts[first + i] = counts[i];
+        }
         for (int u = 0; u < U; ++u) {
-            const int base = first + u * V::LANES;
-            V::storeCounts(job.counts + base, failedAt[u]);
-            for (int lanes = V::bits(going[u]); lanes; lanes &= lanes - 1) {
-                const int i = base + __builtin_ctz(lanes);
-                if (i >= job.count)
-                    break;
-                if (steps == job.limit)
-                    job.counts[i] = job.limit;
-                else
-                    left[leftCount++] = i;
+            // A whole vector of ends at once; those of lanes still going are
+            // written again when they end.
+            if (ENDS && cells == N)
+                V::storeEnds(job.ends + first + u * LANES, end[u].zr, end[u].zi, end[u].pr, end[u].pi);
+            else if (ENDS)
+                writeEnds(job, first + u * LANES, going[u] & ~V::bits(alive[u]), end[u]);
+            going[u] &= V::bits(alive[u]);
+        }
+        return s;
+    }
+
+    static void writeEnds(const LaneJob &job, int first, int lanes, const LaneRegs<V> &end) {
+        alignas(64) double zr[LANES], zi[LANES], pr[LANES], pi[LANES];
+        V::store(zr, end.zr), V::store(zi, end.zi), V::store(pr, end.pr), V::store(pi, end.pi);
+        for (; lanes; lanes &= lanes - 1) {
+            const int l = __builtin_ctz(lanes);
+            job.ends[first + l] = OrbitEnd{zr[l], zi[l], pr[l], pi[l]};
+        }
+    }
+
+    static int sameState(const LaneRegs<V> &r, const LaneRegs<V> &s) {
+        M m = V::eq(r.zr, s.zr);
+        m = V::same(m, r.zi, s.zi);
+        if (Map::PREVIOUS) {
+            m = V::same(m, r.pr, s.pr);
+            m = V::same(m, r.pi, s.pi);
+        }
+        return V::bits(m);
+    }
+
+    static void listLanes(int first, const LaneRegs<V> (&r)[U], const int (&going)[U], int age, List &list) {
+        for (int u = 0; u < U; ++u) {
+            int lanes = going[u];
+            if (!lanes)
+                continue;
+            const int at = list.count;
+            V::compress(list.zr + at, lanes, r[u].zr), V::compress(list.zi + at, lanes, r[u].zi);
+            V::compress(list.pr + at, lanes, r[u].pr), V::compress(list.pi + at, lanes, r[u].pi);
+            V::compress(list.cr + at, lanes, r[u].cr);
+            for (; lanes; lanes &= lanes - 1) {
+                list.cell[list.count] = first + u * LANES + __builtin_ctz(lanes);
+                list.age[list.count++] = age;
             }
         }
-        return leftCount;
     }
-};
-
-// The lanes as plain arrays, between runs.
-template <int N>
-struct LaneTable {
-    alignas(64) double zr[N], zi[N], zr2[N], zi2[N], pr[N], pi[N], cr[N], ci[N];
-    alignas(64) double sr[N], si[N], spr[N], spi[N], due[N], interval[N];
-    int cell[N];          // index into the counts, or -1: idle
-    long long start[N];   // clock at which the lane took its cell; IDLE_START when idle
 };
 
 // Far beyond any clock, yet IDLE_START + limit does not overflow.
 const long long IDLE_START = 0x3fffffffffffffffLL;
 
-template <class V, class Map, int U>
+// Per lane, what stays in memory between blocks: the lane's cell and
+// checkpoint, and the cell it takes next (staged, so that refilling lanes
+// is one masked blend per vector and field).
+template <int N>
+struct LaneTable {
+    alignas(64) double sr[N], si[N], spr[N], spi[N];  // checkpoint of the whole state
+    alignas(64) double due[N], interval[N];            // next checkpoint clock, its interval
+    alignas(64) double nextZr[N], nextZi[N], nextPr[N], nextPi[N], nextCr[N];
+    int cell[N], nextCell[N], nextAge[N];              // cell: index into the counts, or -1: idle
+    long long start[N];  // clock at which the lane would have held z_0; IDLE_START when idle
+};
+
+template <class V, class Map, int U, bool ENDS>
 class LaneEngine {
 public:
-    enum { N = U * V::LANES };
+    enum { LANES = V::LANES, N = U * LANES };
     typedef typename V::D D;
     typedef typename V::M M;
+    typedef CellList<N, LANES> List;
+    typedef Tests<LANES> T;
 
-    static void run(LaneJob &job) {
-        LaneTable<N> t;
-        for (int k = 0; k < N; ++k)
-            takeCell(t, job, k);
-        updateStopClock(t, job);
-        while (job.stopClock < IDLE_START) {
-            runLanes(t, job);
-            settleLanes(t, job);
-            updateStopClock(t, job);
-        }
+    static void run(const LaneJob &job, const List &list) {
+        LaneEngine e(job, list);
+        e.runBlocks();
     }
 
 private:
-    static double nan() { return __builtin_nan(""); }
+    const LaneJob &job_;
+    const List &list_;
+    LaneTable<N> t_;
+    TestWord idleColumns_[U];  // the columns of idle lanes, set: they count as passing
+    int idleLanes_[U];
+    int next_ = 0;             // the next listed cell to stage
+    int active_ = 0;           // lanes holding a cell
+    long long clock_ = 0;
+    long long oldest_ = IDLE_START;  // no lane started earlier (it may be stale: too early)
 
-    // Lane k takes the next listed cell, or goes idle.
-    static void takeCell(LaneTable<N> &t, LaneJob &job, int k) {
-        t.pr[k] = t.pi[k] = 0.0;
-        t.sr[k] = t.si[k] = t.spr[k] = t.spi[k] = nan();
-        t.interval[k] = CHECK_PERIOD;
-        t.start[k] = job.clock;
-        t.due[k] = (double)job.clock;
-        if (job.next == job.cellCount) {
-            t.cell[k] = -1;
-            t.zr[k] = t.zi[k] = t.cr[k] = t.ci[k] = 0.0;
-            t.due[k] = __builtin_inf();
-            t.start[k] = IDLE_START;
-        } else {
-            const int i = job.cells[job.next++];
-            t.cell[k] = i;
-            startCell(job, cellX(job, i), t.zr[k], t.zi[k], t.cr[k], t.ci[k]);
+    LaneEngine(const LaneJob &job, const List &list) : job_(job), list_(list) {}
+
+    void runBlocks() {
+        LaneRegs<V> r[U];
+        startLanes(r);
+        BlockEnds<V, U, ENDS> ends;
+        for (int u = 0; u < U; ++u)
+            ends.end[u] = r[u];
+        while (active_ > 0) {
+            // The clock at which the oldest lane holds z_limit, or earlier when
+            // oldest_ is stale, which only cuts a block short.
+            const long long stop = oldest_ + job_.limit;
+            const long long blockStart = clock_;
+            const int steps = stop - clock_ < BLOCK_STEPS ? (int)(stop - clock_) : BLOCK_STEPS;
+            TestWord tests[U];
+            runBlock<V, Map, U, ENDS>(r, tests, steps, ends);
+            clock_ += steps;
+            settleBlock(r, tests, ends, blockStart, clock_ == stop);
+            if (clock_ == stop)
+                oldest_ = oldestStart();
+            if (clock_ / CHECK_PERIOD != blockStart / CHECK_PERIOD)
+                updateCheckpoints(r);
         }
-        t.zr2[k] = t.zr[k] * t.zr[k];
-        t.zi2[k] = t.zi[k] * t.zi[k];
     }
 
-    static void updateStopClock(const LaneTable<N> &t, LaneJob &job) {
+    // Lanes take the first N listed cells and stage the next N.
+    void startLanes(LaneRegs<V> (&r)[U]) {
+        for (int k = 0; k < N; ++k) {
+            t_.cell[k] = list_.cell[k];
+            active_ += t_.cell[k] >= 0;
+            resetLane(k, list_.age[k]);
+            stage(k, N + k);
+        }
+        next_ = 2 * N;
+        for (int u = 0; u < U; ++u) {
+            const int k = u * LANES;
+            r[u].zr = V::load(list_.zr + k), r[u].zi = V::load(list_.zi + k);
+            r[u].pr = V::load(list_.pr + k), r[u].pi = V::load(list_.pi + k);
+            r[u].cr = V::load(list_.cr + k), r[u].ci = V::splat(rowCi(job_));
+            idleLanes_[u] = 0, idleColumns_[u] = 0;
+            for (int l = 0; l < LANES; ++l)
+                if (t_.cell[k + l] < 0)
+                    markIdle(u, l);
+        }
+    }
+
+    void markIdle(int u, int l) {
+        idleLanes_[u] |= 1 << l;
+        idleColumns_[u] |= T::column() << l;
+    }
+
+    void stage(int k, int entry) {
+        t_.nextZr[k] = list_.zr[entry], t_.nextZi[k] = list_.zi[entry];
+        t_.nextPr[k] = list_.pr[entry], t_.nextPi[k] = list_.pi[entry];
+        t_.nextCr[k] = list_.cr[entry];
+        t_.nextCell[k] = list_.cell[entry], t_.nextAge[k] = list_.age[entry];
+    }
+
+    // A lane that took a cell holding z_age: a fresh checkpoint schedule; an
+    // idle one never checks.
+    void resetLane(int k, int age) {
+        const bool idle = t_.cell[k] < 0;
+        t_.start[k] = idle ? IDLE_START : clock_ - age;
+        oldest_ = t_.start[k] < oldest_ ? t_.start[k] : oldest_;
+        t_.sr[k] = t_.si[k] = t_.spr[k] = t_.spi[k] = __builtin_nan("");
+        t_.due[k] = idle ? __builtin_inf() : (double)clock_;
+        t_.interval[k] = CHECK_PERIOD;
+    }
+
+    // After a block: lanes that failed, repeated their checkpoint or reached
+    // the limit hand in their counts and take their staged cells.
+    inline __attribute__((always_inline)) void settleBlock(LaneRegs<V> (&r)[U], TestWord (&tests)[U],
+                                                           const BlockEnds<V, U, ENDS> &ends,
+                                                           long long blockStart, bool atStop) {
+        TestWord allPassed = T::ALL_PASSED;
+        int maybeRepeated = 0;
+#pragma GCC unroll 8
+        for (int u = 0; u < U; ++u) {
+            tests[u] |= idleColumns_[u];
+            allPassed &= tests[u];
+            // The real part first: the rest of the state is compared only when it matches.
+            maybeRepeated |= V::bits(V::eq(r[u].zr, V::load(t_.sr + u * LANES)));
+        }
+        if (allPassed == T::ALL_PASSED && !maybeRepeated && !atStop)
+            return;
+        int failed[U], limited[U];
+        TestWord done = 0;
+#pragma GCC unroll 8
+        for (int u = 0; u < U; ++u) {
+            failed[u] = T::failedLanes(tests[u]);
+            limited[u] = maybeRepeated ? sameState(r[u], u) & ~failed[u] : 0;
+            if (atStop)
+                limited[u] |= lanesAtLimit(u) & ~failed[u];
+            limited[u] &= ~idleLanes_[u];
+            const int lanes = failed[u] | limited[u];
+            takeStaged(r[u], u, lanes);
+            done |= (TestWord)lanes << (u * LANES);
+        }
+        for (; done; done &= done - 1) {
+            const int k = __builtin_ctzll(done), u = k / LANES, l = k % LANES;
+            const int cell = t_.cell[k];
+            if (failed[u] >> l & 1) {
+                const int passed = T::passedSteps(tests[u], l);
+                job_.counts[cell] = (int)(blockStart - t_.start[k]) + passed;
+                if (ENDS)
+                    job_.ends[cell] = ends.of(u)[l];
+            } else {
+                job_.counts[cell] = job_.limit;
+                if (ENDS)
+                    endAtLimit(job_, cell);
+            }
+            t_.cell[k] = t_.nextCell[k];
+            const int age = t_.nextAge[k];
+            if (t_.cell[k] >= 0) {
+                stage(k, next_++);
+            } else {
+                --active_;
+                markIdle(u, l);
+            }
+            resetLane(k, age);
+        }
+    }
+
+    // The lanes take their staged cells into the registers.
+    void takeStaged(LaneRegs<V> &r, int u, int lanes) const {
+        const int k = u * LANES;
+        r.zr = V::blend(lanes, r.zr, t_.nextZr + k), r.zi = V::blend(lanes, r.zi, t_.nextZi + k);
+        r.cr = V::blend(lanes, r.cr, t_.nextCr + k);
+        if (Map::PREVIOUS)
+            r.pr = V::blend(lanes, r.pr, t_.nextPr + k), r.pi = V::blend(lanes, r.pi, t_.nextPi + k);
+    }
+
+    int sameState(const LaneRegs<V> &r, int u) const {
+        const int k = u * LANES;
+        M m = V::eq(r.zr, V::load(t_.sr + k));
+        m = V::same(m, r.zi, V::load(t_.si + k));
+        if (Map::PREVIOUS) {
+            m = V::same(m, r.pr, V::load(t_.spr + k));
+            m = V::same(m, r.pi, V::load(t_.spi + k));
+        }
+        return V::bits(m);
+    }
+
+    int lanesAtLimit(int u) const {
+        int lanes = 0;
+        for (int l = 0; l < LANES; ++l)
+            lanes |= (clock_ - t_.start[u * LANES + l] == job_.limit) << l;
+        return lanes;
+    }
+
+    long long oldestStart() const {
         long long oldest = IDLE_START;
         for (int k = 0; k < N; ++k)
-            oldest = t.start[k] < oldest ? t.start[k] : oldest;
-        job.stopClock = oldest < IDLE_START ? oldest + job.limit - 1 : IDLE_START;
+            oldest = t_.start[k] < oldest ? t_.start[k] : oldest;
+        return oldest;
     }
 
-    // Hands in the counts of finished lanes and gives them new cells. The
-    // state tells which: a failed iterate, a repeat, or the limit reached.
-    static void settleLanes(LaneTable<N> &t, LaneJob &job) {
+    void updateCheckpoints(const LaneRegs<V> (&r)[U]) {
+        const D now = V::splat((double)clock_);
         for (int u = 0; u < U; ++u) {
-            LaneRegs<V> r;
-            loadLanes(t, u, r);
-            const int passed = V::bits(passedLanes(r));
-            const int repeated = V::bits(sameState(r));
-            for (int done = (~passed | repeated) & ((1 << V::LANES) - 1); done; done &= done - 1) {
-                const int lane = __builtin_ctz(done), k = u * V::LANES + lane;
-                if (t.cell[k] >= 0)
-                    finish(t, job, k, passed >> lane & 1 ? job.limit : (int)(job.clock - t.start[k]));
-            }
-        }
-        if (job.clock == job.stopClock)
-            for (int k = 0; k < N; ++k)
-                if (t.cell[k] >= 0 && job.clock - t.start[k] == job.limit - 1)
-                    finish(t, job, k, job.limit);
-    }
-
-    static void finish(LaneTable<N> &t, LaneJob &job, int k, int count) {
-        job.counts[t.cell[k]] = count;
-        takeCell(t, job, k);
-    }
-
-    // Steps all lanes until some lane's new iterate fails or the oldest
-    // lane has passed z_limit-1.
-    static void runLanes(LaneTable<N> &t, LaneJob &job) {
-        LaneRegs<V> r[U];
-        for (int u = 0; u < U; ++u)
-            loadLanes(t, u, r[u]);
-        for (;;) {
-            const long long nextCheck = (job.clock / CHECK_PERIOD + 1) * CHECK_PERIOD;
-            const long long until = nextCheck < job.stopClock ? nextCheck : job.stopClock;
-            bool failed = false;
-            job.clock += stepLanes(r, (int)(until - job.clock), failed);
-            if (failed || job.clock == job.stopClock)
-                break;
-            updateCheckpoints(r, (double)job.clock);
-        }
-        for (int u = 0; u < U; ++u)
-            storeLanes(t, u, r[u]);
-    }
-
-    // Up to `steps` steps; returns the steps taken (the last failing if
-    // `failed`). Only every COMPARE_EVERY-th step compares with the
-    // checkpoints: a cycle is then found at most a few periods later, and
-    // the compares cost a quarter.
-    static int stepLanes(LaneRegs<V> (&r)[U], int steps, bool &failed) {
-        int s = 0;
-        for (; s + COMPARE_EVERY <= steps; s += COMPARE_EVERY) {
-            for (int k = 1; k < COMPARE_EVERY; ++k)
-                if (!stepAll<false>(r))
-                    return failed = true, s + k;
-            if (!stepAll<true>(r))
-                return failed = true, s + COMPARE_EVERY;
-        }
-        while (s < steps)
-            if (!stepAll<true>(r))
-                return failed = true, s + 1;
-            else
-                ++s;
-        return steps;
-    }
-
-    // One step of every lane; false when some lane failed its test.
-    template <bool CHECKPOINT>
-    static bool stepAll(LaneRegs<V> (&r)[U]) {
-        M going = V::eq(V::splat(0.0), V::splat(0.0));
-#pragma GCC unroll 8
-        for (int u = 0; u < U; ++u) {
-            Map::step(r[u]);
-            squareLanes(r[u]);
-            if (CHECKPOINT)
-                going = V::butNot(going, sameState(r[u]));
-            going = V::keepLe(going, V::add(r[u].zr2, r[u].zi2), V::splat(4.0));
-        }
-        return V::all(going);
-    }
-
-    static M sameState(const LaneRegs<V> &r) {
-        M m = V::same(V::eq(r.zr, r.sr), r.zi, r.si);
-        if (Map::PREVIOUS) {
-            m = V::same(m, r.pr, r.spr);
-            m = V::same(m, r.pi, r.spi);
-        }
-        return m;
-    }
-
-    static void updateCheckpoints(LaneRegs<V> (&r)[U], double clock) {
-        const D now = V::splat(clock);
-#pragma GCC unroll 8
-        for (int u = 0; u < U; ++u) {
-            const M due = V::le(r[u].due, now);
-            r[u].sr = V::pick(due, r[u].zr, r[u].sr);
-            r[u].si = V::pick(due, r[u].zi, r[u].si);
+            const int k = u * LANES;
+            const M due = V::le(V::load(t_.due + k), now);
+            if (!V::bits(due))
+                continue;
+            V::store(t_.sr + k, V::pick(due, r[u].zr, V::load(t_.sr + k)));
+            V::store(t_.si + k, V::pick(due, r[u].zi, V::load(t_.si + k)));
             if (Map::PREVIOUS) {
-                r[u].spr = V::pick(due, r[u].pr, r[u].spr);
-                r[u].spi = V::pick(due, r[u].pi, r[u].spi);
+                V::store(t_.spr + k, V::pick(due, r[u].pr, V::load(t_.spr + k)));
+                V::store(t_.spi + k, V::pick(due, r[u].pi, V::load(t_.spi + k)));
             }
-            r[u].due = V::pick(due, V::add(now, r[u].interval), r[u].due);
-            r[u].interval = V::pick(due, V::add(r[u].interval, r[u].interval), r[u].interval);
-        }
-    }
-
-    static void loadLanes(const LaneTable<N> &t, int u, LaneRegs<V> &r) {
-        const int k = u * V::LANES;
-        r.zr = V::load(t.zr + k), r.zi = V::load(t.zi + k);
-        r.zr2 = V::load(t.zr2 + k), r.zi2 = V::load(t.zi2 + k);
-        r.cr = V::load(t.cr + k), r.ci = V::load(t.ci + k);
-        r.sr = V::load(t.sr + k), r.si = V::load(t.si + k);
-        r.due = V::load(t.due + k), r.interval = V::load(t.interval + k);
-        if (Map::PREVIOUS) {
-            r.pr = V::load(t.pr + k), r.pi = V::load(t.pi + k);
-            r.spr = V::load(t.spr + k), r.spi = V::load(t.spi + k);
-        }
-    }
-
-    // cr and ci never change while a lane holds its cell.
-    static void storeLanes(LaneTable<N> &t, int u, const LaneRegs<V> &r) {
-        const int k = u * V::LANES;
-        V::store(t.zr + k, r.zr), V::store(t.zi + k, r.zi);
-        V::store(t.zr2 + k, r.zr2), V::store(t.zi2 + k, r.zi2);
-        V::store(t.sr + k, r.sr), V::store(t.si + k, r.si);
-        V::store(t.due + k, r.due), V::store(t.interval + k, r.interval);
-        if (Map::PREVIOUS) {
-            V::store(t.pr + k, r.pr), V::store(t.pi + k, r.pi);
-            V::store(t.spr + k, r.spr), V::store(t.spi + k, r.spi);
+            const D interval = V::load(t_.interval + k);
+            V::store(t_.due + k, V::pick(due, V::add(now, interval), V::load(t_.due + k)));
+            V::store(t_.interval + k, V::pick(due, V::add(interval, interval), interval));
         }
     }
 };
 
-// Screens a chunk, then runs the cells left in the lane engine.
-template <class V, class Map, int U>
-void countChunk(LaneJob &job) {
-    int left[LANE_CHUNK_CELLS];
-    job.cells = left;
-    job.cellCount = Screen<V, Map, U>::run(job, left);
-    job.next = 0;
-    if (job.cellCount > 0)
-        LaneEngine<V, Map, U>::run(job);
+// Runs a chunk's groups, then the cells they left in the lane engine.
+template <class V, class Map, int U, bool ENDS>
+void countChunk(const LaneJob &job) {
+    CellList<U * V::LANES, V::LANES> list;
+    Groups<V, Map, U, ENDS>::run(job, list);
+    if (list.count > 0)
+        LaneEngine<V, Map, U, ENDS>::run(job, list);
 }
 
-// The entry the instruction-set files call: U vectors of V in flight.
+// The entry the instruction-set files call: U vectors of V in flight; with
+// ENDS, each cell's OrbitEnd too (ends must then not be null).
 // count <= LANE_CHUNK_CELLS.
-template <class V, int U>
-void laneEscapeCounts(int type, const KernelView &v, int row, int first, int count, int *counts) {
-    LaneJob job = {type, v.detail, (double)row * v.yScale + v.yStart, v.xStart, v.xScale,
-                   v.xPivot, v.yPivot, first, count, counts, nullptr, 0, 0, 0, 0};
+template <class V, int U, bool ENDS>
+void laneEscapeCounts(int type, const KernelView &v, int row, int first, int count, int *counts,
+                      OrbitEnd *ends) {
+    const LaneJob job = {type, v.detail, (double)row * v.yScale + v.yStart, v.xStart, v.xScale,
+                         v.xPivot, v.yPivot, first, count, counts, ends};
     switch (type) {
     case MANDELBROT_TYPE:
     case JULIA_TYPE:
-        countChunk<V, QuadraticMap, U>(job);
+        countChunk<V, QuadraticMap, U, ENDS>(job);
         break;
     case M_DRAGON_TYPE:
     case J_DRAGON_TYPE:
-        countChunk<V, DragonMap, U>(job);
+        countChunk<V, DragonMap, U, ENDS>(job);
         break;
     default:
-        countChunk<V, PhoenixMap, U>(job);
+        countChunk<V, PhoenixMap, U, ENDS>(job);
         break;
     }
 }

@@ -21,23 +21,38 @@ struct Sse2 {
     static D mul(D a, D b) { return _mm_mul_pd(a, b); }
     static M le(D a, D b) { return _mm_cmple_pd(a, b); }
     static M eq(D a, D b) { return _mm_cmpeq_pd(a, b); }
-    static M same(M m, D a, D b) { return _mm_and_pd(m, _mm_cmpeq_pd(a, b)); }
+    static D blend(int lanes, D a, const double *row) {
+        const M m = _mm_castsi128_pd(_mm_set_epi64x(-(long long)(lanes >> 1 & 1), -(long long)(lanes & 1)));
+        return pick(m, _mm_load_pd(row), a);
+    }
     static M keepLe(M m, D a, D b) { return _mm_and_pd(m, _mm_cmple_pd(a, b)); }
-    static M both(M a, M b) { return _mm_and_pd(a, b); }
-    static M butNot(M a, M b) { return _mm_andnot_pd(b, a); }
-    static int bits(M m) { return _mm_movemask_pd(m); }
-    static bool all(M m) { return bits(m) == 3; }
-    static M either(M a, M b) { return _mm_or_pd(a, b); }
-    static bool any(M m) { return bits(m) != 0; }
-    static D ramp(int i) { return _mm_add_pd(_mm_set1_pd(i), _mm_set_pd(1, 0)); }
+    static M allLanes() { return _mm_castsi128_pd(_mm_set1_epi32(-1)); }
     static void storeCounts(int *p, D a) { _mm_storel_epi64((__m128i *)p, _mm_cvttpd_epi32(a)); }
+    static M same(M m, D a, D b) { return _mm_and_pd(m, _mm_cmpeq_pd(a, b)); }
+    static int bits(M m) { return _mm_movemask_pd(m); }
     static D pick(M m, D a, D b) { return _mm_or_pd(_mm_and_pd(m, a), _mm_andnot_pd(m, b)); }
+    static D ramp(int i) { return _mm_add_pd(_mm_set1_pd(i), _mm_set_pd(1, 0)); }
+    static void storeEnds(OrbitEnd *p, D zr, D zi, D pr, D pi) {
+        double *d = &p->zr;
+        _mm_storeu_pd(d, _mm_unpacklo_pd(zr, zi)), _mm_storeu_pd(d + 2, _mm_unpacklo_pd(pr, pi));
+        _mm_storeu_pd(d + 4, _mm_unpackhi_pd(zr, zi)), _mm_storeu_pd(d + 6, _mm_unpackhi_pd(pr, pi));
+    }
+    static void compress(double *dst, int lanes, D a) {
+        if (lanes & 1)
+            _mm_storel_pd(dst++, a);
+        if (lanes & 2)
+            _mm_storeh_pd(dst, a);
+    }
 };
 
 }  // namespace
 
-void escapeCountsSse2(int type, const KernelView &view, int row, int first, int count, int *counts) {
-    laneEscapeCounts<Sse2, 4>(type, view, row, first, count, counts);
+void escapeCountsSse2(int type, const KernelView &view, int row, int first, int count, int *counts,
+                      OrbitEnd *ends) {
+    if (ends)
+        laneEscapeCounts<Sse2, 4, true>(type, view, row, first, count, counts, ends);
+    else
+        laneEscapeCounts<Sse2, 4, false>(type, view, row, first, count, counts, nullptr);
 }
 
 #endif

@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   xvfb xauth
   desktop-file-utils groff-base man-db dpkg-dev file
+  ffmpeg parallel
 )
 
 missing=()

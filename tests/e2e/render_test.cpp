@@ -1,7 +1,8 @@
 // The headless renderer as a user runs it: the real quorvex-render binary,
 // always started with no DISPLAY at all, against the real quorvex binary's
 // Make, Save and Export in a private X server, against the plain double
-// loop, and on bad input and interrupts.
+// loop, and on bad input and interrupts; dives split by GNU parallel,
+// stopped and resumed, and encoded by ffmpeg.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <signal.h>
@@ -477,7 +478,7 @@ TEST_F(Render, BadInputIsOneLineAndNoFile) {
     mkdir(path("taken.png").c_str(), 0755);
     const std::vector<BadRun> cases = {
         {{"--detail", "fifty", "@/o.png"}, 2, "--detail 'fifty'"},
-        {{"--detail", "5001", "@/o.png"}, 2, "--detail '5001'"},
+        {{"--detail", "8421505", "@/o.png"}, 2, "--detail '8421505'"},
         {{"--type", "M-dragon", "@/o.png"}, 2, "--type 'M-dragon'"},
         {{"--view", "1,2,3", "@/o.png"}, 2, "--view"},
         {{"--view", "0,0,1,2", "@/o.png"}, 2, "--view"},
@@ -501,6 +502,13 @@ TEST_F(Render, BadInputIsOneLineAndNoFile) {
         {{"--from", "@/short.frc", "@/o.png"}, 1, "truncated"},
         {{"--from", "@/wide.frc", "@/o.png"}, 1, "801"},
         {{"--from", "@/odd.frc", "--size", "9x9", "@/o.png"}, 1, "unknown type 'mandelbrot'"},
+        {{"--zoom-to-view", "-1,1,-1,1", "--frames", "1", "@/f%d.png"}, 2, "--frames '1'"},
+        {{"--aa", "0", "@/o.png"}, 2, "--aa '0'"},
+        {{"--aa", "9", "@/o.png"}, 2, "--aa '9'"},
+        {{"--zoom-to-view", "-1,1,-1,1", "--frames", "12", "--frame-range", "8:12", "@/f%d.png"}, 2, "0..11"},
+        {{"--zoom-to-view", "-1,1,-1,1", "--frames", "12", "@/f.png"}, 2, "frame-number field"},
+        {{"--zoom-to-view", "-1,1,-1,1", "--frames", "12", "@/f%d-%d.png"}, 2, "frame-number field"},
+        {{"--zoom-to", "@/short.frc", "--frames", "12", "@/f%d.png"}, 2, "--zoom-to"},
     };
     const size_t before = entries(dir).size();
     for (const BadRun &c : cases) {
@@ -559,6 +567,121 @@ TEST_F(Render, AnInterruptStopsPromptlyAndLeavesNothing) {
     const std::string said(buf, n > 0 ? (size_t)n : 0);
     EXPECT_NE(std::string::npos, said.find("interrupted")) << said;
     EXPECT_TRUE(entries(dir).empty()) << "left behind: " << entries(dir).front();
+}
+
+// ---- dives ------------------------------------------------------------------------
+
+// A 12-frame dive into the seahorse valley, smooth and anti-aliased.
+std::vector<std::string> diveArgs(const std::string &size, const char *detail) {
+    return {"--view", "-0.7445,-0.7425,0.1305,0.1325", "--zoom-to-view", "-0.74365,-0.74363,0.13182,0.13184",
+            "--frames", "12", "--size", size, "--aa", "2", "--smooth", "--detail", detail, "--palette", "5,7,4"};
+}
+
+std::vector<std::string> withOutput(std::vector<std::string> args, const std::string &out) {
+    args.push_back(out);
+    return args;
+}
+
+// The frames of `dir` by name, and every name (temporaries too) in it.
+std::vector<std::string> sortedEntries(const std::string &dir) {
+    std::vector<std::string> names = entries(dir);
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void expectSameFiles(const std::string &want, const std::string &got) {
+    const std::vector<std::string> names = sortedEntries(want);
+    ASSERT_EQ(names, sortedEntries(got));
+    for (const std::string &n : names) EXPECT_TRUE(slurp(want + "/" + n) == slurp(got + "/" + n)) << n;
+}
+
+TEST_F(Render, ADiveSplitByGnuParallelIsTheFullRunByteForByte) {
+    const std::vector<std::string> args = diveArgs("96x54", "800");
+    mkdir(path("full").c_str(), 0755);
+    mkdir(path("split").c_str(), 0755);
+    Outcome o = render(withOutput(args, path("full/f-%02d.png")));
+    ASSERT_EQ(0, o.status) << o.err;
+    ASSERT_EQ(12u, entries(path("full")).size());
+    std::vector<std::string> command = {"parallel", "--will-cite", "-j", "2", RENDER};
+    command.insert(command.end(), args.begin(), args.end());
+    command.insert(command.end(), {"--frame-range", "{}", path("split/f-%02d.png"), ":::", "0:2", "3:5", "6:8", "9:11"});
+    std::string out, err;
+    ASSERT_EQ(0, runCapture(command, out, err)) << "GNU parallel (tools/setup.sh installs it): " << err;
+    expectSameFiles(path("full"), path("split"));
+}
+
+TEST_F(Render, AnInterruptedDiveKeepsWholeFramesAndResumesToTheSameFiles) {
+    const std::vector<std::string> args = diveArgs("320x180", "3000");
+    mkdir(path("full").c_str(), 0755);
+    mkdir(path("resumed").c_str(), 0755);
+    int err[2];
+    ASSERT_EQ(0, pipe(err));
+    const pid_t child = spawnRender(withOutput(args, path("resumed/f-%02d.png")), err[1]);
+    close(err[1]);
+    for (const double end = nowMs() + 60000; nowMs() < end && entries(path("resumed")).size() < 3;) usleep(5000);
+    kill(child, SIGINT);
+    const Outcome stopped = finish(child, err[0]);
+    EXPECT_EQ(SIGINT, stopped.signal) << stopped.err;
+    EXPECT_NE(std::string::npos, stopped.err.find("goes on from there")) << stopped.err;
+    const std::vector<std::string> kept = sortedEntries(path("resumed"));
+    EXPECT_LT(kept.size(), 12u) << "the interrupt came too late to test anything";
+    Outcome o = render(withOutput(args, path("full/f-%02d.png")));
+    ASSERT_EQ(0, o.status) << o.err;
+    for (const std::string &n : kept)
+        EXPECT_TRUE(slurp(path("full/" + n)) == slurp(path("resumed/" + n))) << n << " is not a whole frame";
+    o = render(withOutput(args, path("resumed/f-%02d.png")));
+    ASSERT_EQ(0, o.status) << o.err;
+    EXPECT_NE(std::string::npos, o.err.find("already written, kept")) << o.err;
+    expectSameFiles(path("full"), path("resumed"));
+}
+
+// Raw RGB frames of a video, as ffmpeg decodes them.
+std::string decodeVideo(const std::string &video) {
+    std::string out, err;
+    if (runCapture({"ffmpeg", "-v", "error", "-i", video, "-f", "rawvideo", "-pix_fmt", "rgb24", "-"}, out, err))
+        return "ffmpeg: " + err;
+    return out;
+}
+
+TEST_F(Render, VideosDecodeToTheFramesAndAMissingFfmpegIsOneLine) {
+    const std::vector<std::string> args = diveArgs("96x54", "500");
+    ASSERT_EQ(0, render(withOutput(args, path("dive.mp4"))).status);
+    std::string out, err;
+    ASSERT_EQ(0, runCapture({"ffprobe", "-v", "error", "-count_frames", "-select_streams", "v:0", "-show_entries",
+                             "stream=nb_read_frames,width,height", "-of", "csv=p=0", path("dive.mp4")},
+                            out, err))
+        << err;
+    EXPECT_EQ("96,54,12\n", out);
+    // .mkv is lossless: it holds the very pixels of the frame files.
+    mkdir(path("frames").c_str(), 0755);
+    ASSERT_EQ(0, render(withOutput(args, path("frames/f-%02d.ppm"))).status);
+    ASSERT_EQ(0, render(withOutput(args, path("dive.mkv"))).status);
+    std::string pixels;
+    for (const std::string &n : sortedEntries(path("frames"))) pixels += pnmPixels(slurp(path("frames/" + n)), "P6", 96, 54);
+    EXPECT_TRUE(pixels == decodeVideo(path("dive.mkv")));
+    // Without ffmpeg: one line, status 1, no file.
+    std::vector<std::string> command = {RENDER};
+    command.insert(command.end(), args.begin(), args.end());
+    command.push_back(path("none.webm"));
+    EXPECT_EQ(1, runCapture(command, out, err, {"PATH=/nonexistent"}));
+    EXPECT_EQ(0u, err.find("quorvex-render: ffmpeg is not on PATH")) << err;
+    EXPECT_EQ(err.size() - 1, err.find('\n')) << err;
+    EXPECT_FALSE(exists(path("none.webm")));
+}
+
+TEST_F(Render, AnInterruptedVideoLeavesNoFile) {
+    int err[2];
+    ASSERT_EQ(0, pipe(err));
+    const pid_t child = spawnRender(withOutput(diveArgs("320x180", "3000"), path("dive.mp4")), err[1]);
+    close(err[1]);
+    // The temporary appears as ffmpeg starts, before the first frame.
+    for (const double end = nowMs() + 30000; nowMs() < end && entries(dir).empty();) usleep(5000);
+    usleep(100000);
+    kill(child, SIGINT);
+    const Outcome o = finish(child, err[0]);
+    EXPECT_EQ(SIGINT, o.signal) << o.err;
+    EXPECT_NE(std::string::npos, o.err.find("dive.mp4 not written")) << o.err;
+    EXPECT_TRUE(entries(dir).empty()) << entries(dir).front();
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include <math.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <map>
 #include <random>
@@ -18,6 +19,7 @@
 
 #include "core/kernels.h"
 #include "core/kernels_simd.h"
+#include "core/state.h"
 
 namespace {
 
@@ -97,6 +99,30 @@ protected:
                 expectRow(type, v, row);
     }
 
+    // The path's counts and orbit ends equal the plain loop's, the ends bit
+    // for bit (NaN parts: NaN on both).
+    void expectEnds(int type, const KernelView &v, int row) {
+        std::vector<int> want(v.width), got(v.width, -1);
+        std::vector<OrbitEnd> wantEnds(v.width), gotEnds(v.width, OrbitEnd{1, 2, 3, 4});
+        countRowEndsWith(PLAIN_PATH, type, v, row, want.data(), wantEnds.data());
+        countRowEndsWith(GetParam(), type, v, row, got.data(), gotEnds.data());
+        int wrong = 0;
+        for (int i = 0; i < v.width && wrong < 5; ++i) {
+            const OrbitEnd &a = gotEnds[i], &b = wantEnds[i];
+            if (got[i] != want[i] || !sameBits(a.zr, b.zr) || !sameBits(a.zi, b.zi) || !sameBits(a.pr, b.pr) ||
+                !sameBits(a.pi, b.pi)) {
+                ADD_FAILURE() << describe(type, v, row) << ", column " << i << ": count " << got[i] << " end "
+                              << a.zr << " " << a.zi << " " << a.pr << " " << a.pi << ", the plain loop "
+                              << want[i] << " end " << b.zr << " " << b.zi << " " << b.pr << " " << b.pi;
+                ++wrong;
+            }
+        }
+    }
+
+    static bool sameBits(double a, double b) {
+        return (isnan(a) && isnan(b)) || memcmp(&a, &b, sizeof a) == 0;
+    }
+
     void expectEveryRow(const KernelView &v, int step) {
         for (int type : ALL_TYPES)
             for (int row = 0; row < v.width; row += step)
@@ -154,10 +180,34 @@ TEST_P(KernelPaths, HugeViewsOverflow) {
     expectRows(viewOf(-5, 5, -5, 5, 16, 50, inf, -inf), {8});
 }
 
+// Limits that end the lanes' last block of steps at every position.
 TEST_P(KernelPaths, LimitsOneToFiveThousand) {
-    for (int detail : {1, 2, 3, 16, 17, 64, 65, 255})
+    for (int detail : {1, 2, 3, 16, 17, 23, 24, 25, 31, 32, 33, 64, 65, 255})
         expectRows(viewOf(-2.2, 1.0, -1.6, 1.6, 100, detail, -0.4, 0.6), {10, 50, 73});
     expectRows(viewOf(-2.2, 1.0, -1.6, 1.6, 100, 5000, -0.4, 0.6), {50});
+}
+
+// The real axis just right of the cusp at 1/4: counts fall smoothly from
+// over 200 to 7, every count from 7 to 50 among them, so orbits escape at
+// every step of the first blocks of steps the vector paths take (and at
+// scattered steps later); with the row mirrored the lanes finish in the
+// opposite order. Left of the cusp the orbits never escape (a cycle check
+// ends them), mixing lanes that run to the end with lanes that escape.
+TEST_P(KernelPaths, EscapesAtEveryStepOfABlock) {
+    const KernelView right = viewOf(0.2502, 0.40, 0.0, 0.0, 1000, 400);
+    std::vector<int> counts(right.width);
+    countRowWith(PLAIN_PATH, MANDELBROT_TYPE, right, 0, counts.data());
+    std::vector<bool> seen(right.detail + 1);
+    for (int j : counts)
+        seen[j] = true;
+    for (int j = 7; j <= 50; ++j)
+        ASSERT_TRUE(seen[j]) << "no cell of the view escapes after " << j << " steps";
+    KernelView mirrored = right;
+    mirrored.xStart = 0.40, mirrored.xScale = -right.xScale;
+    expectRows(right, {0}, POLYNOMIAL_TYPES);
+    expectRows(mirrored, {0}, POLYNOMIAL_TYPES);
+    expectRows(viewOf(0.2, 0.3, -0.0001, 0.0001, 1000, 400, 0.2501, 0.0), {0, 500}, POLYNOMIAL_TYPES);
+    expectRows(viewOf(0.3, 0.2, 0.0, 0.0, 777, 3000, 0.26, 0.0), {0}, POLYNOMIAL_TYPES);
 }
 
 // Widths that leave partial vectors, and rows longer than the engine's chunks.
@@ -211,6 +261,37 @@ TEST_P(KernelPaths, CountsAgreeWithScalarPath) {
         }
 }
 
+// Orbit ends (for smooth colouring) on the views above: escapes in every
+// block position, in the screen and in both engines, cycles and limits (ends
+// 0), overflow to infinity and NaN, all ten types on the scalar path.
+TEST_P(KernelPaths, OrbitEndsMatchThePlainLoop) {
+    const KernelView wide = viewOf(-5, 5, -5, 5, 800, 50);
+    const KernelView square = viewOf(-0.75, -0.65, 0.1, 0.2, 800, 2000);
+    const KernelView phoenix = viewOf(-2, 2, -2, 2, 800, 2000, 0.56667, -0.5);
+    const KernelView cusp = viewOf(0.2502, 0.40, 0.0, 0.0, 1000, 400);
+    const KernelView huge = viewOf(-1e300, 1e300, -1e300, 1e300, 64, 50, 1e300 / 3, -1e300 / 7);
+    for (int type : ALL_TYPES) {
+        expectEnds(type, wide, 400);
+        expectEnds(type, phoenix, 400);
+        expectEnds(type, huge, 31);
+    }
+    for (int type : POLYNOMIAL_TYPES) {
+        for (int row : {0, 177, 250, 333})
+            expectEnds(type, wide, row);
+        expectEnds(type, square, 400);
+        expectEnds(type, cusp, 0);
+        expectEnds(type, viewOf(-5, 5, -5, 5, 16, 50, NAN, 0.0), 8);
+    }
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> coordinate(-2.0, 2.0), exponent(-8.0, 1.0);
+    std::uniform_int_distribution<int> detail(1, 400), type(0, 5);
+    for (int k = 0; k < 40; ++k) {
+        const double size = pow(10.0, exponent(random));
+        expectEnds(type(random), centred(coordinate(random), coordinate(random) * 0.75, size, 300, detail(random),
+                                         coordinate(random) * 0.6, coordinate(random) * 0.6), 100);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Paths, KernelPaths,
                          ::testing::Values(SCALAR_PATH, SSE2_PATH, AVX2_PATH, AVX512_PATH),
                          [](const ::testing::TestParamInfo<KernelPath> &info) {
@@ -237,6 +318,31 @@ TEST(KernelDispatch, PlainAndScalarAlwaysAvailable) {
 #else
     EXPECT_FALSE(kernelPathAvailable(SSE2_PATH));
 #endif
+}
+
+// The reference ends are the plain loop's: its counts are the grid's, and
+// cells worked by hand end where they should.
+TEST(KernelDispatch, PlainOrbitEndsAreThePlainLoops) {
+    const KernelView v = viewOf(-5, 5, -5, 5, 800, 50);
+    std::vector<int> counts(800);
+    std::vector<OrbitEnd> ends(800);
+    for (int type : ALL_TYPES) {
+        countRowEndsWith(PLAIN_PATH, type, v, 400, counts.data(), ends.data());
+        for (int i = 0; i < 800; ++i)
+            ASSERT_EQ((int)gridValue(counts[i], 50), plainRow(type, v, 400)[i]) << describe(type, v, 400) << i;
+    }
+    auto expectEnd = [&](int type, int row, int column, int count, double zr, double zi, double pr) {
+        countRowEndsWith(PLAIN_PATH, type, v, row, counts.data(), ends.data());
+        const OrbitEnd &e = ends[column];
+        EXPECT_TRUE(counts[column] == count && e.zr == zr && e.zi == zi && e.pr == pr && e.pi == 0.0)
+            << describe(type, v, row) << ", column " << column << ": count " << counts[column] << " end " << e.zr
+            << " " << e.zi << " " << e.pr << " " << e.pi;
+    };
+    expectEnd(MANDELBROT_TYPE, 0, 0, 1, -5.0, -5.0, 0.0);  // z1 = c = -5 - 5i fails
+    expectEnd(M_PHOENIX_TYPE, 0, 0, 1, -5.0, 0.0, 0.0);    // z1 = -5 + 0i, after z0 = 0
+    expectEnd(JULIA_TYPE, 0, 0, 0, -5.0, -5.0, 0.0);       // z0 itself fails
+    expectEnd(M_COSH_TYPE, 400, 400, 2, cosh(1.0) * cosh(1.0), 0.0, 0.0);  // z1 = 1, z2 = cosh(1)^2
+    expectEnd(MANDELBROT_TYPE, 400, 400, 50, 0.0, 0.0, 0.0);                // at the limit: 0
 }
 
 // Limits below 1 break the count encoding; every path leaves them to the plain loop.

@@ -55,6 +55,10 @@ TEST(RenderOptions, DefaultsAreTheProgramsStartState) {
     EXPECT_EQ(nullptr, o.fromPath);
     EXPECT_STREQ("out.png", o.outputPath);
     EXPECT_EQ(OUTPUT_PNG, o.outputKind);
+    EXPECT_EQ(0, o.smooth);
+    EXPECT_EQ(1, o.aa);
+    EXPECT_FALSE(isDive(o));
+    EXPECT_EQ(30.0, o.fps);
 }
 
 TEST(RenderOptions, EveryOptionSetsItsValue) {
@@ -141,6 +145,9 @@ TEST(RenderOptions, OutputKindByItsSuffix) {
     EXPECT_EQ(OUTPUT_PGM, kind);
     ASSERT_TRUE(outputKindOf("x.frc", &kind));
     EXPECT_EQ(OUTPUT_FRC, kind);
+    ASSERT_TRUE(outputKindOf("x.webm", &kind));
+    EXPECT_EQ(OUTPUT_WEBM, kind);
+    EXPECT_FALSE(outputKindOf(".webm", &kind));
     EXPECT_FALSE(outputKindOf("x.PNG", &kind));
     EXPECT_FALSE(outputKindOf("x.jpg", &kind));
     EXPECT_FALSE(outputKindOf("png", &kind));
@@ -161,7 +168,7 @@ TEST(RenderOptions, MalformedAndOutOfRangeValuesAreRefused) {
         {{"--type", "", "a.png"}, "--type"},
         {{"--type", "Mandelbrot ", "a.png"}, "--type"},
         {{"--detail", "0", "a.png"}, "--detail '0'"},
-        {{"--detail", "5001", "a.png"}, "--detail '5001'"},
+        {{"--detail", "8421505", "a.png"}, "--detail '8421505'"},
         {{"--detail", "-5", "a.png"}, "--detail"},
         {{"--detail", "50x", "a.png"}, "--detail"},
         {{"--detail", " 50", "a.png"}, "--detail"},
@@ -217,6 +224,88 @@ TEST(RenderOptions, MalformedAndOutOfRangeValuesAreRefused) {
     }
 }
 
+TEST(RenderOptions, ADiveAndItsPictureOptions) {
+    Parsed p = parse({"--smooth", "--aa", "8", "--detail", "8421504", "--zoom-to-view", "-0.75,-0.74,0.1,0.11",
+                      "--frames", "60", "--fps", "24", "--frame-range", "10:19", "dive/f-%05d.png"});
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    const RenderOptions &o = p.options;
+    EXPECT_TRUE(o.smooth && isDive(o) && o.framePattern);
+    EXPECT_EQ(8, o.aa);
+    EXPECT_EQ(8421504, o.params.detail);
+    EXPECT_EQ(-0.74, o.zoomTo[1]);
+    EXPECT_EQ(0.11, o.zoomTo[3]);
+    EXPECT_EQ(60, o.frames);
+    EXPECT_EQ(24.0, o.fps);
+    EXPECT_EQ(10, o.firstFrame);
+    EXPECT_EQ(19, o.lastFrame);
+    p = parse({"--zoom-to-view", "-1,1,-1,1", "--frames", "2", "--size", "64x36", "d.webm"});
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_EQ(OUTPUT_WEBM, p.options.outputKind);
+    EXPECT_EQ(0, p.options.firstFrame);
+    EXPECT_EQ(1, p.options.lastFrame);
+    EXPECT_FALSE(p.options.framePattern);
+    EXPECT_EQ(RENDER_PARSE_OK, parse({"--zoom-to-view", "-1,1,-1,1", "--frames", "2", "f%d.ppm"}).result);
+    EXPECT_EQ(RENDER_PARSE_OK, parse({"--aa", "2", "100%.png"}).result) << "a still's name is taken as it is";
+    // --zoom-to takes the saved view, bit for bit.
+    std::unique_ptr<FractalFile> f(new FractalFile());
+    snprintf(f->typeName, sizeof f->typeName, "Julia");
+    f->detail = 50, f->width = f->height = 1;
+    f->xStart = -0.7436438870371587, f->xEnd = -0.7436438870371581, f->yStart = 0.1318, f->yEnd = 0.13181;
+    const std::string saved = std::string(testing::TempDir()) + "spot.frc";
+    ASSERT_TRUE(writeFractalFile(saved.c_str(), *f, nullptr));
+    p = parse({"--zoom-to", saved, "--frames", "3", "f%d.png"});
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_TRUE(p.options.zoomTo[0] == f->xStart && p.options.zoomTo[1] == f->xEnd &&
+                p.options.zoomTo[2] == f->yStart && p.options.zoomTo[3] == f->yEnd);
+    remove(saved.c_str());
+}
+
+TEST(RenderOptions, WhatADiveRefuses) {
+    const std::string damaged = std::string(testing::TempDir()) + "damaged.frc";
+    FILE *f = fopen(damaged.c_str(), "wb");
+    ASSERT_NE(nullptr, f);
+    fputs("QUORVEX\nMandelbrot\n50\n-5\n5\n0\n-5\n5\n0\nP5\n2 2\n255\nab", f);  // two bytes short
+    fclose(f);
+    const std::vector<std::string> dive = {"--zoom-to-view", "-1,1,-1,1", "--frames", "12"};
+    auto with = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), dive.begin(), dive.end());
+        return more;
+    };
+    const std::vector<Refusal> refusals = {
+        {{"--zoom-to-view", "-1,1,-1,1", "--frames", "1", "d/%d.png"}, "--frames '1'"},
+        {{"--aa", "0", "a.png"}, "--aa '0'"},
+        {{"--aa", "9", "a.png"}, "--aa '9'"},
+        {with({"--frame-range", "5:12", "d/%d.png"}), "0..11"},
+        {with({"--frame-range", "7:6", "d/%d.png"}), "--frame-range '7:6'"},
+        {with({"--frame-range", "-1:3", "d/%d.png"}), "--frame-range"},
+        {with({"d/frame.png"}), "frame-number field"},
+        {with({"d/%d-%d.png"}), "frame-number field"},
+        {with({"d/%s.png"}), "frame-number field"},
+        {with({"d/%d.pgm"}), ".png or .ppm"},
+        {with({"--frame-range", "0:3", "d.mp4"}), "pattern"},
+        {with({"--size", "641x360", "d.mp4"}), "even"},
+        {{"--zoom-to", damaged, "--frames", "12", "d/%d.png"}, "truncated"},
+        {{"--zoom-to", damaged + ".missing", "--frames", "12", "d/%d.png"}, "--zoom-to"},
+        {{"--zoom-to-view", "-1,1,-1,1", "--zoom-to", damaged, "d/%d.png"}, "not both"},
+        {{"--zoom-to-view", "1,1,2,3", "--frames", "2", "d/%d.png"}, "--zoom-to-view"},
+        {{"--zoom-to-view", "-1,1,-1,1", "d/%d.png"}, "--frames"},
+        {{"--frames", "12", "d/%d.png"}, "--zoom-to"},
+        {{"--fps", "0", "a.png"}, "--fps"},
+        {{"d/%03d.png"}, "for a dive"},
+        {{"d.mkv"}, "for a dive"},
+        {{"--smooth", "a.pgm"}, "--smooth and --aa"},
+        {{"--aa", "2", "a.frc"}, "--smooth and --aa"},
+    };
+    for (const Refusal &r : refusals) {
+        std::string shown;
+        for (const std::string &a : r.args) shown += "[" + a + "] ";
+        const Parsed p = parse(r.args);
+        EXPECT_EQ(RENDER_PARSE_USAGE, p.result) << shown;
+        EXPECT_NE(std::string::npos, p.reason.find(r.mentions)) << shown << "gave: " << p.reason;
+    }
+    remove(damaged.c_str());
+}
+
 TEST(RenderOptions, ParsingAgainStartsAfresh) {
     // getopt keeps its place between calls unless it is told to start over.
     ASSERT_EQ(RENDER_PARSE_USAGE, parse({"--detail", "0", "a.png"}).result);
@@ -236,7 +325,9 @@ TEST(RenderOptions, HelpNamesEveryOption) {
     const std::string help(text, size);
     free(text);
     for (const char *name : {"--type", "--detail", "--view", "--pivot", "--size", "--palette", "--threads",
-                             "--from", "--help", ".png", ".ppm", ".pgm", ".frc", "M-Dragon"})
+                             "--from", "--help", ".png", ".ppm", ".pgm", ".frc", "M-Dragon", "--smooth", "--aa",
+                             "--zoom-to", "--zoom-to-view", "--frames", "--fps", "--frame-range", ".mp4", ".webm",
+                             ".mkv", "M-Cosh"})
         EXPECT_NE(std::string::npos, help.find(name)) << name;
 }
 

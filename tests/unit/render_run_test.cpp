@@ -1,12 +1,16 @@
 // A whole headless render in-process: the files it writes against the
 // program's own writers and export, what --from takes from a saved file,
 // interrupted and failed writes leaving nothing behind, and the progress
-// line.
+// line. Dives: their views, their frames against stills, ranges and
+// resuming; the smooth values and the light averaging behind the colours.
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <math.h>
+#include <sys/stat.h>
 #include <stdlib.h>
 #include <string.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <memory>
@@ -19,9 +23,13 @@
 #include "core/state.h"
 #include "files/paramfile.h"
 #include "files/pnm.h"
+#include "core/kernels_simd.h"
+#include "tools/render/dive.h"
+#include "tools/render/linear_light.h"
 #include "tools/render/output.h"
 #include "tools/render/progress.h"
 #include "tools/render/run.h"
+#include "tools/render/smooth.h"
 
 namespace {
 
@@ -284,6 +292,161 @@ TEST_F(RenderRun, AStopWhileWritingKeepsTheEarlierFile) {
     EXPECT_EQ(1u, entries(dir).size());
 }
 
+// ---- dives ----------------------------------------------------------------
+
+class DiveRun : public RenderRun {
+protected:
+    void SetUp() override {
+        RenderRun::SetUp();
+        options.params = FractalParams{MANDELBROT_TYPE, 300, -2.5, 1.0, -1.0, 1.0, 0, 0};
+        options.width = 96, options.height = 54;
+        options.ramps[0] = 2, options.ramps[1] = 4, options.ramps[2] = 6;
+        options.given |= GIVEN_ZOOM;
+        const double last[4] = {-0.7437, -0.7435, 0.13175, 0.13188};
+        memcpy(options.zoomTo, last, sizeof last);
+        options.frames = 7;
+        options.firstFrame = 0, options.lastFrame = 6;
+        options.framePattern = 1;
+    }
+    std::string frame(const char *sub, int k) const {
+        char name[64];
+        snprintf(name, sizeof name, "%s/f-%02d.png", sub, k);
+        return path(name);
+    }
+    RunResult dive(const char *sub) {
+        mkdir(path(sub).c_str(), 0755);
+        pattern = path(sub) + "/f-%02d.png";
+        return run(pattern);
+    }
+    // A still of `view` with the dive's other options.
+    std::string still(const double *view, const char *name) {
+        RenderOptions keep = options;
+        options.given &= ~GIVEN_ZOOM;
+        options.framePattern = 0;
+        options.params.xStart = view[0], options.params.xEnd = view[1];
+        options.params.yStart = view[2], options.params.yEnd = view[3];
+        EXPECT_EQ(RUN_WRITTEN, run(path(name))) << reason;
+        options = keep;
+        return slurp(path(name));
+    }
+    std::string pattern;
+};
+
+TEST_F(DiveRun, TheEndFramesAreStillsOfTheTwoViewsAndARangeIsTheSameBytes) {
+    const double first[4] = {-2.5, 1.0, -1.0, 1.0};
+    for (int look = 0; look < 3; ++look) {  // plain (as today's stills), smooth, smooth with 3 x 3 samples
+        options.smooth = look > 0;
+        options.aa = look == 2 ? 3 : 1;
+        const std::string sub = "all" + std::to_string(look);
+        ASSERT_EQ(RUN_WRITTEN, dive(sub.c_str())) << reason;
+        EXPECT_EQ(7u, entries(path(sub.c_str())).size());
+        EXPECT_TRUE(still(first, "first.png") == slurp(frame(sub.c_str(), 0))) << "look " << look;
+        EXPECT_TRUE(still(options.zoomTo, "last.png") == slurp(frame(sub.c_str(), 6))) << "look " << look;
+        EXPECT_FALSE(slurp(frame(sub.c_str(), 2)) == slurp(frame(sub.c_str(), 3)));
+    }
+    // Frames 2..4 alone, into a directory where frame 3 exists already.
+    options.firstFrame = 2, options.lastFrame = 4;
+    mkdir(path("part").c_str(), 0755);
+    std::ofstream(frame("part", 3)) << "kept";
+    ASSERT_EQ(RUN_WRITTEN, dive("part")) << reason;
+    EXPECT_EQ(3u, entries(path("part")).size());
+    EXPECT_EQ("kept", slurp(frame("part", 3)));
+    for (int k : {2, 4}) EXPECT_TRUE(slurp(frame("all2", k)) == slurp(frame("part", k))) << "frame " << k;
+}
+
+TEST_F(DiveRun, AStopWritesNoFrameAndOppositeViewsAreRefused) {
+    std::atomic<int> stop{1};
+    mkdir(path("d").c_str(), 0755);
+    pattern = path("d") + "/f-%02d.png";
+    options.outputPath = pattern.c_str();
+    EXPECT_EQ(RUN_INTERRUPTED, runRender(options, &stop, nullptr, reason));
+    EXPECT_TRUE(entries(path("d")).empty());
+    std::swap(options.zoomTo[2], options.zoomTo[3]);
+    EXPECT_EQ(RUN_FAILED, dive("d"));
+    EXPECT_NE(nullptr, strstr(reason, "opposite")) << reason;
+}
+
+TEST(DiveViews, WidthsShrinkGeometricallyAboutOnePointThatHoldsStill) {
+    Dive d;
+    d.first = FractalParams{MANDELBROT_TYPE, 50, -2.5, 1.0, -1.25, 0.75, 0, 0};
+    const double last[4] = {-0.75, -0.7499, 0.1, 0.10006};
+    memcpy(d.last, last, sizeof last);
+    d.frames = 31;
+    const FractalParams f0 = diveFrameParams(d, 0), fn = diveFrameParams(d, 30);
+    EXPECT_TRUE(f0.xStart == -2.5 && f0.xEnd == 1.0 && f0.yStart == -1.25 && f0.yEnd == 0.75);
+    EXPECT_TRUE(fn.xStart == last[0] && fn.xEnd == last[1] && fn.yStart == last[2] && fn.yEnd == last[3]);
+    // The point where both views put the same fraction of the width.
+    const double w0 = 3.5, w1 = last[1] - last[0];
+    const double s = (last[0] - -2.5) / (w0 - w1), still = -2.5 + s * w0;
+    const double step = pow(w1 / w0, 1.0 / 30);
+    for (int k = 1; k < 30; ++k) {
+        const FractalParams a = diveFrameParams(d, k - 1), b = diveFrameParams(d, k);
+        EXPECT_NEAR(step, (b.xEnd - b.xStart) / (a.xEnd - a.xStart), 1e-12) << k;
+        EXPECT_NEAR(s, (still - b.xStart) / (b.xEnd - b.xStart), 1e-9) << "the point swims at frame " << k;
+    }
+    d.last[2] = 0.10006, d.last[3] = 0.1;
+    EXPECT_FALSE(diveViewsMatch(d));
+}
+
+TEST(DiveViews, FramePatterns) {
+    char out[32];
+    EXPECT_EQ(1, framePatternFields("d/f-%05d.png"));
+    EXPECT_EQ(1, framePatternFields("100%%/%i.ppm"));
+    EXPECT_EQ(0, framePatternFields("d/f.png"));
+    EXPECT_EQ(2, framePatternFields("%d/%d.png"));
+    EXPECT_EQ(-1, framePatternFields("%s.png"));
+    EXPECT_EQ(-1, framePatternFields("%.png"));
+    ASSERT_TRUE(framePath("d/f-%05d.png", 42, out, sizeof out));
+    EXPECT_STREQ("d/f-00042.png", out);
+    ASSERT_TRUE(framePath("100%%/%3i.ppm", 7, out, sizeof out));
+    EXPECT_STREQ("100%/  7.ppm", out);
+    EXPECT_FALSE(framePath("dive/frame-%020d.png", 7, out, sizeof out)) << "does not fit";
+}
+
+// ---- colours ----------------------------------------------------------------
+
+TEST(LinearLight, EachValueComesBackAndHalfTheLightIsNot128) {
+    const LinearLight &light = linearLight();
+    for (int v = 0; v < 256; ++v) ASSERT_EQ(v, encodeMean(light, light.decode[v], 1)) << v;
+    EXPECT_EQ(0u, light.decode[0]);
+    EXPECT_EQ(1u << LINEAR_BITS, light.decode[255]);
+    EXPECT_EQ(188, encodeMean(light, light.decode[0] + light.decode[255], 2));  // sRGB of one half
+    EXPECT_EQ(255, encodeMean(light, 64 * light.decode[255], 64));
+}
+
+// Along a line away from the set the counts step through several bands,
+// while mu changes smoothly: no step of mu stands out from its neighbours
+// as it would where a band (of the count, or of the extra steps) ends.
+TEST(SmoothValues, RunOnAcrossTheBandsOfTheCount) {
+    const struct {
+        int type;
+        double xStart, xEnd, y, xPivot, yPivot;
+    } lines[] = {
+        {MANDELBROT_TYPE, 0.3, 1.0, 0, 0, 0},     {JULIA_TYPE, 1.1, 1.8, 0.1, -0.8, 0.156},
+        {M_DRAGON_TYPE, 4.05, 6.0, 0, 0, 0},      {J_DRAGON_TYPE, 1.01, 2.0, 0, 3.2, 0},
+        {M_PHOENIX_TYPE, 0.3, 1.5, 0, 0, 0},      {J_PHOENIX_TYPE, 0.5, 1.8, 0, 0.5667, -0.5},
+    };
+    const int cells = 4000;
+    for (const auto &l : lines) {
+        const KernelView v = {cells, 500, l.xStart, (l.xEnd - l.xStart) / cells, l.y, 0, l.xPivot, l.yPivot};
+        std::vector<int> counts(cells);
+        std::vector<OrbitEnd> ends(cells);
+        countRowEndsWith(SCALAR_PATH, l.type, v, 0, counts.data(), ends.data());
+        std::vector<double> step;
+        double previous = 0;
+        for (int i = 0; i < cells; ++i) {
+            ASSERT_LT(counts[i], 500) << "type " << l.type << " cell " << i << " never escaped";
+            const double mu = smoothValue(l.type, v, (double)i * v.xScale + v.xStart, l.y, counts[i], ends[i]);
+            if (i > 0) step.push_back(fabs(mu - previous));
+            previous = mu;
+        }
+        EXPECT_GE(counts[0] - counts[cells - 1], 3) << "type " << l.type << ": too few bands to cross";
+        for (size_t k = 1; k + 1 < step.size(); ++k)
+            ASSERT_LE(step[k], 2 * std::max(step[k - 1], step[k + 1]) + 1e-4)
+                << "type " << l.type << ": a seam at cell " << k + 1 << ", count " << counts[k + 1];
+    }
+}
+
 TEST(RenderProgress, TheLineShowsRowsPercentAndTimeLeft) {
     char line[PROGRESS_LINE];
     formatProgress(line, sizeof line, "rendering", 1024, 4096, 30.0);
@@ -294,6 +457,8 @@ TEST(RenderProgress, TheLineShowsRowsPercentAndTimeLeft) {
     EXPECT_STREQ("writing [####################] 7/7 rows 100%  0:00 left", line);
     formatProgress(line, sizeof line, "rendering", 1, 65536, 10.0);
     EXPECT_NE(nullptr, strstr(line, "182:02:30 left")) << line;
+    formatFramesProgress(line, sizeof line, 3, 12, 691200, 2764800, 14.0);
+    EXPECT_STREQ("rendering [#####...............]  3/12 frames   691200/2764800 cells  25%  0:42 left", line);
 }
 
 TEST(RenderProgress, Durations) {

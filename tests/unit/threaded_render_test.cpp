@@ -1,12 +1,16 @@
 // The render loop: rows shared out among threads from one counter must give
 // the plain double loop's bytes, whatever the thread count, write nothing
-// outside the grid, and stop between rows when asked.
+// outside the grid, and stop between rows when asked. Coloured frames
+// (smooth, anti-aliased) are the same bytes on any thread count and path.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <vector>
 
+#include "colour/palette.h"
 #include "core/kernels.h"
+#include "core/kernels_simd.h"
+#include "tools/render/frame.h"
 #include "tools/render/render.h"
 
 namespace {
@@ -132,6 +136,50 @@ TEST(RenderGrid, AStopMidwayEndsBetweenRows) {
     }
     for (int r = done; r < 800; ++r)
         for (int c = 0; c < 800; ++c) ASSERT_EQ(PAD, g.row(r)[c]) << "row " << r << " was started";
+}
+
+std::vector<unsigned char> frameOf(const FractalParams &p, FrameStyle style, int threads) {
+    std::vector<unsigned char> rgb((size_t)style.width * style.height * 3 + 1, PAD);
+    EXPECT_EQ(RENDER_DONE, renderFrame(p, style, rgb.data(), threads, nullptr, nullptr, nullptr));
+    EXPECT_EQ(PAD, rgb.back()) << "wrote past the frame";
+    return rgb;
+}
+
+TEST(RenderFrame, APlainFrameIsTheStillsColours) {
+    srand(1959);
+    DISPLAY_PALLETE_CREATE();
+    paletteR = 2, paletteG = 8, paletteB = 5;
+    DISPLAY_PALLETE_APPLY();
+    const FractalParams p = {M_PHOENIX_TYPE, 120, -1.9, 1.1, -1.3, 1.4, 0, 0};
+    const std::vector<unsigned char> rgb = frameOf(p, FrameStyle{53, 31, 1, 0}, 2);
+    for (int r = 0; r < 31; ++r) {
+        const std::vector<unsigned char> values = scalarRow(p, 53, 31, r);
+        for (int c = 0; c < 53; ++c) {
+            const unsigned char *px = &rgb[((size_t)r * 53 + c) * 3], v = values[(size_t)c];
+            ASSERT_TRUE(px[0] == PaletteR[v] && px[1] == PaletteG[v] && px[2] == PaletteB[v]) << r << "," << c;
+        }
+    }
+}
+
+TEST(RenderFrame, SmoothAndAntiAliasedFramesAreTheSameOnEveryThreadCountAndPath) {
+    srand(1959);
+    DISPLAY_PALLETE_CREATE();
+    paletteR = 5, paletteG = 7, paletteB = 4;
+    DISPLAY_PALLETE_APPLY();
+    for (int type = 0; type < 10; ++type) {
+        const FractalParams p = {type, 150, -1.7, 1.3, 1.1, -1.25, -0.4, 0.6};  // y mirrored
+        for (FrameStyle style : {FrameStyle{45, 29, 1, 1}, FrameStyle{37, 23, 3, 0}, FrameStyle{19, 13, 4, 1}}) {
+            const std::vector<unsigned char> first = frameOf(p, style, 1);
+            for (int threads : {2, 7})
+                ASSERT_TRUE(first == frameOf(p, style, threads)) << "type " << type << ", " << threads << " threads";
+            for (int path = PLAIN_PATH; path < KERNEL_PATHS; ++path) {
+                if (!overrideKernelPath((KernelPath)path)) continue;
+                const bool same = first == frameOf(p, style, 2);
+                clearKernelPathOverride();
+                ASSERT_TRUE(same) << "type " << type << " on " << kernelPathName((KernelPath)path);
+            }
+        }
+    }
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 #include <atomic>
 
 #include "tools/render/options.h"
+#include "tools/render/output.h"
 #include "tools/render/run.h"
 
 namespace {
@@ -30,8 +31,10 @@ void catchStopSignals() {
     action.sa_handler = noteStop;
     sigemptyset(&action.sa_mask);
     for (int signo : STOP_SIGNALS) sigaction(signo, &action, nullptr);
-    // A file past the size limit is then an ordinary write failure.
+    // A file past the size limit, or an ffmpeg that went away, is then an
+    // ordinary write failure.
     signal(SIGXFSZ, SIG_IGN);
+    signal(SIGPIPE, SIG_IGN);
 }
 
 // Ends the process by the signal that stopped it.
@@ -58,6 +61,9 @@ int main(int argc, char **argv) {
     case RUN_FAILED: fprintf(stderr, "quorvex-render: %s\n", reason); return 1;
     case RUN_INTERRUPTED: break;
     }
-    fprintf(stderr, "quorvex-render: interrupted, %s not written\n", options.outputPath);
+    if (strcmp(reason, WRITE_INTERRUPTED) == 0)
+        fprintf(stderr, "quorvex-render: interrupted, %s not written\n", options.outputPath);
+    else
+        fprintf(stderr, "quorvex-render: %s\n", reason);  // a dive's frames so far are kept
     return dieBy(stopSignal.load());
 }

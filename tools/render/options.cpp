@@ -9,9 +9,13 @@
 #include <string.h>
 #include <unistd.h>
 
+#include <memory>
+#include <new>
+
 #include "colour/palette.h"
 #include "core/kernels.h"
 #include "core/state.h"
+#include "tools/render/dive.h"
 
 namespace {
 
@@ -22,6 +26,7 @@ enum { FIELD_TEXT = 512, MAX_FIELDS = 4 };
 // (reported by its byte) is never mistaken for one of these.
 enum {
     OPT_TYPE = 256, OPT_DETAIL, OPT_VIEW, OPT_PIVOT, OPT_SIZE, OPT_PALETTE, OPT_THREADS, OPT_FROM,
+    OPT_SMOOTH, OPT_AA, OPT_ZOOM_TO, OPT_ZOOM_TO_VIEW, OPT_FRAMES, OPT_FPS, OPT_FRAME_RANGE,
 };
 
 // A whole decimal integer in lo..hi: no leading space, no trailing text.
@@ -106,6 +111,36 @@ int scanView(const char *text, RenderOptions &o) {
     return 1;
 }
 
+int scanZoomView(const char *text, RenderOptions &o) {
+    double v[4];
+    if (!scanDoubles(text, 4, v) || !axisUsable(v[0], v[1]) || !axisUsable(v[2], v[3])) return 0;
+    memcpy(o.zoomTo, v, sizeof v);
+    return 1;
+}
+
+int scanFps(const char *text, double *fps) {
+    return scanDouble(text, fps) && *fps > 0 && *fps <= RENDER_MAX_FPS;
+}
+
+int scanRange(const char *text, RenderOptions &o) {
+    Fields f;
+    return splitFields(text, ':', 2, f) && scanInt(f.field[0], 0, RENDER_MAX_FRAMES - 1, &o.firstFrame) &&
+           scanInt(f.field[1], 0, RENDER_MAX_FRAMES - 1, &o.lastFrame) && o.firstFrame <= o.lastFrame;
+}
+
+// The last view of a dive from a parameter file; 0 with the reader's
+// reason in `why` when the file cannot be used.
+int readZoomFile(const char *path, RenderOptions &o, char *why) {
+    std::unique_ptr<FractalFile> file(new (std::nothrow) FractalFile);
+    if (!file) return setReason(why, "not enough memory"), 0;
+    if (!readFractalFile(path, *file, why)) return 0;
+    if (!axisUsable(file->xStart, file->xEnd) || !axisUsable(file->yStart, file->yEnd))
+        return setReason(why, "its view is empty or not finite"), 0;
+    const double v[4] = {file->xStart, file->xEnd, file->yStart, file->yEnd};
+    memcpy(o.zoomTo, v, sizeof v);
+    return 1;
+}
+
 int scanPivot(const char *text, RenderOptions &o) {
     double v[2];
     if (!scanDoubles(text, 2, v)) return 0;
@@ -118,6 +153,11 @@ const struct option LONG_OPTIONS[] = {
     {"view", required_argument, nullptr, OPT_VIEW},   {"pivot", required_argument, nullptr, OPT_PIVOT},
     {"size", required_argument, nullptr, OPT_SIZE},   {"palette", required_argument, nullptr, OPT_PALETTE},
     {"threads", required_argument, nullptr, OPT_THREADS}, {"from", required_argument, nullptr, OPT_FROM},
+    {"smooth", no_argument, nullptr, OPT_SMOOTH},     {"aa", required_argument, nullptr, OPT_AA},
+    {"zoom-to", required_argument, nullptr, OPT_ZOOM_TO},
+    {"zoom-to-view", required_argument, nullptr, OPT_ZOOM_TO_VIEW},
+    {"frames", required_argument, nullptr, OPT_FRAMES}, {"fps", required_argument, nullptr, OPT_FPS},
+    {"frame-range", required_argument, nullptr, OPT_FRAME_RANGE},
     {"help", no_argument, nullptr, 'h'},         {nullptr, 0, nullptr, 0},
 };
 
@@ -131,12 +171,17 @@ const char *optionName(int code) {
 const char *expectation(int code) {
     switch (code) {
     case OPT_TYPE: return "one of the ten type names, e.g. Mandelbrot or M-Dragon";
-    case OPT_DETAIL: return "a whole number 1..5000";
+    case OPT_DETAIL: return "a whole number 1..8421504";
     case OPT_VIEW: return "XSTART,XEND,YSTART,YEND: four finite numbers, start != end on each axis";
     case OPT_PIVOT: return "X,Y: two finite numbers";
     case OPT_SIZE: return "WxH, each side 1..65536";
     case OPT_PALETTE: return "R,G,B: three ramp numbers 0..8";
     case OPT_THREADS: return "a whole number 1..1024";
+    case OPT_AA: return "a whole number 1..8";
+    case OPT_ZOOM_TO_VIEW: return "XSTART,XEND,YSTART,YEND: four finite numbers, start != end on each axis";
+    case OPT_FRAMES: return "a whole number 2..1000000";
+    case OPT_FPS: return "a number above 0, at most 1000";
+    case OPT_FRAME_RANGE: return "A:B, whole frame numbers with A <= B";
     default: return "a value";
     }
 }
@@ -152,6 +197,12 @@ int applyOption(int code, const char *value, RenderOptions &o) {
     case OPT_PALETTE: return scanRamps(value, o.ramps);
     case OPT_THREADS: return scanInt(value, 1, RENDER_MAX_THREADS, &o.threads);
     case OPT_FROM: o.fromPath = value; return 1;
+    case OPT_SMOOTH: o.given |= GIVEN_LOOK; o.smooth = 1; return 1;
+    case OPT_AA: o.given |= GIVEN_LOOK; return scanInt(value, 1, RENDER_MAX_AA, &o.aa);
+    case OPT_ZOOM_TO_VIEW: o.given |= GIVEN_ZOOM; return scanZoomView(value, o);
+    case OPT_FRAMES: o.given |= GIVEN_FRAMES; return scanInt(value, 2, RENDER_MAX_FRAMES, &o.frames);
+    case OPT_FPS: o.given |= GIVEN_FPS; return scanFps(value, &o.fps);
+    case OPT_FRAME_RANGE: o.given |= GIVEN_RANGE; return scanRange(value, o);
     default: return 0;
     }
 }
@@ -165,16 +216,49 @@ RenderParseResult usage(char *reason, const char *format, ...) {
     return RENDER_PARSE_USAGE;
 }
 
+// What a dive needs, and what only a dive may have.
+RenderParseResult checkDive(RenderOptions &o, char *reason) {
+    const char *out = o.outputPath;
+    const bool video = isVideoKind(o.outputKind);
+    if (!isDive(o)) {
+        if (o.given & (GIVEN_FRAMES | GIVEN_FPS | GIVEN_RANGE))
+            return usage(reason, "--frames, --fps and --frame-range belong to a dive: give --zoom-to or --zoom-to-view");
+        if (video || framePatternFields(out) > 0)
+            return usage(reason, "OUTPUT '%s' is for a dive: give --zoom-to or --zoom-to-view and --frames", out);
+        return RENDER_PARSE_OK;
+    }
+    if (!(o.given & GIVEN_FRAMES)) return usage(reason, "a dive needs --frames N (2 or more)");
+    if (video && (o.given & GIVEN_RANGE))
+        return usage(reason, "--frame-range writes frame files: give a pattern such as dive/frame-%%05d.png");
+    if (o.outputKind == OUTPUT_MP4 && (o.width % 2 || o.height % 2))
+        return usage(reason, ".mp4 needs an even width and height, not %dx%d (.webm and .mkv take any)", o.width,
+                     o.height);
+    if (!video && framePatternFields(out) != 1)
+        return usage(reason, "OUTPUT '%s' needs one frame-number field such as %%05d, or a .mp4, .webm or .mkv suffix",
+                     out);
+    if (!video && o.outputKind != OUTPUT_PNG && o.outputKind != OUTPUT_PPM)
+        return usage(reason, "frames are written as .png or .ppm, not as '%s'", out);
+    o.framePattern = !video;
+    if (!(o.given & GIVEN_RANGE)) o.firstFrame = 0, o.lastFrame = o.frames - 1;
+    if (o.lastFrame >= o.frames)
+        return usage(reason, "--frame-range %d:%d: the frames of this dive are 0..%d", o.firstFrame, o.lastFrame,
+                     o.frames - 1);
+    return RENDER_PARSE_OK;
+}
+
 RenderParseResult checkOutput(int argc, char **argv, int first, RenderOptions &o, char *reason) {
     if (first >= argc) return usage(reason, "no OUTPUT file given");
     if (first + 1 < argc) return usage(reason, "more than one OUTPUT file given: '%s'", argv[first + 1]);
     o.outputPath = argv[first];
     if (!outputKindOf(o.outputPath, &o.outputKind))
-        return usage(reason, "OUTPUT '%s' must end in .png, .ppm, .pgm or .frc", o.outputPath);
+        return usage(reason, "OUTPUT '%s' must end in .png, .ppm, .pgm or .frc (or .mp4, .webm, .mkv for a dive)",
+                     o.outputPath);
+    if ((o.smooth || o.aa > 1) && (o.outputKind == OUTPUT_PGM || o.outputKind == OUTPUT_FRC))
+        return usage(reason, "--smooth and --aa colour the picture: write .png or .ppm, not '%s'", o.outputPath);
     if (o.outputKind == OUTPUT_FRC && (o.width > GRID_SIZE || o.height > GRID_SIZE))
         return usage(reason, "a .frc file holds at most %dx%d cells, not %dx%d; write .png, .ppm or .pgm",
                      GRID_SIZE, GRID_SIZE, o.width, o.height);
-    return RENDER_PARSE_OK;
+    return checkDive(o, reason);
 }
 
 }  // namespace
@@ -189,19 +273,28 @@ RenderOptions defaultRenderOptions() {
     o.fromPath = nullptr;
     o.outputPath = nullptr;
     o.outputKind = OUTPUT_PNG;
+    o.smooth = 0;
+    o.aa = 1;
+    o.frames = 0;
+    o.fps = 30.0;
+    o.zoomTo[0] = o.zoomTo[1] = o.zoomTo[2] = o.zoomTo[3] = 0.0;
+    o.firstFrame = o.lastFrame = 0;
+    o.framePattern = 0;
     return o;
 }
 
 int outputKindOf(const char *path, RenderOutputKind *kind) {
     static const struct { const char *suffix; RenderOutputKind kind; } SUFFIXES[] = {
         {".png", OUTPUT_PNG}, {".ppm", OUTPUT_PPM}, {".pgm", OUTPUT_PGM}, {".frc", OUTPUT_FRC},
+        {".mp4", OUTPUT_MP4}, {".webm", OUTPUT_WEBM}, {".mkv", OUTPUT_MKV},
     };
     const char *base = strrchr(path, '/');
     base = base ? base + 1 : path;
     const size_t length = strlen(base);
     for (const auto &s : SUFFIXES) {
         // A name that is nothing but the suffix is a hidden file, not an image.
-        if (length > 4 && strcmp(base + length - 4, s.suffix) == 0) {
+        const size_t suffix = strlen(s.suffix);
+        if (length > suffix && strcmp(base + length - suffix, s.suffix) == 0) {
             *kind = s.kind;
             return 1;
         }
@@ -212,13 +305,23 @@ int outputKindOf(const char *path, RenderOutputKind *kind) {
 RenderParseResult parseRenderOptions(int argc, char **argv, RenderOptions &o, char *reason) {
     optind = 0;  // a fresh scan every call (glibc)
     opterr = 0;  // errors are ours to word
-    int index = 0;
+    int index = 0, zoomCode = 0;
     for (int code; (code = getopt_long(argc, argv, "h", LONG_OPTIONS, &index)) != -1;) {
+        if (code == OPT_ZOOM_TO || code == OPT_ZOOM_TO_VIEW) {
+            if (zoomCode && zoomCode != code) return usage(reason, "give --zoom-to or --zoom-to-view, not both");
+            zoomCode = code;
+        }
         if (code == 'h') return RENDER_PARSE_HELP;
         if (code == '?' || code == ':') {
             const char *arg = argv[optind - 1];
             if (optopt >= OPT_TYPE) return usage(reason, "option '%s' needs a value", arg);
             return usage(reason, "unknown or ambiguous option '%s'", arg);
+        }
+        if (code == OPT_ZOOM_TO) {
+            char why[FILE_ERROR_SIZE] = "";
+            o.given |= GIVEN_ZOOM;
+            if (!readZoomFile(optarg, o, why)) return usage(reason, "--zoom-to '%s': cannot use it: %s", optarg, why);
+            continue;
         }
         if (!applyOption(code, optarg, o))
             return usage(reason, "--%s '%s': expected %s", optionName(code), optarg, expectation(code));
@@ -233,7 +336,7 @@ void writeRenderHelp(FILE *out) {
           "  --type NAME          Mandelbrot, Julia, M-Dragon, J-Dragon, M-Phoenix,\n"
           "                       J-Phoenix, M-Cosine, J-Cosine, M-Cosh or J-Cosh\n"
           "                       (default Mandelbrot)\n"
-          "  --detail N           iteration limit, 1..5000 (default 50)\n"
+          "  --detail N           iteration limit, 1..8421504 (default 50)\n"
           "  --view XS,XE,YS,YE   plane rectangle (default -5,5,-5,5)\n"
           "  --pivot X,Y          constant of the J- types (default 0,0)\n"
           "  --size WxH           picture size in cells (default 800x800)\n"
@@ -244,11 +347,31 @@ void writeRenderHelp(FILE *out) {
           "                       grid is only coloured unless --size, --type,\n"
           "                       --detail, --view or --pivot is given, which has it\n"
           "                       computed again\n"
+          "  --smooth             smooth colour: a continuous escape value instead of\n"
+          "                       the whole count, so colour bands vanish (M-Cosine,\n"
+          "                       J-Cosine, M-Cosh and J-Cosh keep their whole count,\n"
+          "                       coloured without the grid's rounding)\n"
+          "  --aa N               anti-aliasing: N x N samples a pixel, 1..8, their\n"
+          "                       colours averaged as light (default 1)\n"
           "  -h, --help           show this text and exit\n"
+          "\n"
+          "A dive zooms from the first view (--view, --from or the default) to a last:\n"
+          "  --zoom-to FILE.frc   the last view is the view saved in FILE.frc\n"
+          "  --zoom-to-view XS,XE,YS,YE   the last view given as numbers\n"
+          "  --frames N           frames in the dive, 2..1000000 (needed)\n"
+          "  --fps F              frames a second of a video (default 30)\n"
+          "  --frame-range A:B    make only frames A..B (numbered from 0), to share a\n"
+          "                       dive out among machines\n"
           "\n"
           "OUTPUT by suffix: .png (colour), .ppm (colour, binary PPM), .pgm (the grid\n"
           "values, binary PGM) or .frc (a parameter file the explorer can load; at\n"
           "most 800x800).\n"
+          "A dive writes a pattern with one frame-number field, such as\n"
+          "dive/frame-%05d.png or .ppm, one file a frame (frames whose file exists\n"
+          "already are kept, so a stopped dive goes on where it stopped), or a .mp4,\n"
+          ".webm or .mkv video through ffmpeg (which must be on PATH). --smooth and\n"
+          "--aa write .png, .ppm or a video. With either, or in a dive, --from only\n"
+          "gives the parameters: the picture is computed again.\n"
           "\n"
           "Exit status: 0 written, 1 failed (nothing written), 2 bad command line.\n",
           out);

@@ -8,7 +8,13 @@
 // 800 x 800, one thread per processor.
 //
 // The output kind is taken from the suffix of OUTPUT (.png .ppm .pgm .frc,
-// lower case). Every value is checked here, up front, so that the renderer
+// and for a dive .mp4 .webm .mkv, lower case). A dive (--zoom-to or
+// --zoom-to-view, with --frames) writes a video or, through a pattern with
+// one frame-number field (dive.h), one .png or .ppm file a frame. --smooth
+// and --aa colour the picture, so they write .png, .ppm or a video. A
+// --zoom-to file is read here: the last view is part of what the command
+// line says, so a file it cannot use is a usage error. Every value is
+// checked here, up front, so that the renderer
 // never starts on something it would have to abandon: numbers must scan
 // completely and be finite, sizes and counts must lie in their ranges, and
 // each axis of the view must span a non-zero, finite stretch (either way
@@ -29,17 +35,24 @@
 
 #include "core/state.h"
 #include "files/atomic_write.h"
+#include "files/paramfile.h"
 #include "tools/render/render.h"
 
 // The side limit is what 32-bit cell indices and the progress arithmetic
 // allow comfortably; memory is the real limit and is checked at allocation.
-// The detail limit is the explorer's own.
-enum { RENDER_MAX_SIDE = 65536, RENDER_MAX_DETAIL = DETAIL_CEILING, RENDER_MAX_THREADS = 1024 };
+// Detail goes as far as the grid encoding takes (the parameter file's
+// bound). Nine hours of video at 30 frames a second is more than a dive
+// needs, and keeps frame numbers and cell counts far from overflow.
+enum {
+    RENDER_MAX_SIDE = 65536, RENDER_MAX_DETAIL = MAX_DETAIL, RENDER_MAX_THREADS = 1024,
+    RENDER_MAX_AA = 8, RENDER_MAX_FRAMES = 1000000,
+};
+const double RENDER_MAX_FPS = 1000.0;
 
 // One line of explanation, with room for a file name.
 enum { RENDER_REASON_SIZE = FILE_ERROR_SIZE };
 
-enum RenderOutputKind { OUTPUT_PNG, OUTPUT_PPM, OUTPUT_PGM, OUTPUT_FRC };
+enum RenderOutputKind { OUTPUT_PNG, OUTPUT_PPM, OUTPUT_PGM, OUTPUT_FRC, OUTPUT_MP4, OUTPUT_WEBM, OUTPUT_MKV };
 
 enum RenderParseResult { RENDER_PARSE_OK, RENDER_PARSE_HELP, RENDER_PARSE_USAGE };
 
@@ -47,6 +60,8 @@ enum RenderParseResult { RENDER_PARSE_OK, RENDER_PARSE_HELP, RENDER_PARSE_USAGE 
 // override a --from file and the rest come from it).
 enum {
     GIVEN_TYPE = 1, GIVEN_DETAIL = 2, GIVEN_VIEW = 4, GIVEN_PIVOT = 8, GIVEN_SIZE = 16,
+    GIVEN_LOOK = 32,  // --smooth or --aa: the picture is computed, never only coloured
+    GIVEN_ZOOM = 64, GIVEN_FRAMES = 128, GIVEN_FPS = 256, GIVEN_RANGE = 512,
 };
 
 struct RenderOptions {
@@ -58,7 +73,21 @@ struct RenderOptions {
     const char *fromPath;                  // --from, or null
     const char *outputPath;
     RenderOutputKind outputKind;
+    int smooth;                            // --smooth
+    int aa;                                // --aa: samples per pixel side, 1..RENDER_MAX_AA
+    int frames;                            // --frames of a dive, 2..RENDER_MAX_FRAMES
+    double fps;                            // --fps of a video, default 30
+    double zoomTo[4];                      // the dive's last view: xStart, xEnd, yStart, yEnd
+    int firstFrame, lastFrame;             // --frame-range, else 0 .. frames - 1
+    int framePattern;                      // OUTPUT is a pattern: one file a frame
 };
+
+// True for a dive (a last view was given).
+inline bool isDive(const RenderOptions &o) { return (o.given & GIVEN_ZOOM) != 0; }
+
+inline bool isVideoKind(RenderOutputKind kind) {
+    return kind == OUTPUT_MP4 || kind == OUTPUT_WEBM || kind == OUTPUT_MKV;
+}
 
 // The start state described above (threads from the processor count).
 RenderOptions defaultRenderOptions();
@@ -67,7 +96,7 @@ RenderParseResult parseRenderOptions(int argc, char **argv, RenderOptions &optio
 
 void writeRenderHelp(FILE *out);
 
-// The output kind of a path by its suffix; 0 when it has none of the four.
+// The output kind of a path by its suffix; 0 when it has none of them.
 int outputKindOf(const char *path, RenderOutputKind *kind);
 
 #endif

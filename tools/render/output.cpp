@@ -22,6 +22,7 @@ const int PNG_COMPRESSION = 3;
 struct StreamJob {
     const PictureJob *job;
     RenderOutputKind kind;
+    int coloured;  // the grid holds RGB already
 };
 
 const unsigned char *gridRow(const RenderGrid &grid, int row) {
@@ -49,7 +50,7 @@ int writePnmStream(FILE *stream, const void *context, char *reason) {
     for (int r = 0; r < job.grid.height; ++r) {
         if (stopped(job, reason)) return 0;
         const unsigned char *bytes = gridRow(job.grid, r);
-        if (colour) {
+        if (colour && !s.coloured) {
             colourGridRow(bytes, job.grid.width, rgb.data());
             bytes = rgb.data();
         }
@@ -77,11 +78,16 @@ void describePng(png_structp png, png_infop info, const RenderGrid &grid) {
 // Runs between setjmp and the end of the write: nothing here may own
 // memory that a longjmp out of libpng would leak, so the row buffer is the
 // caller's.
-int writePngRows(png_structp png, const PictureJob &job, unsigned char *rgb, char *reason) {
+int writePngRows(png_structp png, const StreamJob &s, unsigned char *rgb, char *reason) {
+    const PictureJob &job = *s.job;
     for (int r = 0; r < job.grid.height; ++r) {
         if (stopped(job, reason)) return 0;
-        colourGridRow(gridRow(job.grid, r), job.grid.width, rgb);
-        png_write_row(png, rgb);
+        const unsigned char *row = gridRow(job.grid, r);
+        if (!s.coloured) {
+            colourGridRow(row, job.grid.width, rgb);
+            row = rgb;
+        }
+        png_write_row(png, row);
         reportRow(job, r);
     }
     png_write_end(png, nullptr);
@@ -89,7 +95,8 @@ int writePngRows(png_structp png, const PictureJob &job, unsigned char *rgb, cha
 }
 
 int writePngStream(FILE *stream, const void *context, char *reason) {
-    const PictureJob &job = *((const StreamJob *)context)->job;
+    const StreamJob &s = *(const StreamJob *)context;
+    const PictureJob &job = *s.job;
     unsigned char *rgb = (unsigned char *)malloc((size_t)job.grid.width * 3);
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, reason, pngFailed, pngWarned);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
@@ -99,7 +106,7 @@ int writePngStream(FILE *stream, const void *context, char *reason) {
     } else if (setjmp(png_jmpbuf(png)) == 0) {
         png_init_io(png, stream);
         describePng(png, info, job.grid);
-        written = writePngRows(png, job, rgb, reason);
+        written = writePngRows(png, s, rgb, reason);
     }
     png_destroy_write_struct(&png, &info);
     free(rgb);
@@ -109,13 +116,22 @@ int writePngStream(FILE *stream, const void *context, char *reason) {
 }  // namespace
 
 int writePictureFile(const char *path, RenderOutputKind kind, const PictureJob &job, char *reason) {
-    const StreamJob s = {&job, kind};
+    const StreamJob s = {&job, kind, 0};
     switch (kind) {
     case OUTPUT_PGM:
     case OUTPUT_PPM: return atomicWriteFile(path, writePnmStream, &s, reason);
     case OUTPUT_PNG: return atomicWriteFile(path, writePngStream, &s, reason);
-    case OUTPUT_FRC: break;
+    default: break;
     }
-    setReason(reason, "a parameter file is not a picture");
+    setReason(reason, "a parameter file or a video is not a picture");
     return 0;
+}
+
+int writeColouredPictureFile(const char *path, RenderOutputKind kind, const PictureJob &job, char *reason) {
+    if (kind != OUTPUT_PNG && kind != OUTPUT_PPM) {
+        setReason(reason, "a coloured picture is written as .png or .ppm");
+        return 0;
+    }
+    const StreamJob s = {&job, kind, 1};
+    return atomicWriteFile(path, kind == OUTPUT_PNG ? writePngStream : writePnmStream, &s, reason);
 }

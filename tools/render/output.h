@@ -38,6 +38,11 @@ struct PictureJob {
 // one of the three picture kinds (not OUTPUT_FRC).
 int writePictureFile(const char *path, RenderOutputKind kind, const PictureJob &job, char *reason);
 
+// The same for a picture coloured already: `job.grid` holds three bytes
+// (red, green, blue) a pixel, width pixels and stride bytes a row. Only
+// OUTPUT_PNG and OUTPUT_PPM.
+int writeColouredPictureFile(const char *path, RenderOutputKind kind, const PictureJob &job, char *reason);
+
 // The reason text writePictureFile gives when `stop` cut it short.
 extern const char *const WRITE_INTERRUPTED;
 

@@ -69,3 +69,27 @@ void progressFinish(ProgressBar &bar) {
     fflush(bar.out);
     bar.drawn = 0;
 }
+
+void formatFramesProgress(char *line, size_t size, long framesDone, long frames, long cellsDone, long cells,
+                          double elapsedSeconds) {
+    char bar[PROGRESS_BAR_CELLS + 1];
+    char left[32] = "--:--";
+    fillBar(bar, cellsDone, cells);
+    if (cellsDone > 0) formatDuration(left, sizeof left, elapsedSeconds * (double)(cells - cellsDone) / (double)cellsDone);
+    const long percent = cells > 0 ? (long)((double)cellsDone * 100 / (double)cells) : 100;
+    const int frameDigits = snprintf(nullptr, 0, "%ld", frames), cellDigits = snprintf(nullptr, 0, "%ld", cells);
+    snprintf(line, size, "rendering [%s] %*ld/%ld frames  %*ld/%ld cells %3ld%%  %s left", bar, frameDigits,
+             framesDone, frames, cellDigits, cellsDone, cells, percent, left);
+}
+
+void progressFramesUpdate(ProgressBar &bar, long framesDone, long frames, long cellsDone, long cells) {
+    if (!bar.out) return;
+    const double now = nowSeconds();
+    if (cellsDone < cells && now - bar.lastDrawn < REDRAW_PERIOD) return;
+    char line[PROGRESS_LINE];
+    formatFramesProgress(line, sizeof line, framesDone, frames, cellsDone, cells, now - bar.started);
+    fprintf(bar.out, "\r%s\033[K", line);
+    fflush(bar.out);
+    bar.lastDrawn = now;
+    bar.drawn = 1;
+}

@@ -42,4 +42,13 @@ void progressUpdate(int done, int total, void *bar);
 
 void progressFinish(ProgressBar &bar);
 
+// A dive's bar counts frames and cells of the frames still to make, and
+// takes the time left from the cells:
+//   rendering [#####...............]  3/12 frames   691200/2764800 cells  25%  0:42 left
+void formatFramesProgress(char *line, size_t size, long framesDone, long frames, long cellsDone, long cells,
+                          double elapsedSeconds);
+
+// Redraws `bar` with that line, at most ten times a second and always at the end.
+void progressFramesUpdate(ProgressBar &bar, long framesDone, long frames, long cellsDone, long cells);
+
 #endif

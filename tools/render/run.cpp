@@ -17,13 +17,14 @@
 #include "files/paramfile.h"
 #include "tools/render/output.h"
 #include "tools/render/progress.h"
+#include "tools/render/sequence.h"
 
 namespace {
 
 // The program seeds the random ramp with this before building the palette.
 const unsigned PALETTE_SEED = 1959;
 
-const int SHAPING = GIVEN_SIZE | GIVEN_TYPE | GIVEN_DETAIL | GIVEN_VIEW | GIVEN_PIVOT;
+const int SHAPING = GIVEN_SIZE | GIVEN_TYPE | GIVEN_DETAIL | GIVEN_VIEW | GIVEN_PIVOT | GIVEN_LOOK | GIVEN_ZOOM;
 
 struct Job {
     RenderOptions options;              // after merging a --from file
@@ -90,11 +91,15 @@ void buildPalette(const int ramps[3]) {
     DISPLAY_PALLETE_APPLY();
 }
 
+}  // namespace
+
 size_t physicalMemory() {
     const long pages = sysconf(_SC_PHYS_PAGES), size = sysconf(_SC_PAGESIZE);
     if (pages <= 0 || size <= 0) return SIZE_MAX;
     return (size_t)pages * (size_t)size;
 }
+
+namespace {
 
 struct FreeCells {
     void operator()(unsigned char *p) const { free(p); }
@@ -179,8 +184,12 @@ RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, 
     job.options = options;
     job.compute = true;
     RunResult r = options.fromPath ? readFrom(job, reason) : RUN_WRITTEN;
-    if (r == RUN_WRITTEN) r = checkWritable(options.outputPath, reason);
+    if (r == RUN_WRITTEN) r = checkWritable(firstOutputPath(options).c_str(), reason);
     if (r != RUN_WRITTEN) return r;
+    if (needsPictures(job.options)) {
+        buildPalette(job.options.ramps);
+        return runPictures(job.options, stop, progress, reason);
+    }
     Cells cells;
     RenderGrid grid;
     if (job.compute)

@@ -19,17 +19,19 @@
 // with RUN_INTERRUPTED and nothing written. `progress` is the standard
 // error stream for the bar, or null for none.
 //
+// A still with --smooth or --aa N > 1, and every dive, take steps 1, 2 and
+// the palette of 4 here and go on in runPictures (sequence.h).
 // quorvex-render: uses core/, colour/palette.h and files/ only, no GL.
 #ifndef QUORVEX_TOOLS_RENDER_RUN_H
 #define QUORVEX_TOOLS_RENDER_RUN_H
 
+#include <stddef.h>
 #include <stdio.h>
 
 #include <atomic>
 
 #include "tools/render/options.h"
-
-enum RunResult { RUN_WRITTEN, RUN_FAILED, RUN_INTERRUPTED };
+#include "tools/render/run_result.h"
 
 RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, FILE *progress,
                     char *reason);

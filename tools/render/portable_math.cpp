@@ -1,0 +1,93 @@
+#include "tools/render/portable_math.h"
+
+#include <math.h>
+#include <stdint.h>
+#include <string.h>
+
+namespace {
+
+// ln 2 in two parts: the first has trailing zero bits, so e * LN2_HI is
+// exact for every exponent a double has.
+const double LN2_HI = 6.93147180369123816490e-01;
+const double LN2_LO = 1.90821492927058770002e-10;
+const double INV_LN2 = 1.44269504088896338700e+00;
+
+// Terms of 2 atanh(s) = ln((1 + s) / (1 - s)): with |s| <= 0.1716 the
+// tenth term is below 2^-55 of the first.
+enum { LOG_TERMS = 10, EXP_TERMS = 18 };
+
+// The logarithm takes the top LOG_TABLE_BITS bits of the mantissa to a
+// table entry c, so that what is left, m / c - 1, is below 2^-9 and a
+// short series finishes it: the smooth colours take two logarithms a pixel.
+enum { LOG_TABLE_BITS = 8, LOG_TABLE = 1 << LOG_TABLE_BITS };
+
+const double SQRT_HALF = 0.70710678118654752440;
+
+// The logarithm by the atanh series alone: slower, for building the table.
+double seriesLog(double x) {
+    int e = 0;
+    double m = frexp(x, &e);  // x = m * 2^e, 0.5 <= m < 1
+    if (m < SQRT_HALF) m *= 2.0, --e;
+    const double s = (m - 1.0) / (m + 1.0), s2 = s * s;
+    double series = 0.0;
+    for (int k = LOG_TERMS - 1; k >= 0; --k) series = series * s2 + 1.0 / (double)(2 * k + 1);
+    return (double)e * LN2_HI + ((double)e * LN2_LO + 2.0 * s * series);
+}
+
+struct LogTable {
+    double inverse[LOG_TABLE];  // 1 / c_k, c_k = 1 + (k + 1/2) / LOG_TABLE
+    double log[LOG_TABLE];      // ln c_k
+};
+
+LogTable buildLogTable() {
+    LogTable t;
+    for (int k = 0; k < LOG_TABLE; ++k) {
+        const double c = 1.0 + ((double)k + 0.5) / LOG_TABLE;
+        t.inverse[k] = 1.0 / c;
+        t.log[k] = seriesLog(c);
+    }
+    return t;
+}
+
+// ln(1 + r) for |r| < 2^-9, to the fifth power (the sixth term is below
+// 2^-53 of r), in two independent halves: the two logarithms of a smooth
+// value run one after the other, so their latency is what counts.
+double log1pSmall(double r) {
+    const double r2 = r * r;
+    return r + (r2 * (r * (1.0 / 3) - 0.5) + (r2 * r2) * (r * 0.2 - 0.25));
+}
+
+}  // namespace
+
+double portableLog(double x) {
+    static const LogTable table = buildLogTable();
+    uint64_t bits;
+    memcpy(&bits, &x, sizeof bits);
+    int e = (int)(bits >> 52 & 0x7ff);
+    if (e == 0) {  // subnormal: scale into the normal range first
+        x *= 18014398509481984.0;  // 2^54
+        memcpy(&bits, &x, sizeof bits);
+        e = (int)(bits >> 52 & 0x7ff) - 54;
+    }
+    e -= 1023;
+    const int k = (int)(bits >> (52 - LOG_TABLE_BITS) & (LOG_TABLE - 1));
+    bits = (bits & 0x000fffffffffffffULL) | 0x3ff0000000000000ULL;  // the mantissa m, 1 <= m < 2
+    double m;
+    memcpy(&m, &bits, sizeof m);
+    const double r = m * table.inverse[k] - 1.0;
+    return (double)e * LN2_HI + ((double)e * LN2_LO + (table.log[k] + log1pSmall(r)));
+}
+
+double portableExp(double x) {
+    if (x > 709.0) return HUGE_VAL;
+    if (x < -745.0) return 0.0;
+    const double k = floor(x * INV_LN2 + 0.5);
+    const double r = (x - k * LN2_HI) - k * LN2_LO;  // |r| <= 0.35
+    double sum = 1.0;
+    for (int n = EXP_TERMS; n >= 1; --n) sum = 1.0 + sum * r / (double)n;
+    return ldexp(sum, (int)k);
+}
+
+double portablePow(double base, double exponent) {
+    return portableExp(exponent * portableLog(base));
+}

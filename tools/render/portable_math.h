@@ -1,0 +1,23 @@
+// portable_math.h - logarithm, exponential and power from + - * / alone.
+//
+// glibc chooses among versions of log, exp and pow when a program starts,
+// by processor (with fused multiply-add or without), so two machines can
+// disagree in the last bit. A dive split across several hosts must still
+// give each frame the same view and each pixel the same smooth colour on
+// every host, so the renderer's own uses of these functions go through
+// this file: only the four basic operations on doubles (exactly rounded
+// under IEEE 754, with contraction off), frexp and ldexp (exact), and so
+// the same bits everywhere. Accurate to a few units in the last place.
+#ifndef QUORVEX_TOOLS_RENDER_PORTABLE_MATH_H
+#define QUORVEX_TOOLS_RENDER_PORTABLE_MATH_H
+
+// The natural logarithm of a positive, finite x.
+double portableLog(double x);
+
+// e to the x, for |x| < 700 (beyond that the result is 0 or infinite).
+double portableExp(double x);
+
+// base to the power exponent, for base > 0: exp(exponent * log(base)).
+double portablePow(double base, double exponent);
+
+#endif
