@@ -158,12 +158,10 @@ int applyOption(int code, const char *value, RenderOptions &o) {
 
 RenderParseResult usage(char *reason, const char *format, ...) __attribute__((format(printf, 2, 3)));
 RenderParseResult usage(char *reason, const char *format, ...) {
-    if (reason) {
-        va_list args;
-        va_start(args, format);
-        vsnprintf(reason, RENDER_REASON_SIZE, format, args);
-        va_end(args);
-    }
+    va_list args;
+    va_start(args, format);
+    setReasonV(reason, format, args);
+    va_end(args);
     return RENDER_PARSE_USAGE;
 }
 
