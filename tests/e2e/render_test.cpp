@@ -398,7 +398,8 @@ TEST_F(Render, BadInputIsOneLineAndNoFile) {
     address.sun_family = AF_UNIX;
     snprintf(address.sun_path, sizeof address.sun_path, "%s", path("sock.png").c_str());
     ASSERT_EQ(0, bind(sock, (sockaddr *)&address, sizeof address));
-    const std::string longName = "@/" + std::string(250, 'n') + "/o.png";
+    const std::string longName = "@/" + std::string(250, 'n');
+    mkdir(path(longName.substr(2) + ".png").c_str(), 0755);
     const std::vector<std::string> endless = {"--size", "20000x20000", "--detail", "5000"};  // hours
     const std::vector<BadRun> cases = {
         {{"--detail", "fifty", "@/o.png"}, 2, "--detail 'fifty'"},
@@ -423,7 +424,8 @@ TEST_F(Render, BadInputIsOneLineAndNoFile) {
         {{"@/taken.png"}, 1, "is a directory"},
         {{endless[0], endless[1], endless[2], endless[3], "@/taken.png"}, 1, "is a directory"},
         {{endless[0], endless[1], endless[2], endless[3], "@/sock.png"}, 1, "sock.png is a socket"},
-        {{longName}, 1, "nnn: No such file or directory"},
+        {{longName + "/o.png"}, 1, "nnn: No such file or directory"},
+        {{longName + ".png"}, 1, "nnn.png is a directory"},
         {{"--from", "@/missing.frc", "@/o.png"}, 1, "missing.frc"},
         {{"--from", "@/magic.frc", "@/o.png"}, 1, "not a parameter file"},
         {{"--from", "@/short.frc", "@/o.png"}, 1, "truncated"},
