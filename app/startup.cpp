@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 #include <malloc.h>
+#include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -78,12 +79,16 @@ int openQuorvex(int argc, char **argv, int *exitStatus) {
     }
     processType = cl.processType;
     threads = cl.threads;
+    // Export into a FIFO whose reader has gone must be a failure the user
+    // is told about, not the end of the program and of the unsaved work.
+    signal(SIGPIPE, SIG_IGN);
     const char *display = displayName(argc, argv);
     if (!display || !displayAvailable(display)) {
         reportNoDisplay(display);
         *exitStatus = 1;
         return 0;
     }
+    if (processType == 0) fprintf(stderr, "quorvex: %s\n", NOT_UNDERSTOOD);
     keepFreedMemory();
     glutInit(&argc, argv);
     glutInitDisplayMode(GLUT_DOUBLE);

@@ -5,6 +5,8 @@
 #include <string.h>
 
 const char *const QUORVEX_VERSION = "3.0";
+const char *const NOT_UNDERSTOOD =
+    "arguments not understood (use none, or t N for N threads); Make will compute nothing";
 
 namespace {
 

@@ -4,7 +4,9 @@
 //   quorvex ANYTHING   help text on standard output, exit status 0
 //   quorvex t N        N worker slots (processType 2) when atoi(N) >= 1,
 //                      else sequential; only the first letter 't' is tested
-//   anything else      no processing mode (processType 0): Make draws nothing
+//   anything else      no processing mode (processType 0): Make draws nothing;
+//                      the program says so on standard error
+//                      (NOT_UNDERSTOOD) and opens its window all the same
 //
 // The title "Quorvex (V. 3.0" + mode suffix + ")" is composed in a fixed
 // 96-byte buffer; a thread-count text too long to fit is cut short so the
@@ -22,6 +24,10 @@ enum { TITLE_SIZE = 96 };
 enum { PROCESS_NONE = 0, PROCESS_SEQUENTIAL = 1, PROCESS_THREADED = 2 };
 
 extern const char *const QUORVEX_VERSION;  // "3.0"
+
+// The line (without "quorvex: " and the newline) for a command line with no
+// processing mode.
+extern const char *const NOT_UNDERSTOOD;
 
 struct CommandLine {
     int showHelp;     // 1: print the help text and exit 0

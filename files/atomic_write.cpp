@@ -21,6 +21,22 @@ namespace {
 const size_t TEMP_BASE_KEPT = 200;
 // Name clashes with another writer's temporary are retried this often.
 const int TEMP_ATTEMPTS = 100;
+// Symbolic links followed from the given name, as many as the kernel allows.
+const int LINKS_FOLLOWED = 40;
+// A reason too long for its buffer keeps this much of its start.
+const size_t REASON_HEAD_KEPT = 72;
+
+// What the name leads to once every symbolic link is followed.
+enum TargetKind {
+    TARGET_NEW,      // nothing there yet: created through a temporary
+    TARGET_REGULAR,  // a file: replaced through a temporary
+    TARGET_STREAM,   // a character device or FIFO: written into as it is
+};
+
+struct Target {
+    std::string path;
+    TargetKind kind;
+};
 
 std::string directoryOf(const std::string &path) {
     const size_t slash = path.rfind('/');
@@ -34,14 +50,55 @@ std::string baseOf(const std::string &path) {
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The file that will really be replaced: a symbolic link is followed, so
-// the user's link survives the rename.
-std::string resolvedTarget(const char *path) {
+// Follows symbolic links one at a time, as opening the name would, so that
+// a dangling link leads to the name it points at (which will be created,
+// the link staying) and the rename replaces the file, not the link.
+int followLinks(const char *path, std::string &followed, char *reason) {
+    followed = path;
+    for (int links = 0; links <= LINKS_FOLLOWED; ++links) {
+        struct stat st;
+        if (lstat(followed.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return 1;
+        char text[PATH_MAX];
+        const ssize_t length = readlink(followed.c_str(), text, sizeof text - 1);
+        if (length < 0) {
+            setReason(reason, "cannot follow the link %s: %s", followed.c_str(), strerror(errno));
+            return 0;
+        }
+        text[length] = '\0';
+        const std::string dir = directoryOf(followed);
+        followed = text[0] == '/' ? text : dir == "/" ? "/" + std::string(text) : dir + "/" + text;
+    }
+    setReason(reason, "%s: %s", path, strerror(ELOOP));
+    return 0;
+}
+
+// Only files are replaced; devices and FIFOs are written into; anything
+// else is refused before any work.
+int findTarget(const char *path, Target &target, char *reason) {
+    if (!path || !path[0]) {
+        setReason(reason, "no file name given");
+        return 0;
+    }
+    if (!followLinks(path, target.path, reason)) return 0;
     struct stat st;
-    if (lstat(path, &st) != 0 || !S_ISLNK(st.st_mode)) return path;
-    char resolved[PATH_MAX];
-    if (!realpath(path, resolved)) return path;  // dangling: replace the link
-    return resolved;
+    if (stat(target.path.c_str(), &st) != 0) {
+        if (errno != ENOENT) {
+            setReason(reason, "%s: %s", target.path.c_str(), strerror(errno));
+            return 0;
+        }
+        target.kind = TARGET_NEW;
+        return 1;
+    }
+    const char *refused = S_ISDIR(st.st_mode)    ? "a directory"
+                          : S_ISSOCK(st.st_mode) ? "a socket"
+                          : S_ISBLK(st.st_mode)  ? "a block device"
+                                                 : nullptr;
+    if (S_ISREG(st.st_mode)) target.kind = TARGET_REGULAR;
+    else if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) target.kind = TARGET_STREAM;
+    else if (!refused) refused = "not a regular file";
+    if (!refused) return 1;
+    setReason(reason, "%s is %s", target.path.c_str(), refused);
+    return 0;
 }
 
 std::string temporaryName(const std::string &target, int attempt) {
@@ -70,13 +127,16 @@ void keepPermissions(int fd, const std::string &target) {
     if (stat(target.c_str(), &st) == 0 && S_ISREG(st.st_mode)) fchmod(fd, st.st_mode & 07777);
 }
 
+// A device or a pipe has nothing to sync and says so with EINVAL.
+int synced(int fd) { return fsync(fd) == 0 || errno == EINVAL; }
+
 // Fills, flushes, syncs and closes the stream; 1 when all of it worked.
-int fillTemporary(FILE *stream, StreamWriter write, const void *context, char *reason) {
+int fillStream(FILE *stream, StreamWriter write, const void *context, char *reason) {
     if (!write(stream, context, reason)) {
         fclose(stream);
         return 0;
     }
-    if (fflush(stream) != 0 || ferror(stream) || fsync(fileno(stream)) != 0) {
+    if (fflush(stream) != 0 || ferror(stream) || !synced(fileno(stream))) {
         streamWriteFailed(reason);
         fclose(stream);
         return 0;
@@ -91,6 +151,63 @@ void syncDirectory(const std::string &directory) {
     if (fd < 0) return;
     fsync(fd);
     close(fd);
+}
+
+int replaceFile(const std::string &target, StreamWriter write, const void *context, char *reason) {
+    std::string temporary;
+    const int fd = createTemporary(target, temporary, reason);
+    if (fd < 0) return 0;
+    keepPermissions(fd, target);
+    FILE *stream = fdopen(fd, "wb");
+    if (!stream) {
+        streamWriteFailed(reason);
+        close(fd);
+        unlink(temporary.c_str());
+        return 0;
+    }
+    if (!fillStream(stream, write, context, reason)) {
+        unlink(temporary.c_str());
+        return 0;
+    }
+    if (rename(temporary.c_str(), target.c_str()) != 0) {
+        setReason(reason, "cannot replace %s: %s", target.c_str(), strerror(errno));
+        unlink(temporary.c_str());
+        return 0;
+    }
+    syncDirectory(directoryOf(target));
+    return 1;
+}
+
+// A device or a FIFO: there is no file to keep, and a temporary renamed
+// over it would destroy the node. Opening a FIFO waits for its reader.
+int writeInPlace(const std::string &target, StreamWriter write, const void *context, char *reason) {
+    const int fd = open(target.c_str(), O_WRONLY | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) {
+        setReason(reason, "cannot open %s: %s", target.c_str(), strerror(errno));
+        return 0;
+    }
+    FILE *stream = fdopen(fd, "wb");
+    if (!stream) {
+        streamWriteFailed(reason);
+        close(fd);
+        return 0;
+    }
+    return fillStream(stream, write, context, reason);
+}
+
+// Copies `text` into `reason`, cutting out its middle when it does not fit.
+void fitReason(char *reason, const std::string &text) {
+    const size_t room = FILE_ERROR_SIZE - 1;
+    if (text.size() <= room) {
+        memcpy(reason, text.c_str(), text.size() + 1);
+        return;
+    }
+    const char gap[] = "...";
+    size_t head = REASON_HEAD_KEPT, tail = text.size() - (room - head - (sizeof gap - 1));
+    // Whole UTF-8 characters on both sides of the cut.
+    while (head > 0 && ((unsigned char)text[head] & 0xC0) == 0x80) --head;
+    while (tail < text.size() && ((unsigned char)text[tail] & 0xC0) == 0x80) ++tail;
+    snprintf(reason, FILE_ERROR_SIZE, "%.*s%s%s", (int)head, text.c_str(), gap, text.c_str() + tail);
 }
 
 }  // namespace
@@ -108,35 +225,32 @@ void setReason(char *reason, const char *format, ...) {
 }
 
 void vsetReason(char *reason, const char *format, va_list args) {
-    if (reason) vsnprintf(reason, FILE_ERROR_SIZE, format, args);
+    if (!reason) return;
+    va_list again;
+    va_copy(again, args);
+    const int length = vsnprintf(reason, FILE_ERROR_SIZE, format, args);
+    if (length >= FILE_ERROR_SIZE) {
+        std::string whole((size_t)length + 1, '\0');
+        vsnprintf(&whole[0], whole.size(), format, again);
+        whole.resize((size_t)length);
+        fitReason(reason, whole);
+    }
+    va_end(again);
+}
+
+int checkWriteTarget(const char *path, char *reason) {
+    Target target;
+    if (!findTarget(path, target, reason)) return 0;
+    const std::string place = target.kind == TARGET_STREAM ? target.path : directoryOf(target.path);
+    const int mode = target.kind == TARGET_STREAM ? W_OK : W_OK | X_OK;
+    if (access(place.c_str(), mode) == 0) return 1;
+    setReason(reason, "cannot write into %s: %s", place.c_str(), strerror(errno));
+    return 0;
 }
 
 int atomicWriteFile(const char *path, StreamWriter write, const void *context, char *reason) {
-    if (!path || !path[0]) {
-        setReason(reason, "no file name given");
-        return 0;
-    }
-    const std::string target = resolvedTarget(path);
-    std::string temporary;
-    const int fd = createTemporary(target, temporary, reason);
-    if (fd < 0) return 0;
-    keepPermissions(fd, target);
-    FILE *stream = fdopen(fd, "wb");
-    if (!stream) {
-        streamWriteFailed(reason);
-        close(fd);
-        unlink(temporary.c_str());
-        return 0;
-    }
-    if (!fillTemporary(stream, write, context, reason)) {
-        unlink(temporary.c_str());
-        return 0;
-    }
-    if (rename(temporary.c_str(), target.c_str()) != 0) {
-        setReason(reason, "cannot replace %s: %s", target.c_str(), strerror(errno));
-        unlink(temporary.c_str());
-        return 0;
-    }
-    syncDirectory(directoryOf(target));
-    return 1;
+    Target target;
+    if (!findTarget(path, target, reason)) return 0;
+    if (target.kind == TARGET_STREAM) return writeInPlace(target.path, write, context, reason);
+    return replaceFile(target.path, write, context, reason);
 }

@@ -16,16 +16,27 @@
 // one-line reason. Nothing is ever written through a stream that failed
 // to open.
 //
+// Only regular files are replaced. The target is what the name leads to
+// once every symbolic link is followed, so a link stays a link and the
+// file it points at is replaced, or created when it does not exist yet (as
+// shell redirection would). A character device or a FIFO (a link to
+// /dev/null, a named pipe) is written into directly, with no temporary and
+// no rename: the node stays, a pipe's reader gets the bytes, and opening a
+// FIFO waits for its reader. A directory, socket, block device or any other
+// kind of node is refused with a reason before `write` is called.
+//
 // The new file keeps the permission bits of the file it replaces (a new
-// file gets 0666 less the umask). A target that is a symbolic link is
-// written through: the link stays and the file it points at is replaced.
-// A write beyond RLIMIT_FSIZE raises SIGXFSZ, which ends the process unless
-// the program ignores it; with SIGXFSZ ignored it is an ordinary failure.
+// file gets 0666 less the umask). A write beyond RLIMIT_FSIZE raises
+// SIGXFSZ, and a write into a pipe whose reader has gone raises SIGPIPE;
+// each ends the process unless the program ignores it, and is then an
+// ordinary failure.
 //
 // Reasons are written into a caller's buffer of FILE_ERROR_SIZE bytes (or
 // nowhere, when the buffer is null), so these functions touch no
-// program-wide state. fileError is the buffer the program's own load, save
-// and export commands use; the dialogs show it.
+// program-wide state. A reason too long for the buffer loses its middle,
+// not its end: the cause comes last, and what is cut is nearly always a
+// long file name. fileError is the buffer the program's own load, save and
+// export commands use; the dialogs show it.
 //
 // Layer: files, GL-free.
 #ifndef QUORVEX_FILES_ATOMIC_WRITE_H
@@ -46,6 +57,11 @@ typedef int (*StreamWriter)(FILE *stream, const void *context, char *reason);
 
 // Returns 1 when the new content is in place, 0 otherwise.
 int atomicWriteFile(const char *path, StreamWriter write, const void *context, char *reason);
+
+// What atomicWriteFile would refuse, found before any long work: 1 when the
+// target's kind is one it writes and the directory that will receive the
+// file (or the device or FIFO itself) is writable; 0 with a reason.
+int checkWriteTarget(const char *path, char *reason);
 
 // For writers: "cannot write: " and the errno text into `reason`; returns 0.
 int streamWriteFailed(char *reason);

@@ -34,6 +34,9 @@ int readTextField(FILE *stream, char *buffer, size_t size, const char *what, cha
         setReason(reason, "the %s is longer than %zu bytes", what, size - 1);
         return 0;
     case TOKEN_HAS_NUL: setReason(reason, "the %s holds a NUL byte", what); return 0;
+    case TOKEN_TOO_FAR:
+        setReason(reason, "more than %d blank bytes before the %s", HEADER_SPACE_LIMIT, what);
+        return 0;
     }
     return 0;
 }
@@ -45,8 +48,10 @@ int readIntIn(FILE *stream, int *value, int low, int high, const char *what, cha
     return 0;
 }
 
-int readMagic(FILE *stream, char *scratch, char *reason) {
-    if (readToken(stream, scratch, TEXT_FIELD) == TOKEN_OK && strcmp(scratch, MAGIC) == 0) return 1;
+// Room for the magic and one byte more: anything else is refused at once.
+int readMagic(FILE *stream, char *reason) {
+    char magic[sizeof MAGIC];
+    if (readToken(stream, magic, sizeof magic) == TOKEN_OK && strcmp(magic, MAGIC) == 0) return 1;
     setReason(reason, "not a parameter file (it does not begin with %s)", MAGIC);
     return 0;
 }
@@ -82,7 +87,7 @@ int readImageHeader(FILE *stream, FractalFile &file, char *reason) {
 }
 
 int readHeader(FILE *stream, FractalFile &file, char *reason) {
-    if (!readMagic(stream, file.typeName, reason)) return 0;
+    if (!readMagic(stream, reason)) return 0;
     if (!readTextField(stream, file.typeName, TEXT_FIELD, "type name", reason)) return 0;
     file.type = fractalTypeIndex(file.typeName);
     if (!readIntIn(stream, &file.detail, 1, MAX_DETAIL, "iteration limit", reason)) return 0;
@@ -96,9 +101,13 @@ int sizeInGrid(int width, int height) {
     return width >= 1 && width <= GRID_SIZE && height >= 1 && height <= GRID_SIZE;
 }
 
-int readPixels(FILE *stream, FractalFile &file, char *reason) {
+int readPixels(FILE *stream, FractalFile &file, const std::atomic<int> *stop, char *reason) {
     const size_t width = (size_t)file.width;
     for (int r = 0; r < file.height; ++r) {
+        if (readStopped(stop)) {
+            setReason(reason, "%s", READ_INTERRUPTED);
+            return 0;
+        }
         if (fread(rowOf(file.grid, r), 1, width, stream) != width) {
             setReason(reason, "the file ends before the last pixel (truncated)");
             return 0;
@@ -174,7 +183,7 @@ void formatParameterNumber(char *text, double value) {
     }
 }
 
-int readFractalFile(const char *path, FractalFile &file, char *reason) {
+int readFractalFile(const char *path, FractalFile &file, char *reason, const std::atomic<int> *stop) {
     if (!path || !path[0]) {
         setReason(reason, "no file name given");
         return 0;
@@ -184,8 +193,9 @@ int readFractalFile(const char *path, FractalFile &file, char *reason) {
         setReason(reason, "cannot open: %s", strerror(errno));
         return 0;
     }
-    const int accepted = readHeader(stream, file, reason) && readPixels(stream, file, reason);
-    if (!accepted && ferror(stream)) setReason(reason, "cannot read: %s", strerror(errno));
+    const int accepted = readHeader(stream, file, reason) && readPixels(stream, file, stop, reason);
+    if (!accepted && readStopped(stop)) setReason(reason, "%s", READ_INTERRUPTED);
+    else if (!accepted && ferror(stream)) setReason(reason, "cannot read: %s", strerror(errno));
     fclose(stream);
     return accepted;
 }

@@ -19,12 +19,16 @@
 // 640,000 grid bytes.
 //
 // A file is refused when it cannot be opened, the magic is not "QUORVEX",
-// a field does not fit its buffer or holds a NUL byte, a number does not
-// scan (or does not end at white space), detail is outside 1..MAX_DETAIL,
-// width or height is outside 1..800, or the pixel data ends early (a
-// truncated file is a damaged file). An unknown type name is accepted: the
-// type stays as it was and the name is shown. Because the maximum grey value
-// is followed by exactly one byte, a CR LF there shifts every pixel by one.
+// a field does not fit its buffer or holds a NUL byte, more than 256 blank
+// bytes come before a field, a number does not scan (or does not end at
+// white space), detail is outside 1..MAX_DETAIL, width or height is outside
+// 1..800, or the pixel data ends early (a truncated file is a damaged
+// file). No field is read past its buffer (the magic's is 8 bytes), so a
+// file of any size that is not a parameter file is refused after a few
+// hundred bytes at most (header_tokens.h). An unknown type name is
+// accepted: the type stays as it was and the name is shown. Because the
+// maximum grey value is followed by exactly one byte, a CR LF there shifts
+// every pixel by one.
 //
 // Two layers:
 //   readFractalFile / writeFractalFile - plain data in, plain data out; they
@@ -41,6 +45,8 @@
 // Layer: files, GL-free.
 #ifndef QUORVEX_FILES_PARAMFILE_H
 #define QUORVEX_FILES_PARAMFILE_H
+
+#include <atomic>
 
 #include "core/state.h"
 #include "files/atomic_write.h"
@@ -72,8 +78,11 @@ struct FractalFile {
 
 // 1 and `file` filled when the file is accepted; 0 and a reason otherwise,
 // with `file` in an unspecified state. Cells outside the block are not
-// written. `type` is set from the name. `reason` may be null.
-int readFractalFile(const char *path, FractalFile &file, char *reason);
+// written. `type` is set from the name. `reason` may be null. `stop` (may
+// be null) is polled between grid rows; once it is non-zero the file is
+// refused with the reason READ_INTERRUPTED.
+int readFractalFile(const char *path, FractalFile &file, char *reason,
+                    const std::atomic<int> *stop = nullptr);
 
 // Writes `file` (its `type` is not used: the name goes out verbatim).
 // Refuses, writing nothing, what the reader would refuse: a type name that

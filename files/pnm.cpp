@@ -11,8 +11,14 @@
 
 namespace {
 
-// Room for "P5", "P6" and any other short magic; longer ones are skipped.
-const size_t MAGIC_SCRATCH = 16;
+// Any magic up to 255 bytes reads (only "P6" matters); a longer one is no
+// header, and the file is refused there.
+const size_t MAGIC_SCRATCH = 256;
+// Comment lines skipped after the magic, all together: enough for any
+// image's notes, and garbage without line feeds is refused after this.
+const long COMMENT_LIMIT = 4096;
+// Pixels are read a block at a time, so that a stop is seen within a moment.
+const size_t READ_BLOCK = 1 << 20;
 
 // The export buffer: room for the whole grid in colour.
 unsigned char exportImage[GRID_CELLS * 3];
@@ -40,7 +46,12 @@ int sizeAccepted(int width, int height) {
 
 int readPnmHeader(FILE *stream, PnmHeader &header) {
     char magic[MAGIC_SCRATCH];
-    header.colour = readToken(stream, magic, sizeof magic) == TOKEN_OK && strcmp(magic, "P6") == 0;
+    const TokenStatus status = readToken(stream, magic, sizeof magic);
+    if (status == TOKEN_TOO_LONG || status == TOKEN_TOO_FAR) {
+        setReason(fileError, "not an image (no magic at its start)");
+        return 0;
+    }
+    header.colour = status == TOKEN_OK && strcmp(magic, "P6") == 0;
     getc(stream);  // the line feed after the magic
     pgmCommentClear(stream);
     if (!readIntPrefix(stream, &header.width) || !readIntPrefix(stream, &header.height)) {
@@ -56,10 +67,18 @@ int readPnmHeader(FILE *stream, PnmHeader &header) {
     return 0;
 }
 
-// Reads what the stream still has; the rest of the block stays zero.
-void readAvailable(FILE *stream, unsigned char *block, size_t bytes) {
-    const size_t got = fread(block, 1, bytes, stream);
-    (void)got;
+// Reads what the stream still has, the rest of the block staying zero; 0
+// (and the reason) when `stop` ended it.
+int readAvailable(FILE *stream, unsigned char *block, size_t bytes, const std::atomic<int> *stop) {
+    for (size_t done = 0; done < bytes && !readStopped(stop);) {
+        const size_t want = bytes - done < READ_BLOCK ? bytes - done : READ_BLOCK;
+        const size_t got = fread(block + done, 1, want, stream);
+        if (got < want) break;
+        done += got;
+    }
+    if (!readStopped(stop)) return 1;
+    setReason(fileError, "%s", READ_INTERRUPTED);
+    return 0;
 }
 
 // Opens `path` and reads its header; null (and a reason) on failure.
@@ -80,17 +99,16 @@ void storeSize(const PnmHeader &header, int *width, int *height, int *colour) {
     *colour = header.colour;
 }
 
-unsigned char **readRows(FILE *stream, const PnmHeader &header) {
+unsigned char **readRows(FILE *stream, const PnmHeader &header, const std::atomic<int> *stop) {
     const size_t rowBytes = (size_t)header.width * bytesPerPixel(header.colour);
     unsigned char **rows = (unsigned char **)calloc((size_t)header.height, sizeof *rows);
     if (!rows) return nullptr;
     for (int i = 0; i < header.height; ++i) {
         rows[i] = (unsigned char *)calloc(rowBytes, 1);
-        if (!rows[i]) {
-            freePnmRows(rows, i);
+        if (!rows[i] || !readAvailable(stream, rows[i], rowBytes, stop)) {
+            freePnmRows(rows, i + 1);
             return nullptr;
         }
-        readAvailable(stream, rows[i], rowBytes);
     }
     return rows;
 }
@@ -131,9 +149,10 @@ int rowsWritable(unsigned char *const *rows, int width, int height, char *reason
 void pgmCommentClear(FILE *file) {
     if (!file) return;
     int c;
+    long skipped = 0;
     while ((c = getc(file)) == '#')
-        while ((c = getc(file)) != EOF && c != '\n') {
-        }
+        while ((c = getc(file)) != EOF && c != '\n')
+            if (++skipped > COMMENT_LIMIT) return;  // the size cannot scan in there
     ungetc(c, file);  // a no-op at the end of the stream
 }
 
@@ -143,27 +162,30 @@ void freePnmRows(unsigned char **rows, int height) {
     free(rows);
 }
 
-unsigned char *PGM_FILE_READ_1D(char *path, int *width, int *height, int *colour) {
+unsigned char *PGM_FILE_READ_1D(char *path, int *width, int *height, int *colour,
+                                const std::atomic<int> *stop) {
     if (!width || !height || !colour) return nullptr;
     PnmHeader header;
     FILE *stream = openPnm(path, header);
     if (!stream) return nullptr;
     const size_t bytes = (size_t)header.width * header.height * bytesPerPixel(header.colour);
     unsigned char *image = (unsigned char *)calloc(bytes, 1);
-    if (image) {
-        readAvailable(stream, image, bytes);
-        storeSize(header, width, height, colour);
+    if (image && !readAvailable(stream, image, bytes, stop)) {
+        free(image);
+        image = nullptr;
     }
+    if (image) storeSize(header, width, height, colour);
     fclose(stream);
     return image;
 }
 
-unsigned char **PGM_FILE_READ_2D(char *path, int *width, int *height, int *colour) {
+unsigned char **PGM_FILE_READ_2D(char *path, int *width, int *height, int *colour,
+                                 const std::atomic<int> *stop) {
     if (!width || !height || !colour) return nullptr;
     PnmHeader header;
     FILE *stream = openPnm(path, header);
     if (!stream) return nullptr;
-    unsigned char **rows = readRows(stream, header);
+    unsigned char **rows = readRows(stream, header, stop);
     if (rows) storeSize(header, width, height, colour);
     fclose(stream);
     return rows;

@@ -8,15 +8,19 @@
 // array of `height` pointers, one block per row.
 //
 // Readers, in order: the magic token (exactly "P6" sets the colour flag to
-// 1, anything else to 0; a token longer than 15 bytes is skipped whole);
-// one byte discarded (the line feed after the magic); comment lines, each
-// beginning with '#', skipped only there, directly after the magic's line;
-// width, height and maximum read like "%d" (the maximum is ignored, even
-// when it does not scan); one separator byte; then the pixels. A short file
+// 1, anything else to 0; one longer than 255 bytes refuses the file); one
+// byte discarded (the line feed after the magic); comment lines, each
+// beginning with '#', skipped only there, directly after the magic's line
+// (4 KiB of them at most); width, height and maximum read like "%d" (the
+// maximum is ignored, even when it does not scan); one separator byte; then
+// the pixels. Every header field is read with a bound (header_tokens.h), so
+// garbage of any size is refused after a few kilobytes at most. A short file
 // leaves the unread pixels zero. They return null, leaving the out-values
 // untouched, when the file cannot be opened, or the width or height does
 // not scan, is not positive, or lies beyond MAX_PNM_SIDE or MAX_PNM_PIXELS;
-// no allocation is ever sized from an unchecked value. The out-values are
+// no allocation is ever sized from an unchecked value. `stop` (may be null)
+// is polled while the pixels are read; once it is non-zero the readers
+// return null with the reason "interrupted" in fileError. The out-values are
 // written only when an image is returned. The images are zero-filled
 // (calloc) and belong to the caller: free() the packed block; for a row
 // table free each row, then the table (freePnmRows does both).
@@ -37,6 +41,8 @@
 
 #include <stdio.h>
 
+#include <atomic>
+
 // The readers' limits: a header may claim any size, but memory is only
 // committed for images a desktop program can sensibly hold (at most
 // 192 MiB for a colour image, at most 65,536 row blocks).
@@ -44,8 +50,10 @@ enum { MAX_PNM_SIDE = 1 << 16, MAX_PNM_PIXELS = 1 << 26 };
 
 int PGM_FILE_WRITE_1D(char *path, unsigned char *image, int width, int height, int colour);
 int PGM_FILE_WRITE_2D(char *path, unsigned char **rows, int width, int height, int colour);
-unsigned char *PGM_FILE_READ_1D(char *path, int *width, int *height, int *colour);
-unsigned char **PGM_FILE_READ_2D(char *path, int *width, int *height, int *colour);
+unsigned char *PGM_FILE_READ_1D(char *path, int *width, int *height, int *colour,
+                                const std::atomic<int> *stop = nullptr);
+unsigned char **PGM_FILE_READ_2D(char *path, int *width, int *height, int *colour,
+                                 const std::atomic<int> *stop = nullptr);
 
 // Skips comment lines ('#' up to and including the next line feed, or to
 // the end of the stream) at the current position; the first byte of any

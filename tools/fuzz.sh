@@ -4,8 +4,9 @@
 # per tests/fuzz/*_fuzz.cpp, and runs each for a bounded time on a copy of
 # its seed corpus (tests/fuzz/corpus/<name>; new inputs go to the copy, the
 # repository's corpus is never written). Any crash, sanitizer report, leak,
-# timeout or memory blow-up fails the script; the input that caused it is
-# kept in build-fuzz/artifacts.
+# timeout or memory blow-up fails the script, whether or not libFuzzer's
+# exit status says so: its output is searched for every such report. The
+# input that caused it is kept in build-fuzz/artifacts.
 #   QUORVEX_FUZZ_SECONDS  time per target (default 20)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -23,6 +24,12 @@ work=$(mktemp -d /tmp/quorvex-fuzz.XXXXXX)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$build/artifacts" "$build/logs"
 
+# What libFuzzer and the sanitizers print for a fault of any kind: a
+# sanitizer's error line, any SUMMARY line (printed for faults only),
+# libFuzzer's own errors (deadly signal, timeout, out-of-memory, leak,
+# malloc limit), and the saved input.
+faults='==[0-9]+==ERROR|ERROR: libFuzzer|SUMMARY: |runtime error:|out-of-memory|Test unit written to'
+
 failed=0
 for source in tests/fuzz/*_fuzz.cpp; do
   name=$(basename "$source" .cpp)
@@ -36,12 +43,15 @@ for source in tests/fuzz/*_fuzz.cpp; do
   [ -d "$seeds" ] && cp "$seeds"/* "$corpus"/
 
   log="$build/logs/$name.log"
-  if (cd "$work" && TMPDIR="$work" "$program" "$corpus" -max_total_time="$seconds" -timeout=10 \
-        -rss_limit_mb=2048 -artifact_prefix="$build/artifacts/$name-" -print_final_stats=1) >"$log" 2>&1; then
+  status=0
+  (cd "$work" && TMPDIR="$work" "$program" "$corpus" -max_total_time="$seconds" -timeout=10 \
+    -rss_limit_mb=2048 -artifact_prefix="$build/artifacts/$name-" -print_final_stats=1) >"$log" 2>&1 || status=$?
+  if [ "$status" -eq 0 ] && ! grep -Eq "$faults" "$log"; then
     runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log")
     echo "fuzz: $name: ${runs:-?} inputs in ${seconds} s, no fault"
   else
-    echo "fuzz: $name FAILED (log: $log, input: $build/artifacts/$name-*)" >&2
+    echo "fuzz: $name FAILED, status $status (log: $log, input: $build/artifacts/$name-*)" >&2
+    grep -E -m 5 "$faults" "$log" >&2 || true
     tail -n 40 "$log" >&2
     failed=1
   fi

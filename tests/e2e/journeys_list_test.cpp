@@ -113,6 +113,10 @@ TEST_F(Journey, ADamagedFileIsRefusedAndTheWorkStays) {
     writeGridFile(path("broken.frc"), gridNumber(6));
     const std::string whole = readWhole(path("broken.frc"));
     ASSERT_EQ(0, truncate(path("broken.frc").c_str(), (off_t)whole.size() - 100));
+    FILE *letters = fopen(path("big.frc").c_str(), "wb");  // 200 MB, no line feed
+    const std::string block(1 << 20, 'q');
+    for (int mb = 0; mb < 200; ++mb) fwrite(block.data(), 1, block.size(), letters);
+    fclose(letters);
     s.stderrPath = path("stderr.log");
     startProgram();
 
@@ -121,8 +125,8 @@ TEST_F(Journey, ADamagedFileIsRefusedAndTheWorkStays) {
     const Image before =
         waitForScreen([&](const Image &w) { return imageOnScreen(w).rgb == made.rgb; });
     click(LOAD);
-    waitForScreen([](const Image &w) { return lineOfLength(w, rowBaseline(1), 8); });
-    click(listRow(0));  // broken.frc
+    waitForScreen([](const Image &w) { return lineOfLength(w, rowBaseline(2), 8); });
+    click(listRow(1));  // broken.frc
 
     const Image after =
         waitForScreen([](const Image &w) { return lineOfLength(w, rowBaseline(0), 11); });
@@ -136,12 +140,24 @@ TEST_F(Journey, ADamagedFileIsRefusedAndTheWorkStays) {
     EXPECT_NE(std::string::npos, err.find("quorvex: not loaded: broken.frc: ")) << err;
     EXPECT_NE(std::string::npos, err.find("truncated")) << err;
 
-    // The program goes on: the list again, and the good file.
+    // 200 MB of letters: refused at once, the program answering straight away.
     click(LOAD);
     const Image list =
-        waitForScreen([](const Image &w) { return lineOfLength(w, rowBaseline(1), 8); });
-    EXPECT_EQ(0, strayInk(list, {rowBaseline(0), rowBaseline(1)})) << "the message is gone";
-    click(listRow(1));
+        waitForScreen([](const Image &w) { return lineOfLength(w, rowBaseline(2), 8); });
+    EXPECT_EQ(0, strayInk(list, {rowBaseline(0), rowBaseline(1), rowBaseline(2)})) << "the message is gone";
+    const double picked = nowMs();
+    s.x.click(listRow(0).X, listRow(0).Y);  // big.frc
+    while (!lineOfLength(s.x.grab(), rowBaseline(1), 7) && nowMs() - picked < 20000) usleep(20000);
+    EXPECT_LT(nowMs() - picked, 1500) << "ms until the message showed";
+    const Image refused = settledShot();
+    expectTextLine(refused, rowBaseline(0), 11, "Not loaded:");
+    EXPECT_EQ(imageOnScreen(before).rgb, imageOnScreen(refused).rgb) << "the picture stays";
+    EXPECT_NE(std::string::npos, readWhole(path("stderr.log")).find("big.frc: not a parameter file")) << err;
+
+    // The program goes on: the list again, and the good file.
+    click(LOAD);
+    waitForScreen([](const Image &w) { return lineOfLength(w, rowBaseline(2), 8); });
+    click(listRow(2));
     const Image good = colouredGrid(gridNumber(5), 0, 0, 0);
     const Image loaded = waitForScreen(
         [&](const Image &w) { return imageOnScreen(w, BLOCK_W, BLOCK_H).rgb == good.rgb; });

@@ -9,8 +9,13 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <errno.h>
+#include <fcntl.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <time.h>
 #include <unistd.h>
@@ -476,6 +481,14 @@ TEST_F(Render, BadInputIsOneLineAndNoFile) {
     std::ofstream(path("wide.frc")) << "QUORVEX\nMandelbrot\n50\n-5\n5\n0\n-5\n5\n0\nP5\n801 1\n255\n";
     std::ofstream(path("odd.frc")) << "QUORVEX\nmandelbrot\n50\n-5\n5\n0\n-5\n5\n0\nP5\n2 2\n255\n" << "abcd";
     mkdir(path("taken.png").c_str(), 0755);
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    snprintf(address.sun_path, sizeof address.sun_path, "%s", path("sock.png").c_str());
+    ASSERT_EQ(0, bind(sock, (sockaddr *)&address, sizeof address));
+    const std::string longName = "@/" + std::string(250, 'n');
+    mkdir(path(longName.substr(2) + ".png").c_str(), 0755);
+    const std::vector<std::string> endless = {"--size", "20000x20000", "--detail", "5000"};  // hours
     const std::vector<BadRun> cases = {
         {{"--detail", "fifty", "@/o.png"}, 2, "--detail 'fifty'"},
         {{"--detail", "8421505", "@/o.png"}, 2, "--detail '8421505'"},
@@ -497,6 +510,10 @@ TEST_F(Render, BadInputIsOneLineAndNoFile) {
         {{"--size", "801x801", "@/o.frc"}, 2, "800x800"},
         {{"@/no/such/dir/o.png"}, 1, "cannot write into"},
         {{"@/taken.png"}, 1, "is a directory"},
+        {{endless[0], endless[1], endless[2], endless[3], "@/taken.png"}, 1, "is a directory"},
+        {{endless[0], endless[1], endless[2], endless[3], "@/sock.png"}, 1, "sock.png is a socket"},
+        {{longName + "/o.png"}, 1, "nnn: No such file or directory"},
+        {{longName + ".png"}, 1, "nnn.png is a directory"},
         {{"--from", "@/missing.frc", "@/o.png"}, 1, "missing.frc"},
         {{"--from", "@/magic.frc", "@/o.png"}, 1, "not a parameter file"},
         {{"--from", "@/short.frc", "@/o.png"}, 1, "truncated"},
@@ -526,9 +543,85 @@ TEST_F(Render, BadInputIsOneLineAndNoFile) {
         EXPECT_EQ(o.err.size() - 1, o.err.find('\n')) << shown << "one line: " << o.err;
         EXPECT_EQ(before, entries(dir).size()) << shown << "left a file behind";
     }
+    close(sock);
+}
+
+// ---- inputs without end, outputs that are not files ---------------------------------
+
+TEST_F(Render, EndlessOrHugeInputsAreRefusedAtOnce) {
+    const int big = open(path("sparse.frc").c_str(), O_WRONLY | O_CREAT, 0644);
+    ASSERT_EQ(0, ftruncate(big, (off_t)2 << 30));
+    close(big);
+    ASSERT_EQ(0, mkfifo(path("fifo.frc").c_str(), 0600));
+    const pid_t feeder = fork();
+    if (feeder == 0) {  // a magic, then blank lines for ever
+        FILE *f = fopen(path("fifo.frc").c_str(), "wb");
+        for (fputs("QUORVEX\n", f); fputc('\n', f) != EOF;) {
+        }
+        _exit(0);
+    }
+    for (const std::string &from : {std::string("/dev/zero"), path("fifo.frc"), path("sparse.frc")}) {
+        const double start = nowMs();
+        const Outcome o = render({"--from", from, path("o.png")});
+        EXPECT_LT(nowMs() - start, 1000) << from;
+        EXPECT_EQ(1, o.status) << o.err;
+        EXPECT_EQ(o.err.size() - 1, o.err.find('\n')) << "one line: " << o.err;
+    }
+    kill(feeder, SIGKILL);
+    waitpid(feeder, nullptr, 0);
+    EXPECT_EQ(2u, entries(dir).size());
+}
+
+TEST_F(Render, AnInterruptEndsAFromReadThatWaits) {
+    ASSERT_EQ(0, mkfifo(path("slow.frc").c_str(), 0600));
+    const pid_t feeder = fork();
+    if (feeder == 0) {  // a header and a few rows, then nothing more for a minute
+        FILE *f = fopen(path("slow.frc").c_str(), "wb");
+        fputs("QUORVEX\nMandelbrot\n50\n-5\n5\n0\n-5\n5\n0\nP5\n800 800\n255\n", f);
+        fwrite(std::string(4000, 'x').data(), 1, 4000, f);
+        fflush(f);
+        sleep(60);
+        _exit(0);
+    }
+    int err[2];
+    ASSERT_EQ(0, pipe(err));
+    const pid_t child = spawnRender({"--from", path("slow.frc"), path("o.png")}, err[1]);
+    close(err[1]);
+    usleep(500000);
+    ASSERT_EQ(0, kill(child, SIGTERM));
+    const double sent = nowMs();
+    const Outcome o = finish(child, err[0]);
+    EXPECT_LT(nowMs() - sent, 1000);
+    EXPECT_EQ(SIGTERM, o.signal) << o.err;
+    EXPECT_NE(std::string::npos, o.err.find("interrupted")) << o.err;
+    kill(feeder, SIGKILL);
+    waitpid(feeder, nullptr, 0);
+}
+
+TEST_F(Render, ALinkToADeviceStaysAndAFifoGetsThePicture) {
+    ASSERT_EQ(0, mknod(path("null").c_str(), S_IFCHR | 0666, makedev(1, 3))) << strerror(errno);
+    ASSERT_EQ(0, symlink("null", path("out.ppm").c_str()));
+    Outcome o = render({"--size", "8x8", path("out.ppm")});
+    EXPECT_EQ(0, o.status) << o.err;
+    struct stat st;
+    EXPECT_TRUE(lstat(path("null").c_str(), &st) == 0 && S_ISCHR(st.st_mode)) << "the node is still a device";
+    ASSERT_EQ(0, mkfifo(path("fifo.ppm").c_str(), 0600));
+    int err[2];
+    ASSERT_EQ(0, pipe(err));
+    const pid_t child = spawnRender({"--size", "8x8", path("fifo.ppm")}, err[1]);
+    close(err[1]);
+    const std::string piped = slurp(path("fifo.ppm"));
+    o = finish(child, err[0]);
+    EXPECT_EQ(0, o.status) << o.err;
+    EXPECT_EQ(192u, pnmPixels(piped, "P6", 8, 8).size()) << piped.substr(0, 20);
+    EXPECT_TRUE(lstat(path("fifo.ppm").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_EQ(3u, entries(dir).size());
 }
 
 TEST_F(Render, APictureBeyondMemoryIsRefusedNotCrashed) {
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "AddressSanitizer's shadow memory cannot start in a limited address space";
+#endif
     // 1.5 GiB of grid in a 1 GiB address space.
     const Outcome o = render({"--size", "40000x40000", path("huge.pgm")}, (rlim_t)1 << 30);
     EXPECT_EQ(1, o.status) << o.err;

@@ -10,7 +10,9 @@
 #include <string>
 #include <vector>
 
+#include "core/cmdline.h"
 #include "e2e_session.h"
+#include "test_files.h"
 
 namespace {
 
@@ -130,16 +132,23 @@ TEST_F(StartupTest, OddCommandLinesOpenAWindowWithTheExpectedTitle) {
         {{"t", "4", "5"}, NO_MODE_TITLE},
         {{"%s%n%s", "\x01\x7f", "--", ""}, NO_MODE_TITLE},
     };
+    const std::string logDir = makeTempDir("startup-log");
     for (const OddLine &line : lines) {
         std::string shown;
         for (const std::string &a : line.args) shown += "[" + a + "] ";
         SCOPED_TRACE("arguments " + shown);
         E2eSession s;
+        s.stderrPath = logDir + "/stderr.log";
         ASSERT_TRUE(s.start(line.args, workDir));
         EXPECT_EQ(s.x.title(), line.title);
         s.x.settle(200);
         EXPECT_TRUE(s.running());
+        // Without a mode Make computes nothing: the user is told, once.
+        const std::string said = readWhole(s.stderrPath), told = "quorvex: " + std::string(NOT_UNDERSTOOD) + "\n";
+        EXPECT_EQ(line.title == NO_MODE_TITLE ? 0u : std::string::npos, said.find(told)) << said;
+        EXPECT_EQ(said.find(told), said.rfind(told)) << said;
     }
+    EXPECT_EQ(0, system(("rm -rf '" + logDir + "'").c_str()));
     // A thread count far too long for the title is shortened, not overrun.
     E2eSession s;
     ASSERT_TRUE(s.start({"t", longCount}, workDir));

@@ -3,6 +3,7 @@
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <stdlib.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -11,6 +12,18 @@
 namespace {
 
 void sleepMs(int ms) { usleep((useconds_t)ms * 1000); }
+
+// A settle is a guess at how long the program takes to draw. A sanitizer
+// build draws several times slower, so its test run stretches the guesses
+// by QUORVEX_TEST_TIME_SCALE (a number >= 1, default 1).
+int scaledMs(int ms) {
+    static const double scale = [] {
+        const char *text = getenv("QUORVEX_TEST_TIME_SCALE");
+        const double value = text ? atof(text) : 1.0;
+        return value > 1.0 ? value : 1.0;
+    }();
+    return (int)(ms * scale);
+}
 
 std::string nameOf(Display *dpy, Window w) {
     std::string result;
@@ -144,7 +157,7 @@ void X11Driver::typeText(const std::string &text) {
 
 void X11Driver::settle(int ms) {
     XSync(dpy_, False);
-    sleepMs(ms);
+    sleepMs(scaledMs(ms));
     XSync(dpy_, False);
 }
 

@@ -41,7 +41,8 @@ public:
     void typeText(const std::string &text);
     void key(const char *keysymName);
 
-    // Waits for the program to finish drawing (XSync plus a settle time).
+    // Waits for the program to finish drawing (XSync plus a settle time,
+    // stretched by QUORVEX_TEST_TIME_SCALE when that is set).
     void settle(int ms = 150);
 
     // What the X server shows in the window now.

@@ -16,12 +16,18 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <sys/socket.h>
+#include <sys/un.h>
+
+#include <atomic>
 #include <functional>
 #include <limits>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "core/state.h"
+#include "files/header_tokens.h"
 #include "test_files.h"
 
 namespace {
@@ -150,6 +156,49 @@ TEST_F(ParamFile, SavingThroughASymbolicLinkReplacesTheFileItPointsAt) {
     ASSERT_EQ(lstat((dir / "link.frc").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));
     EXPECT_EQ(readBytes(dir / "real.frc").substr(0, 8), "QUORVEX\n");
+}
+
+TEST_F(ParamFile, ADanglingLinkGetsItsTargetAndStaysALink) {
+    ASSERT_EQ(symlink("sub/new.frc", (dir / "link.frc").c_str()), 0);
+    ASSERT_EQ(mkdir((dir / "sub").c_str(), 0755), 0);
+    ASSERT_EQ(save(dir / "link.frc"), 1) << fileError;
+    struct stat st;
+    ASSERT_EQ(lstat((dir / "link.frc").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(readBytes(dir / "sub/new.frc").substr(0, 8), "QUORVEX\n");
+    EXPECT_EQ(entriesOf(dir / "sub"), std::vector<std::string>{"new.frc"});
+}
+
+TEST_F(ParamFile, AFifoGetsTheFileAndASocketIsRefused) {
+    ASSERT_EQ(mkfifo((dir / "pipe.frc").c_str(), 0600), 0);
+    std::string piped;
+    std::thread reader([&] { piped = readBytes(dir / "pipe.frc"); });
+    EXPECT_EQ(save(dir / "pipe.frc"), 1) << fileError;
+    reader.join();
+    ASSERT_EQ(save(dir / "file.frc"), 1) << fileError;
+    EXPECT_TRUE(piped == readBytes(dir / "file.frc")) << piped.substr(0, 90);
+    const int sock = socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address = {};
+    address.sun_family = AF_UNIX;
+    snprintf(address.sun_path, sizeof address.sun_path, "%s", (dir / "sock.frc").c_str());
+    ASSERT_EQ(bind(sock, (sockaddr *)&address, sizeof address), 0);
+    EXPECT_EQ(save(dir / "sock.frc"), 0);
+    EXPECT_NE(strstr(fileError, "sock.frc is a socket"), nullptr) << fileError;
+    close(sock);
+    struct stat st;
+    EXPECT_TRUE(lstat((dir / "pipe.frc").c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
+    EXPECT_TRUE(lstat((dir / "sock.frc").c_str(), &st) == 0 && S_ISSOCK(st.st_mode));
+    EXPECT_EQ(entriesOf(dir.path).size(), 3u) << "no temporary, no other file";
+}
+
+TEST_F(ParamFile, AReasonTooLongKeepsItsStartAndItsCause) {
+    char reason[FILE_ERROR_SIZE];
+    setReason(reason, "cannot write %s: %s", std::string(300, 'n').c_str(), "No space left on device");
+    const std::string said = reason;
+    EXPECT_EQ(said.size(), FILE_ERROR_SIZE - 1u);
+    EXPECT_EQ(said.substr(0, 14), "cannot write n");
+    EXPECT_NE(said.find("n...n"), std::string::npos) << "cut in the name: " << said;
+    EXPECT_EQ(said.substr(said.size() - 28), "nnn: No space left on device");
 }
 
 TEST_F(ParamFile, StateThatCouldNotBeLoadedBackIsNotWritten) {
@@ -297,6 +346,9 @@ TEST_F(ParamFile, PlainDataLayerRoundTripsWithoutTouchingTheProgramState) {
         EXPECT_EQ(memcmp(in.grid + r * GRID_SIZE, out.grid + r * GRID_SIZE, 33), 0) << "row " << r;
     EXPECT_EQ(readFractalFile((dir / "missing.frc").c_str(), in, reason), 0);
     EXPECT_NE(strstr(reason, "cannot open"), nullptr) << reason;
+    const std::atomic<int> stop{1};
+    EXPECT_EQ(readFractalFile((dir / "p.frc").c_str(), in, reason, &stop), 0);
+    EXPECT_STREQ(reason, "interrupted");
 }
 
 // ---- what a load accepts ---------------------------------------------------
@@ -370,14 +422,14 @@ TEST_F(ParamFile, FieldsAtTheirLimitsAreAccepted) {
     const std::string longName(79, 'n');
     std::string file = header(2, 2, longName) + pixels(2, 2, 0) + "trailing bytes are ignored";
     file.replace(file.find("P5"), 2, std::string(14, 'P'));
-    file.replace(file.find("\n200\n"), 5, "\n" + std::to_string((int)MAX_DETAIL) + "\n");
+    file.replace(file.find("\n200\n"), 5, "\n" + std::string(255, ' ') + std::to_string((int)MAX_DETAIL) + "\n");
     writeBytes(dir / "limits.frc", file);
     ASSERT_EQ(load(dir / "limits.frc"), 1) << fileError;
     EXPECT_EQ(fracType, longName);
     EXPECT_EQ(detail, (int)MAX_DETAIL);
 
     file = header(2, 2) + pixels(2, 2, 0);
-    file.replace(file.find("\n200\n"), 5, "\n1\n");
+    file.replace(file.find("\n200\n"), 5, "\n" + std::string(NUMBER_TOKEN_SIZE - 2, '0') + "1\n");
     file.replace(file.find("-1.5"), 4, "-15e-1");
     file.replace(file.find("0.25"), 4, "0x1p-2");
     writeBytes(dir / "forms.frc", file);
@@ -406,6 +458,9 @@ std::vector<BadFile> badFiles() {
         {"magic in lower case", replaced(good, "QUORVEX", "quorvex")},
         {"magic with a tail", replaced(good, "QUORVEX", "QUORVEXX")},
         {"magic with a NUL", replaced(good, "QUORVEX", std::string("QUORVEX\0X", 9))},
+        {"blanks before the magic", std::string(257, '\n') + good},
+        {"blanks before a field", replaced(good, "\nJulia", std::string(257, ' ') + "Julia")},
+        {"a number of 512 digits", replaced(good, "\n200\n", "\n" + std::string(509, '0') + "200\n")},
         {"type name of 80 bytes", replaced(good, "Julia", std::string(80, 'j'))},
         {"type name with a NUL", replaced(good, "Julia", std::string("Jul\0ia", 6))},
         {"image magic of 15 bytes", replaced(good, "P5", std::string(15, 'P'))},
@@ -460,6 +515,7 @@ TEST_F(ParamFile, MissingFileDirectoryAndNoNameAreRefused) {
     EXPECT_EQ(load(dir.path), 0);
     EXPECT_EQ(load(""), 0);
     EXPECT_EQ(LOAD_FRACTAL(nullptr), 0);
+    EXPECT_EQ(load("/dev/zero"), 0);  // endless: refused after its first bytes
     EXPECT_TRUE(Snapshot::take() == before);
 }
 

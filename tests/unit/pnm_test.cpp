@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <functional>
 #include <string>
 #include <vector>
@@ -198,7 +199,7 @@ TEST_F(Pnm, CommentLinesDirectlyAfterTheMagicAreSkipped) {
 
 TEST_F(Pnm, OnlyTheExactMagicP6IsColour) {
     const std::string rest = "\n2 2\n255\n" + std::string(12, 'x');
-    const std::vector<std::string> magics = {"P5", "P3", "p6", "P6X", "XYZ", std::string(40, 'M')};
+    const std::vector<std::string> magics = {"P5", "P3", "p6", "P6X", "XYZ", std::string(255, 'M')};
     for (const std::string &magic : magics) {
         writeBytes(dir / "m.pnm", magic + rest);
         const Read got = readBoth(dir / "m.pnm");
@@ -234,6 +235,8 @@ TEST_F(Pnm, SizesThatDoNotScanOrCannotBeHeldAreRefused) {
         "P5\n1 65537\n255\n", "P5\n10000 10000\n255\n",  "P6\n2147483647 2147483647\n255\n",
         "P5\n99999999999 1\n255\n",                      "P5\n3 # not a comment\n255\n",
         "P5\n# a comment that never ends",               "",
+        std::string(256, 'M') + "\n2 2\n255\n",          std::string(257, ' ') + "P5\n2 2\n255\n",
+        "P5\n#" + std::string(5000, 'c') + "\n2 2\n255\n",
     };
     for (const std::string &head : headers) {
         writeBytes(dir / "bad.pgm", head + "pixels");
@@ -245,6 +248,7 @@ TEST_F(Pnm, SizesThatDoNotScanOrCannotBeHeldAreRefused) {
         EXPECT_EQ(c, -7) << head;
     }
     int w = -7, h = -7, c = -7;
+    EXPECT_EQ(PGM_FILE_READ_1D(cpath("/dev/zero"), &w, &h, &c), nullptr);  // endless, yet refused
     EXPECT_EQ(PGM_FILE_READ_1D(cpath(dir / "absent.pgm"), &w, &h, &c), nullptr);
     EXPECT_EQ(PGM_FILE_READ_2D(cpath(dir / "absent.pgm"), &w, &h, &c), nullptr);
     EXPECT_EQ(w, -7);
@@ -259,6 +263,10 @@ TEST_F(Pnm, TheLargestAcceptedImageIsRead) {
     EXPECT_EQ(image[1], 'y');
     EXPECT_EQ(image[MAX_PNM_PIXELS - 1], 0);
     free(image);
+    const std::atomic<int> stop{1};
+    EXPECT_EQ(PGM_FILE_READ_1D(cpath(dir / "big.pgm"), &w, &h, &c, &stop), nullptr);
+    EXPECT_EQ(PGM_FILE_READ_2D(cpath(dir / "big.pgm"), &w, &h, &c, &stop), nullptr);
+    EXPECT_STREQ(fileError, "interrupted");
 }
 
 TEST_F(Pnm, WritersRefuseNothingToWriteAndReportFailure) {

@@ -9,6 +9,9 @@
 #include <sys/stat.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -250,6 +253,29 @@ TEST_F(RenderRun, AnUnwritablePlaceFailsBeforeComputing) {
     EXPECT_EQ(RUN_FAILED, run(path("no/such/dir.png")));
     EXPECT_NE(nullptr, strstr(reason, "no/such")) << reason;
     EXPECT_EQ(1u, entries(dir).size());
+    // A link into a directory its user may not write, the link's own being
+    // writable (root writes anywhere: the run is an ordinary user's).
+    ASSERT_EQ(0, chmod(dir.c_str(), 0777));
+    ASSERT_EQ(0, mkdir(path("ro").c_str(), 0555));
+    ASSERT_EQ(0, symlink("ro/out.png", path("out.png").c_str()));
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(20);
+        _exit(run(path("out.png")) == RUN_FAILED && strstr(reason, "cannot write into") ? 0 : 1);
+    }
+    int status = -1;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+}
+
+TEST_F(RenderRun, ADanglingLinkIsWrittenThroughAndStays) {
+    options.width = options.height = 8;
+    ASSERT_EQ(0, symlink("made.pgm", path("new.pgm").c_str()));
+    EXPECT_EQ(RUN_WRITTEN, run(path("new.pgm"))) << reason;
+    struct stat st;
+    EXPECT_TRUE(lstat(path("new.pgm").c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+    EXPECT_EQ(std::string("P5\n8 8\n255\n").size() + 64, slurp(path("made.pgm")).size());
+    EXPECT_EQ(2u, entries(dir).size());
 }
 
 TEST_F(RenderRun, AStopLeavesNoFileAndNoTemporary) {

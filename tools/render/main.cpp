@@ -2,9 +2,10 @@
 //
 // Exit status: 0 the file is written, 1 it could not be (nothing written),
 // 2 the command line is wrong. An interrupt (SIGINT, SIGTERM, SIGHUP) stops
-// the render between rows and the writer between rows, removes the
-// temporary, and then ends the process by the same signal, so a shell sees
-// the interrupt as it would for any other program.
+// the --from read, the render and the writer between rows (and breaks off a
+// wait for a FIFO), removes the temporary, and then ends the process by the
+// same signal, so a shell sees the interrupt as it would for any other
+// program. The handler is installed without SA_RESTART for that reason.
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>

@@ -1,19 +1,17 @@
 #include "tools/render/run.h"
 
-#include <errno.h>
 #include <stdarg.h>
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
 #include <new>
-#include <string>
 
 #include "colour/palette.h"
 #include "core/state.h"
+#include "files/header_tokens.h"
 #include "files/paramfile.h"
 #include "tools/render/output.h"
 #include "tools/render/progress.h"
@@ -41,6 +39,14 @@ RunResult fail(char *reason, const char *format, ...) {
     return RUN_FAILED;
 }
 
+// A signal also breaks off a read or an open that was waiting (a FIFO),
+// which then fails: that is an interrupt too.
+RunResult interruptedOr(RunResult r, const std::atomic<int> *stop, char *reason) {
+    if (r != RUN_FAILED || !readStopped(stop)) return r;
+    setReason(reason, "%s", WRITE_INTERRUPTED);
+    return RUN_INTERRUPTED;
+}
+
 // The file's parameters where the command line gave none.
 void mergeFile(RenderOptions &o, const FractalFile &f) {
     if (!(o.given & GIVEN_TYPE)) o.params.type = f.type;
@@ -53,12 +59,12 @@ void mergeFile(RenderOptions &o, const FractalFile &f) {
     if (!(o.given & GIVEN_SIZE)) o.width = f.width, o.height = f.height;
 }
 
-RunResult readFrom(Job &job, char *reason) {
+RunResult readFrom(Job &job, const std::atomic<int> *stop, char *reason) {
     job.file.reset(new (std::nothrow) FractalFile);
     if (!job.file) return fail(reason, "not enough memory to read %s", job.options.fromPath);
     char why[FILE_ERROR_SIZE] = "";
-    if (!readFractalFile(job.options.fromPath, *job.file, why))
-        return fail(reason, "cannot use %s: %s", job.options.fromPath, why);
+    if (!readFractalFile(job.options.fromPath, *job.file, why, stop))
+        return interruptedOr(fail(reason, "cannot use %s: %s", job.options.fromPath, why), stop, reason);
     mergeFile(job.options, *job.file);
     job.compute = (job.options.given & SHAPING) != 0;
     if (job.compute && job.options.params.type < 0)
@@ -67,21 +73,9 @@ RunResult readFrom(Job &job, char *reason) {
     return RUN_WRITTEN;
 }
 
-std::string directoryOf(const char *path) {
-    const char *slash = strrchr(path, '/');
-    if (!slash) return ".";
-    if (slash == path) return "/";
-    return std::string(path, (size_t)(slash - path));
-}
-
 // Catches the common refusals before the long render rather than after it.
 RunResult checkWritable(const char *path, char *reason) {
-    struct stat st;
-    if (stat(path, &st) == 0 && S_ISDIR(st.st_mode)) return fail(reason, "%s is a directory", path);
-    const std::string dir = directoryOf(path);
-    if (access(dir.c_str(), W_OK | X_OK) != 0)
-        return fail(reason, "cannot write into %s: %s", dir.c_str(), strerror(errno));
-    return RUN_WRITTEN;
+    return checkWriteTarget(path, reason) ? RUN_WRITTEN : RUN_FAILED;
 }
 
 void buildPalette(const int ramps[3]) {
@@ -183,7 +177,7 @@ RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, 
     Job job;
     job.options = options;
     job.compute = true;
-    RunResult r = options.fromPath ? readFrom(job, reason) : RUN_WRITTEN;
+    RunResult r = options.fromPath ? readFrom(job, stop, reason) : RUN_WRITTEN;
     if (r == RUN_WRITTEN) r = checkWritable(firstOutputPath(options).c_str(), reason);
     if (r != RUN_WRITTEN) return r;
     if (needsPictures(job.options)) {
@@ -197,5 +191,5 @@ RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, 
     else
         grid = RenderGrid{job.file->width, job.file->height, GRID_SIZE, job.file->grid};
     if (r != RUN_WRITTEN) return r;
-    return writeOutput(job, grid, stop, progress, reason);
+    return interruptedOr(writeOutput(job, grid, stop, progress, reason), stop, reason);
 }

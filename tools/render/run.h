@@ -4,7 +4,9 @@
 // partial file behind and fails before the long part where it can:
 //   1. a --from file is read (with the reader's refusals) and merged: what
 //      the command line gives wins, the rest comes from the file;
-//   2. the output's directory is checked for writing;
+//   2. the output is checked as the writer will see it (symbolic links
+//      followed): a directory, socket or block device is refused, and so is
+//      a directory that will not take the file;
 //   3. the grid is allocated (a refusal is a clear failure, not a crash)
 //      and computed, unless it can be taken from the --from file as it is:
 //      that is when nothing that shapes the grid (size, type, detail, view,
@@ -15,8 +17,8 @@
 //      warning line on standard error;
 //   4. the palette is built as the program builds it at start-up (seed
 //      1959) with the chosen ramps, and the file is written atomically.
-// `stop` (may be null) is polled throughout; a non-zero value ends the run
-// with RUN_INTERRUPTED and nothing written. `progress` is the standard
+// `stop` (may be null) is polled throughout, the --from read included; a
+// non-zero value ends the run with RUN_INTERRUPTED and nothing written. `progress` is the standard
 // error stream for the bar, or null for none.
 //
 // A still with --smooth or --aa N > 1, and every dive, take steps 1, 2 and
