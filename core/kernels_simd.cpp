@@ -130,49 +130,52 @@ struct Cosh {
     }
 };
 
-// Counts (and, with `ends`, OrbitEnds) of cells first .. first + count - 1
+// Counts (and, with ENDS, OrbitEnds) of cells first .. first + count - 1
 // of a row; Cell(x, y, end) -> count.
-template <class Cell>
+template <bool ENDS, class Cell>
 void rowCounts(const KernelView &v, int row, int first, int count, int *counts, OrbitEnd *ends, Cell cell) {
     const double y = (double)row * v.yScale + v.yStart;
     for (int i = 0; i < count; ++i) {
         const double x = (double)(first + i) * v.xScale + v.xStart;
-        counts[i] = ends ? cell(x, y, EndAt{ends + i}) : cell(x, y, NoEnd());
+        if (ENDS)
+            counts[i] = cell(x, y, EndAt{ends + i});
+        else
+            counts[i] = cell(x, y, NoEnd());
     }
 }
 
 // M kinds: the orbit starts at (z0r, 0); the step takes the point as its constant.
-template <bool CYCLES, class Step>
+template <bool CYCLES, bool ENDS, class Step>
 void mKindCounts(const KernelView &v, int row, int first, int count, int *counts, OrbitEnd *ends, double z0r) {
-    rowCounts(v, row, first, count, counts, ends, [&](double x, double y, auto end) {
+    rowCounts<ENDS>(v, row, first, count, counts, ends, [&](double x, double y, auto end) {
         return cycleCheckedCount<CYCLES>({z0r, 0, 0, 0}, v.detail, Step{x, y}, end);
     });
 }
 
 // J kinds: the orbit starts at the point; the step takes the pivot.
-template <bool CYCLES, class Step>
+template <bool CYCLES, bool ENDS, class Step>
 void jKindCounts(const KernelView &v, int row, int first, int count, int *counts, OrbitEnd *ends) {
     const Step step{v.xPivot, v.yPivot};
-    rowCounts(v, row, first, count, counts, ends, [&](double x, double y, auto end) {
+    rowCounts<ENDS>(v, row, first, count, counts, ends, [&](double x, double y, auto end) {
         return cycleCheckedCount<CYCLES>({x, y, 0, 0}, v.detail, step, end);
     });
 }
 
-// The scalar path (CYCLES) or the plain loop itself.
-template <bool CYCLES = true>
+// The scalar path (CYCLES) or the plain loop itself; with ENDS, OrbitEnds too.
+template <bool CYCLES = true, bool ENDS = false>
 void scalarCounts(int type, const KernelView &v, int row, int first, int count, int *counts,
                   OrbitEnd *ends = nullptr) {
     switch (type) {
-    case MANDELBROT_TYPE: return mKindCounts<CYCLES, Quadratic>(v, row, first, count, counts, ends, 0.0);
-    case JULIA_TYPE: return jKindCounts<CYCLES, Quadratic>(v, row, first, count, counts, ends);
-    case M_DRAGON_TYPE: return mKindCounts<CYCLES, Dragon>(v, row, first, count, counts, ends, 0.5);
-    case J_DRAGON_TYPE: return jKindCounts<CYCLES, Dragon>(v, row, first, count, counts, ends);
-    case M_PHOENIX_TYPE: return mKindCounts<CYCLES, Phoenix>(v, row, first, count, counts, ends, 0.0);
-    case J_PHOENIX_TYPE: return jKindCounts<CYCLES, Phoenix>(v, row, first, count, counts, ends);
-    case M_COSINE_TYPE: return mKindCounts<CYCLES, MCosine>(v, row, first, count, counts, ends, 0.0);
-    case J_COSINE_TYPE: return jKindCounts<CYCLES, JCosine>(v, row, first, count, counts, ends);
-    case M_COSH_TYPE: return mKindCounts<CYCLES, Cosh>(v, row, first, count, counts, ends, 0.0);
-    default: return jKindCounts<CYCLES, Cosh>(v, row, first, count, counts, ends);  // J-Cosh, as the plain loop
+    case MANDELBROT_TYPE: return mKindCounts<CYCLES, ENDS, Quadratic>(v, row, first, count, counts, ends, 0.0);
+    case JULIA_TYPE: return jKindCounts<CYCLES, ENDS, Quadratic>(v, row, first, count, counts, ends);
+    case M_DRAGON_TYPE: return mKindCounts<CYCLES, ENDS, Dragon>(v, row, first, count, counts, ends, 0.5);
+    case J_DRAGON_TYPE: return jKindCounts<CYCLES, ENDS, Dragon>(v, row, first, count, counts, ends);
+    case M_PHOENIX_TYPE: return mKindCounts<CYCLES, ENDS, Phoenix>(v, row, first, count, counts, ends, 0.0);
+    case J_PHOENIX_TYPE: return jKindCounts<CYCLES, ENDS, Phoenix>(v, row, first, count, counts, ends);
+    case M_COSINE_TYPE: return mKindCounts<CYCLES, ENDS, MCosine>(v, row, first, count, counts, ends, 0.0);
+    case J_COSINE_TYPE: return jKindCounts<CYCLES, ENDS, JCosine>(v, row, first, count, counts, ends);
+    case M_COSH_TYPE: return mKindCounts<CYCLES, ENDS, Cosh>(v, row, first, count, counts, ends, 0.0);
+    default: return jKindCounts<CYCLES, ENDS, Cosh>(v, row, first, count, counts, ends);  // J-Cosh, as the plain loop
     }
 }
 
@@ -225,8 +228,11 @@ void countCells(KernelPath path, int type, const KernelView &v, int row, int fir
     }
 #endif
     if (path == PLAIN_PATH)
-        return scalarCounts<false>(type, v, row, first, count, counts, ends);
-    scalarCounts(type, v, row, first, count, counts, ends);
+        return ends ? scalarCounts<false, true>(type, v, row, first, count, counts, ends)
+                    : scalarCounts<false>(type, v, row, first, count, counts);
+    if (ends)
+        return scalarCounts<true, true>(type, v, row, first, count, counts, ends);
+    scalarCounts(type, v, row, first, count, counts);
 }
 
 // Rows wider than a chunk run chunk by chunk.
