@@ -67,23 +67,26 @@ inline __attribute__((always_inline)) int cycleCheckedCount(Orbit z, int limit, 
     return end.reachedLimit(), limit;
 }
 
-// Counts (and, with `ends`, OrbitEnds) of cells first .. first + count - 1
+// Counts (and, with ENDS, OrbitEnds) of cells first .. first + count - 1
 // of a row; Cell(x, y, end) -> count.
-template <class Cell>
+template <bool ENDS, class Cell>
 void rowCounts(const KernelView &v, int row, int first, int count, int *counts, OrbitEnd *ends, Cell cell) {
     const double y = (double)row * v.yScale + v.yStart;
     for (int i = 0; i < count; ++i) {
         const double x = (double)(first + i) * v.xScale + v.xStart;
-        counts[i] = ends ? cell(x, y, EndAt{ends + i}) : cell(x, y, NoEnd());
+        if (ENDS)
+            counts[i] = cell(x, y, EndAt{ends + i});
+        else
+            counts[i] = cell(x, y, NoEnd());
     }
 }
 
-// The scalar path (CYCLES) or the plain loop itself.
-template <bool CYCLES = true>
+// The scalar path (CYCLES) or the plain loop itself; with ENDS, OrbitEnds too.
+template <bool CYCLES = true, bool ENDS = false>
 void scalarCounts(int type, const KernelView &v, int row, int first, int count, int *counts,
                   OrbitEnd *ends = nullptr) {
     withTypeRule(type, v, [&](auto kind) {
-        rowCounts(v, row, first, count, counts, ends, [&](double x, double y, auto end) {
+        rowCounts<ENDS>(v, row, first, count, counts, ends, [&](double x, double y, auto end) {
             return cycleCheckedCount<CYCLES>(kind.start(x, y), v.detail, kind.step(x, y), end);
         });
     });
@@ -138,8 +141,11 @@ void countCells(KernelPath path, int type, const KernelView &v, int row, int fir
     }
 #endif
     if (path == PLAIN_PATH)
-        return scalarCounts<false>(type, v, row, first, count, counts, ends);
-    scalarCounts(type, v, row, first, count, counts, ends);
+        return ends ? scalarCounts<false, true>(type, v, row, first, count, counts, ends)
+                    : scalarCounts<false>(type, v, row, first, count, counts);
+    if (ends)
+        return scalarCounts<true, true>(type, v, row, first, count, counts, ends);
+    scalarCounts(type, v, row, first, count, counts);
 }
 
 // Rows wider than a chunk run chunk by chunk.

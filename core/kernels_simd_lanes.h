@@ -6,7 +6,7 @@
 // inline function: a copy compiled for a wider instruction set must never be
 // the one the linker keeps for a narrower caller.
 //
-// Blocks. Lanes step in blocks of BLOCK_STEPS steps with no branch inside a
+// Blocks. Lanes step in blocks of steps (blockSteps) with no branch inside a
 // block: U vectors of V::LANES lanes, one cell per lane, so U * LANES
 // independent orbits are in flight and the interleaved vectors hide the
 // latency of the multiply-add chain. Each step tests every lane's iterate
@@ -93,9 +93,13 @@ namespace {
 // Steps every cell first takes one at a time (see Groups::screen).
 enum { SCREEN_STEPS = 16 };
 
-// Steps between looks at the lanes' tests: long enough that a look costs
-// little, short enough that a lane that ended idles little.
-enum { BLOCK_STEPS = 8 };
+// Steps in a block of LANES-lane vectors: as many as fill the 64 bits of a
+// TestWord, at most 16 (16 on 2 and 4 lanes, 8 on 8). Longer blocks make the
+// look after each cost less a step, shorter ones let a lane that ended idle
+// less.
+constexpr int blockSteps(int lanes) {
+    return 64 / lanes < 16 ? 64 / lanes : 16;
+}
 
 // Steps to a lane's first checkpoint, and the engine's clock steps between
 // checkpoint updates.
@@ -165,6 +169,7 @@ typedef unsigned long long TestWord;
 
 template <int LANES>
 struct Tests {
+    enum { BLOCK_STEPS = blockSteps(LANES) };
     static_assert(LANES * BLOCK_STEPS <= 64, "a block's tests fit a TestWord");
     enum { LANE_BITS = (1 << LANES) - 1 };
     static constexpr TestWord ALL_PASSED =
@@ -251,10 +256,12 @@ inline __attribute__((always_inline)) void stepVectors(LaneRegs<V> (&r)[U], Test
 template <class V, class Map, int U, bool ENDS>
 inline __attribute__((always_inline)) void runBlock(LaneRegs<V> (&r)[U], TestWord (&tests)[U], int steps,
                                                     BlockEnds<V, U, ENDS> &ends) {
+    enum { BLOCK_STEPS = blockSteps(V::LANES) };
     const Twos<V> twos;
     if (ENDS)
         ends.start();
     if (steps == BLOCK_STEPS) {
+        // Eight steps unrolled: whole 16-step blocks unrolled measured slower.
 #pragma GCC unroll 8
         for (int s = 0; s < BLOCK_STEPS; ++s)
             stepVectors<V, Map, U, ENDS>(r, tests, s, twos, ends);
@@ -370,6 +377,7 @@ private:
             return;
         }
         // A block more would waste this much already.
+        enum { BLOCK_STEPS = T::BLOCK_STEPS };
         long long wasted = (long long)(N - live) * BLOCK_STEPS;
         if (wasted >= (long long)live * REFILL_STEPS * LANES)
             return listLanes(first, r, going, age, list);
@@ -572,7 +580,7 @@ private:
             // oldest_ is stale, which only cuts a block short.
             const long long stop = oldest_ + job_.limit;
             const long long blockStart = clock_;
-            const int steps = stop - clock_ < BLOCK_STEPS ? (int)(stop - clock_) : BLOCK_STEPS;
+            const int steps = stop - clock_ < T::BLOCK_STEPS ? (int)(stop - clock_) : T::BLOCK_STEPS;
             TestWord tests[U];
             runBlock<V, Map, U, ENDS>(r, tests, steps, ends);
             clock_ += steps;
