@@ -13,8 +13,8 @@ namespace {
 const std::chrono::milliseconds PROGRESS_PERIOD(100);
 
 struct SharedRows {
-    int type;
-    KernelView view;
+    RowFunction row;
+    void *rowContext;
     RenderGrid grid;
     const std::atomic<int> *stop;
     std::atomic<int> next{0};  // the next row nobody has taken
@@ -33,7 +33,7 @@ void computeRows(SharedRows &s) {
         if (stopAsked(s)) return;
         const int row = s.next.fetch_add(1, std::memory_order_relaxed);
         if (row >= s.grid.height) return;
-        computeRow(s.type, s.view, row, s.grid.cells + s.grid.stride * (size_t)row);
+        if (!s.row(row, s.grid.cells + s.grid.stride * (size_t)row, s.rowContext)) return;
         s.done.fetch_add(1, std::memory_order_relaxed);
     }
 }
@@ -71,6 +71,17 @@ void waitForWorkers(SharedRows &s, RenderProgress progress, void *context) {
         if (progress) progress(s.done.load(std::memory_order_relaxed), s.grid.height, context);
 }
 
+struct KernelRows {
+    int type;
+    KernelView view;
+};
+
+int kernelRow(int row, unsigned char *out, void *context) {
+    const KernelRows &k = *(const KernelRows *)context;
+    computeRow(k.type, k.view, row, out);
+    return 1;
+}
+
 }  // namespace
 
 KernelView kernelViewFor(const FractalParams &p, int width, int height) {
@@ -88,9 +99,15 @@ KernelView kernelViewFor(const FractalParams &p, int width, int height) {
 
 RenderResult renderGrid(const FractalParams &params, const RenderGrid &grid, int threads,
                         const std::atomic<int> *stop, RenderProgress progress, void *context) {
+    KernelRows k = {params.type, kernelViewFor(params, grid.width, grid.height)};
+    return renderRows(grid, threads, stop, kernelRow, &k, progress, context);
+}
+
+RenderResult renderRows(const RenderGrid &grid, int threads, const std::atomic<int> *stop, RowFunction row,
+                        void *rowContext, RenderProgress progress, void *context) {
     SharedRows s;
-    s.type = params.type;
-    s.view = kernelViewFor(params, grid.width, grid.height);
+    s.row = row;
+    s.rowContext = rowContext;
     s.grid = grid;
     s.stop = stop;
     std::vector<std::thread> workers = startWorkers(s, threads < 1 ? 1 : threads);

@@ -52,4 +52,12 @@ typedef void (*RenderProgress)(int rowsDone, int rows, void *context);
 RenderResult renderGrid(const FractalParams &params, const RenderGrid &grid, int threads,
                         const std::atomic<int> *stop, RenderProgress progress, void *context);
 
+// The same sharing of rows for any row computation: `row` fills the row
+// at `out` and returns 1, or 0 when it gave up on a stop (the row is then
+// not counted as done).
+typedef int (*RowFunction)(int row, unsigned char *out, void *rowContext);
+
+RenderResult renderRows(const RenderGrid &grid, int threads, const std::atomic<int> *stop, RowFunction row,
+                        void *rowContext, RenderProgress progress, void *context);
+
 #endif

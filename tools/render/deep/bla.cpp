@@ -1,0 +1,79 @@
+#include "tools/render/deep/bla.h"
+
+#include <math.h>
+
+namespace {
+
+double magnitude(const Cx<double> &z) { return hypot(z.re, z.im); }
+
+FloatExp magnitude(const Cx<FloatExp> &z) {
+    const FloatExp n = norm(z);
+    if (n.isZero()) return n;
+    // sqrt(m 2^e) with an even exponent
+    const int64_t odd = n.e & 1;
+    return FloatExp::make(sqrt(n.m * (odd ? 2.0 : 1.0)), (n.e - odd) / 2);
+}
+
+double quotient(double a, double b) { return a / b; }
+
+FloatExp quotient(FloatExp a, FloatExp b) { return FloatExp::make(a.m / b.m, a.e - b.e); }
+
+bool positive(double v) { return v > 0; }  // false for NaN
+bool positive(FloatExp v) { return v.m > 0; }
+
+// Steps near the escape test are never inside a skipped block.
+bool nearEscape(const DeepReference &ref, Cx<double> w) {
+    const double limit = 4.0 * (1.0 - BLA_ESCAPE_MARGIN);
+    if (!ref.dragon) return !(w.re * w.re + w.im * w.im <= limit);
+    const double hr = ref.lambda.re * 0.5 - w.re, hi = ref.lambda.im * 0.5 - w.im;
+    return !(hr * hr + hi * hi <= limit * (ref.lambda.re * ref.lambda.re + ref.lambda.im * ref.lambda.im));
+}
+
+template <class T> BlaStep<T> singleStep(const DeepReference &ref, const ReferenceOrbit &o, int m) {
+    const T zero = fromDouble<T>(0.0);
+    if (m >= o.last) return BlaStep<T>{{zero, zero}, {zero, zero}, zero};
+    const Cx<T> z = orbitValue<T>(o, m);
+    const Cx<T> a = {z.re * 2.0, z.im * 2.0};
+    const bool unsafe = nearEscape(ref, o.z[(size_t)m]);
+    return BlaStep<T>{a, {fromDouble<T>(1.0), zero}, unsafe ? zero : magnitude(z) * BLA_EPSILON};
+}
+
+template <class T> BlaStep<T> merge(const BlaStep<T> &x, const BlaStep<T> &y, T dcMax) {
+    BlaStep<T> s;
+    s.a = y.a * x.a;
+    s.b = y.a * x.b + y.b;
+    const T room = y.r - magnitude(x.b) * dcMax;
+    const T ax = magnitude(x.a);
+    T r = fromDouble<T>(0.0);
+    if (positive(room) && positive(ax)) r = quotient(room, ax);
+    s.r = lessMag(r, x.r) ? r : x.r;
+    if (!positive(s.r)) s.r = fromDouble<T>(0.0);
+    return s;
+}
+
+}  // namespace
+
+template <class T> void buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T> &t) {
+    const ReferenceOrbit &o = ref.orbit[orbit];
+    t.levels = 0;
+    t.level.assign(1, std::vector<BlaStep<T>>());
+    for (int length = 2; length <= o.last; length *= 2) {
+        const size_t count = (size_t)((o.last + length - 1) / length);
+        std::vector<BlaStep<T>> level(count);
+        for (size_t j = 0; j < count; ++j) {
+            const int m = (int)j * length;
+            if (length == 2)
+                level[j] = merge(singleStep<T>(ref, o, m), singleStep<T>(ref, o, m + 1), dcMax);
+            else if (2 * j + 1 < t.level.back().size())
+                level[j] = merge(t.level.back()[2 * j], t.level.back()[2 * j + 1], dcMax);
+            else
+                level[j] = BlaStep<T>{t.level.back()[2 * j].a, t.level.back()[2 * j].b, fromDouble<T>(0.0)};
+            if (m + length > o.last) level[j].r = fromDouble<T>(0.0);
+        }
+        t.level.push_back(std::move(level));
+        ++t.levels;
+    }
+}
+
+template void buildBlaTable<double>(const DeepReference &, int, double, BlaTable<double> &);
+template void buildBlaTable<FloatExp>(const DeepReference &, int, FloatExp, BlaTable<FloatExp> &);

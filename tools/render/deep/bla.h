@@ -1,0 +1,68 @@
+// bla.h - bilinear approximation: many steps of a delta's orbit at once.
+//
+// Against a reference orbit Z of w <- w^2 + K, a delta dw (the pixel's
+// w minus Z_m) with delta dc of the constant steps exactly as
+//     dw' = 2 Z_m dw + dw^2 + dc.
+// While |dw| is tiny against |Z_m| the square is below a double's rounding
+// of the rest, and the step is linear: dw' = A dw + B dc with A = 2 Z_m,
+// B = 1, valid while |dw| < r_m = BLA_EPSILON * |Z_m|. Linear steps compose:
+// x then y is A = A_y A_x, B = A_y B_x + B_y, valid while |dw| <
+//     min(r_x, (r_y - |B_x| dcMax) / |A_x|),
+// which keeps every intermediate delta inside its own step's radius. So
+// inside a valid block the pixel's w stays within a rounding of the
+// reference's, and two things the plain loop would do cannot happen there:
+// a rebase (|Z + dw| < |dw|) and, since steps whose Z lies within
+// BLA_ESCAPE_MARGIN of the escape test are given radius 0, an escape.
+//
+// The table is a binary tree over the orbit: level k (1..levels) holds the
+// block of 2^k steps starting at each multiple of 2^k, entry
+// level[k][m >> k]. A block reaching past Z_last has radius 0. One table is
+// built per reference orbit and per bound dcMax on the pixels' |dc| (0 for
+// the J kinds); any picture whose deltas of c stay within dcMax may use it.
+//
+//   BlaTable<double> t;
+//   buildBlaTable(ref, 0, dcMax, t);   // orbit 0 of a DeepReference
+//   const BlaStep<double> *s = blaLookup(t, m, normOfDw, stepsLeft, &length);
+#ifndef QUORVEX_TOOLS_RENDER_DEEP_BLA_H
+#define QUORVEX_TOOLS_RENDER_DEEP_BLA_H
+
+#include <vector>
+
+#include "tools/render/deep/floatexp.h"
+#include "tools/render/deep/reference.h"
+
+// 2^-53: the square is at most half a rounding of the linear term.
+#define BLA_EPSILON 0x1p-53
+// Relative distance from the escape test below which a step is not skipped.
+#define BLA_ESCAPE_MARGIN 0x1p-24
+
+template <class T> struct BlaStep {
+    Cx<T> a, b;
+    T r;
+};
+
+template <class T> struct BlaTable {
+    int levels;  // 0 when the orbit is shorter than two steps
+    std::vector<std::vector<BlaStep<T>>> level;  // level[0] is empty
+};
+
+// T is double or FloatExp (which needs the orbit's FloatExp copy).
+template <class T>
+void buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T> &table);
+
+// The longest block that starts at step m, is valid for |dw|^2 = dwNorm
+// and has at most `stepsLeft` steps; null when no block of two or more
+// steps is. Its length goes to *length.
+template <class T>
+inline const BlaStep<T> *blaLookup(const BlaTable<T> &t, int m, T dwNorm, int stepsLeft, int *length) {
+    const BlaStep<T> *best = nullptr;
+    for (int k = 1; k <= t.levels && (m & ((1 << k) - 1)) == 0 && (1 << k) <= stepsLeft; ++k) {
+        const BlaStep<T> &s = t.level[k][(size_t)(m >> k)];
+        if (!lessMag(dwNorm, s.r * s.r)) break;
+        best = &s;
+        *length = 1 << k;
+    }
+    return best;
+}
+
+#endif
