@@ -15,7 +15,11 @@
 // round: a rectangle dragged right to left is a mirrored view). A .frc
 // output is at most 800 x 800. A parameter file named by --from is read
 // later (a file it cannot use is a failure, not a usage error); options
-// given beside --from override what the file holds.
+// given beside --from override what the file holds. A --location file is
+// read here, its refusals are usage errors, and options given beside it
+// override it too; a location goes with neither --view nor --from, and a
+// type other than the four of the deep engine is refused at a width below
+// DEEP_WIDTH.
 //
 // parseRenderOptions returns RENDER_PARSE_OK, RENDER_PARSE_HELP (print
 // the help text, exit 0) or RENDER_PARSE_USAGE (one line in `reason`,
@@ -26,11 +30,13 @@
 #include <stdio.h>
 
 #include "files/atomic_write.h"
+#include "files/paramfile.h"
+#include "tools/render/deep/location.h"
 #include "tools/render/render.h"
 
 // The side limit is what 32-bit cell indices and the progress arithmetic
 // allow comfortably; memory is the real limit and is checked at allocation.
-enum { RENDER_MAX_SIDE = 65536, RENDER_MAX_DETAIL = 5000, RENDER_MAX_THREADS = 1024 };
+enum { RENDER_MAX_SIDE = 65536, RENDER_MAX_DETAIL = MAX_DETAIL, RENDER_MAX_THREADS = 1024 };
 
 // One line of explanation, with room for a file name.
 enum { RENDER_REASON_SIZE = FILE_ERROR_SIZE };
@@ -43,6 +49,7 @@ enum RenderParseResult { RENDER_PARSE_OK, RENDER_PARSE_HELP, RENDER_PARSE_USAGE 
 // override a --from file and the rest come from it).
 enum {
     GIVEN_TYPE = 1, GIVEN_DETAIL = 2, GIVEN_VIEW = 4, GIVEN_PIVOT = 8, GIVEN_SIZE = 16,
+    GIVEN_CENTER = 32, GIVEN_WIDTH = 64,
 };
 
 struct RenderOptions {
@@ -54,6 +61,16 @@ struct RenderOptions {
     const char *fromPath;                  // --from, or null
     const char *outputPath;
     RenderOutputKind outputKind;
+    // A location (--center and --width, or --location) sets the view from
+    // its digits (locationView) and, when it is narrower than DEEP_WIDTH,
+    // `deep`: the picture comes from the deep engine. Its type, detail and
+    // pivot are those of `params`; the pivot's digits are kept for it.
+    DeepLocation location;
+    int located;                           // a location is in force
+    int deep;
+    const char *locationPath;              // --location, or null
+    const char *saveLocationPath;          // --save-location, or null
+    int approximation;                     // 0 with --no-approximation
 };
 
 // The start state described above (threads from the processor count).

@@ -15,6 +15,7 @@
 #include "colour/palette.h"
 #include "core/state.h"
 #include "files/paramfile.h"
+#include "tools/render/deep/picture.h"
 #include "tools/render/output.h"
 #include "tools/render/progress.h"
 
@@ -116,10 +117,19 @@ RunResult computeGrid(const Job &job, Cells &cells, RenderGrid &grid, const std:
     if (!cells)
         return fail(reason, "not enough memory for a %dx%d picture (%zu MiB)", o.width, o.height, bytes >> 20);
     grid = RenderGrid{o.width, o.height, (size_t)o.width, cells.get()};
-    ProgressBar bar;
-    progressStart(bar, progressOut, "rendering");
-    const RenderResult r = renderGrid(o.params, grid, o.threads, stop, progressUpdate, &bar);
-    progressFinish(bar);
+    RenderResult r;
+    if (o.deep) {
+        try {
+            r = renderDeepPicture(o.location, grid, o.threads, o.approximation, stop, progressOut);
+        } catch (const std::bad_alloc &) {
+            return fail(reason, "not enough memory for the reference orbit of detail %d", o.params.detail);
+        }
+    } else {
+        ProgressBar bar;
+        progressStart(bar, progressOut, "rendering");
+        r = renderGrid(o.params, grid, o.threads, stop, progressUpdate, &bar);
+        progressFinish(bar);
+    }
     if (r == RENDER_STOPPED) {
         setReason(reason, "%s", WRITE_INTERRUPTED);
         return RUN_INTERRUPTED;
@@ -174,6 +184,7 @@ RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, 
     job.compute = true;
     RunResult r = options.fromPath ? readFrom(job, reason) : RUN_WRITTEN;
     if (r == RUN_WRITTEN) r = checkWritable(options.outputPath, reason);
+    if (r == RUN_WRITTEN && options.saveLocationPath) r = checkWritable(options.saveLocationPath, reason);
     if (r != RUN_WRITTEN) return r;
     Cells cells;
     RenderGrid grid;
@@ -182,5 +193,9 @@ RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, 
     else
         grid = RenderGrid{job.file->width, job.file->height, GRID_SIZE, job.file->grid};
     if (r != RUN_WRITTEN) return r;
-    return writeOutput(job, grid, stop, progress, reason);
+    r = writeOutput(job, grid, stop, progress, reason);
+    char why[FILE_ERROR_SIZE] = "";
+    if (r == RUN_WRITTEN && options.saveLocationPath && !writeLocationFile(options.saveLocationPath, options.location, why))
+        return fail(reason, "%s written, but not the location %s: %s", options.outputPath, options.saveLocationPath, why);
+    return r;
 }

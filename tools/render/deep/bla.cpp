@@ -31,11 +31,12 @@ bool nearEscape(const DeepReference &ref, Cx<double> w) {
 
 template <class T> BlaStep<T> singleStep(const DeepReference &ref, const ReferenceOrbit &o, int m) {
     const T zero = fromDouble<T>(0.0);
-    if (m >= o.last) return BlaStep<T>{{zero, zero}, {zero, zero}, zero};
+    if (m >= o.last) return BlaStep<T>{{zero, zero}, {zero, zero}, zero, zero};
     const Cx<T> z = orbitValue<T>(o, m);
     const Cx<T> a = {z.re * 2.0, z.im * 2.0};
     const bool unsafe = nearEscape(ref, o.z[(size_t)m]);
-    return BlaStep<T>{a, {fromDouble<T>(1.0), zero}, unsafe ? zero : magnitude(z) * BLA_EPSILON};
+    const T r = unsafe ? zero : magnitude(z) * BLA_EPSILON;
+    return BlaStep<T>{a, {fromDouble<T>(1.0), zero}, r, r * r};
 }
 
 template <class T> BlaStep<T> merge(const BlaStep<T> &x, const BlaStep<T> &y, T dcMax) {
@@ -48,6 +49,7 @@ template <class T> BlaStep<T> merge(const BlaStep<T> &x, const BlaStep<T> &y, T 
     if (positive(room) && positive(ax)) r = quotient(room, ax);
     s.r = lessMag(r, x.r) ? r : x.r;
     if (!positive(s.r)) s.r = fromDouble<T>(0.0);
+    s.r2 = s.r * s.r;
     return s;
 }
 
@@ -55,22 +57,31 @@ template <class T> BlaStep<T> merge(const BlaStep<T> &x, const BlaStep<T> &y, T 
 
 template <class T> void buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T> &t) {
     const ReferenceOrbit &o = ref.orbit[orbit];
+    const T zero = fromDouble<T>(0.0);
     t.levels = 0;
-    t.level.assign(1, std::vector<BlaStep<T>>());
+    t.first.assign(1, 0);
+    size_t total = 0;
+    for (int length = 2; length <= o.last; length *= 2) total += (size_t)((o.last + length - 1) / length);
+    t.step.clear();
+    t.step.reserve(total);
+    size_t below = 0;  // where the level below starts
     for (int length = 2; length <= o.last; length *= 2) {
-        const size_t count = (size_t)((o.last + length - 1) / length);
-        std::vector<BlaStep<T>> level(count);
+        const size_t count = (size_t)((o.last + length - 1) / length), here = t.step.size();
+        const size_t belowCount = here - below;
         for (size_t j = 0; j < count; ++j) {
             const int m = (int)j * length;
+            BlaStep<T> s;
             if (length == 2)
-                level[j] = merge(singleStep<T>(ref, o, m), singleStep<T>(ref, o, m + 1), dcMax);
-            else if (2 * j + 1 < t.level.back().size())
-                level[j] = merge(t.level.back()[2 * j], t.level.back()[2 * j + 1], dcMax);
+                s = merge(singleStep<T>(ref, o, m), singleStep<T>(ref, o, m + 1), dcMax);
+            else if (2 * j + 1 < belowCount)
+                s = merge(t.step[below + 2 * j], t.step[below + 2 * j + 1], dcMax);
             else
-                level[j] = BlaStep<T>{t.level.back()[2 * j].a, t.level.back()[2 * j].b, fromDouble<T>(0.0)};
-            if (m + length > o.last) level[j].r = fromDouble<T>(0.0);
+                s = BlaStep<T>{t.step[below + 2 * j].a, t.step[below + 2 * j].b, zero, zero};
+            if (m + length > o.last) s.r = s.r2 = zero;
+            t.step.push_back(s);
         }
-        t.level.push_back(std::move(level));
+        t.first.push_back(here);
+        below = here;
         ++t.levels;
     }
 }

@@ -16,7 +16,7 @@
 //
 // The table is a binary tree over the orbit: level k (1..levels) holds the
 // block of 2^k steps starting at each multiple of 2^k, entry
-// level[k][m >> k]. A block reaching past Z_last has radius 0. One table is
+// step[first[k] + (m >> k)]. A block reaching past Z_last has radius 0. One table is
 // built per reference orbit and per bound dcMax on the pixels' |dc| (0 for
 // the J kinds); any picture whose deltas of c stay within dcMax may use it.
 //
@@ -38,12 +38,14 @@
 
 template <class T> struct BlaStep {
     Cx<T> a, b;
-    T r;
+    T r, r2;  // the radius and its square
 };
 
+// Level k's entry j is step[first[k] + j]: one block of memory, one index.
 template <class T> struct BlaTable {
     int levels;  // 0 when the orbit is shorter than two steps
-    std::vector<std::vector<BlaStep<T>>> level;  // level[0] is empty
+    std::vector<BlaStep<T>> step;
+    std::vector<size_t> first;  // first[0] is unused
 };
 
 // T is double or FloatExp (which needs the orbit's FloatExp copy).
@@ -57,8 +59,8 @@ template <class T>
 inline const BlaStep<T> *blaLookup(const BlaTable<T> &t, int m, T dwNorm, int stepsLeft, int *length) {
     const BlaStep<T> *best = nullptr;
     for (int k = 1; k <= t.levels && (m & ((1 << k) - 1)) == 0 && (1 << k) <= stepsLeft; ++k) {
-        const BlaStep<T> &s = t.level[k][(size_t)(m >> k)];
-        if (!lessMag(dwNorm, s.r * s.r)) break;
+        const BlaStep<T> &s = t.step[t.first[(size_t)k] + (size_t)(m >> k)];
+        if (!lessMag(dwNorm, s.r2)) break;
         best = &s;
         *length = 1 << k;
     }

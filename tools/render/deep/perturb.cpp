@@ -2,9 +2,15 @@
 
 #include <mpfr.h>
 
+#include <type_traits>
+
 #include "core/kernels.h"
 
 namespace {
+
+template <class T> T fromFloatExp(FloatExp v);
+template <> double fromFloatExp<double>(FloatExp v) { return v.toDouble(); }
+template <> FloatExp fromFloatExp<FloatExp>(FloatExp v) { return v; }
 
 template <class T> const BlaTable<T> *tableOf(const DeepEngine &e, int orbit);
 template <> const BlaTable<double> *tableOf<double>(const DeepEngine &e, int orbit) {
@@ -20,77 +26,137 @@ struct EscapeTest {
     double hr, hi, limit;
 };
 
-template <class T> DeepSample iterate(const DeepEngine &e, Cx<T> dw, const Cx<T> dc, const EscapeTest &test) {
-    const DeepReference &ref = e.ref;
-    const int detail = ref.detail;
-    const ReferenceOrbit *o = &ref.orbit[0];
-    const BlaTable<T> *table = tableOf<T>(e, 0);
-    int m = 0, n = 0;
-    while (n < detail) {
-        const Cx<T> z = orbitValue<T>(*o, m) + dw;
-        const double zr = toDouble(z.re), zi = toDouble(z.im);
-        const double vr = test.hr - zr, vi = test.hi - zi;
-        if (!(vr * vr + vi * vi <= test.limit)) return DeepSample{n, zr, zi};
-        const T dwNorm = norm(dw);
-        if (m == o->last || lessMag(norm(z), dwNorm)) {
-            o = &ref.orbit[ref.critical];
-            table = tableOf<T>(e, ref.critical);
-            dw = z;
-            m = 0;
-        } else if (table) {
-            int length = 0;
-            if (const BlaStep<T> *s = blaLookup(*table, m, dwNorm, detail - n, &length)) {
-                dw = s->a * dw + s->b * dc;
-                m += length, n += length;
-                continue;
-            }
-        }
-        const Cx<T> Z = orbitValue<T>(*o, m);
-        const T tr = Z.re * 2.0 + dw.re, ti = Z.im * 2.0 + dw.im;
-        dw = Cx<T>{tr * dw.re - ti * dw.im + dc.re, tr * dw.im + ti * dw.re + dc.im};
-        ++m, ++n;
+// One sample point in the middle of its loop.
+template <class T> struct Lane {
+    Cx<T> dw, dc;
+    EscapeTest test;
+    const Cx<T> *z;  // the orbit it follows
+    const BlaTable<T> *table;
+    int m, n, last;
+    int index;  // the sample it works on, -1 when idle
+};
+
+template <class T> const Cx<T> *orbitData(const ReferenceOrbit &o);
+template <> const Cx<double> *orbitData<double>(const ReferenceOrbit &o) { return o.z.data(); }
+template <> const Cx<FloatExp> *orbitData<FloatExp>(const ReferenceOrbit &o) { return o.zf.data(); }
+
+template <class T> void follow(const DeepEngine &e, int orbit, Lane<T> &l) {
+    l.z = orbitData<T>(e.ref.orbit[orbit]);
+    l.table = tableOf<T>(e, orbit);
+    l.last = e.ref.orbit[orbit].last;
+}
+
+// One pass of the loop (perturb.h): 1 when the sample is finished, its
+// count and escaping w in `out`. DRAGON: the escape test reads L/2 - w;
+// otherwise it is |w|^2, which the rebase test shares.
+template <class T, bool DRAGON> inline int advance(const DeepEngine &e, Lane<T> &l, DeepSample &out) {
+    const int detail = e.ref.detail;
+    if (l.n >= detail) {
+        out = DeepSample{detail, 0.0, 0.0};
+        return 1;
     }
-    return DeepSample{detail, 0.0, 0.0};
+    Cx<T> Z = l.z[l.m];
+    const Cx<T> z = Z + l.dw;
+    const double zr = toDouble(z.re), zi = toDouble(z.im);
+    const double vr = DRAGON ? l.test.hr - zr : zr, vi = DRAGON ? l.test.hi - zi : zi;
+    const double v = vr * vr + vi * vi;
+    if (!(v <= l.test.limit)) {
+        out = DeepSample{l.n, zr, zi};
+        return 1;
+    }
+    const T dwNorm = norm(l.dw);
+    bool nearer;
+    if constexpr (!DRAGON && std::is_same<T, double>::value)
+        nearer = v < dwNorm;
+    else
+        nearer = lessMag(norm(z), dwNorm);
+    if (l.m == l.last || nearer) {  // the critical orbit starts at 0
+        follow<T>(e, e.ref.critical, l);
+        l.dw = z;
+        l.m = 0;
+        Z = Cx<T>{fromDouble<T>(0.0), fromDouble<T>(0.0)};
+    } else if (l.table) {
+        int length = 0;
+        if (const BlaStep<T> *s = blaLookup(*l.table, l.m, dwNorm, detail - l.n, &length)) {
+            l.dw = s->a * l.dw + s->b * l.dc;
+            l.m += length, l.n += length;
+            return 0;
+        }
+    }
+    const T tr = Z.re * 2.0 + l.dw.re, ti = Z.im * 2.0 + l.dw.im;
+    l.dw = Cx<T>{tr * l.dw.re - ti * l.dw.im + l.dc.re, tr * l.dw.im + ti * l.dw.re + l.dc.im};
+    ++l.m, ++l.n;
+    return 0;
 }
 
 template <class T> Cx<T> lift(Cx<double> v) { return Cx<T>{fromDouble<T>(v.re), fromDouble<T>(v.im)}; }
 
-// Sets up w's delta and c's delta of the point centre + d for the type.
-template <class T> DeepSample sampleAs(const DeepEngine &e, Cx<T> d) {
+// Sets up the lane of the point centre + d: w's delta and c's delta for the
+// type. 0 when the answer is known at once (it is then in `out`).
+template <class T> int startLane(const DeepEngine &e, Cx<T> d, Lane<T> &l, DeepSample &out) {
     const DeepReference &ref = e.ref;
     const T zero = fromDouble<T>(0.0);
     const Cx<double> dd = {toDouble(d.re), toDouble(d.im)};
-    EscapeTest test = {0.0, 0.0, 4.0};
-    switch (ref.type) {
-    case MANDELBROT_TYPE: return iterate<T>(e, Cx<T>{zero, zero}, d, test);
-    case JULIA_TYPE: return iterate<T>(e, d, Cx<T>{zero, zero}, test);
-    default: break;
-    }
-    // The Dragons: z = 1/2 - w / L.
-    Cx<double> l = ref.lambda;
-    Cx<T> dw = {zero, zero}, dc = {zero, zero};
-    if (ref.type == M_DRAGON_TYPE) {
-        // c = L/2 - L^2/4, so dc = d (1/2 - L/2 - d/4)
-        l = Cx<double>{l.re + dd.re, l.im + dd.im};
+    follow<T>(e, 0, l);
+    l.m = l.n = 0;
+    l.test = EscapeTest{0.0, 0.0, 4.0};
+    l.dw = l.dc = Cx<T>{zero, zero};
+    if (ref.type == MANDELBROT_TYPE) l.dc = d;
+    if (ref.type == JULIA_TYPE) l.dw = d;
+    if (!ref.dragon) return 1;
+    // The Dragons: c = L/2 - L^2/4 and w = L (1/2 - z).
+    Cx<double> lambda = ref.lambda;
+    if (ref.type == M_DRAGON_TYPE) {  // dc = d (1/2 - L/2 - d/4)
+        lambda = Cx<double>{lambda.re + dd.re, lambda.im + dd.im};
         const Cx<T> k = lift<T>(Cx<double>{0.5 - ref.lambda.re * 0.5, -ref.lambda.im * 0.5});
-        dc = d * Cx<T>{k.re - d.re * 0.25, k.im - d.im * 0.25};
-    } else {
-        if (l.re == 0.0 && l.im == 0.0) {  // z_1 = 0 for every start: only z_0 can escape
-            const double zr = ref.centre.re + dd.re, zi = ref.centre.im + dd.im;
-            return zr * zr + zi * zi <= 4.0 ? DeepSample{ref.detail, 0, 0} : DeepSample{0, zr, zi};
+        l.dc = d * Cx<T>{k.re - d.re * 0.25, k.im - d.im * 0.25};
+    } else if (lambda.re == 0.0 && lambda.im == 0.0) {  // z_1 = 0 for every start: only z_0 can escape
+        const double zr = ref.centre.re + dd.re, zi = ref.centre.im + dd.im;
+        out = zr * zr + zi * zi <= 4.0 ? DeepSample{ref.detail, 0, 0} : DeepSample{0, zr, zi};
+        return 0;
+    } else {  // dw = -L d
+        const Cx<T> p = lift<T>(lambda) * d;
+        l.dw = Cx<T>{-p.re, -p.im};
+    }
+    l.test = EscapeTest{lambda.re * 0.5, lambda.im * 0.5, 4.0 * (lambda.re * lambda.re + lambda.im * lambda.im)};
+    return 1;
+}
+
+// The Dragons' z = 1/2 - w / L from the escaping w.
+void dragonZ(const EscapeTest &test, DeepSample &s) {
+    const double lr = 2.0 * test.hr, li = 2.0 * test.hi, n = lr * lr + li * li;
+    const double qr = (s.zr * lr + s.zi * li) / n, qi = (s.zi * lr - s.zr * li) / n;
+    s.zr = 0.5 - qr, s.zi = -qi;
+}
+
+// The samples run LANES at a time, one pass of each in turn: their
+// dependency chains are independent, so the processor overlaps them (one
+// sample's loop alone waits on its own multiplications).
+const int LANES = 2;
+
+template <class T, bool DRAGON> void sampleBatch(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count,
+                                    DeepSample *out) {
+    Lane<T> lanes[LANES];
+    int next = 0, busy = 0;
+    auto fill = [&](Lane<T> &l) {
+        l.index = -1;
+        while (next < count && l.index < 0) {
+            const Cx<T> d = {fromFloatExp<T>(dx[next]), fromFloatExp<T>(dy[next])};
+            if (startLane<T>(e, d, l, out[next]))
+                l.index = next;
+            ++next;
         }
-        const Cx<T> p = lift<T>(l);
-        dw = p * d;
-        dw = Cx<T>{-dw.re, -dw.im};
+        busy += l.index >= 0;
+    };
+    for (Lane<T> &l : lanes) fill(l);
+    while (busy > 0) {
+        for (Lane<T> &l : lanes) {
+            if (l.index < 0 || !advance<T, DRAGON>(e, l, out[l.index])) continue;
+            if (DRAGON && out[l.index].count < e.ref.detail) dragonZ(l.test, out[l.index]);
+            --busy;
+            fill(l);
+        }
     }
-    test = EscapeTest{l.re * 0.5, l.im * 0.5, 4.0 * (l.re * l.re + l.im * l.im)};
-    DeepSample s = iterate<T>(e, dw, dc, test);
-    if (s.count < ref.detail) {  // z = 1/2 - w / L
-        const double n = l.re * l.re + l.im * l.im;
-        const double qr = (s.zr * l.re + s.zi * l.im) / n, qi = (s.zi * l.re - s.zr * l.im) / n;
-        s.zr = 0.5 - qr, s.zi = -qi;
-    }
-    return s;
 }
 
 int narrowerThan(const DeepLocation &loc, const char *width) {
@@ -128,7 +194,19 @@ ReferenceResult prepareDeepEngine(const DeepLocation &loc, int cells, FloatExp r
     return r;
 }
 
+void deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out) {
+    if (e.floatExp && e.ref.dragon)
+        sampleBatch<FloatExp, true>(e, dx, dy, count, out);
+    else if (e.floatExp)
+        sampleBatch<FloatExp, false>(e, dx, dy, count, out);
+    else if (e.ref.dragon)
+        sampleBatch<double, true>(e, dx, dy, count, out);
+    else
+        sampleBatch<double, false>(e, dx, dy, count, out);
+}
+
 DeepSample deepSample(const DeepEngine &e, FloatExp dx, FloatExp dy) {
-    if (e.floatExp) return sampleAs<FloatExp>(e, Cx<FloatExp>{dx, dy});
-    return sampleAs<double>(e, Cx<double>{dx.toDouble(), dy.toDouble()});
+    DeepSample s;
+    deepSamples(e, &dx, &dy, 1, &s);
+    return s;
 }

@@ -55,4 +55,8 @@ ReferenceResult prepareDeepEngine(const DeepLocation &loc, int cells, FloatExp r
 
 DeepSample deepSample(const DeepEngine &e, FloatExp dx, FloatExp dy);
 
+// Many points at once (faster than one by one): point k is centre +
+// (dx[k], dy[k]), its result goes to out[k].
+void deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out);
+
 #endif

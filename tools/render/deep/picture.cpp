@@ -16,16 +16,22 @@ struct DeepRows {
     const std::atomic<int> *stop;
 };
 
+// A row goes in pieces of this many cells, the stop flag polled between.
+const int PIECE = 16;
+
 int deepRow(int row, unsigned char *out, void *context) {
     const DeepRows &d = *(const DeepRows *)context;
     const double twiceWide = 2.0 * d.cellsWide;
-    const FloatExp dy = d.width * ((double)(2 * row - d.cellsHigh) / twiceWide);
     const int detail = d.engine->ref.detail;
-    for (int i = 0; i < d.cellsWide; ++i) {
+    FloatExp dx[PIECE], dy[PIECE];
+    DeepSample s[PIECE];
+    for (int k = 0; k < PIECE; ++k) dy[k] = d.width * ((double)(2 * row - d.cellsHigh) / twiceWide);
+    for (int i = 0; i < d.cellsWide; i += PIECE) {
         if (d.stop && d.stop->load(std::memory_order_relaxed)) return 0;
-        const FloatExp dx = d.width * ((double)(2 * i - d.cellsWide) / twiceWide);
-        const DeepSample s = deepSample(*d.engine, dx, dy);
-        out[i] = (unsigned char)(255 * s.count / detail);
+        const int count = d.cellsWide - i < PIECE ? d.cellsWide - i : PIECE;
+        for (int k = 0; k < count; ++k) dx[k] = d.width * ((double)(2 * (i + k) - d.cellsWide) / twiceWide);
+        deepSamples(*d.engine, dx, dy, count, s);
+        for (int k = 0; k < count; ++k) out[i + k] = (unsigned char)(255 * s[k].count / detail);
     }
     return 1;
 }
