@@ -84,6 +84,10 @@ template <class T> void buildBlaTable(const DeepReference &ref, int orbit, T dcM
         below = here;
         ++t.levels;
     }
+    t.r2first.clear();
+    if (t.levels == 0) return;
+    const size_t end = t.levels > 1 ? t.first[2] : t.step.size();
+    for (size_t j = t.first[1]; j < end; ++j) t.r2first.push_back(t.step[j].r2);
 }
 
 template void buildBlaTable<double>(const DeepReference &, int, double, BlaTable<double> &);

@@ -46,6 +46,9 @@ template <class T> struct BlaTable {
     int levels;  // 0 when the orbit is shorter than two steps
     std::vector<BlaStep<T>> step;
     std::vector<size_t> first;  // first[0] is unused
+    // Level 1's r2 on their own: most passes only ask whether level 1 is
+    // valid, and the whole entries would be six times the memory traffic.
+    std::vector<T> r2first;
 };
 
 // T is double or FloatExp (which needs the orbit's FloatExp copy).
@@ -58,6 +61,7 @@ void buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T> &ta
 template <class T>
 inline const BlaStep<T> *blaLookup(const BlaTable<T> &t, int m, T dwNorm, int stepsLeft, int *length) {
     const BlaStep<T> *best = nullptr;
+    if (t.levels < 1 || (m & 1) || !lessMag(dwNorm, t.r2first[(size_t)(m >> 1)])) return best;
     for (int k = 1; k <= t.levels && (m & ((1 << k) - 1)) == 0 && (1 << k) <= stepsLeft; ++k) {
         const BlaStep<T> &s = t.step[t.first[(size_t)k] + (size_t)(m >> k)];
         if (!lessMag(dwNorm, s.r2)) break;

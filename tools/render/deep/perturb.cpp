@@ -49,7 +49,7 @@ template <class T> void follow(const DeepEngine &e, int orbit, Lane<T> &l) {
 // One pass of the loop (perturb.h): 1 when the sample is finished, its
 // count and escaping w in `out`. DRAGON: the escape test reads L/2 - w;
 // otherwise it is |w|^2, which the rebase test shares.
-template <class T, bool DRAGON> inline int advance(const DeepEngine &e, Lane<T> &l, DeepSample &out) {
+template <class T, bool DRAGON> inline __attribute__((always_inline)) int advance(const DeepEngine &e, Lane<T> &l, DeepSample &out) {
     const int detail = e.ref.detail;
     if (l.n >= detail) {
         out = DeepSample{detail, 0.0, 0.0};
@@ -129,14 +129,14 @@ void dragonZ(const EscapeTest &test, DeepSample &s) {
     s.zr = 0.5 - qr, s.zi = -qi;
 }
 
-// The samples run LANES at a time, one pass of each in turn: their
+// The samples run two at a time, one pass of each in turn: their
 // dependency chains are independent, so the processor overlaps them (one
-// sample's loop alone waits on its own multiplications).
-const int LANES = 2;
+// sample's loop alone waits on its own multiplications; a third lane no
+// longer fits the registers and is slower).
 
 template <class T, bool DRAGON> void sampleBatch(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count,
                                     DeepSample *out) {
-    Lane<T> lanes[LANES];
+    Lane<T> a, b;
     int next = 0, busy = 0;
     auto fill = [&](Lane<T> &l) {
         l.index = -1;
@@ -148,15 +148,14 @@ template <class T, bool DRAGON> void sampleBatch(const DeepEngine &e, const Floa
         }
         busy += l.index >= 0;
     };
-    for (Lane<T> &l : lanes) fill(l);
-    while (busy > 0) {
-        for (Lane<T> &l : lanes) {
-            if (l.index < 0 || !advance<T, DRAGON>(e, l, out[l.index])) continue;
-            if (DRAGON && out[l.index].count < e.ref.detail) dragonZ(l.test, out[l.index]);
-            --busy;
-            fill(l);
-        }
-    }
+    auto pass = [&](Lane<T> &l) {
+        if (l.index < 0 || !advance<T, DRAGON>(e, l, out[l.index])) return;
+        if (DRAGON && out[l.index].count < e.ref.detail) dragonZ(l.test, out[l.index]);
+        --busy;
+        fill(l);
+    };
+    fill(a), fill(b);
+    while (busy > 0) pass(a), pass(b);
 }
 
 int narrowerThan(const DeepLocation &loc, const char *width) {
