@@ -31,12 +31,11 @@ bool nearEscape(const DeepReference &ref, Cx<double> w) {
 
 template <class T> BlaStep<T> singleStep(const DeepReference &ref, const ReferenceOrbit &o, int m) {
     const T zero = fromDouble<T>(0.0);
-    if (m >= o.last) return BlaStep<T>{{zero, zero}, {zero, zero}, zero, zero};
+    if (m >= o.last) return BlaStep<T>{{zero, zero}, {zero, zero}, zero};
     const Cx<T> z = orbitValue<T>(o, m);
     const Cx<T> a = {z.re * 2.0, z.im * 2.0};
     const bool unsafe = nearEscape(ref, o.z[(size_t)m]);
-    const T r = unsafe ? zero : magnitude(z) * BLA_EPSILON;
-    return BlaStep<T>{a, {fromDouble<T>(1.0), zero}, r, r * r};
+    return BlaStep<T>{a, {fromDouble<T>(1.0), zero}, unsafe ? zero : magnitude(z) * BLA_EPSILON};
 }
 
 template <class T> BlaStep<T> merge(const BlaStep<T> &x, const BlaStep<T> &y, T dcMax) {
@@ -49,7 +48,6 @@ template <class T> BlaStep<T> merge(const BlaStep<T> &x, const BlaStep<T> &y, T 
     if (positive(room) && positive(ax)) r = quotient(room, ax);
     s.r = lessMag(r, x.r) ? r : x.r;
     if (!positive(s.r)) s.r = fromDouble<T>(0.0);
-    s.r2 = s.r * s.r;
     return s;
 }
 
@@ -76,18 +74,18 @@ template <class T> void buildBlaTable(const DeepReference &ref, int orbit, T dcM
             else if (2 * j + 1 < belowCount)
                 s = merge(t.step[below + 2 * j], t.step[below + 2 * j + 1], dcMax);
             else
-                s = BlaStep<T>{t.step[below + 2 * j].a, t.step[below + 2 * j].b, zero, zero};
-            if (m + length > o.last) s.r = s.r2 = zero;
+                s = BlaStep<T>{t.step[below + 2 * j].a, t.step[below + 2 * j].b, zero};
+            if (m + length > o.last) s.r = zero;
             t.step.push_back(s);
         }
         t.first.push_back(here);
         below = here;
         ++t.levels;
     }
-    t.r2first.clear();
+    t.rFirst.clear();
     if (t.levels == 0) return;
     const size_t end = t.levels > 1 ? t.first[2] : t.step.size();
-    for (size_t j = t.first[1]; j < end; ++j) t.r2first.push_back(t.step[j].r2);
+    for (size_t j = t.first[1]; j < end; ++j) t.rFirst.push_back(t.step[j].r);
 }
 
 template void buildBlaTable<double>(const DeepReference &, int, double, BlaTable<double> &);

@@ -38,7 +38,7 @@
 
 template <class T> struct BlaStep {
     Cx<T> a, b;
-    T r, r2;  // the radius and its square
+    T r;  // valid for |re dw| + |im dw| < r
 };
 
 // Level k's entry j is step[first[k] + j]: one block of memory, one index.
@@ -46,25 +46,25 @@ template <class T> struct BlaTable {
     int levels;  // 0 when the orbit is shorter than two steps
     std::vector<BlaStep<T>> step;
     std::vector<size_t> first;  // first[0] is unused
-    // Level 1's r2 on their own: most passes only ask whether level 1 is
-    // valid, and the whole entries would be six times the memory traffic.
-    std::vector<T> r2first;
+    // Level 1's radii on their own: most passes only ask whether level 1 is
+    // valid, and the whole entries would be five times the memory traffic.
+    std::vector<T> rFirst;
 };
 
 // T is double or FloatExp (which needs the orbit's FloatExp copy).
 template <class T>
 void buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T> &table);
 
-// The longest block that starts at step m, is valid for |dw|^2 = dwNorm
-// and has at most `stepsLeft` steps; null when no block of two or more
-// steps is. Its length goes to *length.
+// The longest block that starts at step m, is valid for dw with
+// |re dw| + |im dw| = dwSize and has at most `stepsLeft` steps; null when no
+// block of two or more steps is. Its length goes to *length.
 template <class T>
-inline const BlaStep<T> *blaLookup(const BlaTable<T> &t, int m, T dwNorm, int stepsLeft, int *length) {
+inline const BlaStep<T> *blaLookup(const BlaTable<T> &t, int m, T dwSize, int stepsLeft, int *length) {
     const BlaStep<T> *best = nullptr;
-    if (t.levels < 1 || (m & 1) || !lessMag(dwNorm, t.r2first[(size_t)(m >> 1)])) return best;
+    if (t.levels < 1 || (m & 1) || !lessMag(dwSize, t.rFirst[(size_t)(m >> 1)])) return best;
     for (int k = 1; k <= t.levels && (m & ((1 << k) - 1)) == 0 && (1 << k) <= stepsLeft; ++k) {
         const BlaStep<T> &s = t.step[t.first[(size_t)k] + (size_t)(m >> k)];
-        if (!lessMag(dwNorm, s.r2)) break;
+        if (!lessMag(dwSize, s.r)) break;
         best = &s;
         *length = 1 << k;
     }

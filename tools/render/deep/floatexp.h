@@ -15,6 +15,8 @@
 // Only what the perturbation loop needs is here: + - * on values, scaling
 // by a double, comparison of magnitudes (lessMag), conversion to and from
 // double (toDouble clamps to 0 or infinity outside the double range).
+// Magnitudes of deltas are compared as |re| + |im| (magnitude1), never as
+// squares, which would leave the double range at half its exponent.
 // Cx<T> is the complex pair the loop uses for both doubles and FloatExp.
 #ifndef QUORVEX_TOOLS_RENDER_DEEP_FLOATEXP_H
 #define QUORVEX_TOOLS_RENDER_DEEP_FLOATEXP_H
@@ -115,6 +117,13 @@ template <class T> struct Cx {
 };
 
 template <class T> inline T norm(const Cx<T> &z) { return z.re * z.re + z.im * z.im; }
+
+inline double absolute(double v) { return fabs(v); }
+inline FloatExp absolute(FloatExp v) { return FloatExp{fabs(v.m), v.e}; }
+
+// |re| + |im|: at least the modulus, and never below the double range where
+// the modulus is (a square of 1e-200 is 0 in doubles).
+template <class T> inline T magnitude1(const Cx<T> &z) { return absolute(z.re) + absolute(z.im); }
 
 template <class T> inline Cx<T> operator+(const Cx<T> &a, const Cx<T> &b) { return {a.re + b.re, a.im + b.im}; }
 

@@ -2,7 +2,6 @@
 
 #include <mpfr.h>
 
-#include <type_traits>
 
 #include "core/kernels.h"
 
@@ -32,6 +31,7 @@ template <class T> struct Lane {
     EscapeTest test;
     const Cx<T> *z;  // the orbit it follows
     const BlaTable<T> *table;
+    const T *rFirst;  // its level 1 radii, or null
     int m, n, last;
     int index;  // the sample it works on, -1 when idle
 };
@@ -43,12 +43,12 @@ template <> const Cx<FloatExp> *orbitData<FloatExp>(const ReferenceOrbit &o) { r
 template <class T> void follow(const DeepEngine &e, int orbit, Lane<T> &l) {
     l.z = orbitData<T>(e.ref.orbit[orbit]);
     l.table = tableOf<T>(e, orbit);
+    l.rFirst = l.table && l.table->levels > 0 ? l.table->rFirst.data() : nullptr;
     l.last = e.ref.orbit[orbit].last;
 }
 
 // One pass of the loop (perturb.h): 1 when the sample is finished, its
-// count and escaping w in `out`. DRAGON: the escape test reads L/2 - w;
-// otherwise it is |w|^2, which the rebase test shares.
+// count and escaping w in `out`. DRAGON: the escape test reads L/2 - w.
 template <class T, bool DRAGON> inline __attribute__((always_inline)) int advance(const DeepEngine &e, Lane<T> &l, DeepSample &out) {
     const int detail = e.ref.detail;
     if (l.n >= detail) {
@@ -64,20 +64,15 @@ template <class T, bool DRAGON> inline __attribute__((always_inline)) int advanc
         out = DeepSample{l.n, zr, zi};
         return 1;
     }
-    const T dwNorm = norm(l.dw);
-    bool nearer;
-    if constexpr (!DRAGON && std::is_same<T, double>::value)
-        nearer = v < dwNorm;
-    else
-        nearer = lessMag(norm(z), dwNorm);
-    if (l.m == l.last || nearer) {  // the critical orbit starts at 0
+    const T dwSize = magnitude1(l.dw);
+    if (l.m == l.last || lessMag(magnitude1(z), dwSize)) {  // the critical orbit starts at 0
         follow<T>(e, e.ref.critical, l);
         l.dw = z;
         l.m = 0;
         Z = Cx<T>{fromDouble<T>(0.0), fromDouble<T>(0.0)};
-    } else if (l.table) {
+    } else if (l.rFirst && !(l.m & 1) && lessMag(dwSize, l.rFirst[l.m >> 1])) {
         int length = 0;
-        if (const BlaStep<T> *s = blaLookup(*l.table, l.m, dwNorm, detail - l.n, &length)) {
+        if (const BlaStep<T> *s = blaLookup(*l.table, l.m, dwSize, detail - l.n, &length)) {
             l.dw = s->a * l.dw + s->b * l.dc;
             l.m += length, l.n += length;
             return 0;

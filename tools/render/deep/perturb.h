@@ -18,7 +18,8 @@
 //
 // The loop, for a delta dw of w (reference.h) against orbit o at step m:
 //   z = Z_m + dw; a failed escape test ends it with the count n;
-//   rebase: when |z| < |dw|, or Z_m is the orbit's last value, continue
+//   rebase: when |z| < |dw| (as |re| + |im|), or Z_m is the orbit's last
+//     value, continue
 //     from the critical orbit's start (which is 0) with dw = z, m = 0: the
 //     pixel is nearer the critical point than to the reference, so the
 //     reference no longer describes it; with this no glitches are left to
