@@ -88,9 +88,11 @@ DeepLocation place(int type, const char *re, const char *im, const char *width, 
     return DeepLocation{type, detail, re, im, width, pivotRe, pivotIm};
 }
 
-std::unique_ptr<DeepEngine> engineFor(const DeepLocation &loc, int W, int H, int approximation = 1) {
+std::unique_ptr<DeepEngine> engineFor(const DeepLocation &loc, int W, int H, int approximation = 1,
+                                      int portable = 0) {
     std::unique_ptr<DeepEngine> e(new DeepEngine());
     e->approximation = approximation;
+    e->portable = portable;
     std::vector<unsigned char> none;
     const RenderGrid grid = {W, H, (size_t)W, nullptr};
     EXPECT_EQ(REFERENCE_DONE, prepareDeepEngine(loc, deepPictureCells(grid), deepPictureReach(loc, grid), nullptr,
@@ -167,19 +169,22 @@ std::vector<int> rowCounts(const DeepEngine &e, const DeepLocation &loc, int W, 
     return counts;
 }
 
-// Samples run together give the counts of samples run alone; the tables
-// change no count where the cells are well conditioned (in noisy regions
-// both are within a rounding of the truth, and may differ from each other).
-TEST(DeepEngine, TheTablesAndTheBatchesChangeNoCount) {
+// Samples run together give the counts of samples run alone, and the
+// vector path those of the portable one; the tables change no count where
+// the cells are well conditioned (in noisy regions both are within a
+// rounding of the truth, and may differ from each other).
+TEST(DeepEngine, TheTablesTheBatchesAndTheVectorPathChangeNoCount) {
     const int W = 320, H = 180;
     for (const DeepLocation &loc : {place(MANDELBROT_TYPE, VALLEY_RE, VALLEY_IM, "1e-20", 6000),
                                     place(MANDELBROT_TYPE, MIS_RE, MIS_IM, "1e-300", 3000),
                                     place(JULIA_TYPE, MIS_RE, MIS_IM, "1e-30", 3000, MIS_RE, MIS_IM),
                                     place(M_DRAGON_TYPE, DRAGON_L_RE, DRAGON_L_IM, "1e-20", 3000)}) {
-        std::unique_ptr<DeepEngine> on = engineFor(loc, W, H, 1), off = engineFor(loc, W, H, 0);
+        std::unique_ptr<DeepEngine> on = engineFor(loc, W, H, 1), off = engineFor(loc, W, H, 0),
+                                    portable = engineFor(loc, W, H, 1, 1);
         int differ = 0;
         for (int row = 0; row < H; row += 7) {
             const std::vector<int> a = rowCounts(*on, loc, W, H, row, true);
+            EXPECT_EQ(a, rowCounts(*portable, loc, W, H, row, true)) << loc.width << " row " << row;
             EXPECT_EQ(a, rowCounts(*on, loc, W, H, row, false)) << loc.width << " row " << row;
             const std::vector<int> b = rowCounts(*off, loc, W, H, row, true);
             for (size_t k = 0; k < a.size(); ++k) differ += a[k] != b[k];

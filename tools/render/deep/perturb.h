@@ -39,6 +39,7 @@
 
 struct DeepEngine {
     int approximation;  // set by the caller: use the tables
+    int portable;       // set by the caller: no vector path (to check it)
     int floatExp;       // set by prepareDeepEngine
     DeepReference ref;
     BlaTable<double> table[2];
