@@ -165,8 +165,8 @@ template <class T, bool DRAGON> void sampleBatch(const DeepEngine &e, const Floa
 // does the plain step for the lanes whose pass is nothing else; a lane
 // whose pass is an escape, a rebase, a table block or the limit takes that
 // pass through `advance` instead, and a run of table blocks all at once.
-// Integers and addresses travel in 64-bit lanes; the orbit and the level 1
-// radii are gathered.
+// Integers and addresses travel in 64-bit lanes; the level 1 radii are
+// gathered (a gather of the orbit itself is slower than four loads).
 struct alignas(32) LaneArrays {
     double dwr[4], dwi[4], dcr[4], dci[4], hr[4], hi[4], limit[4];
     long long zAt[4], rAt[4], m[4], n[4], last[4];
@@ -194,8 +194,13 @@ __attribute__((target("avx2"))) void sampleBatchAvx2(const DeepEngine &e, const 
             if (startLane<double>(e, d, l, out[next])) l.index = next;
             ++next;
         }
-        if (l.index >= 0) ++busy, active |= 1 << k;
-        else active &= ~(1 << k);
+        if (l.index >= 0) {
+            ++busy, active |= 1 << k;
+        } else {  // idle: a readable place, never stepped
+            static const Cx<double> nowhere[1] = {{0.0, 0.0}};
+            active &= ~(1 << k);
+            l.z = nowhere, l.m = 0, l.rFirst = nullptr;
+        }
         toArrays(k);
     };
     for (int k = 0; k < 4; ++k) fill(k);
@@ -210,9 +215,11 @@ __attribute__((target("avx2"))) void sampleBatchAvx2(const DeepEngine &e, const 
     __m256i ACTIVE = _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_set1_epi64x(active), BIT), BIT);
     while (busy > 0) {
         const __m256i zAt = _mm256_add_epi64(ZAT, _mm256_slli_epi64(M, 4));
-        const __m256d ZR = _mm256_mask_i64gather_pd(_mm256_setzero_pd(), nullptr, zAt, _mm256_castsi256_pd(ACTIVE), 1);
-        const __m256d ZI = _mm256_mask_i64gather_pd(_mm256_setzero_pd(), (const double *)8, zAt,
-                                                    _mm256_castsi256_pd(ACTIVE), 1);
+        alignas(32) long long at[4];
+        _mm256_store_si256((__m256i *)at, zAt);
+        const __m256d lo = _mm256_set_m128d(_mm_loadu_pd((const double *)at[2]), _mm_loadu_pd((const double *)at[0]));
+        const __m256d up = _mm256_set_m128d(_mm_loadu_pd((const double *)at[3]), _mm_loadu_pd((const double *)at[1]));
+        const __m256d ZR = _mm256_unpacklo_pd(lo, up), ZI = _mm256_unpackhi_pd(lo, up);
         const __m256d zr = _mm256_add_pd(ZR, DWR), zi = _mm256_add_pd(ZI, DWI);
         const __m256d vr = DRAGON ? _mm256_sub_pd(_mm256_load_pd(a.hr), zr) : zr;
         const __m256d vi = DRAGON ? _mm256_sub_pd(_mm256_load_pd(a.hi), zi) : zi;
