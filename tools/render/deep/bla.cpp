@@ -53,7 +53,8 @@ template <class T> BlaStep<T> merge(const BlaStep<T> &x, const BlaStep<T> &y, T 
 
 }  // namespace
 
-template <class T> void buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T> &t) {
+template <class T>
+int buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T> &t, const std::atomic<int> *stop) {
     const ReferenceOrbit &o = ref.orbit[orbit];
     const T zero = fromDouble<T>(0.0);
     t.levels = 0;
@@ -67,6 +68,7 @@ template <class T> void buildBlaTable(const DeepReference &ref, int orbit, T dcM
         const size_t count = (size_t)((o.last + length - 1) / length), here = t.step.size();
         const size_t belowCount = here - below;
         for (size_t j = 0; j < count; ++j) {
+            if (j % 4096 == 0 && stop && stop->load(std::memory_order_relaxed)) return 0;
             const int m = (int)j * length;
             BlaStep<T> s;
             if (length == 2)
@@ -83,10 +85,13 @@ template <class T> void buildBlaTable(const DeepReference &ref, int orbit, T dcM
         ++t.levels;
     }
     t.rFirst.clear();
-    if (t.levels == 0) return;
+    if (t.levels == 0) return 1;
     const size_t end = t.levels > 1 ? t.first[2] : t.step.size();
     for (size_t j = t.first[1]; j < end; ++j) t.rFirst.push_back(t.step[j].r);
+    return 1;
 }
 
-template void buildBlaTable<double>(const DeepReference &, int, double, BlaTable<double> &);
-template void buildBlaTable<FloatExp>(const DeepReference &, int, FloatExp, BlaTable<FloatExp> &);
+template int buildBlaTable<double>(const DeepReference &, int, double, BlaTable<double> &,
+                                   const std::atomic<int> *);
+template int buildBlaTable<FloatExp>(const DeepReference &, int, FloatExp, BlaTable<FloatExp> &,
+                                     const std::atomic<int> *);

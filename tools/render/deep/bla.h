@@ -51,9 +51,11 @@ template <class T> struct BlaTable {
     std::vector<T> rFirst;
 };
 
-// T is double or FloatExp (which needs the orbit's FloatExp copy).
+// T is double or FloatExp (which needs the orbit's FloatExp copy). `stop`
+// (may be null) is polled every few thousand entries: 0 when it ended the
+// building (the table is then unusable), 1 when the table is complete.
 template <class T>
-void buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T> &table);
+int buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T> &table, const std::atomic<int> *stop);
 
 // The longest block that starts at step m, is valid for dw with
 // |re dw| + |im dw| = dwSize and has at most `stepsLeft` steps; null when no

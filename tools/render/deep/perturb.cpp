@@ -306,10 +306,10 @@ ReferenceResult prepareDeepEngine(const DeepLocation &loc, int cells, FloatExp r
     const ReferenceResult r = computeReference(loc, cells, e.floatExp, stop, progress, context, e.ref);
     if (r != REFERENCE_DONE || !e.approximation) return r;
     for (int o = 0; o <= e.ref.critical; ++o) {
-        if (e.floatExp)
-            buildBlaTable<FloatExp>(e.ref, o, cMax<FloatExp>(e.ref, reach), e.tableF[o]);
-        else
-            buildBlaTable<double>(e.ref, o, cMax<double>(e.ref, reach.toDouble()), e.table[o]);
+        const int built = e.floatExp
+                              ? buildBlaTable<FloatExp>(e.ref, o, cMax<FloatExp>(e.ref, reach), e.tableF[o], stop)
+                              : buildBlaTable<double>(e.ref, o, cMax<double>(e.ref, reach.toDouble()), e.table[o], stop);
+        if (!built) return REFERENCE_STOPPED;
     }
     return r;
 }
