@@ -19,16 +19,19 @@
 // The loop, for a delta dw of w (reference.h) against orbit o at step m:
 //   z = Z_m + dw; a failed escape test ends it with the count n;
 //   rebase: when |z| < |dw| (as |re| + |im|), or Z_m is the orbit's last
-//     value, continue
-//     from the critical orbit's start (which is 0) with dw = z, m = 0: the
-//     pixel is nearer the critical point than to the reference, so the
-//     reference no longer describes it; with this no glitches are left to
-//     detect and no second reference is needed;
+//     value, continue from the critical orbit's start (which is 0) with
+//     dw = z, m = 0: the pixel is nearer the critical point than to the
+//     reference, so the reference no longer describes it; with this no
+//     glitches are left to detect and no second reference is needed (the
+//     J kinds keep a second orbit only because their centre's orbit does
+//     not start at the critical point);
 //   skip: the longest valid table block at m (bla.h), or else one exact
 //     step dw = (2 Z_m + dw) dw + dc.
 // Deltas are doubles, or FloatExp for locations narrower than
 // DEEP_DOUBLE_WIDTH, where the cell spacing and its products with small
-// reference values leave the range of normal doubles.
+// reference values leave the range of normal doubles. deepSamples runs
+// doubles four to an AVX2 vector where the processor has it (`portable`
+// turns that off), with the same bits as the portable loop.
 #ifndef QUORVEX_TOOLS_RENDER_DEEP_PERTURB_H
 #define QUORVEX_TOOLS_RENDER_DEEP_PERTURB_H
 
