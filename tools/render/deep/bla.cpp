@@ -84,10 +84,8 @@ int buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T> &t, 
         below = here;
         ++t.levels;
     }
-    t.rFirst.clear();
-    if (t.levels == 0) return 1;
-    const size_t end = t.levels > 1 ? t.first[2] : t.step.size();
-    for (size_t j = t.first[1]; j < end; ++j) t.rFirst.push_back(t.step[j].r);
+    t.radius.resize(t.step.size());
+    for (size_t j = 0; j < t.step.size(); ++j) t.radius[j] = t.step[j].r;
     return 1;
 }
 

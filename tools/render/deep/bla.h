@@ -46,9 +46,11 @@ template <class T> struct BlaTable {
     int levels;  // 0 when the orbit is shorter than two steps
     std::vector<BlaStep<T>> step;
     std::vector<size_t> first;  // first[0] is unused
-    // Level 1's radii on their own: most passes only ask whether level 1 is
-    // valid, and the whole entries would be five times the memory traffic.
-    std::vector<T> rFirst;
+    // The radii again, on their own (radius[i] = step[i].r): a lookup reads
+    // a radius at each level it tries and one whole entry at the end, and
+    // the whole entries would be five times the memory traffic. Level 1
+    // starts at radius.data().
+    std::vector<T> radius;
 };
 
 // T is double or FloatExp (which needs the orbit's FloatExp copy). `stop`
@@ -63,13 +65,15 @@ int buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T> &tab
 template <class T>
 inline const BlaStep<T> *blaLookup(const BlaTable<T> &t, int m, T dwSize, int stepsLeft, int *length) {
     const BlaStep<T> *best = nullptr;
-    if (t.levels < 1 || (m & 1) || !lessMag(dwSize, t.rFirst[(size_t)(m >> 1)])) return best;
+    size_t at = 0;
+    *length = 0;
     for (int k = 1; k <= t.levels && (m & ((1 << k) - 1)) == 0 && (1 << k) <= stepsLeft; ++k) {
-        const BlaStep<T> &s = t.step[t.first[(size_t)k] + (size_t)(m >> k)];
-        if (!lessMag(dwSize, s.r)) break;
-        best = &s;
+        const size_t i = t.first[(size_t)k] + (size_t)(m >> k);
+        if (!lessMag(dwSize, t.radius[i])) break;
+        at = i;
         *length = 1 << k;
     }
+    if (*length > 1) best = &t.step[at];
     return best;
 }
 

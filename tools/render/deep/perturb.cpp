@@ -48,7 +48,7 @@ template <> const Cx<FloatExp> *orbitData<FloatExp>(const ReferenceOrbit &o) { r
 template <class T> void follow(const DeepEngine &e, int orbit, Lane<T> &l) {
     l.z = orbitData<T>(e.ref.orbit[orbit]);
     l.table = tableOf<T>(e, orbit);
-    l.rFirst = l.table && l.table->levels > 0 ? l.table->rFirst.data() : nullptr;
+    l.rFirst = l.table && l.table->levels > 0 ? l.table->radius.data() : nullptr;
     l.last = e.ref.orbit[orbit].last;
 }
 
