@@ -135,12 +135,14 @@ void dragonZ(const EscapeTest &test, DeepSample &s) {
 // sample's loop alone waits on its own multiplications; a third lane no
 // longer fits the registers and is slower).
 
-template <class T, bool DRAGON> void sampleBatch(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count,
-                                    DeepSample *out) {
+template <class T, bool DRAGON> int sampleBatch(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count,
+                                   DeepSample *out, const std::atomic<int> *stop) {
     Lane<T> a, b;
     int next = 0, busy = 0;
+    int stopped = 0;
     auto fill = [&](Lane<T> &l) {
         l.index = -1;
+        if (stop && next < count && stop->load(std::memory_order_relaxed)) stopped = 1, next = count;
         while (next < count && l.index < 0) {
             const Cx<T> d = {fromFloatExp<T>(dx[next]), fromFloatExp<T>(dy[next])};
             if (startLane<T>(e, d, l, out[next]))
@@ -157,6 +159,7 @@ template <class T, bool DRAGON> void sampleBatch(const DeepEngine &e, const Floa
     };
     fill(a), fill(b);
     while (busy > 0) pass(a), pass(b);
+    return !stopped;
 }
 
 #if defined(__x86_64__)
@@ -173,8 +176,8 @@ struct alignas(32) LaneArrays {
 };
 
 template <bool DRAGON>
-__attribute__((target("avx2"))) void sampleBatchAvx2(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy,
-                                                     int count, DeepSample *out) {
+__attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy,
+                                                    int count, DeepSample *out, const std::atomic<int> *stop) {
     const int detail = e.ref.detail;
     Lane<double> lane[4];
     LaneArrays a;
@@ -186,9 +189,11 @@ __attribute__((target("avx2"))) void sampleBatchAvx2(const DeepEngine &e, const 
         a.zAt[k] = (long long)(uintptr_t)l.z, a.rAt[k] = (long long)(uintptr_t)l.rFirst;
         a.m[k] = l.m, a.n[k] = l.n, a.last[k] = l.last;
     };
+    int stopped = 0;
     auto fill = [&](int k) {
         Lane<double> &l = lane[k];
         l.index = -1;
+        if (stop && next < count && stop->load(std::memory_order_relaxed)) stopped = 1, next = count;
         while (next < count && l.index < 0) {
             const Cx<double> d = {dx[next].toDouble(), dy[next].toDouble()};
             if (startLane<double>(e, d, l, out[next])) l.index = next;
@@ -271,6 +276,7 @@ __attribute__((target("avx2"))) void sampleBatchAvx2(const DeepEngine &e, const 
         LAST = _mm256_load_si256((const __m256i *)a.last);
         ACTIVE = _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_set1_epi64x(active), BIT), BIT);
     }
+    return !stopped;
 }
 
 bool hasAvx2() {
@@ -314,21 +320,16 @@ ReferenceResult prepareDeepEngine(const DeepLocation &loc, int cells, FloatExp r
     return r;
 }
 
-void deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out) {
-    if (e.floatExp && e.ref.dragon)
-        sampleBatch<FloatExp, true>(e, dx, dy, count, out);
-    else if (e.floatExp)
-        sampleBatch<FloatExp, false>(e, dx, dy, count, out);
+int deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
+                const std::atomic<int> *stop) {
+    if (e.floatExp && e.ref.dragon) return sampleBatch<FloatExp, true>(e, dx, dy, count, out, stop);
+    if (e.floatExp) return sampleBatch<FloatExp, false>(e, dx, dy, count, out, stop);
 #if defined(__x86_64__)
-    else if (!e.portable && hasAvx2() && e.ref.dragon)
-        sampleBatchAvx2<true>(e, dx, dy, count, out);
-    else if (!e.portable && hasAvx2())
-        sampleBatchAvx2<false>(e, dx, dy, count, out);
+    if (!e.portable && hasAvx2() && e.ref.dragon) return sampleBatchAvx2<true>(e, dx, dy, count, out, stop);
+    if (!e.portable && hasAvx2()) return sampleBatchAvx2<false>(e, dx, dy, count, out, stop);
 #endif
-    else if (e.ref.dragon)
-        sampleBatch<double, true>(e, dx, dy, count, out);
-    else
-        sampleBatch<double, false>(e, dx, dy, count, out);
+    if (e.ref.dragon) return sampleBatch<double, true>(e, dx, dy, count, out, stop);
+    return sampleBatch<double, false>(e, dx, dy, count, out, stop);
 }
 
 DeepSample deepSample(const DeepEngine &e, FloatExp dx, FloatExp dy) {

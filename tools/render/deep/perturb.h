@@ -60,8 +60,11 @@ ReferenceResult prepareDeepEngine(const DeepLocation &loc, int cells, FloatExp r
 
 DeepSample deepSample(const DeepEngine &e, FloatExp dx, FloatExp dy);
 
-// Many points at once (faster than one by one): point k is centre +
-// (dx[k], dy[k]), its result goes to out[k].
-void deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out);
+// Many points at once (faster than one by one, the more the better): point
+// k is centre + (dx[k], dy[k]), its result goes to out[k]. `stop` (may be
+// null) is polled whenever a point is finished: once it is set no point is
+// started, and the result is 0 with some of `out` not filled; 1 otherwise.
+int deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
+                const std::atomic<int> *stop = nullptr);
 
 #endif

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <new>
+#include <vector>
 
 #include "tools/render/progress.h"
 
@@ -16,23 +17,20 @@ struct DeepRows {
     const std::atomic<int> *stop;
 };
 
-// A row goes in pieces of this many cells, the stop flag polled between.
-const int PIECE = 16;
-
+// A whole row goes to deepSamples at once: every lane of the vector path
+// stays busy until the row's last cells.
 int deepRow(int row, unsigned char *out, void *context) {
     const DeepRows &d = *(const DeepRows *)context;
     const double twiceWide = 2.0 * d.cellsWide;
     const int detail = d.engine->ref.detail;
-    FloatExp dx[PIECE], dy[PIECE];
-    DeepSample s[PIECE];
-    for (int k = 0; k < PIECE; ++k) dy[k] = d.width * ((double)(2 * row - d.cellsHigh) / twiceWide);
-    for (int i = 0; i < d.cellsWide; i += PIECE) {
-        if (d.stop && d.stop->load(std::memory_order_relaxed)) return 0;
-        const int count = d.cellsWide - i < PIECE ? d.cellsWide - i : PIECE;
-        for (int k = 0; k < count; ++k) dx[k] = d.width * ((double)(2 * (i + k) - d.cellsWide) / twiceWide);
-        deepSamples(*d.engine, dx, dy, count, s);
-        for (int k = 0; k < count; ++k) out[i + k] = (unsigned char)(255 * s[k].count / detail);
+    std::vector<FloatExp> dx((size_t)d.cellsWide), dy((size_t)d.cellsWide);
+    std::vector<DeepSample> s((size_t)d.cellsWide);
+    for (size_t i = 0; i < dx.size(); ++i) {
+        dx[i] = d.width * ((double)(2 * (int)i - d.cellsWide) / twiceWide);
+        dy[i] = d.width * ((double)(2 * row - d.cellsHigh) / twiceWide);
     }
+    if (!deepSamples(*d.engine, dx.data(), dy.data(), d.cellsWide, s.data(), d.stop)) return 0;
+    for (size_t i = 0; i < s.size(); ++i) out[i] = (unsigned char)(255 * s[i].count / detail);
     return 1;
 }
 

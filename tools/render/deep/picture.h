@@ -11,8 +11,8 @@
 //   dx = width * (2i - W) / 2W,  dy = width * (2r - H) / 2W,
 // and stores 255 * count / detail, the program's grid value. Rows are
 // shared out as renderRows does; every cell is computed on its own, so the
-// bytes do not depend on the number of threads. `stop` is polled before
-// every cell and throughout the reference orbit.
+// bytes do not depend on the number of threads. `stop` is polled as
+// each cell is finished and throughout the reference orbit.
 #ifndef QUORVEX_TOOLS_RENDER_DEEP_PICTURE_H
 #define QUORVEX_TOOLS_RENDER_DEEP_PICTURE_H
 
