@@ -22,7 +22,7 @@
 //
 //   BlaTable<double> t;
 //   buildBlaTable(ref, 0, dcMax, t);   // orbit 0 of a DeepReference
-//   const BlaStep<double> *s = blaLookup(t, m, normOfDw, stepsLeft, &length);
+//   const BlaStep<double> *s = blaLookup(t, m, sizeOfDw, stepsLeft, &length, &level);
 #ifndef QUORVEX_TOOLS_RENDER_DEEP_BLA_H
 #define QUORVEX_TOOLS_RENDER_DEEP_BLA_H
 
@@ -61,20 +61,30 @@ int buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T> &tab
 
 // The longest block that starts at step m, is valid for dw with
 // |re dw| + |im dw| = dwSize and has at most `stepsLeft` steps; null when no
-// block of two or more steps is. Its length goes to *length.
+// block of two or more steps is. Its length goes to *length. The radii of
+// the blocks starting at m shrink as the level rises, so the valid levels
+// are 1..K and the search for K starts at *level (the level found last
+// time, which a run of blocks mostly keeps) and goes up or down from there;
+// K goes back to *level.
 template <class T>
-inline const BlaStep<T> *blaLookup(const BlaTable<T> &t, int m, T dwSize, int stepsLeft, int *length) {
-    const BlaStep<T> *best = nullptr;
-    size_t at = 0;
+inline const BlaStep<T> *blaLookup(const BlaTable<T> &t, int m, T dwSize, int stepsLeft, int *length, int *level) {
+    int top = t.levels;  // the highest level with a block starting at m that fits
+    if (m) top = __builtin_ctz((unsigned)m) < top ? __builtin_ctz((unsigned)m) : top;
+    while (top >= 1 && (1 << top) > stepsLeft) --top;
     *length = 0;
-    for (int k = 1; k <= t.levels && (m & ((1 << k) - 1)) == 0 && (1 << k) <= stepsLeft; ++k) {
-        const size_t i = t.first[(size_t)k] + (size_t)(m >> k);
-        if (!lessMag(dwSize, t.radius[i])) break;
-        at = i;
-        *length = 1 << k;
+    if (top < 1) return nullptr;
+    auto valid = [&](int k) { return lessMag(dwSize, t.radius[t.first[(size_t)k] + (size_t)(m >> k)]); };
+    int k = *level < 1 ? 1 : *level > top ? top : *level;
+    if (valid(k)) {
+        while (k < top && valid(k + 1)) ++k;
+    } else {
+        do --k;
+        while (k >= 1 && !valid(k));
+        if (k < 1) return nullptr;
     }
-    if (*length > 1) best = &t.step[at];
-    return best;
+    *level = k;
+    *length = 1 << k;
+    return &t.step[t.first[(size_t)k] + (size_t)(m >> k)];
 }
 
 #endif

@@ -38,6 +38,7 @@ template <class T> struct Lane {
     const BlaTable<T> *table;
     const T *rFirst;  // its level 1 radii, or null
     int m, n, last;
+    int level;  // of the last table block
     int index;  // the sample it works on, -1 when idle
 };
 
@@ -78,7 +79,7 @@ template <class T, bool DRAGON> inline __attribute__((always_inline)) int advanc
         Z = Cx<T>{fromDouble<T>(0.0), fromDouble<T>(0.0)};
     } else if (l.rFirst && !(l.m & 1) && lessMag(dwSize, l.rFirst[l.m >> 1])) {
         int length = 0;
-        if (const BlaStep<T> *s = blaLookup(*l.table, l.m, dwSize, detail - l.n, &length)) {
+        if (const BlaStep<T> *s = blaLookup(*l.table, l.m, dwSize, detail - l.n, &length, &l.level)) {
             l.dw = s->a * l.dw + s->b * l.dc;
             l.m += length, l.n += length;
             return 2;
@@ -100,6 +101,7 @@ template <class T> int startLane(const DeepEngine &e, Cx<T> d, Lane<T> &l, DeepS
     const Cx<double> dd = {toDouble(d.re), toDouble(d.im)};
     follow<T>(e, 0, l);
     l.m = l.n = 0;
+    l.level = 1;
     l.test = EscapeTest{0.0, 0.0, 4.0};
     l.dw = l.dc = Cx<T>{zero, zero};
     if (ref.type == MANDELBROT_TYPE) l.dc = d;
@@ -172,7 +174,8 @@ template <class T, bool DRAGON> int sampleBatch(const DeepEngine &e, const Float
 // gathered (a gather of the orbit itself is slower than four loads).
 struct alignas(32) LaneArrays {
     double dwr[4], dwi[4], dcr[4], dci[4], hr[4], hi[4], limit[4];
-    long long zAt[4], rAt[4], m[4], n[4], last[4];
+    long long zAt[4], rAt[4], m[4];
+    long long stopAt[4];  // m where the pass is special: the orbit's last value, or detail reached
 };
 
 template <bool DRAGON>
@@ -187,7 +190,8 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
         a.dwr[k] = l.dw.re, a.dwi[k] = l.dw.im, a.dcr[k] = l.dc.re, a.dci[k] = l.dc.im;
         a.hr[k] = l.test.hr, a.hi[k] = l.test.hi, a.limit[k] = l.test.limit;
         a.zAt[k] = (long long)(uintptr_t)l.z, a.rAt[k] = (long long)(uintptr_t)l.rFirst;
-        a.m[k] = l.m, a.n[k] = l.n, a.last[k] = l.last;
+        a.m[k] = l.m;
+        a.stopAt[k] = l.last < detail - (l.n - l.m) ? l.last : detail - (l.n - l.m);  // steps move m and n alike
     };
     int stopped = 0;
     auto fill = [&](int k) {
@@ -210,13 +214,13 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
     };
     for (int k = 0; k < 4; ++k) fill(k);
     const __m256d SIGN = _mm256_set1_pd(-0.0), TWO = _mm256_set1_pd(2.0), NONE = _mm256_set1_pd(-1.0);
-    const __m256i ONE = _mm256_set1_epi64x(1), LIMIT = _mm256_set1_epi64x(detail);
+    const __m256i ONE = _mm256_set1_epi64x(1);
     const __m256i BIT = _mm256_set_epi64x(8, 4, 2, 1);
     __m256d DWR = _mm256_load_pd(a.dwr), DWI = _mm256_load_pd(a.dwi), DCR = _mm256_load_pd(a.dcr),
             DCI = _mm256_load_pd(a.dci), LIM = _mm256_load_pd(a.limit);
-    __m256i M = _mm256_load_si256((const __m256i *)a.m), N = _mm256_load_si256((const __m256i *)a.n);
+    __m256i M = _mm256_load_si256((const __m256i *)a.m);
     __m256i ZAT = _mm256_load_si256((const __m256i *)a.zAt), RAT = _mm256_load_si256((const __m256i *)a.rAt);
-    __m256i LAST = _mm256_load_si256((const __m256i *)a.last);
+    __m256i STOP = _mm256_load_si256((const __m256i *)a.stopAt);
     __m256i ACTIVE = _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_set1_epi64x(active), BIT), BIT);
     while (busy > 0) {
         const __m256i zAt = _mm256_add_epi64(ZAT, _mm256_slli_epi64(M, 4));
@@ -240,8 +244,7 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
         __m256d odd = _mm256_cmp_pd(v, LIM, _CMP_NLE_UQ);
         odd = _mm256_or_pd(odd, _mm256_cmp_pd(zSize, dwSize, _CMP_LT_OQ));
         odd = _mm256_or_pd(odd, _mm256_cmp_pd(dwSize, R, _CMP_LT_OQ));
-        const __m256i ends = _mm256_or_si256(_mm256_cmpeq_epi64(M, LAST), _mm256_cmpgt_epi64(_mm256_add_epi64(N, ONE), LIMIT));
-        odd = _mm256_or_pd(odd, _mm256_castsi256_pd(ends));
+        odd = _mm256_or_pd(odd, _mm256_castsi256_pd(_mm256_cmpgt_epi64(_mm256_add_epi64(M, ONE), STOP)));
         const int special = _mm256_movemask_pd(odd) & active;
         const __m256d tr = _mm256_add_pd(_mm256_mul_pd(ZR, TWO), DWR), ti = _mm256_add_pd(_mm256_mul_pd(ZI, TWO), DWI);
         const __m256d nr = _mm256_add_pd(_mm256_sub_pd(_mm256_mul_pd(tr, DWR), _mm256_mul_pd(ti, DWI)), DCR);
@@ -250,15 +253,15 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
                                      : ACTIVE;
         DWR = _mm256_blendv_pd(DWR, nr, _mm256_castsi256_pd(step));
         DWI = _mm256_blendv_pd(DWI, ni, _mm256_castsi256_pd(step));
-        M = _mm256_sub_epi64(M, step), N = _mm256_sub_epi64(N, step);
+        M = _mm256_sub_epi64(M, step);
         if (!special) continue;
         _mm256_store_pd(a.dwr, DWR), _mm256_store_pd(a.dwi, DWI);
-        _mm256_store_si256((__m256i *)a.m, M), _mm256_store_si256((__m256i *)a.n, N);
+        _mm256_store_si256((__m256i *)a.m, M);
         for (int k = 0; special >> k; ++k) {
             if (!(special >> k & 1)) continue;
             Lane<double> &l = lane[k];
             l.dw = Cx<double>{a.dwr[k], a.dwi[k]};
-            l.m = (int)a.m[k], l.n = (int)a.n[k];
+            l.n += (int)a.m[k] - l.m, l.m = (int)a.m[k];
             int r;
             while ((r = advance<double, DRAGON>(e, l, out[l.index])) == 2) {}  // a run of blocks at once
             if (r == 1) {
@@ -271,9 +274,9 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
         }
         DWR = _mm256_load_pd(a.dwr), DWI = _mm256_load_pd(a.dwi), DCR = _mm256_load_pd(a.dcr);
         DCI = _mm256_load_pd(a.dci), LIM = _mm256_load_pd(a.limit);
-        M = _mm256_load_si256((const __m256i *)a.m), N = _mm256_load_si256((const __m256i *)a.n);
+        M = _mm256_load_si256((const __m256i *)a.m);
         ZAT = _mm256_load_si256((const __m256i *)a.zAt), RAT = _mm256_load_si256((const __m256i *)a.rAt);
-        LAST = _mm256_load_si256((const __m256i *)a.last);
+        STOP = _mm256_load_si256((const __m256i *)a.stopAt);
         ACTIVE = _mm256_cmpeq_epi64(_mm256_and_si256(_mm256_set1_epi64x(active), BIT), BIT);
     }
     return !stopped;
