@@ -29,21 +29,27 @@ bool nearEscape(const DeepReference &ref, Cx<double> w) {
     return !(hr * hr + hi * hi <= limit * (ref.lambda.re * ref.lambda.re + ref.lambda.im * ref.lambda.im));
 }
 
-template <class T> BlaStep<T> singleStep(const DeepReference &ref, const ReferenceOrbit &o, int m) {
+// A block with its radius, while the table is built.
+template <class T> struct Block {
+    BlaStep<T> map;
+    T r;
+};
+
+template <class T> Block<T> singleStep(const DeepReference &ref, const ReferenceOrbit &o, int m) {
     const T zero = fromDouble<T>(0.0);
-    if (m >= o.last) return BlaStep<T>{{zero, zero}, {zero, zero}, zero};
+    if (m >= o.last) return Block<T>{{{zero, zero}, {zero, zero}}, zero};
     const Cx<T> z = orbitValue<T>(o, m);
     const Cx<T> a = {z.re * 2.0, z.im * 2.0};
     const bool unsafe = nearEscape(ref, o.z[(size_t)m]);
-    return BlaStep<T>{a, {fromDouble<T>(1.0), zero}, unsafe ? zero : magnitude(z) * BLA_EPSILON};
+    return Block<T>{{a, {fromDouble<T>(1.0), zero}}, unsafe ? zero : magnitude(z) * BLA_EPSILON};
 }
 
-template <class T> BlaStep<T> merge(const BlaStep<T> &x, const BlaStep<T> &y, T dcMax) {
-    BlaStep<T> s;
-    s.a = y.a * x.a;
-    s.b = y.a * x.b + y.b;
-    const T room = y.r - magnitude(x.b) * dcMax;
-    const T ax = magnitude(x.a);
+template <class T> Block<T> merge(const Block<T> &x, const Block<T> &y, T dcMax) {
+    Block<T> s;
+    s.map.a = y.map.a * x.map.a;
+    s.map.b = y.map.a * x.map.b + y.map.b;
+    const T room = y.r - magnitude(x.map.b) * dcMax;
+    const T ax = magnitude(x.map.a);
     T r = fromDouble<T>(0.0);
     if (positive(room) && positive(ax)) r = quotient(room, ax);
     s.r = lessMag(r, x.r) ? r : x.r;
@@ -61,8 +67,8 @@ int buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T> &t, 
     t.first.assign(1, 0);
     size_t total = 0;
     for (int length = 2; length <= o.last; length *= 2) total += (size_t)((o.last + length - 1) / length);
-    t.step.clear();
-    t.step.reserve(total);
+    t.step.clear(), t.radius.clear();
+    t.step.reserve(total), t.radius.reserve(total);
     size_t below = 0;  // where the level below starts
     for (int length = 2; length <= o.last; length *= 2) {
         const size_t count = (size_t)((o.last + length - 1) / length), here = t.step.size();
@@ -70,22 +76,22 @@ int buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T> &t, 
         for (size_t j = 0; j < count; ++j) {
             if (j % 4096 == 0 && stop && stop->load(std::memory_order_relaxed)) return 0;
             const int m = (int)j * length;
-            BlaStep<T> s;
+            const size_t x = below + 2 * j;
+            Block<T> s;
             if (length == 2)
                 s = merge(singleStep<T>(ref, o, m), singleStep<T>(ref, o, m + 1), dcMax);
             else if (2 * j + 1 < belowCount)
-                s = merge(t.step[below + 2 * j], t.step[below + 2 * j + 1], dcMax);
+                s = merge(Block<T>{t.step[x], t.radius[x]}, Block<T>{t.step[x + 1], t.radius[x + 1]}, dcMax);
             else
-                s = BlaStep<T>{t.step[below + 2 * j].a, t.step[below + 2 * j].b, zero};
+                s = Block<T>{t.step[x], zero};
             if (m + length > o.last) s.r = zero;
-            t.step.push_back(s);
+            t.step.push_back(s.map);
+            t.radius.push_back(s.r);
         }
         t.first.push_back(here);
         below = here;
         ++t.levels;
     }
-    t.radius.resize(t.step.size());
-    for (size_t j = 0; j < t.step.size(); ++j) t.radius[j] = t.step[j].r;
     return 1;
 }
 

@@ -36,9 +36,10 @@
 // Relative distance from the escape test below which a step is not skipped.
 #define BLA_ESCAPE_MARGIN 0x1p-24
 
-template <class T> struct BlaStep {
+// A block's map; its radius is kept apart (BlaTable::radius). Aligned so
+// that one entry is one cache line's worth at most.
+template <class T> struct alignas(32) BlaStep {
     Cx<T> a, b;
-    T r;  // valid for |re dw| + |im dw| < r
 };
 
 // Level k's entry j is step[first[k] + j]: one block of memory, one index.
@@ -46,10 +47,9 @@ template <class T> struct BlaTable {
     int levels;  // 0 when the orbit is shorter than two steps
     std::vector<BlaStep<T>> step;
     std::vector<size_t> first;  // first[0] is unused
-    // The radii again, on their own (radius[i] = step[i].r): a lookup reads
-    // a radius at each level it tries and one whole entry at the end, and
-    // the whole entries would be five times the memory traffic. Level 1
-    // starts at radius.data().
+    // radius[i]: step[i] is valid for |re dw| + |im dw| < radius[i]. On
+    // their own, because a lookup reads a radius at each level it tries and
+    // one whole entry at the end. Level 1 starts at radius.data().
     std::vector<T> radius;
 };
 

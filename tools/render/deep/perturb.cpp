@@ -170,8 +170,8 @@ template <class T, bool DRAGON> int sampleBatch(const DeepEngine &e, const Float
 // does the plain step for the lanes whose pass is nothing else; a lane
 // whose pass is an escape, a rebase, a table block or the limit takes that
 // pass through `advance` instead, and a run of table blocks all at once.
-// Integers and addresses travel in 64-bit lanes; the level 1 radii are
-// gathered (a gather of the orbit itself is slower than four loads).
+// Integers and addresses travel in 64-bit lanes; the orbit and the level 1
+// radii are read by four loads each (faster here than a gather).
 struct alignas(32) LaneArrays {
     double dwr[4], dwi[4], dcr[4], dci[4], hr[4], hi[4], limit[4];
     long long zAt[4], rAt[4], m[4];
@@ -213,7 +213,9 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
         toArrays(k);
     };
     for (int k = 0; k < 4; ++k) fill(k);
-    const __m256d SIGN = _mm256_set1_pd(-0.0), TWO = _mm256_set1_pd(2.0), NONE = _mm256_set1_pd(-1.0);
+    static const double noRadius = -1.0;  // what a lane without a level 1 block reads
+    const __m256d SIGN = _mm256_set1_pd(-0.0), TWO = _mm256_set1_pd(2.0);
+    const __m256i NOWHERE = _mm256_set1_epi64x((long long)(uintptr_t)&noRadius);
     const __m256i ONE = _mm256_set1_epi64x(1);
     const __m256i BIT = _mm256_set_epi64x(8, 4, 2, 1);
     __m256d DWR = _mm256_load_pd(a.dwr), DWI = _mm256_load_pd(a.dwi), DCR = _mm256_load_pd(a.dcr),
@@ -239,8 +241,11 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
         const __m256i even = _mm256_andnot_si256(
             _mm256_or_si256(_mm256_cmpeq_epi64(_mm256_and_si256(M, ONE), ONE),
                             _mm256_cmpeq_epi64(RAT, _mm256_setzero_si256())), ACTIVE);
-        const __m256i rIndex = _mm256_add_epi64(RAT, _mm256_slli_epi64(_mm256_srli_epi64(M, 1), 3));
-        const __m256d R = _mm256_mask_i64gather_pd(NONE, nullptr, rIndex, _mm256_castsi256_pd(even), 1);
+        const __m256i rIndex = _mm256_blendv_epi8(NOWHERE, _mm256_add_epi64(RAT, _mm256_slli_epi64(_mm256_srli_epi64(M, 1), 3)), even);
+        _mm256_store_si256((__m256i *)at, rIndex);
+        const __m128d r01 = _mm_loadh_pd(_mm_load_sd((const double *)at[0]), (const double *)at[1]);
+        const __m128d r23 = _mm_loadh_pd(_mm_load_sd((const double *)at[2]), (const double *)at[3]);
+        const __m256d R = _mm256_set_m128d(r23, r01);
         __m256d odd = _mm256_cmp_pd(v, LIM, _CMP_NLE_UQ);
         odd = _mm256_or_pd(odd, _mm256_cmp_pd(zSize, dwSize, _CMP_LT_OQ));
         odd = _mm256_or_pd(odd, _mm256_cmp_pd(dwSize, R, _CMP_LT_OQ));
