@@ -15,7 +15,7 @@
 #include "core/state.h"
 #include "files/atomic_write.h"
 #include "tools/render/deep/perturb.h"
-#include "tools/render/deep/picture.h"
+#include "tools/render/deep_picture.h"
 
 namespace {
 

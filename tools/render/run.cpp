@@ -15,7 +15,7 @@
 #include "colour/palette.h"
 #include "core/state.h"
 #include "files/paramfile.h"
-#include "tools/render/deep/picture.h"
+#include "tools/render/deep_picture.h"
 #include "tools/render/output.h"
 #include "tools/render/progress.h"
 

@@ -1,4 +1,4 @@
-#include "tools/render/deep/picture.h"
+#include "tools/render/deep_picture.h"
 
 #include <math.h>
 

@@ -1,4 +1,4 @@
-// picture.h - a deep picture into a RenderGrid: reference, tables, rows.
+// deep_picture.h - a deep picture into a RenderGrid: reference, tables, rows.
 //
 //   DeepEngine e;
 //   e.approximation = 1;
