@@ -23,7 +23,8 @@
 # `cpack -G DEB` (or the `package` target) builds quorvex_VERSION-1_ARCH.deb
 # installing under /usr. Its Depends line is worked out by dpkg-shlibdeps
 # from the libraries the binaries really link (freeglut, GLU, GL, libpng,
-# libX11, the C and C++ run-times), so it cannot drift from the build.
+# libX11, MPFR (which brings GMP), the C and C++ run-times), so it cannot
+# drift from the build.
 #
 # The ctest test `install_layout` (label install) installs into a scratch
 # DESTDIR and checks the result; tools/package-check.sh builds, installs and

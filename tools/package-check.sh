@@ -46,7 +46,7 @@ expected_contents() {
         /usr/share/icons/hicolor/128x128/apps/quorvex.png \
         /usr/share/man/man1/quorvex-render.1.gz /usr/share/man/man1/quorvex.1.gz
 }
-required_libraries=(libglut libglu1 'libopengl0|libgl1' libpng16)
+required_libraries=(libglut libglu1 'libopengl0|libgl1' libpng16 libmpfr6)
 
 # --- build from a clean tree ----------------------------------------------------
 

@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake pkg-config g++ clang libclang-rt-14-dev
   freeglut3-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
-  libx11-dev libxtst-dev libpng-dev
+  libx11-dev libxtst-dev libpng-dev libmpfr-dev libgmp-dev
   libgtest-dev libbenchmark-dev
   xvfb xauth
   desktop-file-utils groff-base man-db dpkg-dev file

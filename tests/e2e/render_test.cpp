@@ -630,17 +630,66 @@ TEST_F(Render, APictureBeyondMemoryIsRefusedNotCrashed) {
     EXPECT_TRUE(entries(dir).empty());
 }
 
+// ---- deep locations ---------------------------------------------------------------
+
+TEST_F(Render, BadLocationsAreOneLineAndExitTwo) {
+    const std::string head = "quorvex-location 1\ntype Mandelbrot\ndetail 500\n";
+    const struct {
+        const char *name;
+        std::string content;
+        const char *says;
+    } files[] = {
+        {"empty.qloc", "", "empty"},
+        {"letters.qloc", head + "center abc,0\nwidth 1e-20\npivot 0,0\n", "not a decimal"},
+        {"zero.qloc", head + "center 0,1\nwidth 0\npivot 0,0\n", "above 0"},
+        {"negative.qloc", head + "center 0,1\nwidth -1e-20\npivot 0,0\n", "above 0"},
+        {"long.qloc", head + "center 0." + std::string(10000, '1') + ",1\nwidth 1e-20\npivot 0,0\n", "characters"},
+    };
+    for (const auto &f : files) std::ofstream(path(f.name), std::ios::binary) << f.content;
+    const size_t before = entries(dir).size();
+    for (const auto &f : files) {
+        const Outcome o = render({"--location", path(f.name), path("o.png")});
+        EXPECT_EQ(2, o.status) << f.name << ": " << o.err;
+        EXPECT_NE(std::string::npos, o.err.find(f.says)) << f.name << ": " << o.err;
+        EXPECT_EQ(o.err.size() - 1, o.err.find('\n')) << "one line: " << o.err;
+    }
+    const Outcome o = render({"--center", "0," + std::string(10000, '2'), "--width", "1e-9", path("o.png")});
+    EXPECT_EQ(2, o.status);
+    EXPECT_LT(o.err.size(), 300u) << "no number of 10,000 digits echoed";
+    EXPECT_EQ(before, entries(dir).size()) << "nothing written";
+}
+
+TEST_F(Render, ADeepPictureAndItsLocationFile) {
+    Outcome o = render({"--center=0,1", "--width", "1e-45", "--detail", "1500", "--size", "120x60", "--save-location",
+                        path("i.qloc"), path("i.pgm")});
+    ASSERT_EQ(0, o.status) << o.err;
+    EXPECT_EQ("quorvex-location 1\ntype Mandelbrot\ndetail 1500\ncenter 0,1\nwidth 1e-45\npivot 0,0\n",
+              slurp(path("i.qloc")));
+    o = render({"--location", path("i.qloc"), "--size", "120x60", "--threads", "3", path("again.pgm")});
+    ASSERT_EQ(0, o.status) << o.err;
+    const std::string picture = pnmPixels(slurp(path("i.pgm")), "P5", 120, 60);
+    ASSERT_EQ(7200u, picture.size());
+    EXPECT_TRUE(picture == pnmPixels(slurp(path("again.pgm")), "P5", 120, 60));
+    EXPECT_NE(picture.find_first_not_of(picture[0]), std::string::npos) << "a picture, not one colour";
+}
+
 // ---- interrupts -------------------------------------------------------------------
 
-TEST_F(Render, AnInterruptStopsPromptlyAndLeavesNothing) {
-    // Minutes of work: the deep square at the highest detail, large.
+struct Interrupted {
+    const char *what;
+    std::vector<std::string> args;
+};
+
+class RenderInterrupt : public Render, public ::testing::WithParamInterface<Interrupted> {};
+
+TEST_P(RenderInterrupt, StopsPromptlyAndLeavesNothing) {
     int err[2];
     ASSERT_EQ(0, pipe(err));
-    const pid_t child = spawnRender({"--detail", "5000", "--view", "-0.75,-0.65,0.1,0.2", "--size",
-                                     "8192x8192", "--threads", "2", path("big.png")},
-                                    err[1]);
+    std::vector<std::string> args = GetParam().args;
+    args.push_back(path("big.png"));
+    const pid_t child = spawnRender(args, err[1]);
     close(err[1]);
-    usleep(700000);  // well into the rows
+    usleep(700000);  // well into the work
     ASSERT_EQ(0, kill(child, SIGINT));
     const double sent = nowMs();
     int status = 0;
@@ -776,5 +825,16 @@ TEST_F(Render, AnInterruptedVideoLeavesNoFile) {
     EXPECT_NE(std::string::npos, o.err.find("dive.mp4 not written")) << o.err;
     EXPECT_TRUE(entries(dir).empty()) << entries(dir).front();
 }
+
+// Minutes of work: the deep square at the highest detail, large; and a
+// reference orbit of eight million steps at 1e-300 inside the main cardioid
+// (it never escapes).
+INSTANTIATE_TEST_SUITE_P(
+    Render, RenderInterrupt,
+    ::testing::Values(Interrupted{"rows", {"--detail", "5000", "--view", "-0.75,-0.65,0.1,0.2", "--size", "8192x8192",
+                                           "--threads", "2"}},
+                      Interrupted{"reference", {"--detail", "8000000", "--center", "-0.1,0.1", "--width",
+                                                "1e-300", "--threads", "2"}}),
+    [](const ::testing::TestParamInfo<Interrupted> &i) { return std::string(i.param.what); });
 
 }  // namespace

@@ -213,6 +213,20 @@ TEST(RenderOptions, MalformedAndOutOfRangeValuesAreRefused) {
         {{"a.png", "b.png"}, "'b.png'"},
         {{"a.jpg"}, "'a.jpg'"},
         {{"a"}, "'a'"},
+        {{"--center", "1", "--width", "1", "a.png"}, "--center '1'"},
+        {{"--center", "1,2,3", "--width", "1", "a.png"}, "--center"},
+        {{"--center", "0x1p3,0", "--width", "1", "a.png"}, "--center"},
+        {{"--center", "0." + std::string(10000, '7') + ",0", "--width", "1", "a.png"}, "--center '0.777"},
+        {{"--center", "0,0", "--width", "0", "a.png"}, "--width '0'"},
+        {{"--center", "0,0", "--width", "-1e-20", "a.png"}, "--width"},
+        {{"--center", "0,0", "--width", "1e-20x", "a.png"}, "--width"},
+        {{"--center", "0,0", "a.png"}, "--center needs --width"},
+        {{"--width", "1e-20", "a.png"}, "--width needs --center"},
+        {{"--center", "0,0", "--width", "1", "--view", "0,1,0,1", "a.png"}, "--view"},
+        {{"--center", "0,0", "--width", "1", "--from", "x.frc", "a.png"}, "--from"},
+        {{"--center", "0,0", "--width", "1e-13", "--type", "J-Cosh", "a.png"}, "J-Cosh"},
+        {{"--save-location", "a.qloc", "a.png"}, "--save-location needs"},
+        {{"--location", "/nonexistent/a.qloc", "a.png"}, "cannot open"},
     };
     for (const Refusal &r : refusals) {
         std::string shown;
@@ -306,6 +320,44 @@ TEST(RenderOptions, WhatADiveRefuses) {
     remove(damaged.c_str());
 }
 
+TEST(RenderOptions, ALocationSetsTheViewFromItsDigits) {
+    // Shallow: the exact edges rounded once, and the double kernels draw it.
+    Parsed p = parse({"--center=-0.75,0.25", "--width", "0.5", "--size", "400x100", "--pivot",
+                      "0.1000000000000000000000000000001,2", "--no-approximation", "a.pgm"});
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_EQ(-1.0, p.options.params.xStart);
+    EXPECT_EQ(-0.5, p.options.params.xEnd);
+    EXPECT_EQ(0.1875, p.options.params.yStart);
+    EXPECT_EQ(0.3125, p.options.params.yEnd);
+    EXPECT_EQ(0.1, p.options.params.xPivot);
+    EXPECT_EQ("0.1000000000000000000000000000001", p.options.location.pivotRe) << "every digit kept";
+    EXPECT_TRUE(p.options.located && !p.options.deep && !p.options.approximation);
+    // Deep: every digit kept, and the deep engine draws it.
+    const std::string re = "-1.7548776662466927600495088963585286918946066177727931439892839706460806551280810907382270928422503037";
+    p = parse({"--center", re + ",0", "--width", "1e-90", "--type", "M-Dragon", "--detail", "8421504", "a.png"});
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_EQ(re, p.options.location.re);
+    EXPECT_EQ("1e-90", p.options.location.width);
+    EXPECT_EQ(M_DRAGON_TYPE, p.options.location.type);
+    EXPECT_EQ(8421504, p.options.location.detail);
+    EXPECT_TRUE(p.options.deep);
+    EXPECT_EQ(-1.7548776662466928, p.options.params.xStart) << "the nearest double";
+    // A location file under what the command line gives.
+    const char *path = "/tmp/quorvex-render-options.qloc";
+    FILE *f = fopen(path, "w");
+    ASSERT_NE(nullptr, f);
+    fprintf(f, "quorvex-location 1\ntype Julia\ndetail 777\ncenter 0.25,-0.5\nwidth 1e-30\npivot -0.75,0.125\n");
+    fclose(f);
+    p = parse({"--location", path, "--detail", "99", "b.png"});
+    remove(path);
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_EQ(JULIA_TYPE, p.options.params.type);
+    EXPECT_EQ(99, p.options.params.detail);
+    EXPECT_EQ(-0.75, p.options.params.xPivot);
+    EXPECT_EQ("1e-30", p.options.location.width);
+    EXPECT_TRUE(p.options.deep);
+}
+
 TEST(RenderOptions, ParsingAgainStartsAfresh) {
     // getopt keeps its place between calls unless it is told to start over.
     ASSERT_EQ(RENDER_PARSE_USAGE, parse({"--detail", "0", "a.png"}).result);
@@ -327,7 +379,8 @@ TEST(RenderOptions, HelpNamesEveryOption) {
     for (const char *name : {"--type", "--detail", "--view", "--pivot", "--size", "--palette", "--threads",
                              "--from", "--help", ".png", ".ppm", ".pgm", ".frc", "M-Dragon", "--smooth", "--aa",
                              "--zoom-to", "--zoom-to-view", "--frames", "--fps", "--frame-range", ".mp4", ".webm",
-                             ".mkv", "M-Cosh"})
+                             ".mkv", "M-Cosh", "--center", "--width", "--location", "--save-location",
+                             "--no-approximation", "1e-12", "8421504"})
         EXPECT_NE(std::string::npos, help.find(name)) << name;
 }
 

@@ -17,6 +17,7 @@
 #include <atomic>
 #include <fstream>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -471,6 +472,56 @@ TEST(SmoothValues, RunOnAcrossTheBandsOfTheCount) {
             ASSERT_LE(step[k], 2 * std::max(step[k - 1], step[k + 1]) + 1e-4)
                 << "type " << l.type << ": a seam at cell " << k + 1 << ", count " << counts[k + 1];
     }
+}
+
+// ---- locations ----------------------------------------------------------------
+
+class RenderLocation : public RenderRun {
+protected:
+    // The options of a command line (the arguments live in `args`).
+    RunResult runArgs(std::vector<std::string> given, const std::atomic<int> *stop = nullptr) {
+        args = std::move(given);
+        args.insert(args.begin(), "quorvex-render");
+        std::vector<char *> argv;
+        for (std::string &a : args) argv.push_back(&a[0]);
+        options = defaultRenderOptions();
+        EXPECT_EQ(RENDER_PARSE_OK, parseRenderOptions((int)argv.size(), argv.data(), options, reason)) << reason;
+        reason[0] = '\0';
+        return runRender(options, stop, nullptr, reason);
+    }
+    std::vector<std::string> args;
+};
+
+const char *const MISIUREWICZ = "--center=0,1";  // preperiodic: detail at every depth
+
+TEST_F(RenderLocation, AShallowLocationIsItsViewThroughTheKernels) {
+    ASSERT_EQ(RUN_WRITTEN, runArgs({MISIUREWICZ, "--width", "1e-11", "--detail", "700", "--size", "96x40",
+                                    path("shallow.pgm")})) << reason;
+    const std::vector<unsigned char> want = scalarGrid(options.params, 96, 40);
+    EXPECT_EQ(0, memcmp(want.data(), slurp(path("shallow.pgm")).data() + 13, want.size()));
+}
+
+TEST_F(RenderLocation, ADeepPictureIsTheSameOnAnyThreadCountAndFromItsSavedLocation) {
+    std::string first;
+    for (const char *threads : {"1", "2", "7"}) {
+        ASSERT_EQ(RUN_WRITTEN, runArgs({MISIUREWICZ, "--width", "3e-31", "--detail", "2000", "--size", "160x90",
+                                        "--threads", threads, "--save-location", path("deep.qloc"), path("deep.pgm")}))
+            << reason;
+        const std::string picture = slurp(path("deep.pgm"));
+        if (first.empty()) first = picture;
+        EXPECT_TRUE(first == picture) << threads << " threads";
+    }
+    EXPECT_GT(std::set<char>(first.begin() + 14, first.end()).size(), 5u) << "many counts, not one colour";
+    ASSERT_EQ(RUN_WRITTEN, runArgs({"--location", path("deep.qloc"), "--size", "160x90", path("again.pgm")})) << reason;
+    EXPECT_TRUE(first == slurp(path("again.pgm")));
+    EXPECT_NE(std::string::npos, slurp(path("deep.qloc")).find("\ncenter 0,1\nwidth 3e-31\n"));
+}
+
+TEST_F(RenderLocation, AStopDuringTheReferenceLeavesNothing) {
+    std::atomic<int> stop{1};
+    EXPECT_EQ(RUN_INTERRUPTED, runArgs({MISIUREWICZ, "--width", "1e-50", "--detail", "8000000", "--save-location",
+                                        path("x.qloc"), path("x.png")}, &stop));
+    EXPECT_TRUE(entries(dir).empty());
 }
 
 TEST(RenderProgress, TheLineShowsRowsPercentAndTimeLeft) {

@@ -16,6 +16,7 @@
 #include "core/kernels.h"
 #include "core/state.h"
 #include "tools/render/dive.h"
+#include "tools/render/deep/reference.h"
 
 namespace {
 
@@ -27,6 +28,7 @@ enum { FIELD_TEXT = 512, MAX_FIELDS = 4 };
 enum {
     OPT_TYPE = 256, OPT_DETAIL, OPT_VIEW, OPT_PIVOT, OPT_SIZE, OPT_PALETTE, OPT_THREADS, OPT_FROM,
     OPT_SMOOTH, OPT_AA, OPT_ZOOM_TO, OPT_ZOOM_TO_VIEW, OPT_FRAMES, OPT_FPS, OPT_FRAME_RANGE,
+    OPT_CENTER, OPT_WIDTH, OPT_LOCATION, OPT_SAVE_LOCATION, OPT_NO_APPROXIMATION,
 };
 
 // A whole decimal integer in lo..hi: no leading space, no trailing text.
@@ -141,10 +143,20 @@ int readZoomFile(const char *path, RenderOptions &o, char *why) {
     return 1;
 }
 
+// A decimal pivot keeps its digits for the deep engine; any other form
+// strtod takes is kept as its double.
 int scanPivot(const char *text, RenderOptions &o) {
+    if (setPivotText(o.location, text, nullptr)) {
+        o.params.xPivot = decimalToDouble(o.location.pivotRe), o.params.yPivot = decimalToDouble(o.location.pivotIm);
+        return 1;
+    }
     double v[2];
     if (!scanDoubles(text, 2, v)) return 0;
     o.params.xPivot = v[0], o.params.yPivot = v[1];
+    char digits[2][32];
+    snprintf(digits[0], sizeof digits[0], "%.17g", v[0]);
+    snprintf(digits[1], sizeof digits[1], "%.17g", v[1]);
+    o.location.pivotRe = digits[0], o.location.pivotIm = digits[1];
     return 1;
 }
 
@@ -158,6 +170,10 @@ const struct option LONG_OPTIONS[] = {
     {"zoom-to-view", required_argument, nullptr, OPT_ZOOM_TO_VIEW},
     {"frames", required_argument, nullptr, OPT_FRAMES}, {"fps", required_argument, nullptr, OPT_FPS},
     {"frame-range", required_argument, nullptr, OPT_FRAME_RANGE},
+    {"center", required_argument, nullptr, OPT_CENTER}, {"width", required_argument, nullptr, OPT_WIDTH},
+    {"location", required_argument, nullptr, OPT_LOCATION},
+    {"save-location", required_argument, nullptr, OPT_SAVE_LOCATION},
+    {"no-approximation", no_argument, nullptr, OPT_NO_APPROXIMATION},
     {"help", no_argument, nullptr, 'h'},         {nullptr, 0, nullptr, 0},
 };
 
@@ -182,6 +198,8 @@ const char *expectation(int code) {
     case OPT_FRAMES: return "a whole number 2..1000000";
     case OPT_FPS: return "a number above 0, at most 1000";
     case OPT_FRAME_RANGE: return "A:B, whole frame numbers with A <= B";
+    case OPT_CENTER: return "RE,IM: two decimal numbers of at most 4096 characters, at most 1e100";
+    case OPT_WIDTH: return "a decimal number above 0, from 1e-4000 to 1e100";
     default: return "a value";
     }
 }
@@ -203,6 +221,11 @@ int applyOption(int code, const char *value, RenderOptions &o) {
     case OPT_FRAMES: o.given |= GIVEN_FRAMES; return scanInt(value, 2, RENDER_MAX_FRAMES, &o.frames);
     case OPT_FPS: o.given |= GIVEN_FPS; return scanFps(value, &o.fps);
     case OPT_FRAME_RANGE: o.given |= GIVEN_RANGE; return scanRange(value, o);
+    case OPT_CENTER: o.given |= GIVEN_CENTER; return setCentre(o.location, value, nullptr);
+    case OPT_WIDTH: o.given |= GIVEN_WIDTH; return setWidth(o.location, value, nullptr);
+    case OPT_LOCATION: o.locationPath = value; return 1;
+    case OPT_SAVE_LOCATION: o.saveLocationPath = value; return 1;
+    case OPT_NO_APPROXIMATION: o.approximation = 0; return 1;
     default: return 0;
     }
 }
@@ -261,6 +284,48 @@ RenderParseResult checkOutput(int argc, char **argv, int first, RenderOptions &o
     return checkDive(o, reason);
 }
 
+// The --location file under what the command line gave.
+RenderParseResult readLocation(RenderOptions &o, char *reason) {
+    DeepLocation file = defaultLocation();
+    char why[FILE_ERROR_SIZE] = "";
+    if (!readLocationFile(o.locationPath, file, why)) return usage(reason, "--location: %s", why);
+    if (!(o.given & GIVEN_TYPE)) o.params.type = file.type;
+    if (!(o.given & GIVEN_DETAIL)) o.params.detail = file.detail;
+    if (!(o.given & GIVEN_CENTER)) o.location.re = file.re, o.location.im = file.im;
+    if (!(o.given & GIVEN_WIDTH)) o.location.width = file.width;
+    if (!(o.given & GIVEN_PIVOT)) {
+        o.location.pivotRe = file.pivotRe, o.location.pivotIm = file.pivotIm;
+        o.params.xPivot = decimalToDouble(file.pivotRe), o.params.yPivot = decimalToDouble(file.pivotIm);
+    }
+    return RENDER_PARSE_OK;
+}
+
+// A location instead of --view: its view, and whether it is deep.
+RenderParseResult applyLocation(RenderOptions &o, char *reason) {
+    const int centre = (o.given & (GIVEN_CENTER | GIVEN_WIDTH)) || o.locationPath;
+    if (!centre) {
+        if (o.saveLocationPath) return usage(reason, "--save-location needs --center and --width, or --location");
+        return RENDER_PARSE_OK;
+    }
+    if (o.given & GIVEN_VIEW) return usage(reason, "--view and a location (--center, --width, --location) exclude each other");
+    if (o.fromPath) return usage(reason, "--from and a location (--center, --width, --location) exclude each other");
+    if (o.locationPath && readLocation(o, reason) != RENDER_PARSE_OK) return RENDER_PARSE_USAGE;
+    if (!o.locationPath && !(o.given & GIVEN_CENTER)) return usage(reason, "--width needs --center");
+    if (!o.locationPath && !(o.given & GIVEN_WIDTH)) return usage(reason, "--center needs --width");
+    o.location.type = o.params.type, o.location.detail = o.params.detail;
+    double view[4];
+    locationView(o.location, o.width, o.height, view);
+    o.params.xStart = view[0], o.params.xEnd = view[1], o.params.yStart = view[2], o.params.yEnd = view[3];
+    o.located = 1;
+    o.deep = locationIsDeep(o.location);
+    if (o.deep && (o.smooth || o.aa > 1 || isDive(o)))
+        return usage(reason, "--smooth, --aa and dives are not drawn below a width of %s yet", DEEP_WIDTH);
+    if (o.deep && !deepTypeSupported(o.params.type))
+        return usage(reason, "--type %s: widths below %s are drawn for Mandelbrot, Julia, M-Dragon and J-Dragon only",
+                     FRACTAL_TYPE_NAMES[o.params.type], DEEP_WIDTH);
+    return RENDER_PARSE_OK;
+}
+
 }  // namespace
 
 RenderOptions defaultRenderOptions() {
@@ -280,6 +345,10 @@ RenderOptions defaultRenderOptions() {
     o.zoomTo[0] = o.zoomTo[1] = o.zoomTo[2] = o.zoomTo[3] = 0.0;
     o.firstFrame = o.lastFrame = 0;
     o.framePattern = 0;
+    o.location = defaultLocation();
+    o.located = o.deep = 0;
+    o.locationPath = o.saveLocationPath = nullptr;
+    o.approximation = 1;
     return o;
 }
 
@@ -324,9 +393,11 @@ RenderParseResult parseRenderOptions(int argc, char **argv, RenderOptions &o, ch
             continue;
         }
         if (!applyOption(code, optarg, o))
-            return usage(reason, "--%s '%s': expected %s", optionName(code), optarg, expectation(code));
+            return usage(reason, "--%s '%.60s%s': expected %s", optionName(code), optarg,
+                         strlen(optarg) > 60 ? "..." : "", expectation(code));
     }
-    return checkOutput(argc, argv, optind, o, reason);
+    const RenderParseResult r = checkOutput(argc, argv, optind, o, reason);
+    return r == RENDER_PARSE_OK ? applyLocation(o, reason) : r;
 }
 
 void writeRenderHelp(FILE *out) {
@@ -338,7 +409,18 @@ void writeRenderHelp(FILE *out) {
           "                       (default Mandelbrot)\n"
           "  --detail N           iteration limit, 1..8421504 (default 50)\n"
           "  --view XS,XE,YS,YE   plane rectangle (default -5,5,-5,5)\n"
-          "  --pivot X,Y          constant of the J- types (default 0,0)\n"
+          "  --center RE,IM       centre of the picture, decimals of any length (with\n"
+          "  --width W            --width, instead of --view): the plane width of the\n"
+          "                       picture, any magnitude down to 1e-4000; the height\n"
+          "                       follows the picture's shape. Below a width of 1e-12\n"
+          "                       the deep engine draws it (Mandelbrot, Julia, M-Dragon\n"
+          "                       and J-Dragon only; other types are refused there)\n"
+          "  --location FILE      take type, detail, centre, width and pivot from a\n"
+          "                       location file; options given override it\n"
+          "  --save-location FILE write the location drawn (with the picture)\n"
+          "  --no-approximation   deep engine: step every iteration, for checking\n"
+          "  --pivot X,Y          constant of the J- types (default 0,0), every digit\n"
+          "                       kept at depth\n"
           "  --size WxH           picture size in cells (default 800x800)\n"
           "  --palette R,G,B      colour ramp of each channel, 0..8 (default 0,0,0)\n"
           "  --threads N          threads to compute with (default: one per processor)\n"

@@ -21,7 +21,11 @@
 // round: a rectangle dragged right to left is a mirrored view). A .frc
 // output is at most 800 x 800. A parameter file named by --from is read
 // later (a file it cannot use is a failure, not a usage error); options
-// given beside --from override what the file holds.
+// given beside --from override what the file holds. A --location file is
+// read here, its refusals are usage errors, and options given beside it
+// override it too; a location goes with neither --view nor --from, and a
+// type other than the four of the deep engine is refused at a width below
+// DEEP_WIDTH.
 //
 // parseRenderOptions returns RENDER_PARSE_OK, RENDER_PARSE_HELP (print
 // the help text, exit 0) or RENDER_PARSE_USAGE (one line in `reason`,
@@ -36,6 +40,7 @@
 #include "core/state.h"
 #include "files/atomic_write.h"
 #include "files/paramfile.h"
+#include "tools/render/deep/location.h"
 #include "tools/render/render.h"
 
 // The side limit is what 32-bit cell indices and the progress arithmetic
@@ -62,6 +67,7 @@ enum {
     GIVEN_TYPE = 1, GIVEN_DETAIL = 2, GIVEN_VIEW = 4, GIVEN_PIVOT = 8, GIVEN_SIZE = 16,
     GIVEN_LOOK = 32,  // --smooth or --aa: the picture is computed, never only coloured
     GIVEN_ZOOM = 64, GIVEN_FRAMES = 128, GIVEN_FPS = 256, GIVEN_RANGE = 512,
+    GIVEN_CENTER = 1024, GIVEN_WIDTH = 2048,
 };
 
 struct RenderOptions {
@@ -80,6 +86,16 @@ struct RenderOptions {
     double zoomTo[4];                      // the dive's last view: xStart, xEnd, yStart, yEnd
     int firstFrame, lastFrame;             // --frame-range, else 0 .. frames - 1
     int framePattern;                      // OUTPUT is a pattern: one file a frame
+    // A location (--center and --width, or --location) sets the view from
+    // its digits (locationView) and, when it is narrower than DEEP_WIDTH,
+    // `deep`: the picture comes from the deep engine. Its type, detail and
+    // pivot are those of `params`; the pivot's digits are kept for it.
+    DeepLocation location;
+    int located;                           // a location is in force
+    int deep;
+    const char *locationPath;              // --location, or null
+    const char *saveLocationPath;          // --save-location, or null
+    int approximation;                     // 0 with --no-approximation
 };
 
 // True for a dive (a last view was given).

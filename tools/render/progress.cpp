@@ -32,19 +32,25 @@ void formatDuration(char *text, size_t size, double seconds) {
 
 void formatProgress(char *line, size_t size, const char *label, long done, long total,
                     double elapsedSeconds) {
+    formatProgressIn(line, size, label, "rows", done, total, elapsedSeconds);
+}
+
+void formatProgressIn(char *line, size_t size, const char *label, const char *unit, long done, long total,
+                      double elapsedSeconds) {
     char cells[PROGRESS_BAR_CELLS + 1];
     char left[32] = "--:--";
     fillBar(cells, done, total);
     if (done > 0) formatDuration(left, sizeof left, elapsedSeconds * (double)(total - done) / (double)done);
     const long percent = total > 0 ? done * 100 / total : 100;
     const int digits = snprintf(nullptr, 0, "%ld", total);
-    snprintf(line, size, "%s [%s] %*ld/%ld rows %3ld%%  %s left", label, cells, digits, done, total, percent,
-             left);
+    snprintf(line, size, "%s [%s] %*ld/%ld %s %3ld%%  %s left", label, cells, digits, done, total, unit,
+             percent, left);
 }
 
 void progressStart(ProgressBar &bar, FILE *out, const char *label) {
     bar.out = out;
     bar.label = label;
+    bar.unit = "rows";
     bar.started = nowSeconds();
     bar.lastDrawn = -1.0;
     bar.drawn = 0;
@@ -56,7 +62,7 @@ void progressUpdate(int done, int total, void *context) {
     const double now = nowSeconds();
     if (done < total && now - bar.lastDrawn < REDRAW_PERIOD) return;
     char line[PROGRESS_LINE];
-    formatProgress(line, sizeof line, bar.label, done, total, now - bar.started);
+    formatProgressIn(line, sizeof line, bar.label, bar.unit, done, total, now - bar.started);
     fprintf(bar.out, "\r%s\033[K", line);  // \033[K: erase what a longer line left
     fflush(bar.out);
     bar.lastDrawn = now;

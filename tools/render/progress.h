@@ -23,6 +23,7 @@ enum { PROGRESS_LINE = 128, PROGRESS_BAR_CELLS = 20 };
 struct ProgressBar {
     FILE *out;        // null: disabled
     const char *label;
+    const char *unit; // "rows" from progressStart; may be changed after it
     double started;   // seconds, monotonic clock
     double lastDrawn;
     int drawn;        // something is on the line and must be cleared
@@ -31,6 +32,10 @@ struct ProgressBar {
 // Fills `line` with the text above (no carriage return, no newline).
 void formatProgress(char *line, size_t size, const char *label, long done, long total,
                     double elapsedSeconds);
+
+// The same counting `unit` instead of rows.
+void formatProgressIn(char *line, size_t size, const char *label, const char *unit, long done, long total,
+                      double elapsedSeconds);
 
 // "1:02:03" for an hour or more, "2:03" below.
 void formatDuration(char *text, size_t size, double seconds);

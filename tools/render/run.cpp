@@ -13,6 +13,7 @@
 #include "core/state.h"
 #include "files/header_tokens.h"
 #include "files/paramfile.h"
+#include "tools/render/deep_picture.h"
 #include "tools/render/output.h"
 #include "tools/render/progress.h"
 #include "tools/render/sequence.h"
@@ -101,8 +102,9 @@ struct FreeCells {
 typedef std::unique_ptr<unsigned char, FreeCells> Cells;
 
 // Rendered anyway: the user may want exactly that picture, blocks and all.
+// A deep location is not drawn in doubles, so it needs no warning.
 void warnBeyondDoubles(const RenderOptions &o) {
-    if (viewBeyondDoubles(o.params, o.width, o.height))
+    if (!o.deep && viewBeyondDoubles(o.params, o.width, o.height))
         fprintf(stderr, "quorvex-render: warning: the view is narrower than doubles resolve at %dx%d; "
                         "neighbouring cells share coordinates\n", o.width, o.height);
 }
@@ -121,10 +123,19 @@ RunResult computeGrid(const Job &job, Cells &cells, RenderGrid &grid, const std:
     if (!cells)
         return fail(reason, "not enough memory for a %dx%d picture (%zu MiB)", o.width, o.height, bytes >> 20);
     grid = RenderGrid{o.width, o.height, (size_t)o.width, cells.get()};
-    ProgressBar bar;
-    progressStart(bar, progressOut, "rendering");
-    const RenderResult r = renderGrid(o.params, grid, o.threads, stop, progressUpdate, &bar);
-    progressFinish(bar);
+    RenderResult r;
+    if (o.deep) {
+        try {
+            r = renderDeepPicture(o.location, grid, o.threads, o.approximation, stop, progressOut);
+        } catch (const std::bad_alloc &) {
+            return fail(reason, "not enough memory for the reference orbit of detail %d", o.params.detail);
+        }
+    } else {
+        ProgressBar bar;
+        progressStart(bar, progressOut, "rendering");
+        r = renderGrid(o.params, grid, o.threads, stop, progressUpdate, &bar);
+        progressFinish(bar);
+    }
     if (r == RENDER_STOPPED) {
         setReason(reason, "%s", WRITE_INTERRUPTED);
         return RUN_INTERRUPTED;
@@ -179,6 +190,7 @@ RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, 
     job.compute = true;
     RunResult r = options.fromPath ? readFrom(job, stop, reason) : RUN_WRITTEN;
     if (r == RUN_WRITTEN) r = checkWritable(firstOutputPath(options).c_str(), reason);
+    if (r == RUN_WRITTEN && options.saveLocationPath) r = checkWritable(options.saveLocationPath, reason);
     if (r != RUN_WRITTEN) return r;
     if (needsPictures(job.options)) {
         buildPalette(job.options.ramps);
@@ -191,5 +203,9 @@ RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, 
     else
         grid = RenderGrid{job.file->width, job.file->height, GRID_SIZE, job.file->grid};
     if (r != RUN_WRITTEN) return r;
-    return interruptedOr(writeOutput(job, grid, stop, progress, reason), stop, reason);
+    r = interruptedOr(writeOutput(job, grid, stop, progress, reason), stop, reason);
+    char why[FILE_ERROR_SIZE] = "";
+    if (r == RUN_WRITTEN && options.saveLocationPath && !writeLocationFile(options.saveLocationPath, options.location, why))
+        return fail(reason, "%s written, but not the location %s: %s", options.outputPath, options.saveLocationPath, why);
+    return r;
 }
