@@ -54,6 +54,14 @@ void reportWorkerEnd(void *) {
     syscall(SYS_futex, &workerEnds, FUTEX_WAKE_PRIVATE, 1, nullptr, nullptr, 0);
 }
 
+// The program's own entries report as soon as the row is in, before the
+// thread's exit, so the main thread starts the next row meanwhile.
+void reportRowDone(RowSlot *slot) {
+    slot->done.store(1, std::memory_order_release);
+    pthread_setspecific(endReporter, nullptr);
+    reportWorkerEnd(nullptr);
+}
+
 void createEndReporter() { pthread_key_create(&endReporter, reportWorkerEnd); }
 
 void *startWorker(void *arg) {
@@ -148,7 +156,7 @@ void *rowWorker(void *arg) {
     RowSlot *slot = static_cast<RowSlot *>(arg);
     const int row = slot->row;
     Core(row, fractal + GRID_SIZE * row);
-    slot->done.store(1, std::memory_order_release);
+    reportRowDone(slot);
     pthread_exit(nullptr);
 }
 
