@@ -7,6 +7,10 @@
 // The view: the 0.1-wide square with its lower-left corner at -0.75 + 0.1i,
 // detail 5000 (most cells run to the limit). process_cpu counts every
 // thread's CPU time; main_cpu is the main thread's share of the wall time.
+//
+// BM_EmptyRows is the floor of one worker per row on this machine: the same
+// 800 rows with workers that compute nothing, so its time is what starting,
+// ending and waiting for 800 threads costs, whatever the kernels.
 #include <benchmark/benchmark.h>
 #include <time.h>
 
@@ -52,9 +56,22 @@ void BM_ComputeThreaded(benchmark::State &state) {
         (seconds(CLOCK_THREAD_CPUTIME_ID) - main0) / (seconds(CLOCK_MONOTONIC) - wall0);
 }
 
+void *emptyWorker(void *arg) {
+    static_cast<RowSlot *>(arg)->done.store(1, std::memory_order_release);
+    pthread_exit(nullptr);
+}
+void nothingHere(int) {}
+
+void BM_EmptyRows(benchmark::State &state) {
+    const double wall0 = seconds(CLOCK_MONOTONIC);
+    for (auto _ : state) runRowWorkers((int)state.range(0), GRID_SIZE, emptyWorker, nothingHere, ignoreRow, nullptr);
+    state.counters["us_per_row"] = (seconds(CLOCK_MONOTONIC) - wall0) * 1e6 / (double)(state.iterations() * GRID_SIZE);
+}
+
 BENCHMARK(BM_ComputeSequential)->Unit(benchmark::kMillisecond)->Iterations(1)->Repetitions(3)->UseRealTime();
 BENCHMARK(BM_ComputeThreaded)->Arg(1)->Arg(2)->Arg(4)->Unit(benchmark::kMillisecond)->Iterations(1)
     ->Repetitions(3)->UseRealTime();
+BENCHMARK(BM_EmptyRows)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond)->Iterations(3)->Repetitions(3)->UseRealTime();
 
 }  // namespace
 
