@@ -71,11 +71,11 @@ int main(int argc, char **argv) {
     const std::string dir = makeTempDir("docs-shot");
     E2eSession s;
     if (dir.empty() || !s.start({}, dir)) return fail("cannot start quorvex in a private X server");
-    click(s, DETAIL_PLUS, 5);  // 300
+    click(s, DETAIL_PLUS);     // 100
     click(s, MAKE);            // Zoom In needs a picture to point at
     s.x.settle(500);
     click(s, ZOOM_IN);
-    s.x.drag(517, 404, 529, 392);  // about -0.8..-0.65 x 0.075..0.225
+    s.x.drag(505, 420, 545, 380);  // -1..-0.5 x -0.075..0.425
     s.x.settle(200);
     click(s, MAKE);
     click(s, RED, 4);
