@@ -162,6 +162,18 @@ struct Refusal {
     const char *mentions;
 };
 
+// Each command line is a usage error of one line that names what is wrong.
+void expectRefused(const std::vector<Refusal> &refusals) {
+    for (const Refusal &r : refusals) {
+        std::string shown;
+        for (const std::string &a : r.args) shown += "[" + a + "] ";
+        const Parsed p = parse(r.args);
+        EXPECT_EQ(RENDER_PARSE_USAGE, p.result) << shown;
+        EXPECT_NE(std::string::npos, p.reason.find(r.mentions)) << shown << "gave: " << p.reason;
+        EXPECT_EQ(std::string::npos, p.reason.find('\n')) << shown << "one line";
+    }
+}
+
 TEST(RenderOptions, MalformedAndOutOfRangeValuesAreRefused) {
     const std::vector<Refusal> refusals = {
         {{"--type", "mandelbrot", "a.png"}, "--type 'mandelbrot'"},
@@ -228,14 +240,7 @@ TEST(RenderOptions, MalformedAndOutOfRangeValuesAreRefused) {
         {{"--save-location", "a.qloc", "a.png"}, "--save-location needs"},
         {{"--location", "/nonexistent/a.qloc", "a.png"}, "cannot open"},
     };
-    for (const Refusal &r : refusals) {
-        std::string shown;
-        for (const std::string &a : r.args) shown += "[" + a + "] ";
-        const Parsed p = parse(r.args);
-        EXPECT_EQ(RENDER_PARSE_USAGE, p.result) << shown;
-        EXPECT_NE(std::string::npos, p.reason.find(r.mentions)) << shown << "gave: " << p.reason;
-        EXPECT_EQ(std::string::npos, p.reason.find('\n')) << shown << "one line";
-    }
+    expectRefused(refusals);
 }
 
 TEST(RenderOptions, ADiveAndItsPictureOptions) {
@@ -310,13 +315,7 @@ TEST(RenderOptions, WhatADiveRefuses) {
         {{"--smooth", "a.pgm"}, "--smooth and --aa"},
         {{"--aa", "2", "a.frc"}, "--smooth and --aa"},
     };
-    for (const Refusal &r : refusals) {
-        std::string shown;
-        for (const std::string &a : r.args) shown += "[" + a + "] ";
-        const Parsed p = parse(r.args);
-        EXPECT_EQ(RENDER_PARSE_USAGE, p.result) << shown;
-        EXPECT_NE(std::string::npos, p.reason.find(r.mentions)) << shown << "gave: " << p.reason;
-    }
+    expectRefused(refusals);
     remove(damaged.c_str());
 }
 
