@@ -63,13 +63,12 @@ struct Avx512 {
 }  // namespace
 
 // Four vectors in flight measured fastest here: two leave the latency of the
-// multiply-add chain exposed, six and eight run out of registers. With orbit
-// ends each vector also carries its last iterate, and three measured
-// fastest (four spill registers).
+// multiply-add chain exposed, six and eight run out of registers. Orbit
+// ends add no register to a step, so they run four too.
 void escapeCountsAvx512(int type, const KernelView &view, int row, int first, int count, int *counts,
                         OrbitEnd *ends) {
     if (ends)
-        laneEscapeCounts<Avx512, 3, true>(type, view, row, first, count, counts, ends);
+        laneEscapeCounts<Avx512, 4, true>(type, view, row, first, count, counts, ends);
     else
         laneEscapeCounts<Avx512, 4, false>(type, view, row, first, count, counts, nullptr);
 }
