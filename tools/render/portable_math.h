@@ -14,6 +14,13 @@
 // The natural logarithm of a positive, finite x.
 double portableLog(double x);
 
+// Two base-2 logarithms at once, for smooth colours: each lane x positive,
+// normal and finite (2^-1022 <= x < infinity), to within about 1e-14 of
+// log2 x beside its exponent (which is added exactly). Lane by lane the
+// same operations, so the same bits whichever lane a value is in.
+typedef double PortablePair __attribute__((vector_size(16)));
+PortablePair portableLog2Pair(PortablePair x);
+
 // e to the x, for |x| < 700 (beyond that the result is 0 or infinite).
 double portableExp(double x);
 
