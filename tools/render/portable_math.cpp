@@ -96,23 +96,31 @@ double portableLog(double x) {
     return (double)s.e * LN2_HI + ((double)s.e * LN2_LO + (table.log[s.k] + log1pSmall(r)));
 }
 
-PortablePair portableLog2Pair(PortablePair x) {
+void portableLog2s(const double *x, double *out, int count) {
+    // Two lanes of a generic vector: the compiler splits it into what the
+    // processor has, and each lane is one IEEE operation.
+    typedef double Pair __attribute__((vector_size(16)));
     typedef long long Bits __attribute__((vector_size(16)));
     const LogTable &table = logTable();
-    const Bits bits = (Bits)x;
-    const Bits k = bits >> (52 - LOG_TABLE_BITS) & (LOG_TABLE - 1);
-    const PortablePair m = (PortablePair)((bits & 0x000fffffffffffffLL) | 0x3ff0000000000000LL);
-    // The biased exponent as the low bits of 2^52, then 2^52 + 1023 off: exact.
-    const PortablePair e = (PortablePair)(bits >> 52 | 0x4330000000000000LL) - 4503599627371519.0;
-    PortablePair inverse, log2c;
-    for (int l = 0; l < 2; ++l) inverse[l] = table.inverse[k[l]], log2c[l] = table.log2[k[l]];
-    const PortablePair r = m * inverse - 1.0;
-    // log2(1 + r) to the fourth power of r (the fifth term is below 2^-47),
-    // in two independent halves.
-    const PortablePair r2 = r * r;
-    const PortablePair series =
-        r * (INV_LN2 + r * (-0.5 * INV_LN2)) + r2 * r * ((INV_LN2 / 3) + r * (-0.25 * INV_LN2));
-    return e + (log2c + series);
+    for (int i = 0; i < count; i += 2) {
+        Pair v = {x[i], x[i + 1 < count ? i + 1 : i]};
+        const Bits bits = (Bits)v;
+        const Bits k = bits >> (52 - LOG_TABLE_BITS) & (LOG_TABLE - 1);
+        const Pair m = (Pair)((bits & 0x000fffffffffffffLL) | 0x3ff0000000000000LL);
+        // The biased exponent as the low bits of 2^52, then 2^52 + 1023 off: exact.
+        const Pair e = (Pair)(bits >> 52 | 0x4330000000000000LL) - 4503599627371519.0;
+        const Pair inverse = {table.inverse[k[0]], table.inverse[k[1]]};
+        const Pair log2c = {table.log2[k[0]], table.log2[k[1]]};
+        const Pair r = m * inverse - 1.0;
+        // log2(1 + r) to the fourth power of r (the fifth term is below
+        // 2^-47), in two independent halves.
+        const Pair r2 = r * r;
+        const Pair series =
+            r * (INV_LN2 + r * (-0.5 * INV_LN2)) + r2 * r * ((INV_LN2 / 3) + r * (-0.25 * INV_LN2));
+        v = e + (log2c + series);
+        out[i] = v[0];
+        if (i + 1 < count) out[i + 1] = v[1];
+    }
 }
 
 double portableExp(double x) {

@@ -27,7 +27,7 @@ bool isTranscendental(int type) { return type >= M_COSINE_TYPE; }
 // lane, batch or row it is in, and smoothValue is a batch of one. The
 // steps and logarithms of neighbouring cells overlap instead of waiting on
 // each other.
-typedef PortablePair Doubles;
+typedef double Doubles __attribute__((vector_size(16)));
 typedef long long Lanes __attribute__((vector_size(sizeof(Doubles))));
 enum { LANES = sizeof(Doubles) / sizeof(double), VECTORS = 2, GROUP = LANES * VECTORS };
 
@@ -88,14 +88,6 @@ struct Batch {
     }
 };
 
-// mu from count + m and |z_m|^2; the count itself where |z_m|^2 did not
-// pass the radius or is not finite.
-inline Doubles continuousValue(Doubles n, Doubles r2, Doubles radius2) {
-    const Lanes reached = (Lanes)(r2 > radius2) & (Lanes)(r2 < splat(INFINITY));
-    const Doubles logs = portableLog2Pair(portableLog2Pair(pick(reached, r2, radius2 + radius2)));
-    return pick(reached, (n + MU_OFFSET) - logs, n);
-}
-
 // The GROUP cells from k on: z <- z^2 + c (PHOENIX false) or Phoenix's
 // rule (s, t in cr, ci) until |z|^2 passes radius2, at most
 // SMOOTH_EXTRA_STEPS steps, then mu.
@@ -150,11 +142,20 @@ void batchValues(Batch &b, int type) {
     const bool phoenix = isPhoenix(type);
     for (int k = 0; k < b.size; k += GROUP)
         phoenix ? groupValues<true>(b, k, PHOENIX_RADIUS2) : groupValues<false>(b, k, RADIUS2);
-    // No branch between one cell's logarithms and the next cell's: several run at once.
-    const Doubles radius2 = splat(phoenix ? PHOENIX_RADIUS2 : RADIUS2);
-    for (int k = 0; k < b.size; k += LANES) {
-        const Doubles mu = continuousValue(load(b.count + k), load(b.mu + k), radius2);
-        memcpy(b.mu + k, &mu, sizeof mu);
+    // mu from count + m and |z_m|^2; the count itself where |z_m|^2 did not
+    // pass the radius or is not finite. No branch between one cell's
+    // logarithms and the next cell's: several run at once.
+    const double radius2 = phoenix ? PHOENIX_RADIUS2 : RADIUS2;
+    double logs[BATCH];
+    for (int i = 0; i < b.size; ++i) {
+        const double r2 = b.mu[i];
+        logs[i] = r2 > radius2 && r2 < INFINITY ? r2 : radius2 + radius2;
+    }
+    portableLog2s(logs, logs, b.size);
+    portableLog2s(logs, logs, b.size);
+    for (int i = 0; i < b.size; ++i) {
+        const double r2 = b.mu[i], n = b.count[i];
+        b.mu[i] = r2 > radius2 && r2 < INFINITY ? (n + MU_OFFSET) - logs[i] : n;
     }
 }
 
