@@ -43,8 +43,8 @@
 // one multiply or add per intrinsic (no FMA), and the test is an ordered
 // `<=` (false for NaN, like the scalar comparison). 2 * p is computed as
 // either 2.0 * p or p + p: both are exact, or both overflow to the same
-// infinity, and alternating them between vectors balances the multiply and
-// add pipes.
+// infinity; each instruction set takes the mix that balances its multiply
+// and add pipes best (V::DOUBLING).
 //
 // Orbit ends (ENDS, a template flag: without it none of this is compiled).
 // The blocks step exactly as without ends; each vector's state is stored
@@ -76,6 +76,7 @@
 // The vector type V supplies:
 //   D, M                 a vector of doubles, a lane mask
 //   LANES                lanes per vector
+//   DOUBLING             how the quadratic step doubles (a Doubling)
 //   splat load store     broadcast, aligned load and store
 //   add sub mul          one IEEE operation per lane
 //   le(a, b) eq(a, b)    a <= b, a == b, ordered (false for NaN)
@@ -159,13 +160,21 @@ struct PhoenixMap {
     }
 };
 
-// 2.0 for the vectors that double by multiplying (every other one), hidden
-// from the compiler, which would otherwise turn 2.0 * p back into p + p.
+// How a quadratic step doubles zr * zi (V::DOUBLING): where the adds and
+// multiplies go on a processor decides which balances its pipes best, so
+// each instruction set takes what measured fastest.
+enum Doubling { DOUBLE_BY_ADDING, DOUBLE_BY_MULTIPLYING, DOUBLE_ALTERNATELY };
+
+// 2.0 for the vectors that double by multiplying, hidden from the
+// compiler, which would otherwise turn 2.0 * p back into p + p.
 template <class V>
 struct Twos {
     typename V::D two;
     Twos() : two(V::splat(2.0)) { __asm__("" : "+x"(two)); }
-    const typename V::D *forVector(int u) const { return u & 1 ? &two : nullptr; }
+    const typename V::D *forVector(int u) const {
+        const bool multiply = V::DOUBLING == DOUBLE_BY_MULTIPLYING || (V::DOUBLING == DOUBLE_ALTERNATELY && u & 1);
+        return multiply ? &two : nullptr;
+    }
 };
 
 // A block's tests of one vector: LANES bits a step, the last step lowest.
@@ -320,7 +329,7 @@ struct CellList {
     int count;
 
     void endWithIdleEntries() {
-        for (int i = count; i < CAPACITY; ++i) {
+        for (int i = count; i < count + 2 * N + LANES; ++i) {
             zr[i] = zi[i] = pr[i] = pi[i] = cr[i] = 0.0;
             cell[i] = -1, age[i] = 0;
         }
@@ -346,7 +355,8 @@ public:
 private:
     static void runGroup(const LaneJob &job, int first, List &list) {
         typedef Tests<LANES> T;
-        LaneRegs<V> r[U], saved[U];
+        LaneRegs<V> r[U];
+        Checkpoint saved[U];
         int going[U];
         TestWord doneColumns[U];  // the columns of lanes that ended, set: they count as passing
         const int cells = job.count - first < N ? job.count - first : N;
@@ -380,7 +390,7 @@ private:
         wasted = 0;
         BlockStart<V, U, Map::PREVIOUS> start;
         for (int u = 0; u < U; ++u) {
-            saved[u] = r[u];
+            saved[u].take(r[u]);
             doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
         }
         for (;;) {
@@ -393,6 +403,7 @@ private:
             age += steps;
             TestWord allPassed = T::ALL_PASSED;
             int maybeRepeated = 0;  // the real part first: the rest is compared when it matches
+#pragma GCC unroll 8
             for (int u = 0; u < U; ++u) {
                 allPassed &= tests[u] | doneColumns[u];
                 maybeRepeated |= V::bits(V::eq(r[u].zr, saved[u].zr)) & going[u];
@@ -427,8 +438,9 @@ private:
             if (wasted >= (long long)live * REFILL_STEPS * LANES)
                 return listLanes(first, r, going, age, list);
             if ((age & (age - 1)) == 0)
+#pragma GCC unroll 8
                 for (int u = 0; u < U; ++u)
-                    saved[u] = r[u];
+                    saved[u].take(r[u]);
         }
     }
 
@@ -485,7 +497,17 @@ private:
             V::store(kept.pr + at, r.pr), V::store(kept.pi + at, r.pi);
     }
 
-    static int sameState(const LaneRegs<V> &r, const LaneRegs<V> &s) {
+    // A vector's whole state (the constant aside), kept for the cycle check.
+    struct Checkpoint {
+        D zr, zi, pr, pi;
+        void take(const LaneRegs<V> &r) {
+            zr = r.zr, zi = r.zi;
+            if (Map::PREVIOUS)
+                pr = r.pr, pi = r.pi;
+        }
+    };
+
+    static int sameState(const LaneRegs<V> &r, const Checkpoint &s) {
         M m = V::eq(r.zr, s.zr);
         m = V::same(m, r.zi, s.zi);
         if (Map::PREVIOUS) {
