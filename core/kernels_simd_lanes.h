@@ -18,7 +18,7 @@
 // A row chunk runs in two passes.
 //
 // Groups: the cells in order, U * LANES at a time, all lanes of a group
-// starting together. The first SCREEN_STEPS steps go one at a time while
+// starting together (where blocks are short, two blocks run between looks). The first SCREEN_STEPS steps go one at a time while
 // some lane is going, counting in vectors: most cells of a wide view end
 // there. Neighbouring cells mostly end close together, so a
 // group runs block after block while its lanes are mostly busy, and its
@@ -388,24 +388,35 @@ private:
         if (wasted >= (long long)live * REFILL_STEPS * LANES)
             return listLanes(first, r, going, age, list);
         wasted = 0;
-        BlockStart<V, U, Map::PREVIOUS> start;
+        BlockStart<V, U, Map::PREVIOUS> start, laterStart;
         for (int u = 0; u < U; ++u) {
             saved[u].take(r[u]);
             doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
         }
         for (;;) {
-            const int steps = job.limit - age < BLOCK_STEPS ? job.limit - age : BLOCK_STEPS;
-            TestWord tests[U];
+            // Two blocks before a look where both fit: the look costs less a
+            // step; a lane that ends in the first idles through the second.
+            const int left = job.limit - age;
+            const int steps = left < BLOCK_STEPS ? left : BLOCK_STEPS;
+            const bool two = BLOCK_STEPS < 16 && left >= 2 * BLOCK_STEPS;
+            TestWord tests[U], later[U];
             if (ENDS)
                 start.store(r);
             runBlock<V, Map, U>(r, tests, steps);
+            if (two) {
+                if (ENDS)
+                    laterStart.store(r);
+                runBlock<V, Map, U>(r, later, BLOCK_STEPS);
+            }
             const int blockAge = age;
-            age += steps;
+            age += two ? 2 * BLOCK_STEPS : steps;
             TestWord allPassed = T::ALL_PASSED;
             int maybeRepeated = 0;  // the real part first: the rest is compared when it matches
 #pragma GCC unroll 8
             for (int u = 0; u < U; ++u) {
-                allPassed &= tests[u] | doneColumns[u];
+                if (!two)
+                    later[u] = T::ALL_PASSED;
+                allPassed &= (tests[u] & later[u]) | doneColumns[u];
                 maybeRepeated |= V::bits(V::eq(r[u].zr, saved[u].zr)) & going[u];
             }
             if (allPassed != T::ALL_PASSED || maybeRepeated || age == job.limit) {
@@ -413,8 +424,9 @@ private:
                 for (int u = 0; u < U; ++u) {
                     int *counts = job.counts + first + u * LANES;
                     const int failed = T::failedLanes(tests[u]) & going[u];
-                    int repeated = age == job.limit ? going[u] & ~failed
-                                   : maybeRepeated  ? going[u] & ~failed & sameState(r[u], saved[u])
+                    const int failedLater = T::failedLanes(later[u]) & going[u] & ~failed;
+                    int repeated = age == job.limit ? going[u] & ~failed & ~failedLater
+                                   : maybeRepeated  ? going[u] & ~failed & ~failedLater & sameState(r[u], saved[u])
                                                     : 0;
                     for (int lanes = failed; lanes; lanes &= lanes - 1) {
                         const int l = __builtin_ctz(lanes), passed = T::passedSteps(tests[u], l);
@@ -422,19 +434,25 @@ private:
                         if (ENDS)
                             start.keep(*job.kept, first + u * LANES + l, u * LANES + l, passed);
                     }
+                    for (int lanes = failedLater; lanes; lanes &= lanes - 1) {
+                        const int l = __builtin_ctz(lanes), passed = T::passedSteps(later[u], l);
+                        counts[l] = blockAge + BLOCK_STEPS + passed;
+                        if (ENDS)
+                            laterStart.keep(*job.kept, first + u * LANES + l, u * LANES + l, passed);
+                    }
                     for (int lanes = repeated; lanes; lanes &= lanes - 1) {
                         counts[__builtin_ctz(lanes)] = job.limit;
                         if (ENDS)
                             job.kept->atLimit(first + u * LANES + __builtin_ctz(lanes));
                     }
-                    going[u] &= ~(failed | repeated);
+                    going[u] &= ~(failed | failedLater | repeated);
                     doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
                     live += __builtin_popcount(going[u]);
                 }
                 if (!live)
                     return;
             }
-            wasted += (long long)(N - live) * steps;
+            wasted += (long long)(N - live) * (age - blockAge);
             if (wasted >= (long long)live * REFILL_STEPS * LANES)
                 return listLanes(first, r, going, age, list);
             if ((age & (age - 1)) == 0)
