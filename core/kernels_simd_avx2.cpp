@@ -22,6 +22,8 @@ struct Avx2 {
     typedef __m256d D;
     typedef __m256d M;  // all-ones lanes where set
     enum { LANES = 4 };
+    // As on SSE2: four multiplies and four adds a step measured fastest.
+    static const Doubling DOUBLING = DOUBLE_BY_MULTIPLYING;
     static D splat(double x) { return _mm256_set1_pd(x); }
     static D load(const double *p) { return _mm256_load_pd(p); }
     static void store(double *p, D a) { _mm256_store_pd(p, a); }

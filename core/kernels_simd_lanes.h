@@ -18,7 +18,7 @@
 // A row chunk runs in two passes.
 //
 // Groups: the cells in order, U * LANES at a time, all lanes of a group
-// starting together. The first SCREEN_STEPS steps go one at a time while
+// starting together (where blocks are short, two blocks run between looks). The first SCREEN_STEPS steps go one at a time while
 // some lane is going, counting in vectors: most cells of a wide view end
 // there. Neighbouring cells mostly end close together, so a
 // group runs block after block while its lanes are mostly busy, and its
@@ -43,13 +43,17 @@
 // one multiply or add per intrinsic (no FMA), and the test is an ordered
 // `<=` (false for NaN, like the scalar comparison). 2 * p is computed as
 // either 2.0 * p or p + p: both are exact, or both overflow to the same
-// infinity, and alternating them between vectors balances the multiply and
-// add pipes.
+// infinity; each instruction set takes the mix that balances its multiply
+// and add pipes best (V::DOUBLING).
 //
 // Orbit ends (ENDS, a template flag: without it none of this is compiled).
-// Each lane keeps the last iterate it tested while it was passing, a blend a
-// step; in blocks the test then runs as a mask that stays clear after a
-// lane's first failure, so the end is the iterate of the failing step.
+// The blocks step exactly as without ends; each vector's state is stored
+// as a block starts, and a lane that fails in the block keeps that state
+// and the number of tests it passed in the block (a cell that ends in the
+// screen keeps its start and its count). Once the chunk is counted,
+// replayEnds takes each cell's kept steps again, a vector of cells at a
+// time, and so reaches z_n with the same arithmetic: the failing iterate is
+// found again at the cost of a few steps a cell, not a blend every step.
 //
 // Cycle checkpoints (Brent's schedule). A group copies its lanes' whole
 // state after SCREEN_STEPS steps and doubling intervals (16, 32, 64 ...),
@@ -72,6 +76,7 @@
 // The vector type V supplies:
 //   D, M                 a vector of doubles, a lane mask
 //   LANES                lanes per vector
+//   DOUBLING             how the quadratic step doubles (a Doubling)
 //   splat load store     broadcast, aligned load and store
 //   add sub mul          one IEEE operation per lane
 //   le(a, b) eq(a, b)    a <= b, a == b, ordered (false for NaN)
@@ -155,13 +160,21 @@ struct PhoenixMap {
     }
 };
 
-// 2.0 for the vectors that double by multiplying (every other one), hidden
-// from the compiler, which would otherwise turn 2.0 * p back into p + p.
+// How a quadratic step doubles zr * zi (V::DOUBLING): where the adds and
+// multiplies go on a processor decides which balances its pipes best, so
+// each instruction set takes what measured fastest.
+enum Doubling { DOUBLE_BY_ADDING, DOUBLE_BY_MULTIPLYING, DOUBLE_ALTERNATELY };
+
+// 2.0 for the vectors that double by multiplying, hidden from the
+// compiler, which would otherwise turn 2.0 * p back into p + p.
 template <class V>
 struct Twos {
     typename V::D two;
     Twos() : two(V::splat(2.0)) { __asm__("" : "+x"(two)); }
-    const typename V::D *forVector(int u) const { return u & 1 ? &two : nullptr; }
+    const typename V::D *forVector(int u) const {
+        const bool multiply = V::DOUBLING == DOUBLE_BY_MULTIPLYING || (V::DOUBLING == DOUBLE_ALTERNATELY && u & 1);
+        return multiply ? &two : nullptr;
+    }
 };
 
 // A block's tests of one vector: LANES bits a step, the last step lowest.
@@ -199,80 +212,76 @@ struct Tests {
     }
 };
 
-// With ENDS, what a block keeps of each lane: whether it has passed every
-// test of the block so far, and the last iterate (and previous iterate) it
-// tested while it had: after the block, the end of a lane that failed.
-template <class V, int U, bool ENDS>
-struct BlockEnds {
-    typename V::M going[U];
-    LaneRegs<V> end[U];
-
-    void start() {
-        for (int u = 0; u < U; ++u)
-            going[u] = V::allLanes();
-    }
-
-    // Vector u's ends, lane by lane.
-    struct Lanes {
-        alignas(64) double zr[V::LANES], zi[V::LANES], pr[V::LANES], pi[V::LANES];
-        OrbitEnd operator[](int l) const { return {zr[l], zi[l], pr[l], pi[l]}; }
-    };
-    Lanes of(int u) const {
-        Lanes e;
-        V::store(e.zr, end[u].zr), V::store(e.zi, end[u].zi), V::store(e.pr, end[u].pr), V::store(e.pi, end[u].pi);
-        return e;
-    }
-};
-
 // One step of every vector: test z_n, shift the test bits into the word,
 // compute z_n+1.
-template <class V, class Map, int U, bool ENDS>
+template <class V, class Map, int U>
 inline __attribute__((always_inline)) void stepVectors(LaneRegs<V> (&r)[U], TestWord (&tests)[U], int s,
-                                                       const Twos<V> &twos, BlockEnds<V, U, ENDS> &ends) {
+                                                       const Twos<V> &twos) {
 #pragma GCC unroll 8
     for (int u = 0; u < U; ++u) {
         LaneRegs<V> &q = r[u];
         const typename V::D zr2 = V::mul(q.zr, q.zr), zi2 = V::mul(q.zi, q.zi);
-        const typename V::D size = V::add(zr2, zi2);
-        TestWord passed;
-        if (ENDS) {
-            // The running mask: a lane's bits stay clear after its first failure.
-            typename V::M &going = ends.going[u];
-            LaneRegs<V> &end = ends.end[u];
-            end.zr = V::pick(going, q.zr, end.zr), end.zi = V::pick(going, q.zi, end.zi);
-            if (Map::PREVIOUS)
-                end.pr = V::pick(going, q.pr, end.pr), end.pi = V::pick(going, q.pi, end.pi);
-            going = V::keepLe(going, size, V::splat(4.0));
-            passed = (unsigned)V::bits(going);
-        } else {
-            passed = (unsigned)V::bits(V::le(size, V::splat(4.0)));
-        }
+        const TestWord passed = (unsigned)V::bits(V::le(V::add(zr2, zi2), V::splat(4.0)));
         tests[u] = s == 0 ? passed : (tests[u] << V::LANES) | passed;
         Map::template step<V>(q, zr2, zi2, twos.forVector(u));
     }
 }
 
 // A block of `steps` <= BLOCK_STEPS steps; steps not taken count as passed.
-template <class V, class Map, int U, bool ENDS>
-inline __attribute__((always_inline)) void runBlock(LaneRegs<V> (&r)[U], TestWord (&tests)[U], int steps,
-                                                    BlockEnds<V, U, ENDS> &ends) {
+template <class V, class Map, int U>
+inline __attribute__((always_inline)) void runBlock(LaneRegs<V> (&r)[U], TestWord (&tests)[U], int steps) {
     enum { BLOCK_STEPS = blockSteps(V::LANES) };
     const Twos<V> twos;
-    if (ENDS)
-        ends.start();
     if (steps == BLOCK_STEPS) {
         // Eight steps unrolled: whole 16-step blocks unrolled measured slower.
 #pragma GCC unroll 8
         for (int s = 0; s < BLOCK_STEPS; ++s)
-            stepVectors<V, Map, U, ENDS>(r, tests, s, twos, ends);
+            stepVectors<V, Map, U>(r, tests, s, twos);
         return;
     }
     for (int s = 0; s < steps; ++s)
-        stepVectors<V, Map, U, ENDS>(r, tests, s, twos, ends);
+        stepVectors<V, Map, U>(r, tests, s, twos);
     const int rest = V::LANES * (BLOCK_STEPS - steps);
     for (int u = 0; u < U; ++u)
         tests[u] = (tests[u] << rest) | ((1ULL << rest) - 1);
 }
+
+// With ENDS, each cell's end as an earlier state of its orbit and the steps
+// from there to z_n, all of which passed; replayEnds takes the steps once
+// the chunk is counted. A cell at the limit keeps 0 and no step. (The
+// previous iterate only for the maps that have one: 0 for the others.)
+struct KeptEnds {
+    // Whole vectors of the last group may run past the chunk's last cell.
+    enum { CAPACITY = LANE_CHUNK_CELLS + 64 };
+    alignas(64) double zr[CAPACITY], zi[CAPACITY], pr[CAPACITY], pi[CAPACITY];
+    alignas(64) double steps[CAPACITY];
+
+    void keep(int i, double r, double im, double previousR, double previousI, int n) {
+        zr[i] = r, zi[i] = im, pr[i] = previousR, pi[i] = previousI, steps[i] = n;
+    }
+    void atLimit(int i) { keep(i, 0.0, 0.0, 0.0, 0.0, 0); }
+};
+
+// The state of U vectors at the start of a block, in memory: a lane that
+// fails in the block keeps it (for Phoenix the previous iterate too).
+template <class V, int U, bool PREVIOUS>
+struct BlockStart {
+    enum { N = U * V::LANES };
+    alignas(64) double zr[N], zi[N], pr[N], pi[N];
+
+    inline __attribute__((always_inline)) void store(const LaneRegs<V> (&r)[U]) {
+#pragma GCC unroll 8
+        for (int u = 0; u < U; ++u) {
+            V::store(zr + u * V::LANES, r[u].zr), V::store(zi + u * V::LANES, r[u].zi);
+            if (PREVIOUS)
+                V::store(pr + u * V::LANES, r[u].pr), V::store(pi + u * V::LANES, r[u].pi);
+        }
+    }
+    // Lane k (u * LANES + l) failed after passing `steps` tests of the block.
+    void keep(KeptEnds &kept, int cell, int k, int steps) const {
+        kept.keep(cell, zr[k], zi[k], PREVIOUS ? pr[k] : 0.0, PREVIOUS ? pi[k] : 0.0, steps);
+    }
+};
 
 // One row chunk: where cells come from and where counts go.
 struct LaneJob {
@@ -284,12 +293,8 @@ struct LaneJob {
     int first, count;         // cells first .. first + count - 1 of the row
     int *counts;              // count of cell first + i at counts[i]
     OrbitEnd *ends;           // its end at ends[i] (when asked for)
+    KeptEnds *kept;           // with ENDS: what its end is replayed from, at kept->...[i]
 };
-
-// A cell at the limit never failed: its end is 0.
-inline void endAtLimit(const LaneJob &job, int i) {
-    job.ends[i] = OrbitEnd{0.0, 0.0, 0.0, 0.0};
-}
 
 // The imaginary part of the constant, the same for every cell of a row:
 // the row's coordinate (M kinds) or the pivot's (J kinds).
@@ -324,7 +329,7 @@ struct CellList {
     int count;
 
     void endWithIdleEntries() {
-        for (int i = count; i < CAPACITY; ++i) {
+        for (int i = count; i < count + 2 * N + LANES; ++i) {
             zr[i] = zi[i] = pr[i] = pi[i] = cr[i] = 0.0;
             cell[i] = -1, age[i] = 0;
         }
@@ -350,7 +355,8 @@ public:
 private:
     static void runGroup(const LaneJob &job, int first, List &list) {
         typedef Tests<LANES> T;
-        LaneRegs<V> r[U], saved[U];
+        LaneRegs<V> r[U];
+        Checkpoint saved[U];
         int going[U];
         TestWord doneColumns[U];  // the columns of lanes that ended, set: they count as passing
         const int cells = job.count - first < N ? job.count - first : N;
@@ -372,7 +378,7 @@ private:
                     const int i = first + u * LANES + __builtin_ctz(lanes);
                     job.counts[i] = job.limit;
                     if (ENDS)
-                        endAtLimit(job, i);
+                        job.kept->atLimit(i);
                 }
             return;
         }
@@ -382,22 +388,35 @@ private:
         if (wasted >= (long long)live * REFILL_STEPS * LANES)
             return listLanes(first, r, going, age, list);
         wasted = 0;
-        BlockEnds<V, U, ENDS> ends;
+        BlockStart<V, U, Map::PREVIOUS> start, laterStart;
         for (int u = 0; u < U; ++u) {
-            ends.end[u] = r[u];
-            saved[u] = r[u];
+            saved[u].take(r[u]);
             doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
         }
         for (;;) {
-            const int steps = job.limit - age < BLOCK_STEPS ? job.limit - age : BLOCK_STEPS;
-            TestWord tests[U];
-            runBlock<V, Map, U, ENDS>(r, tests, steps, ends);
+            // Two blocks before a look where both fit: the look costs less a
+            // step; a lane that ends in the first idles through the second.
+            const int left = job.limit - age;
+            const int steps = left < BLOCK_STEPS ? left : BLOCK_STEPS;
+            const bool two = BLOCK_STEPS < 16 && left >= 2 * BLOCK_STEPS;
+            TestWord tests[U], later[U];
+            if (ENDS)
+                start.store(r);
+            runBlock<V, Map, U>(r, tests, steps);
+            if (two) {
+                if (ENDS)
+                    laterStart.store(r);
+                runBlock<V, Map, U>(r, later, BLOCK_STEPS);
+            }
             const int blockAge = age;
-            age += steps;
+            age += two ? 2 * BLOCK_STEPS : steps;
             TestWord allPassed = T::ALL_PASSED;
             int maybeRepeated = 0;  // the real part first: the rest is compared when it matches
+#pragma GCC unroll 8
             for (int u = 0; u < U; ++u) {
-                allPassed &= tests[u] | doneColumns[u];
+                if (!two)
+                    later[u] = T::ALL_PASSED;
+                allPassed &= (tests[u] & later[u]) | doneColumns[u];
                 maybeRepeated |= V::bits(V::eq(r[u].zr, saved[u].zr)) & going[u];
             }
             if (allPassed != T::ALL_PASSED || maybeRepeated || age == job.limit) {
@@ -405,36 +424,41 @@ private:
                 for (int u = 0; u < U; ++u) {
                     int *counts = job.counts + first + u * LANES;
                     const int failed = T::failedLanes(tests[u]) & going[u];
-                    int repeated = age == job.limit ? going[u] & ~failed
-                                   : maybeRepeated  ? going[u] & ~failed & sameState(r[u], saved[u])
+                    const int failedLater = T::failedLanes(later[u]) & going[u] & ~failed;
+                    int repeated = age == job.limit ? going[u] & ~failed & ~failedLater
+                                   : maybeRepeated  ? going[u] & ~failed & ~failedLater & sameState(r[u], saved[u])
                                                     : 0;
                     for (int lanes = failed; lanes; lanes &= lanes - 1) {
-                        const int l = __builtin_ctz(lanes);
-                        counts[l] = blockAge + T::passedSteps(tests[u], l);
+                        const int l = __builtin_ctz(lanes), passed = T::passedSteps(tests[u], l);
+                        counts[l] = blockAge + passed;
+                        if (ENDS)
+                            start.keep(*job.kept, first + u * LANES + l, u * LANES + l, passed);
                     }
-                    if (ENDS && failed) {
-                        const typename BlockEnds<V, U, ENDS>::Lanes e = ends.of(u);
-                        for (int lanes = failed; lanes; lanes &= lanes - 1)
-                            job.ends[first + u * LANES + __builtin_ctz(lanes)] = e[__builtin_ctz(lanes)];
+                    for (int lanes = failedLater; lanes; lanes &= lanes - 1) {
+                        const int l = __builtin_ctz(lanes), passed = T::passedSteps(later[u], l);
+                        counts[l] = blockAge + BLOCK_STEPS + passed;
+                        if (ENDS)
+                            laterStart.keep(*job.kept, first + u * LANES + l, u * LANES + l, passed);
                     }
                     for (int lanes = repeated; lanes; lanes &= lanes - 1) {
                         counts[__builtin_ctz(lanes)] = job.limit;
                         if (ENDS)
-                            endAtLimit(job, first + u * LANES + __builtin_ctz(lanes));
+                            job.kept->atLimit(first + u * LANES + __builtin_ctz(lanes));
                     }
-                    going[u] &= ~(failed | repeated);
+                    going[u] &= ~(failed | failedLater | repeated);
                     doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
                     live += __builtin_popcount(going[u]);
                 }
                 if (!live)
                     return;
             }
-            wasted += (long long)(N - live) * steps;
+            wasted += (long long)(N - live) * (age - blockAge);
             if (wasted >= (long long)live * REFILL_STEPS * LANES)
                 return listLanes(first, r, going, age, list);
             if ((age & (age - 1)) == 0)
+#pragma GCC unroll 8
                 for (int u = 0; u < U; ++u)
-                    saved[u] = r[u];
+                    saved[u].take(r[u]);
         }
     }
 
@@ -445,10 +469,10 @@ private:
         const Twos<V> twos;
         M alive[U];
         D passed[U];
-        LaneRegs<V> end[U];  // with ENDS: each lane's last iterate tested while it was alive
         for (int u = 0; u < U; ++u) {
             alive[u] = V::allLanes(), passed[u] = V::splat(0.0);
-            end[u].zr = end[u].zi = end[u].pr = end[u].pi = V::splat(0.0);
+            if (ENDS)
+                keepVector(*job.kept, first + u * LANES, r[u]);  // the start: replayed `passed` steps
         }
         const int steps = job.limit < SCREEN_STEPS ? job.limit : SCREEN_STEPS;
         int s = 0;
@@ -457,11 +481,6 @@ private:
 #pragma GCC unroll 8
             for (int u = 0; u < U; ++u) {
                 LaneRegs<V> &q = r[u];
-                if (ENDS) {
-                    end[u].zr = V::pick(alive[u], q.zr, end[u].zr), end[u].zi = V::pick(alive[u], q.zi, end[u].zi);
-                    if (Map::PREVIOUS)
-                        end[u].pr = V::pick(alive[u], q.pr, end[u].pr), end[u].pi = V::pick(alive[u], q.pi, end[u].pi);
-                }
                 const D zr2 = V::mul(q.zr, q.zr), zi2 = V::mul(q.zi, q.zi);
                 alive[u] = V::keepLe(alive[u], V::add(zr2, zi2), V::splat(4.0));
                 passed[u] = V::pick(alive[u], V::splat(s + 1), passed[u]);
@@ -480,27 +499,33 @@ private:
                 job.counts[first + i] = counts[i];
         }
         for (int u = 0; u < U; ++u) {
-            // A whole vector of ends at once; those of lanes still going are
-            // written again when they end.
-            if (ENDS && cells == N)
-                V::storeEnds(job.ends + first + u * LANES, end[u].zr, end[u].zi, end[u].pr, end[u].pi);
-            else if (ENDS)
-                writeEnds(job, first + u * LANES, going[u] & ~V::bits(alive[u]), end[u]);
+            // Lanes still going keep theirs again when they end.
+            if (ENDS)
+                V::store(job.kept->steps + first + u * LANES, passed[u]);
             going[u] &= V::bits(alive[u]);
         }
         return s;
     }
 
-    static void writeEnds(const LaneJob &job, int first, int lanes, const LaneRegs<V> &end) {
-        alignas(64) double zr[LANES], zi[LANES], pr[LANES], pi[LANES];
-        V::store(zr, end.zr), V::store(zi, end.zi), V::store(pr, end.pr), V::store(pi, end.pi);
-        for (; lanes; lanes &= lanes - 1) {
-            const int l = __builtin_ctz(lanes);
-            job.ends[first + l] = OrbitEnd{zr[l], zi[l], pr[l], pi[l]};
-        }
+    // A whole vector of cells, from `at` on, keeps its state (lanes past the
+    // chunk's last cell write into the spare room).
+    static void keepVector(KeptEnds &kept, int at, const LaneRegs<V> &r) {
+        V::store(kept.zr + at, r.zr), V::store(kept.zi + at, r.zi);
+        if (Map::PREVIOUS)
+            V::store(kept.pr + at, r.pr), V::store(kept.pi + at, r.pi);
     }
 
-    static int sameState(const LaneRegs<V> &r, const LaneRegs<V> &s) {
+    // A vector's whole state (the constant aside), kept for the cycle check.
+    struct Checkpoint {
+        D zr, zi, pr, pi;
+        void take(const LaneRegs<V> &r) {
+            zr = r.zr, zi = r.zi;
+            if (Map::PREVIOUS)
+                pr = r.pr, pi = r.pi;
+        }
+    };
+
+    static int sameState(const LaneRegs<V> &r, const Checkpoint &s) {
         M m = V::eq(r.zr, s.zr);
         m = V::same(m, r.zi, s.zi);
         if (Map::PREVIOUS) {
@@ -572,9 +597,7 @@ private:
     void runBlocks() {
         LaneRegs<V> r[U];
         startLanes(r);
-        BlockEnds<V, U, ENDS> ends;
-        for (int u = 0; u < U; ++u)
-            ends.end[u] = r[u];
+        BlockStart<V, U, Map::PREVIOUS> start;
         while (active_ > 0) {
             // The clock at which the oldest lane holds z_limit, or earlier when
             // oldest_ is stale, which only cuts a block short.
@@ -582,9 +605,11 @@ private:
             const long long blockStart = clock_;
             const int steps = stop - clock_ < T::BLOCK_STEPS ? (int)(stop - clock_) : T::BLOCK_STEPS;
             TestWord tests[U];
-            runBlock<V, Map, U, ENDS>(r, tests, steps, ends);
+            if (ENDS)
+                start.store(r);
+            runBlock<V, Map, U>(r, tests, steps);
             clock_ += steps;
-            settleBlock(r, tests, ends, blockStart, clock_ == stop);
+            settleBlock(r, tests, start, blockStart, clock_ == stop);
             if (clock_ == stop)
                 oldest_ = oldestStart();
             if (clock_ / CHECK_PERIOD != blockStart / CHECK_PERIOD)
@@ -639,7 +664,7 @@ private:
     // After a block: lanes that failed, repeated their checkpoint or reached
     // the limit hand in their counts and take their staged cells.
     inline __attribute__((always_inline)) void settleBlock(LaneRegs<V> (&r)[U], TestWord (&tests)[U],
-                                                           const BlockEnds<V, U, ENDS> &ends,
+                                                           const BlockStart<V, U, Map::PREVIOUS> &start,
                                                            long long blockStart, bool atStop) {
         TestWord allPassed = T::ALL_PASSED;
         int maybeRepeated = 0;
@@ -672,11 +697,11 @@ private:
                 const int passed = T::passedSteps(tests[u], l);
                 job_.counts[cell] = (int)(blockStart - t_.start[k]) + passed;
                 if (ENDS)
-                    job_.ends[cell] = ends.of(u)[l];
+                    start.keep(*job_.kept, cell, k, passed);
             } else {
                 job_.counts[cell] = job_.limit;
                 if (ENDS)
-                    endAtLimit(job_, cell);
+                    job_.kept->atLimit(cell);
             }
             t_.cell[k] = t_.nextCell[k];
             const int age = t_.nextAge[k];
@@ -744,13 +769,66 @@ private:
     }
 };
 
-// Runs a chunk's groups, then the cells they left in the lane engine.
+// Each cell's OrbitEnd from what it kept: its kept state taken on the
+// kept number of steps (all of which passed), a vector of cells at a time,
+// each lane stopping at its own count. The same arithmetic as the blocks',
+// so the same bits.
+template <class V, class Map>
+void replayEnds(const LaneJob &job) {
+    typedef typename V::D D;
+    enum { LANES = V::LANES };
+    KeptEnds &kept = *job.kept;
+    for (int i = job.count; i % LANES; ++i)
+        kept.atLimit(i);  // the spare lanes of the last vector: nothing to replay
+    const D ci = V::splat(rowCi(job));
+    for (int i = 0; i < job.count; i += LANES) {
+        LaneRegs<V> r;
+        r.zr = V::load(kept.zr + i), r.zi = V::load(kept.zi + i);
+        r.pr = Map::PREVIOUS ? V::load(kept.pr + i) : V::splat(0.0);
+        r.pi = Map::PREVIOUS ? V::load(kept.pi + i) : V::splat(0.0);
+        r.cr = job.type & 1 ? V::splat(job.xPivot)
+                            : V::add(V::mul(V::ramp(job.first + i), V::splat(job.xScale)), V::splat(job.xStart));
+        r.ci = ci;
+        const D steps = V::load(kept.steps + i);
+        double most = 0.0;
+        for (int l = 0; l < LANES; ++l)
+            most = kept.steps[i + l] > most ? kept.steps[i + l] : most;
+        for (int s = 0; s < (int)most; ++s) {
+            LaneRegs<V> q = r;
+            Map::template step<V>(q, V::mul(r.zr, r.zr), V::mul(r.zi, r.zi), nullptr);
+            const typename V::M going = V::le(V::splat(s + 1.0), steps);
+            r.zr = V::pick(going, q.zr, r.zr), r.zi = V::pick(going, q.zi, r.zi);
+            if (Map::PREVIOUS)
+                r.pr = V::pick(going, q.pr, r.pr), r.pi = V::pick(going, q.pi, r.pi);
+        }
+        if (i + LANES <= job.count) {
+            V::storeEnds(job.ends + i, r.zr, r.zi, r.pr, r.pi);
+        } else {
+            OrbitEnd last[LANES];
+            V::storeEnds(last, r.zr, r.zi, r.pr, r.pi);
+            for (int l = 0; i + l < job.count; ++l)
+                job.ends[i + l] = last[l];
+        }
+    }
+}
+
+// Runs a chunk's groups, then the cells they left in the lane engine; with
+// ENDS, then the orbit ends.
 template <class V, class Map, int U, bool ENDS>
-void countChunk(const LaneJob &job) {
+void countChunk(LaneJob job) {
     CellList<U * V::LANES, V::LANES> list;
-    Groups<V, Map, U, ENDS>::run(job, list);
-    if (list.count > 0)
-        LaneEngine<V, Map, U, ENDS>::run(job, list);
+    if constexpr (ENDS) {
+        KeptEnds kept;
+        job.kept = &kept;
+        Groups<V, Map, U, ENDS>::run(job, list);
+        if (list.count > 0)
+            LaneEngine<V, Map, U, ENDS>::run(job, list);
+        replayEnds<V, Map>(job);
+    } else {
+        Groups<V, Map, U, ENDS>::run(job, list);
+        if (list.count > 0)
+            LaneEngine<V, Map, U, ENDS>::run(job, list);
+    }
 }
 
 // The entry the instruction-set files call: U vectors of V in flight; with
@@ -760,7 +838,7 @@ template <class V, int U, bool ENDS>
 void laneEscapeCounts(int type, const KernelView &v, int row, int first, int count, int *counts,
                       OrbitEnd *ends) {
     const LaneJob job = {type, v.detail, (double)row * v.yScale + v.yStart, v.xStart, v.xScale,
-                         v.xPivot, v.yPivot, first, count, counts, ends};
+                         v.xPivot, v.yPivot, first, count, counts, ends, nullptr};
     switch (type) {
     case MANDELBROT_TYPE:
     case JULIA_TYPE:

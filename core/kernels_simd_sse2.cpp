@@ -13,6 +13,9 @@ struct Sse2 {
     typedef __m128d D;
     typedef __m128d M;  // all-ones lanes where set
     enum { LANES = 2 };
+    // Every vector doubles by multiplying: the multiplies then match the
+    // adds (4 and 4 a step) and measured fastest on two and four lanes.
+    static const Doubling DOUBLING = DOUBLE_BY_MULTIPLYING;
     static D splat(double x) { return _mm_set1_pd(x); }
     static D load(const double *p) { return _mm_load_pd(p); }
     static void store(double *p, D a) { _mm_store_pd(p, a); }

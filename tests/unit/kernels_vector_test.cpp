@@ -281,6 +281,9 @@ TEST_P(KernelPaths, OrbitEndsMatchThePlainLoop) {
         expectEnds(type, square, 400);
         expectEnds(type, cusp, 0);
         expectEnds(type, viewOf(-5, 5, -5, 5, 16, 50, NAN, 0.0), 8);
+        // Three chunks of cells (1024 each) and a ragged last vector: ends
+        // are found again from each cell's own place in the row.
+        expectEnds(type, viewOf(-2.2, 1.1, -1.65, 1.65, 2053, 300, 0.3, -0.6), 1000);
     }
     std::mt19937_64 random(7);
     std::uniform_real_distribution<double> coordinate(-2.0, 2.0), exponent(-8.0, 1.0);

@@ -444,7 +444,13 @@ TEST(LinearLight, EachValueComesBackAndHalfTheLightIsNot128) {
 // Along a line away from the set the counts step through several bands,
 // while mu changes smoothly: no step of mu stands out from its neighbours
 // as it would where a band (of the count, or of the extra steps) ends.
+// A row coloured at once (smoothRow, several cells together) has the
+// colours of its cells' mu one by one.
 TEST(SmoothValues, RunOnAcrossTheBandsOfTheCount) {
+    srand(1959);
+    DISPLAY_PALLETE_CREATE();
+    paletteR = 8, paletteG = 2, paletteB = 5;
+    DISPLAY_PALLETE_APPLY();
     const struct {
         int type;
         double xStart, xEnd, y, xPivot, yPivot;
@@ -460,12 +466,17 @@ TEST(SmoothValues, RunOnAcrossTheBandsOfTheCount) {
         std::vector<OrbitEnd> ends(cells);
         countRowEndsWith(SCALAR_PATH, l.type, v, 0, counts.data(), ends.data());
         std::vector<double> step;
+        std::vector<unsigned char> row(3 * cells);
+        smoothRow(l.type, v, 0, counts.data(), ends.data(), row.data());
         double previous = 0;
         for (int i = 0; i < cells; ++i) {
             ASSERT_LT(counts[i], 500) << "type " << l.type << " cell " << i << " never escaped";
             const double mu = smoothValue(l.type, v, (double)i * v.xScale + v.xStart, l.y, counts[i], ends[i]);
             if (i > 0) step.push_back(fabs(mu - previous));
             previous = mu;
+            unsigned char rgb[3];
+            smoothColour(mu, counts[i], 500, rgb);
+            ASSERT_EQ(0, memcmp(rgb, &row[3 * i], 3)) << "type " << l.type << " cell " << i;
         }
         EXPECT_GE(counts[0] - counts[cells - 1], 3) << "type " << l.type << ": too few bands to cross";
         for (size_t k = 1; k + 1 < step.size(); ++k)

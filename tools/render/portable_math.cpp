@@ -37,6 +37,7 @@ double seriesLog(double x) {
 struct LogTable {
     double inverse[LOG_TABLE];  // 1 / c_k, c_k = 1 + (k + 1/2) / LOG_TABLE
     double log[LOG_TABLE];      // ln c_k
+    double log2[LOG_TABLE];     // log2 c_k
 };
 
 LogTable buildLogTable() {
@@ -45,8 +46,37 @@ LogTable buildLogTable() {
         const double c = 1.0 + ((double)k + 0.5) / LOG_TABLE;
         t.inverse[k] = 1.0 / c;
         t.log[k] = seriesLog(c);
+        t.log2[k] = t.log[k] * INV_LN2;
     }
     return t;
+}
+
+const LogTable &logTable() {
+    static const LogTable table = buildLogTable();
+    return table;
+}
+
+// x = 2^e * m with 1 <= m < 2, and the table entry k of m's top bits.
+struct Split {
+    int e, k;
+    double m;
+};
+
+Split split(double x) {
+    uint64_t bits;
+    memcpy(&bits, &x, sizeof bits);
+    int e = (int)(bits >> 52 & 0x7ff);
+    if (e == 0) {  // subnormal: scale into the normal range first
+        x *= 18014398509481984.0;  // 2^54
+        memcpy(&bits, &x, sizeof bits);
+        e = (int)(bits >> 52 & 0x7ff) - 54;
+    }
+    Split s;
+    s.e = e - 1023;
+    s.k = (int)(bits >> (52 - LOG_TABLE_BITS) & (LOG_TABLE - 1));
+    bits = (bits & 0x000fffffffffffffULL) | 0x3ff0000000000000ULL;
+    memcpy(&s.m, &bits, sizeof s.m);
+    return s;
 }
 
 // ln(1 + r) for |r| < 2^-9, to the fifth power (the sixth term is below
@@ -60,22 +90,37 @@ double log1pSmall(double r) {
 }  // namespace
 
 double portableLog(double x) {
-    static const LogTable table = buildLogTable();
-    uint64_t bits;
-    memcpy(&bits, &x, sizeof bits);
-    int e = (int)(bits >> 52 & 0x7ff);
-    if (e == 0) {  // subnormal: scale into the normal range first
-        x *= 18014398509481984.0;  // 2^54
-        memcpy(&bits, &x, sizeof bits);
-        e = (int)(bits >> 52 & 0x7ff) - 54;
+    const LogTable &table = logTable();
+    const Split s = split(x);
+    const double r = s.m * table.inverse[s.k] - 1.0;
+    return (double)s.e * LN2_HI + ((double)s.e * LN2_LO + (table.log[s.k] + log1pSmall(r)));
+}
+
+void portableLog2s(const double *x, double *out, int count) {
+    // Two lanes of a generic vector: the compiler splits it into what the
+    // processor has, and each lane is one IEEE operation.
+    typedef double Pair __attribute__((vector_size(16)));
+    typedef long long Bits __attribute__((vector_size(16)));
+    const LogTable &table = logTable();
+    for (int i = 0; i < count; i += 2) {
+        Pair v = {x[i], x[i + 1 < count ? i + 1 : i]};
+        const Bits bits = (Bits)v;
+        const Bits k = bits >> (52 - LOG_TABLE_BITS) & (LOG_TABLE - 1);
+        const Pair m = (Pair)((bits & 0x000fffffffffffffLL) | 0x3ff0000000000000LL);
+        // The biased exponent as the low bits of 2^52, then 2^52 + 1023 off: exact.
+        const Pair e = (Pair)(bits >> 52 | 0x4330000000000000LL) - 4503599627371519.0;
+        const Pair inverse = {table.inverse[k[0]], table.inverse[k[1]]};
+        const Pair log2c = {table.log2[k[0]], table.log2[k[1]]};
+        const Pair r = m * inverse - 1.0;
+        // log2(1 + r) to the fourth power of r (the fifth term is below
+        // 2^-47), in two independent halves.
+        const Pair r2 = r * r;
+        const Pair series =
+            r * (INV_LN2 + r * (-0.5 * INV_LN2)) + r2 * r * ((INV_LN2 / 3) + r * (-0.25 * INV_LN2));
+        v = e + (log2c + series);
+        out[i] = v[0];
+        if (i + 1 < count) out[i + 1] = v[1];
     }
-    e -= 1023;
-    const int k = (int)(bits >> (52 - LOG_TABLE_BITS) & (LOG_TABLE - 1));
-    bits = (bits & 0x000fffffffffffffULL) | 0x3ff0000000000000ULL;  // the mantissa m, 1 <= m < 2
-    double m;
-    memcpy(&m, &bits, sizeof m);
-    const double r = m * table.inverse[k] - 1.0;
-    return (double)e * LN2_HI + ((double)e * LN2_LO + (table.log[k] + log1pSmall(r)));
 }
 
 double portableExp(double x) {

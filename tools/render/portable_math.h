@@ -14,6 +14,13 @@
 // The natural logarithm of a positive, finite x.
 double portableLog(double x);
 
+// The base-2 logarithms of count values, for smooth colours: each x
+// positive, normal and finite (2^-1022 <= x < infinity); to within about
+// 1e-14 of log2 x beside its exponent, which is added exactly. Several at
+// once, each with the same operations, so the same bits wherever a value
+// stands. out may be x.
+void portableLog2s(const double *x, double *out, int count);
+
 // e to the x, for |x| < 700 (beyond that the result is 0 or infinite).
 double portableExp(double x);
 

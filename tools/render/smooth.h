@@ -29,8 +29,11 @@
 // the two whole grid values either side, clamped to 0..254. A cell that
 // never escaped (n = detail) keeps entry 255.
 //
-// All of it is scalar double arithmetic with portable_math, so a colour
-// does not depend on the kernel path, the thread or the machine.
+// All of it is IEEE double arithmetic (logarithms from portable_math), one
+// cell to a lane of a generic vector, the same operations in every lane:
+// so a value does not depend on the kernel path, the thread, the machine,
+// or the cells beside it, and smoothRow colours each cell as smoothValue
+// and smoothColour would, only several cells at once.
 #ifndef QUORVEX_TOOLS_RENDER_SMOOTH_H
 #define QUORVEX_TOOLS_RENDER_SMOOTH_H
 
