@@ -25,8 +25,9 @@
 //     glitches are left to detect and no second reference is needed (the
 //     J kinds keep a second orbit only because their centre's orbit does
 //     not start at the critical point);
-//   skip: the longest valid table block at m (bla.h), or else one exact
-//     step dw = (2 Z_m + dw) dw + dc.
+//   skip: where m is a multiple of BLA_ENTRY_STEPS and the block of that
+//     length is valid, the longest valid table blocks from m (bla.h), or
+//     else one exact step dw = (2 Z_m + dw) dw + dc.
 // Deltas are doubles, or FloatExp for locations narrower than
 // DEEP_DOUBLE_WIDTH, where the cell spacing and its products with small
 // reference values leave the range of normal doubles. deepSamples runs
