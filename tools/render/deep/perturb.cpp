@@ -317,19 +317,27 @@ template <class T> T cMax(const DeepReference &ref, T reach) {
 
 }  // namespace
 
+int prepareDeepTables(DeepEngine &e, FloatExp reach, int floatExp, const std::atomic<int> *stop) {
+    e.floatExp = floatExp;
+    if (!e.approximation) return 1;
+    for (int o = 0; o <= e.ref.critical; ++o) {
+        const int built = floatExp
+                              ? buildBlaTable<FloatExp>(e.ref, o, cMax<FloatExp>(e.ref, reach), e.tableF[o], stop)
+                              : buildBlaTable<double>(e.ref, o, cMax<double>(e.ref, reach.toDouble()), e.table[o], stop);
+        if (!built) return 0;
+    }
+    return 1;
+}
+
+int deepNeedsFloatExp(const DeepLocation &loc) { return narrowerThan(loc, DEEP_DOUBLE_WIDTH); }
+
 ReferenceResult prepareDeepEngine(const DeepLocation &loc, int cells, FloatExp reach,
                                   const std::atomic<int> *stop, ReferenceProgress progress, void *context,
                                   DeepEngine &e) {
-    e.floatExp = narrowerThan(loc, DEEP_DOUBLE_WIDTH);
-    const ReferenceResult r = computeReference(loc, cells, e.floatExp, stop, progress, context, e.ref);
-    if (r != REFERENCE_DONE || !e.approximation) return r;
-    for (int o = 0; o <= e.ref.critical; ++o) {
-        const int built = e.floatExp
-                              ? buildBlaTable<FloatExp>(e.ref, o, cMax<FloatExp>(e.ref, reach), e.tableF[o], stop)
-                              : buildBlaTable<double>(e.ref, o, cMax<double>(e.ref, reach.toDouble()), e.table[o], stop);
-        if (!built) return REFERENCE_STOPPED;
-    }
-    return r;
+    const int floatExp = deepNeedsFloatExp(loc);
+    const ReferenceResult r = computeReference(loc, cells, floatExp, stop, progress, context, e.ref);
+    if (r != REFERENCE_DONE) return r;
+    return prepareDeepTables(e, reach, floatExp, stop) ? REFERENCE_DONE : REFERENCE_STOPPED;
 }
 
 int deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,

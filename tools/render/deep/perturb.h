@@ -44,7 +44,7 @@
 struct DeepEngine {
     int approximation;  // set by the caller: use the tables
     int portable;       // set by the caller: no vector path (to check it)
-    int floatExp;       // set by prepareDeepEngine
+    int floatExp;       // set by prepareDeepEngine (or prepareDeepTables)
     DeepReference ref;
     BlaTable<double> table[2];
     BlaTable<FloatExp> tableF[2];
@@ -58,6 +58,16 @@ struct DeepSample {
 ReferenceResult prepareDeepEngine(const DeepLocation &loc, int cells, FloatExp reach,
                                   const std::atomic<int> *stop, ReferenceProgress progress, void *context,
                                   DeepEngine &e);
+
+// The same in two steps, for several pictures against one reference (the
+// frames of a dive): computeReference into e.ref (reference.h), asking for
+// the FloatExp copy when any of the pictures needs it, then for each
+// picture its tables: points up to `reach` from the reference's centre, in
+// FloatExp when `floatExp`. 0 when `stop` ended the building.
+int prepareDeepTables(DeepEngine &e, FloatExp reach, int floatExp, const std::atomic<int> *stop);
+
+// 1 when a picture of this location's width needs FloatExp deltas.
+int deepNeedsFloatExp(const DeepLocation &loc);
 
 DeepSample deepSample(const DeepEngine &e, FloatExp dx, FloatExp dy);
 
