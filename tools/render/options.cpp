@@ -7,6 +7,7 @@
 #include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
@@ -131,10 +132,13 @@ int scanRange(const char *text, RenderOptions &o) {
            scanInt(f.field[1], 0, RENDER_MAX_FRAMES - 1, &o.lastFrame) && o.firstFrame <= o.lastFrame;
 }
 
-// True when the file begins as a location file does.
+// True for a regular file that begins as a location file does (anything
+// else, a pipe included, goes to the parameter file reader untouched).
 bool looksLikeLocation(const char *path) {
     static const char MAGIC[] = "quorvex-location ";
     char head[sizeof MAGIC - 1];
+    struct stat st;
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
     FILE *in = fopen(path, "rb");
     if (!in) return false;
     const size_t n = fread(head, 1, sizeof head, in);
