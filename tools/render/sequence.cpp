@@ -168,11 +168,14 @@ RenderResult makeDeepFrame(Sequence &s, const Frame &f) {
 RunResult makeFrame(Sequence &s, int k, char *reason) {
     const Frame f = frameOf(s, k);
     RenderResult r;
-    try {
-        r = f.deep ? makeDeepFrame(s, f)
-                   : renderFrame(f.params, s.style, s.rgb[s.current].get(), s.options->threads, s.stop, reportRows, &s);
-    } catch (const std::bad_alloc &) {
-        return fail(reason, "not enough memory for the reference orbit of detail %d", s.options->params.detail);
+    if (!f.deep) {
+        r = renderFrame(f.params, s.style, s.rgb[s.current].get(), s.options->threads, s.stop, reportRows, &s);
+    } else {
+        try {
+            r = makeDeepFrame(s, f);
+        } catch (const std::bad_alloc &) {
+            return fail(reason, "not enough memory for the reference orbit of detail %d", s.options->params.detail);
+        }
     }
     if (r == RENDER_STOPPED) return RUN_INTERRUPTED;
     ++s.framesMade;
