@@ -216,7 +216,7 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
     };
     for (int k = 0; k < 4; ++k) fill(k);
     static const double noRadius = -1.0;  // what a lane without an entry block reads
-    const __m256d SIGN = _mm256_set1_pd(-0.0), TWO = _mm256_set1_pd(2.0);
+    const __m256d SIGN = _mm256_set1_pd(-0.0), TWO = _mm256_set1_pd(2.0), NO_RADIUS = _mm256_set1_pd(noRadius);
     const __m256i NOWHERE = _mm256_set1_epi64x((long long)(uintptr_t)&noRadius);
     const __m256i ONE = _mm256_set1_epi64x(1), ENTRY = _mm256_set1_epi64x(BLA_ENTRY_STEPS - 1);
     const __m256i BIT = _mm256_set_epi64x(8, 4, 2, 1);
@@ -244,12 +244,15 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
         const __m256i ZERO = _mm256_setzero_si256();
         const __m256i entry = _mm256_andnot_si256(
             _mm256_cmpeq_epi64(RAT, ZERO), _mm256_and_si256(_mm256_cmpeq_epi64(_mm256_and_si256(M, ENTRY), ZERO), ACTIVE));
-        const __m256i rIndex = _mm256_blendv_epi8(
-            NOWHERE, _mm256_add_epi64(RAT, _mm256_slli_epi64(_mm256_srli_epi64(M, BLA_ENTRY_LEVEL), 3)), entry);
-        _mm256_store_si256((__m256i *)at, rIndex);
-        const __m128d r01 = _mm_loadh_pd(_mm_load_sd((const double *)at[0]), (const double *)at[1]);
-        const __m128d r23 = _mm_loadh_pd(_mm_load_sd((const double *)at[2]), (const double *)at[3]);
-        const __m256d R = _mm256_set_m128d(r23, r01);
+        __m256d R = NO_RADIUS;  // most passes: no lane at an entry, nothing to read
+        if (!_mm256_testz_si256(entry, entry)) {
+            const __m256i rIndex = _mm256_blendv_epi8(
+                NOWHERE, _mm256_add_epi64(RAT, _mm256_slli_epi64(_mm256_srli_epi64(M, BLA_ENTRY_LEVEL), 3)), entry);
+            _mm256_store_si256((__m256i *)at, rIndex);
+            const __m128d r01 = _mm_loadh_pd(_mm_load_sd((const double *)at[0]), (const double *)at[1]);
+            const __m128d r23 = _mm_loadh_pd(_mm_load_sd((const double *)at[2]), (const double *)at[3]);
+            R = _mm256_set_m128d(r23, r01);
+        }
         __m256d odd = _mm256_cmp_pd(v, LIM, _CMP_NLE_UQ);
         odd = _mm256_or_pd(odd, _mm256_cmp_pd(zSize, dwSize, _CMP_LT_OQ));
         odd = _mm256_or_pd(odd, _mm256_cmp_pd(dwSize, R, _CMP_LT_OQ));
