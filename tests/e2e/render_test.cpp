@@ -526,6 +526,10 @@ TEST_F(Render, BadInputIsOneLineAndNoFile) {
         {{"--zoom-to-view", "-1,1,-1,1", "--frames", "12", "@/f.png"}, 2, "frame-number field"},
         {{"--zoom-to-view", "-1,1,-1,1", "--frames", "12", "@/f%d-%d.png"}, 2, "frame-number field"},
         {{"--zoom-to", "@/short.frc", "--frames", "12", "@/f%d.png"}, 2, "--zoom-to"},
+        {{"--zoom-to-center", "0,1", "--zoom-to-width", "1e-30", "--frames", "3", "@/f%d.png"}, 2,
+         "first frame as a location"},
+        {{"--center=0,1", "--width", "1e-20", "--zoom-to-view", "-1,1,-1,1", "--frames", "3", "@/f%d.png"}, 2,
+         "last frame as --zoom-to-center"},
     };
     const size_t before = entries(dir).size();
     for (const BadRun &c : cases) {
@@ -828,13 +832,15 @@ TEST_F(Render, AnInterruptedVideoLeavesNoFile) {
 
 // Minutes of work: the deep square at the highest detail, large; and a
 // reference orbit of eight million steps at 1e-300 inside the main cardioid
-// (it never escapes).
+// (it never escapes), for a still and for one in smooth colour.
 INSTANTIATE_TEST_SUITE_P(
     Render, RenderInterrupt,
     ::testing::Values(Interrupted{"rows", {"--detail", "5000", "--view", "-0.75,-0.65,0.1,0.2", "--size", "8192x8192",
                                            "--threads", "2"}},
                       Interrupted{"reference", {"--detail", "8000000", "--center", "-0.1,0.1", "--width",
-                                                "1e-300", "--threads", "2"}}),
+                                                "1e-300", "--threads", "2"}},
+                      Interrupted{"smoothreference", {"--detail", "8000000", "--center", "-0.1,0.1", "--width",
+                                                      "1e-300", "--threads", "2", "--smooth", "--aa", "2"}}),
     [](const ::testing::TestParamInfo<Interrupted> &i) { return std::string(i.param.what); });
 
 }  // namespace

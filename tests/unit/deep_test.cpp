@@ -1,7 +1,9 @@
 // The deep engine against the truth: escape counts from perturbation equal
 // those of the program's loop carried out in MPFR at a precision far above
 // the depth's needs, for sampled cells from width 1e-12 to below the
-// doubles' range; the tables change no count; the location file.
+// doubles' range, also when a picture is drawn against the reference of a
+// deeper one (a dive's frames); the tables change no count; the location
+// file; the locations of a dive's frames.
 #include <gtest/gtest.h>
 #include <mpfr.h>
 #include <stdio.h>
@@ -100,23 +102,26 @@ std::unique_ptr<DeepEngine> engineFor(const DeepLocation &loc, int W, int H, int
     return e;
 }
 
-int engineCount(const DeepEngine &e, const DeepLocation &loc, int W, int H, int row, int col) {
-    const FloatExp w = locationWidth(loc);
-    return deepSample(e, w * ((double)(2 * col - W) / (2.0 * W)), w * ((double)(2 * row - H) / (2.0 * W))).count;
-}
-
 // Cells on a scattered lattice of a W x H picture, compared one by one.
 struct Tally {
     int cells = 0, equal = 0;
 };
 
-void compareCells(const DeepLocation &loc, int samples, Tally &tally) {
+// The picture at `loc` is drawn against the reference at `from` (its own
+// when null) as a dive's frames are.
+void compareCells(const DeepLocation &loc, int samples, Tally &tally, const DeepLocation *from = nullptr) {
     const int W = 640, H = 360;
-    std::unique_ptr<DeepEngine> e = engineFor(loc, W, H);
+    DeepFrames frames;
+    startDeepFrames(frames, from ? *from : loc, loc, W, 1);
+    const DeepEngine *e = nullptr;
+    DeepView v;
+    ASSERT_EQ(REFERENCE_DONE, deepFrame(frames, loc, W, H, nullptr, nullptr, nullptr, &e, &v));
+    EXPECT_FALSE(frames.own) << "the deeper picture's reference reaches this one";
     const long bits = referencePrecision(loc, W) + 128;
     for (int k = 0; k < samples; ++k) {
         const int row = (int)((k * 7919L) % H), col = (int)((k * 104729L + 13) % W);
-        const int mine = engineCount(*e, loc, W, H, row, col);
+        const int mine = deepSample(*e, v.re + v.width * ((double)(2 * col - W) / (2.0 * W)),
+                                    v.im + v.width * ((double)(2 * row - H) / (2.0 * W))).count;
         const Truth t = bruteForce(loc, W, H, row, col, bits);
         ++tally.cells;
         if (mine == t.count) {
@@ -150,6 +155,12 @@ TEST(DeepEngine, CountsEqualMpfrFromWidth1e12To1e40AndBeyondTheDoubles) {
         compareCells(place(M_DRAGON_TYPE, DRAGON_L_RE, DRAGON_L_IM, w, 3000), 150, tally);
         compareCells(place(J_DRAGON_TYPE, DRAGON_Z_RE, DRAGON_Z_IM, w, 3000, DRAGON_L_RE, DRAGON_L_IM), 150, tally);
     }
+    // Frames of dives, against the reference of a deeper frame a few widths away.
+    const DeepLocation deeper = place(MANDELBROT_TYPE, MIS_RE, MIS_IM, "1e-40", 3000);
+    compareCells(place(MANDELBROT_TYPE, "3e-21", "1.000000000000000000002", "1e-20", 3000), 250, tally, &deeper);
+    const DeepLocation deepest = place(M_DRAGON_TYPE, DRAGON_L_RE, DRAGON_L_IM, "1e-330", 3000);
+    for (const char *w : {"1e-300", "1e-310"})  // deltas in doubles and in FloatExp, one orbit
+        compareCells(place(M_DRAGON_TYPE, DRAGON_L_RE, DRAGON_L_IM, w, 3000), 150, tally, &deepest);
     printf("  %d of %d cells equal (%.3f %%)\n", tally.equal, tally.cells, 100.0 * tally.equal / tally.cells);
     EXPECT_GE(tally.equal, tally.cells * 0.999);
 }
@@ -203,6 +214,47 @@ TEST(DeepEngine, AStopEndsTheReferencePromptly) {
 }
 
 // ---- the location file ---------------------------------------------------------
+
+// Frame k's width shrinks geometrically and the point the two ends put at
+// the same place of the picture holds still, to every digit the frames need.
+TEST(DeepDiveLocations, WidthsShrinkGeometricallyAboutOnePointThatHoldsStill) {
+    const DeepLocation a = place(MANDELBROT_TYPE, "-0.5", "0", "4", 100);
+    const DeepLocation b = place(MANDELBROT_TYPE, VALLEY_RE, VALLEY_IM, "7.1e-100", 100);
+    const int frames = 41;
+    const long bits = diveLocationBits(a, b, 1280);
+    EXPECT_GT(bits, 330 + 11);
+    EXPECT_EQ(a.re, locationBetween(a, b, 0, frames, bits).re);
+    EXPECT_EQ(b.width, locationBetween(a, b, frames - 1, frames, bits).width);
+    mpfr_t w, c, q, t;
+    mpfr_inits2(1000, w, c, q, t, (mpfr_ptr)0);
+    for (int k : {1, 20, 39}) {
+        const DeepLocation f = locationBetween(a, b, k, frames, bits);
+        mpfr_set_str(w, f.width.c_str(), 10, MPFR_RNDN);
+        mpfr_set_str(q, "7.1e-100", 10, MPFR_RNDN);  // w_k = 4 (w1 / 4)^(k / 40)
+        mpfr_div_ui(q, q, 4, MPFR_RNDN);
+        mpfr_set_si(t, k, MPFR_RNDN);
+        mpfr_div_si(t, t, frames - 1, MPFR_RNDN);
+        mpfr_pow(q, q, t, MPFR_RNDN);
+        mpfr_mul_ui(q, q, 4, MPFR_RNDN);
+        mpfr_sub(t, w, q, MPFR_RNDN);
+        mpfr_div(t, t, q, MPFR_RNDN);
+        EXPECT_LT(fabs(mpfr_get_d(t, MPFR_RNDN)), 1e-90) << "width of frame " << k;
+        // The still point s = c_k + w_k q with q = (c1 - c0) / (w0 - w1), the same for every frame.
+        mpfr_set_str(q, VALLEY_RE, 10, MPFR_RNDN);
+        mpfr_add_d(q, q, 0.5, MPFR_RNDN);
+        mpfr_set_str(t, "7.1e-100", 10, MPFR_RNDN);
+        mpfr_ui_sub(t, 4, t, MPFR_RNDN);
+        mpfr_div(q, q, t, MPFR_RNDN);
+        mpfr_set_str(c, f.re.c_str(), 10, MPFR_RNDN);
+        mpfr_fma(t, q, w, c, MPFR_RNDN);  // s from frame k
+        mpfr_mul_ui(q, q, 4, MPFR_RNDN);
+        mpfr_sub_d(q, q, 0.5, MPFR_RNDN);  // s from frame 0
+        mpfr_sub(t, t, q, MPFR_RNDN);
+        mpfr_div(t, t, w, MPFR_RNDN);
+        EXPECT_LT(fabs(mpfr_get_d(t, MPFR_RNDN)), 1e-12) << "the point swims at frame " << k << " (in widths)";
+    }
+    mpfr_clears(w, c, q, t, (mpfr_ptr)0);
+}
 
 std::string scratch(const char *name, const std::string &content) {
     const std::string path = std::string("/tmp/quorvex-deep-test-") + name;

@@ -305,7 +305,18 @@ TEST(RenderOptions, WhatADiveRefuses) {
         {with({"--size", "641x360", "d.mp4"}), "even"},
         {{"--zoom-to", damaged, "--frames", "12", "d/%d.png"}, "truncated"},
         {{"--zoom-to", damaged + ".missing", "--frames", "12", "d/%d.png"}, "--zoom-to"},
-        {{"--zoom-to-view", "-1,1,-1,1", "--zoom-to", damaged, "d/%d.png"}, "not both"},
+        {{"--zoom-to-view", "-1,1,-1,1", "--zoom-to", damaged, "d/%d.png"}, "one last frame"},
+        {{"--zoom-to-view", "-1,1,-1,1", "--zoom-to-width", "1", "d/%d.png"}, "one last frame"},
+        {{"--zoom-to-center", "0,1", "--zoom-to-width", "1e-30", "--frames", "5", "d/%d.png"},
+         "need the first frame as a location"},
+        {{"--center=0,1", "--width", "1", "--zoom-to-center", "0,1", "--frames", "5", "d/%d.png"},
+         "--zoom-to-center needs --zoom-to-width"},
+        {{"--center=0,1", "--width", "1e-20", "--zoom-to-view", "-1,1,-1,1", "--frames", "5", "d/%d.png"},
+         "needs its last frame as --zoom-to-center"},
+        {{"--center=0,1", "--width", "2", "--zoom-to-center", "0,1", "--zoom-to-width", "1e-20", "--type", "M-Cosh",
+          "--frames", "5", "d/%d.png"}, "M-Cosh"},
+        {{"--center=0,1", "--width", "2", "--zoom-to-center", "0,1", "--zoom-to-width", "1e-20", "--save-location",
+          "x.qloc", "--frames", "5", "d/%d.png"}, "still"},
         {{"--zoom-to-view", "1,1,2,3", "--frames", "2", "d/%d.png"}, "--zoom-to-view"},
         {{"--zoom-to-view", "-1,1,-1,1", "d/%d.png"}, "--frames"},
         {{"--frames", "12", "d/%d.png"}, "--zoom-to"},
@@ -357,6 +368,31 @@ TEST(RenderOptions, ALocationSetsTheViewFromItsDigits) {
     EXPECT_TRUE(p.options.deep);
 }
 
+TEST(RenderOptions, ADiveBetweenLocations) {
+    // Both ends within the doubles' reach: a dive in doubles, to the last location's view.
+    Parsed p = parse({"--center=-0.5,0", "--width", "4", "--zoom-to-center=-0.75,0.25", "--zoom-to-width", "0.5",
+                      "--size", "400x100", "--frames", "3", "d/%d.png"});
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_TRUE(isDive(p.options) && !p.options.deepDive);
+    EXPECT_TRUE(p.options.zoomTo[0] == -1.0 && p.options.zoomTo[1] == -0.5 && p.options.zoomTo[2] == 0.1875 &&
+                p.options.zoomTo[3] == 0.3125);
+    // To a deep end, from a location file: every digit kept, the start's type, detail and pivot.
+    const char *path = "/tmp/quorvex-render-options-dive.qloc";
+    FILE *f = fopen(path, "w");
+    ASSERT_NE(nullptr, f);
+    fprintf(f, "quorvex-location 1\ntype Mandelbrot\ndetail 5\ncenter 0.25,-0.5000000000000000000000000001\n"
+               "width 1e-30\npivot 0,0\n");
+    fclose(f);
+    p = parse({"--center=0,0", "--width", "4", "--type", "Julia", "--pivot", "0.25,0.5", "--zoom-to", path,
+               "--frames", "3", "d.webm"});
+    remove(path);
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_TRUE(p.options.deepDive);
+    EXPECT_EQ("-0.5000000000000000000000000001", p.options.zoomLocation.im);
+    EXPECT_TRUE(p.options.zoomLocation.type == JULIA_TYPE && p.options.zoomLocation.detail == 50 &&
+                p.options.zoomLocation.pivotRe == "0.25");
+}
+
 TEST(RenderOptions, ParsingAgainStartsAfresh) {
     // getopt keeps its place between calls unless it is told to start over.
     ASSERT_EQ(RENDER_PARSE_USAGE, parse({"--detail", "0", "a.png"}).result);
@@ -379,7 +415,7 @@ TEST(RenderOptions, HelpNamesEveryOption) {
                              "--from", "--help", ".png", ".ppm", ".pgm", ".frc", "M-Dragon", "--smooth", "--aa",
                              "--zoom-to", "--zoom-to-view", "--frames", "--fps", "--frame-range", ".mp4", ".webm",
                              ".mkv", "M-Cosh", "--center", "--width", "--location", "--save-location",
-                             "--no-approximation", "1e-12", "8421504"})
+                             "--no-approximation", "1e-12", "8421504", "--zoom-to-center", "--zoom-to-width"})
         EXPECT_NE(std::string::npos, help.find(name)) << name;
 }
 

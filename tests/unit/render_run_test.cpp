@@ -3,6 +3,8 @@
 // interrupted and failed writes leaving nothing behind, and the progress
 // line. Dives: their views, their frames against stills, ranges and
 // resuming; the smooth values and the light averaging behind the colours.
+// Deep pictures: thread counts, saved locations, smooth colour across the
+// switch to the deep engine, and dives to depth on one reference orbit.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <math.h>
@@ -28,6 +30,7 @@
 #include "files/paramfile.h"
 #include "files/pnm.h"
 #include "core/kernels_simd.h"
+#include "tools/render/deep/reference.h"
 #include "tools/render/dive.h"
 #include "tools/render/linear_light.h"
 #include "tools/render/output.h"
@@ -526,6 +529,74 @@ TEST_F(RenderLocation, ADeepPictureIsTheSameOnAnyThreadCountAndFromItsSavedLocat
     ASSERT_EQ(RUN_WRITTEN, runArgs({"--location", path("deep.qloc"), "--size", "160x90", path("again.pgm")})) << reason;
     EXPECT_TRUE(first == slurp(path("again.pgm")));
     EXPECT_NE(std::string::npos, slurp(path("deep.qloc")).find("\ncenter 0,1\nwidth 3e-31\n"));
+}
+
+TEST_F(RenderLocation, ADeepStillInSmoothColourAndAntiAliasedIsTheSameOnAnyThreadCount) {
+    std::string first;
+    for (const char *threads : {"1", "2", "7"}) {
+        ASSERT_EQ(RUN_WRITTEN, runArgs({MISIUREWICZ, "--width", "3e-31", "--detail", "2000", "--size", "96x54",
+                                        "--smooth", "--aa", "3", "--palette", "2,4,6", "--threads", threads,
+                                        path("deep.ppm")})) << reason;
+        const std::string picture = slurp(path("deep.ppm"));
+        if (first.empty()) first = picture;
+        EXPECT_TRUE(first == picture) << threads << " threads";
+    }
+    EXPECT_EQ(13 + 96 * 54 * 3u, first.size());
+}
+
+// Just above the switch the double kernels colour the picture, just below
+// it the deep engine: the same rule (for the Dragon, through its conjugate
+// map), so the two pictures match but for a colour step here and there.
+TEST_F(RenderLocation, SmoothColourIsTheSameRuleAboveAndBelowTheSwitch) {
+    std::string picture[2];
+    for (int deep = 0; deep < 2; ++deep) {
+        ASSERT_EQ(RUN_WRITTEN, runArgs({"--type", "M-Dragon", "--center=-0.60048518044024083831781964149904,"
+                                        "1.2496210676876531737592088948857", "--width", deep ? "0.99999e-12" : "1e-12",
+                                        "--detail", "3000", "--size", "96x54", "--smooth", "--palette", "4,6,3",
+                                        path("d.ppm")})) << reason;
+        EXPECT_EQ(deep, options.deep);
+        picture[deep] = slurp(path("d.ppm"));
+    }
+    ASSERT_EQ(picture[0].size(), picture[1].size());
+    int near = 0, colours = 0;
+    for (size_t k = 13; k < picture[0].size(); ++k) {
+        near += abs((int)(unsigned char)picture[0][k] - (int)(unsigned char)picture[1][k]) <= 1;
+        colours += picture[0][k] != picture[0][13];
+    }
+    EXPECT_GT(near, (int)(picture[0].size() - 13) * 98 / 100);
+    EXPECT_GT(colours, 1000) << "a picture, not one colour";
+}
+
+// Frames 0..2 of this dive are drawn by the kernels, 3..7 by the deep engine.
+TEST_F(RenderLocation, ADeepDiveSharesOneReferenceItsEndsAreStillsAndARangeIsTheSameBytes) {
+    const std::vector<std::string> look[2] = {{}, {"--smooth", "--aa", "2"}};
+    const std::vector<std::string> common = {"--detail", "1500", "--size", "96x54", "--palette", "4,6,3"};
+    auto with = [&](std::vector<std::string> a, int l, std::vector<std::string> more) {
+        a.insert(a.end(), common.begin(), common.end());
+        a.insert(a.end(), look[l].begin(), look[l].end());
+        a.insert(a.end(), more.begin(), more.end());
+        return a;
+    };
+    const std::vector<std::string> dive = {"--center=-0.5,0", "--width", "4", "--zoom-to-center", "0,1",
+                                           "--zoom-to-width", "1e-30", "--frames", "8"};
+    for (int l = 0; l < 2; ++l) {
+        const std::string sub = "all" + std::to_string(l);
+        mkdir(path(sub.c_str()).c_str(), 0755);
+        const long before = referencesComputed();
+        ASSERT_EQ(RUN_WRITTEN, runArgs(with(dive, l, {path(sub.c_str()) + "/f-%d.png"}))) << reason;
+        EXPECT_EQ(1, referencesComputed() - before) << "one reference orbit for the five deep frames";
+        ASSERT_EQ(RUN_WRITTEN, runArgs(with({"--center=-0.5,0", "--width", "4"}, l, {path("first.png")}))) << reason;
+        EXPECT_TRUE(slurp(path("first.png")) == slurp(path(sub.c_str()) + "/f-0.png")) << "look " << l;
+        ASSERT_EQ(RUN_WRITTEN, runArgs(with({MISIUREWICZ, "--width", "1e-30"}, l, {path("last.png")}))) << reason;
+        EXPECT_TRUE(slurp(path("last.png")) == slurp(path(sub.c_str()) + "/f-7.png")) << "look " << l;
+    }
+    mkdir(path("part").c_str(), 0755);
+    ASSERT_EQ(RUN_WRITTEN, runArgs(with(dive, 1, {"--frame-range", "2:5", path("part") + "/f-%d.png"}))) << reason;
+    for (int k = 2; k <= 5; ++k) {
+        const std::string name = "/f-" + std::to_string(k) + ".png";
+        EXPECT_TRUE(slurp(path("all1") + name) == slurp(path("part") + name)) << "frame " << k;
+    }
+    EXPECT_FALSE(slurp(path("all1") + "/f-4.png") == slurp(path("all1") + "/f-5.png"));
 }
 
 TEST_F(RenderLocation, AStopDuringTheReferenceLeavesNothing) {

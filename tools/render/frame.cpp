@@ -16,6 +16,9 @@ struct FrameJob {
     int type;
     KernelView samples;  // the view at aa * width x aa * height cells
     FrameStyle style;
+    const DeepEngine *deep;  // or null: the kernels
+    DeepView deepView;
+    const std::atomic<int> *stop;
 };
 
 // Each worker's buffers for one row of samples, kept between rows.
@@ -34,19 +37,38 @@ void colourValues(const unsigned char *values, int cells, unsigned char *rgb) {
     }
 }
 
-// The colours of sample row `row`, view.width cells of three bytes.
-void sampleRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb) {
+// A deep sample row: its counts and ends, then the colours of either.
+int deepSampleRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb) {
     const KernelView &v = job.samples;
+    s.counts.resize((size_t)v.width);
+    s.ends.resize((size_t)v.width);
+    if (!deepViewRow(*job.deep, job.deepView, row, s.counts.data(), s.ends.data(), job.stop)) return 0;
+    if (job.style.smooth) {
+        smoothRow(job.type, v, row, s.counts.data(), s.ends.data(), rgb);
+        return 1;
+    }
+    s.values.resize((size_t)v.width);
+    for (int i = 0; i < v.width; ++i) s.values[(size_t)i] = (unsigned char)(255 * s.counts[(size_t)i] / v.detail);
+    colourValues(s.values.data(), v.width, rgb);
+    return 1;
+}
+
+// The colours of sample row `row`, view.width cells of three bytes; 0 when
+// a stop cut a deep row short.
+int sampleRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb) {
+    const KernelView &v = job.samples;
+    if (job.deep) return deepSampleRow(job, row, s, rgb);
     if (!job.style.smooth) {
         s.values.resize((size_t)v.width);
         computeRow(job.type, v, row, s.values.data());
         colourValues(s.values.data(), v.width, rgb);
-        return;
+        return 1;
     }
     s.counts.resize((size_t)v.width);
     s.ends.resize((size_t)v.width);
     countRowEndsWith(fastestKernelPath(), job.type, v, row, s.counts.data(), s.ends.data());
     smoothRow(job.type, v, row, s.counts.data(), s.ends.data(), rgb);
+    return 1;
 }
 
 // Adds the light of each pixel's n samples of one sample row.
@@ -63,15 +85,12 @@ int frameRow(int row, unsigned char *out, void *context) {
     const FrameJob &job = *(const FrameJob *)context;
     thread_local Scratch s;
     const int n = job.style.aa, pixels = job.style.width;
-    if (n == 1) {
-        sampleRow(job, row, s, out);
-        return 1;
-    }
+    if (n == 1) return sampleRow(job, row, s, out);
     const LinearLight &light = linearLight();
     s.colours.resize((size_t)job.samples.width * 3);
     s.light.assign((size_t)pixels * 3, 0);
     for (int a = 0; a < n; ++a) {
-        sampleRow(job, row * n + a, s, s.colours.data());
+        if (!sampleRow(job, row * n + a, s, s.colours.data())) return 0;
         addLight(light, s.colours.data(), pixels, n, s.light.data());
     }
     const uint32_t samples = (uint32_t)(n * n);
@@ -79,13 +98,33 @@ int frameRow(int row, unsigned char *out, void *context) {
     return 1;
 }
 
+RenderResult renderFrameFrom(FrameJob &job, const FractalParams &params, unsigned char *rgb, int threads,
+                             const std::atomic<int> *stop, RenderProgress progress, void *context) {
+    const FrameStyle &style = job.style;
+    const int n = style.aa < 1 ? 1 : style.aa;
+    job.type = params.type;
+    job.samples = kernelViewFor(params, style.width * n, style.height * n);
+    job.style.aa = n;
+    job.stop = stop;
+    const RenderGrid rows = {style.width, style.height, (size_t)style.width * 3, rgb};
+    return renderRows(rows, threads, stop, frameRow, &job, progress, context);
+}
+
 }  // namespace
 
 RenderResult renderFrame(const FractalParams &params, const FrameStyle &style, unsigned char *rgb, int threads,
                          const std::atomic<int> *stop, RenderProgress progress, void *context) {
-    const int n = style.aa < 1 ? 1 : style.aa;
-    FrameJob job = {params.type, kernelViewFor(params, style.width * n, style.height * n), style};
-    job.style.aa = n;
-    const RenderGrid rows = {style.width, style.height, (size_t)style.width * 3, rgb};
-    return renderRows(rows, threads, stop, frameRow, &job, progress, context);
+    FrameJob job = {};
+    job.style = style;
+    return renderFrameFrom(job, params, rgb, threads, stop, progress, context);
+}
+
+RenderResult renderDeepFrame(const DeepEngine &engine, const DeepView &view, const FractalParams &params,
+                             const FrameStyle &style, unsigned char *rgb, int threads, const std::atomic<int> *stop,
+                             RenderProgress progress, void *context) {
+    FrameJob job = {};
+    job.style = style;
+    job.deep = &engine;
+    job.deepView = view;
+    return renderFrameFrom(job, params, rgb, threads, stop, progress, context);
 }

@@ -16,11 +16,20 @@
 //             i*N .. i*N+N-1. Colours are averaged, never escape values.
 // Nothing depends on the thread count or the kernel path: every path gives
 // the same counts and orbit ends, and the colouring is scalar.
+//
+// renderDeepFrame is the same for a view below the doubles' reach: the
+// counts and orbit ends of the samples come from a deep engine (deep
+// view `view` at aa * width x aa * height cells, deep_picture.h), and
+// `params`, the view in doubles, gives smooth colour each sample's point
+// and pivot, so a deep picture is coloured by the very rule of a
+// shallow one. Without --smooth a sample's colour is that of its grid
+// value 255 * count / detail, as for a deep still.
 #ifndef QUORVEX_TOOLS_RENDER_FRAME_H
 #define QUORVEX_TOOLS_RENDER_FRAME_H
 
 #include <atomic>
 
+#include "tools/render/deep_picture.h"
 #include "tools/render/render.h"
 
 // How a view is turned into colours; the colours come from PaletteR/G/B.
@@ -35,5 +44,9 @@ enum { FRAME_MAX_AA = 8 };
 
 RenderResult renderFrame(const FractalParams &params, const FrameStyle &style, unsigned char *rgb, int threads,
                          const std::atomic<int> *stop, RenderProgress progress, void *context);
+
+RenderResult renderDeepFrame(const DeepEngine &engine, const DeepView &view, const FractalParams &params,
+                             const FrameStyle &style, unsigned char *rgb, int threads, const std::atomic<int> *stop,
+                             RenderProgress progress, void *context);
 
 #endif

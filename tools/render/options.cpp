@@ -7,6 +7,7 @@
 #include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <memory>
@@ -28,7 +29,8 @@ enum { FIELD_TEXT = 512, MAX_FIELDS = 4 };
 enum {
     OPT_TYPE = 256, OPT_DETAIL, OPT_VIEW, OPT_PIVOT, OPT_SIZE, OPT_PALETTE, OPT_THREADS, OPT_FROM,
     OPT_SMOOTH, OPT_AA, OPT_ZOOM_TO, OPT_ZOOM_TO_VIEW, OPT_FRAMES, OPT_FPS, OPT_FRAME_RANGE,
-    OPT_CENTER, OPT_WIDTH, OPT_LOCATION, OPT_SAVE_LOCATION, OPT_NO_APPROXIMATION,
+    OPT_CENTER, OPT_WIDTH, OPT_LOCATION, OPT_SAVE_LOCATION, OPT_NO_APPROXIMATION, OPT_ZOOM_TO_CENTER,
+    OPT_ZOOM_TO_WIDTH,
 };
 
 // A whole decimal integer in lo..hi: no leading space, no trailing text.
@@ -130,9 +132,28 @@ int scanRange(const char *text, RenderOptions &o) {
            scanInt(f.field[1], 0, RENDER_MAX_FRAMES - 1, &o.lastFrame) && o.firstFrame <= o.lastFrame;
 }
 
-// The last view of a dive from a parameter file; 0 with the reader's
-// reason in `why` when the file cannot be used.
+// True for a regular file that begins as a location file does (anything
+// else, a pipe included, goes to the parameter file reader untouched).
+bool looksLikeLocation(const char *path) {
+    static const char MAGIC[] = "quorvex-location ";
+    char head[sizeof MAGIC - 1];
+    struct stat st;
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    FILE *in = fopen(path, "rb");
+    if (!in) return false;
+    const size_t n = fread(head, 1, sizeof head, in);
+    fclose(in);
+    return n == sizeof head && memcmp(head, MAGIC, sizeof head) == 0;
+}
+
+// The last view of a dive from a parameter file or a location file; 0
+// with the reader's reason in `why` when the file cannot be used.
 int readZoomFile(const char *path, RenderOptions &o, char *why) {
+    if (looksLikeLocation(path)) {
+        if (!readLocationFile(path, o.zoomLocation, why)) return 0;
+        o.zoomLocated = 1;
+        return 1;
+    }
     std::unique_ptr<FractalFile> file(new (std::nothrow) FractalFile);
     if (!file) return setReason(why, "not enough memory"), 0;
     if (!readFractalFile(path, *file, why)) return 0;
@@ -174,6 +195,8 @@ const struct option LONG_OPTIONS[] = {
     {"location", required_argument, nullptr, OPT_LOCATION},
     {"save-location", required_argument, nullptr, OPT_SAVE_LOCATION},
     {"no-approximation", no_argument, nullptr, OPT_NO_APPROXIMATION},
+    {"zoom-to-center", required_argument, nullptr, OPT_ZOOM_TO_CENTER},
+    {"zoom-to-width", required_argument, nullptr, OPT_ZOOM_TO_WIDTH},
     {"help", no_argument, nullptr, 'h'},         {nullptr, 0, nullptr, 0},
 };
 
@@ -200,6 +223,8 @@ const char *expectation(int code) {
     case OPT_FRAME_RANGE: return "A:B, whole frame numbers with A <= B";
     case OPT_CENTER: return "RE,IM: two decimal numbers of at most 4096 characters, at most 1e100";
     case OPT_WIDTH: return "a decimal number above 0, from 1e-4000 to 1e100";
+    case OPT_ZOOM_TO_CENTER: return "RE,IM: two decimal numbers of at most 4096 characters, at most 1e100";
+    case OPT_ZOOM_TO_WIDTH: return "a decimal number above 0, from 1e-4000 to 1e100";
     default: return "a value";
     }
 }
@@ -226,6 +251,8 @@ int applyOption(int code, const char *value, RenderOptions &o) {
     case OPT_LOCATION: o.locationPath = value; return 1;
     case OPT_SAVE_LOCATION: o.saveLocationPath = value; return 1;
     case OPT_NO_APPROXIMATION: o.approximation = 0; return 1;
+    case OPT_ZOOM_TO_CENTER: o.given |= GIVEN_ZOOM | GIVEN_ZOOM_CENTER; return setCentre(o.zoomLocation, value, nullptr);
+    case OPT_ZOOM_TO_WIDTH: o.given |= GIVEN_ZOOM | GIVEN_ZOOM_WIDTH; return setWidth(o.zoomLocation, value, nullptr);
     default: return 0;
     }
 }
@@ -300,11 +327,35 @@ RenderParseResult readLocation(RenderOptions &o, char *reason) {
     return RENDER_PARSE_OK;
 }
 
+const char *const ZOOM_LOCATION = "--zoom-to-center and --zoom-to-width (or --zoom-to with a location file)";
+
+// A dive from a location: the last frame as a view (both ends within the
+// doubles' reach) or as a location of its own.
+RenderParseResult applyZoomLocation(RenderOptions &o, char *reason) {
+    if (o.saveLocationPath) return usage(reason, "--save-location writes the location of a still, not of a dive");
+    if (!o.zoomLocated) {
+        if (o.deep) return usage(reason, "a dive from a width below %s needs its last frame as %s", DEEP_WIDTH, ZOOM_LOCATION);
+        return RENDER_PARSE_OK;
+    }
+    DeepLocation &z = o.zoomLocation;
+    z.type = o.location.type, z.detail = o.location.detail;
+    z.pivotRe = o.location.pivotRe, z.pivotIm = o.location.pivotIm;
+    if (!o.deep && !locationIsDeep(z)) {
+        locationView(z, o.width, o.height, o.zoomTo);
+        return RENDER_PARSE_OK;
+    }
+    o.deepDive = 1;
+    return RENDER_PARSE_OK;
+}
+
 // A location instead of --view: its view, and whether it is deep.
 RenderParseResult applyLocation(RenderOptions &o, char *reason) {
     const int centre = (o.given & (GIVEN_CENTER | GIVEN_WIDTH)) || o.locationPath;
     if (!centre) {
         if (o.saveLocationPath) return usage(reason, "--save-location needs --center and --width, or --location");
+        if (o.zoomLocated)
+            return usage(reason, "%s need the first frame as a location: --center and --width, or --location",
+                         ZOOM_LOCATION);
         return RENDER_PARSE_OK;
     }
     if (o.given & GIVEN_VIEW) return usage(reason, "--view and a location (--center, --width, --location) exclude each other");
@@ -318,9 +369,8 @@ RenderParseResult applyLocation(RenderOptions &o, char *reason) {
     o.params.xStart = view[0], o.params.xEnd = view[1], o.params.yStart = view[2], o.params.yEnd = view[3];
     o.located = 1;
     o.deep = locationIsDeep(o.location);
-    if (o.deep && (o.smooth || o.aa > 1 || isDive(o)))
-        return usage(reason, "--smooth, --aa and dives are not drawn below a width of %s yet", DEEP_WIDTH);
-    if (o.deep && !deepTypeSupported(o.params.type))
+    if (isDive(o) && applyZoomLocation(o, reason) != RENDER_PARSE_OK) return RENDER_PARSE_USAGE;
+    if ((o.deep || o.deepDive) && !deepTypeSupported(o.params.type))
         return usage(reason, "--type %s: widths below %s are drawn for Mandelbrot, Julia, M-Dragon and J-Dragon only",
                      FRACTAL_TYPE_NAMES[o.params.type], DEEP_WIDTH);
     return RENDER_PARSE_OK;
@@ -349,6 +399,8 @@ RenderOptions defaultRenderOptions() {
     o.located = o.deep = 0;
     o.locationPath = o.saveLocationPath = nullptr;
     o.approximation = 1;
+    o.zoomLocation = defaultLocation();
+    o.zoomLocated = o.deepDive = 0;
     return o;
 }
 
@@ -376,9 +428,12 @@ RenderParseResult parseRenderOptions(int argc, char **argv, RenderOptions &o, ch
     opterr = 0;  // errors are ours to word
     int index = 0, zoomCode = 0;
     for (int code; (code = getopt_long(argc, argv, "h", LONG_OPTIONS, &index)) != -1;) {
-        if (code == OPT_ZOOM_TO || code == OPT_ZOOM_TO_VIEW) {
-            if (zoomCode && zoomCode != code) return usage(reason, "give --zoom-to or --zoom-to-view, not both");
-            zoomCode = code;
+        if (code == OPT_ZOOM_TO || code == OPT_ZOOM_TO_VIEW || code == OPT_ZOOM_TO_CENTER || code == OPT_ZOOM_TO_WIDTH) {
+            const int kind = code == OPT_ZOOM_TO_WIDTH ? OPT_ZOOM_TO_CENTER : code;
+            if (zoomCode && zoomCode != kind)
+                return usage(reason, "give one last frame: --zoom-to, --zoom-to-view, or --zoom-to-center with "
+                                     "--zoom-to-width");
+            zoomCode = kind;
         }
         if (code == 'h') return RENDER_PARSE_HELP;
         if (code == '?' || code == ':') {
@@ -395,6 +450,11 @@ RenderParseResult parseRenderOptions(int argc, char **argv, RenderOptions &o, ch
         if (!applyOption(code, optarg, o))
             return usage(reason, "--%s '%.60s%s': expected %s", optionName(code), optarg,
                          strlen(optarg) > 60 ? "..." : "", expectation(code));
+    }
+    if (zoomCode == OPT_ZOOM_TO_CENTER) {
+        if (!(o.given & GIVEN_ZOOM_WIDTH)) return usage(reason, "--zoom-to-center needs --zoom-to-width");
+        if (!(o.given & GIVEN_ZOOM_CENTER)) return usage(reason, "--zoom-to-width needs --zoom-to-center");
+        o.zoomLocated = 1;
     }
     const RenderParseResult r = checkOutput(argc, argv, optind, o, reason);
     return r == RENDER_PARSE_OK ? applyLocation(o, reason) : r;
@@ -432,14 +492,22 @@ void writeRenderHelp(FILE *out) {
           "  --smooth             smooth colour: a continuous escape value instead of\n"
           "                       the whole count, so colour bands vanish (M-Cosine,\n"
           "                       J-Cosine, M-Cosh and J-Cosh keep their whole count,\n"
-          "                       coloured without the grid's rounding)\n"
+          "                       coloured without the grid's rounding); at any depth\n"
           "  --aa N               anti-aliasing: N x N samples a pixel, 1..8, their\n"
-          "                       colours averaged as light (default 1)\n"
+          "                       colours averaged as light (default 1); at any depth\n"
           "  -h, --help           show this text and exit\n"
           "\n"
-          "A dive zooms from the first view (--view, --from or the default) to a last:\n"
-          "  --zoom-to FILE.frc   the last view is the view saved in FILE.frc\n"
+          "A dive zooms from the first view (--view, --from, a location or the default)\n"
+          "to a last:\n"
+          "  --zoom-to FILE       the last view is the view saved in FILE.frc, or the\n"
+          "                       centre and width of a location file\n"
           "  --zoom-to-view XS,XE,YS,YE   the last view given as numbers\n"
+          "  --zoom-to-center RE,IM       the last frame's centre and width, decimals of\n"
+          "  --zoom-to-width W            any length (first frame: --center and --width,\n"
+          "                       or --location); below a width of 1e-12 the deep\n"
+          "                       engine draws the frames, all of them against one\n"
+          "                       reference orbit at the deeper end. A dive from a\n"
+          "                       deep location needs its last frame so too\n"
           "  --frames N           frames in the dive, 2..1000000 (needed)\n"
           "  --fps F              frames a second of a video (default 30)\n"
           "  --frame-range A:B    make only frames A..B (numbered from 0), to share a\n"

@@ -25,7 +25,9 @@
 // read here, its refusals are usage errors, and options given beside it
 // override it too; a location goes with neither --view nor --from, and a
 // type other than the four of the deep engine is refused at a width below
-// DEEP_WIDTH.
+// DEEP_WIDTH. A dive from a deep location needs its last frame as a
+// location too, and a last frame given as a location needs a located
+// first; --save-location belongs to a still.
 //
 // parseRenderOptions returns RENDER_PARSE_OK, RENDER_PARSE_HELP (print
 // the help text, exit 0) or RENDER_PARSE_USAGE (one line in `reason`,
@@ -67,7 +69,7 @@ enum {
     GIVEN_TYPE = 1, GIVEN_DETAIL = 2, GIVEN_VIEW = 4, GIVEN_PIVOT = 8, GIVEN_SIZE = 16,
     GIVEN_LOOK = 32,  // --smooth or --aa: the picture is computed, never only coloured
     GIVEN_ZOOM = 64, GIVEN_FRAMES = 128, GIVEN_FPS = 256, GIVEN_RANGE = 512,
-    GIVEN_CENTER = 1024, GIVEN_WIDTH = 2048,
+    GIVEN_CENTER = 1024, GIVEN_WIDTH = 2048, GIVEN_ZOOM_CENTER = 4096, GIVEN_ZOOM_WIDTH = 8192,
 };
 
 struct RenderOptions {
@@ -96,6 +98,16 @@ struct RenderOptions {
     const char *locationPath;              // --location, or null
     const char *saveLocationPath;          // --save-location, or null
     int approximation;                     // 0 with --no-approximation
+    // A dive's last frame as a location (--zoom-to-center and
+    // --zoom-to-width, or --zoom-to with a location file), from a located
+    // first frame; its type, detail and pivot are the first's. When
+    // neither end is deep it only gives zoomTo (locationView) and the dive
+    // runs in doubles as any other; else `deepDive`: each frame's location
+    // comes from locationBetween (deep/location.h), and the frames below
+    // DEEP_WIDTH are drawn by the deep engine.
+    DeepLocation zoomLocation;
+    int zoomLocated;
+    int deepDive;
 };
 
 // True for a dive (a last view was given).

@@ -47,6 +47,8 @@ void formatProgressIn(char *line, size_t size, const char *label, const char *un
              percent, left);
 }
 
+double progressClock() { return nowSeconds(); }
+
 void progressStart(ProgressBar &bar, FILE *out, const char *label) {
     bar.out = out;
     bar.label = label;

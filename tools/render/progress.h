@@ -42,6 +42,10 @@ void formatDuration(char *text, size_t size, double seconds);
 
 void progressStart(ProgressBar &bar, FILE *out, const char *label);
 
+// Seconds on the bars' clock (monotonic): a bar's `started` moved on by a
+// pause leaves the pause out of its time left.
+double progressClock();
+
 // A RenderProgress: `bar` is a ProgressBar.
 void progressUpdate(int done, int total, void *bar);
 

@@ -181,6 +181,18 @@ RunResult writeOutput(const Job &job, const RenderGrid &grid, const std::atomic<
     return fail(reason, "cannot write %s: %s", o.outputPath, why);
 }
 
+RunResult computeAndWrite(const Job &job, const std::atomic<int> *stop, FILE *progress, char *reason) {
+    Cells cells;
+    RenderGrid grid;
+    RunResult r = RUN_WRITTEN;
+    if (job.compute)
+        r = computeGrid(job, cells, grid, stop, progress, reason);
+    else
+        grid = RenderGrid{job.file->width, job.file->height, GRID_SIZE, job.file->grid};
+    if (r != RUN_WRITTEN) return r;
+    return interruptedOr(writeOutput(job, grid, stop, progress, reason), stop, reason);
+}
+
 }  // namespace
 
 RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, FILE *progress,
@@ -194,16 +206,10 @@ RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, 
     if (r != RUN_WRITTEN) return r;
     if (needsPictures(job.options)) {
         buildPalette(job.options.ramps);
-        return runPictures(job.options, stop, progress, reason);
+        r = runPictures(job.options, stop, progress, reason);
+    } else {
+        r = computeAndWrite(job, stop, progress, reason);
     }
-    Cells cells;
-    RenderGrid grid;
-    if (job.compute)
-        r = computeGrid(job, cells, grid, stop, progress, reason);
-    else
-        grid = RenderGrid{job.file->width, job.file->height, GRID_SIZE, job.file->grid};
-    if (r != RUN_WRITTEN) return r;
-    r = interruptedOr(writeOutput(job, grid, stop, progress, reason), stop, reason);
     char why[FILE_ERROR_SIZE] = "";
     if (r == RUN_WRITTEN && options.saveLocationPath && !writeLocationFile(options.saveLocationPath, options.location, why))
         return fail(reason, "%s written, but not the location %s: %s", options.outputPath, options.saveLocationPath, why);

@@ -22,7 +22,8 @@
 // error stream for the bar, or null for none.
 //
 // A still with --smooth or --aa N > 1, and every dive, take steps 1, 2 and
-// the palette of 4 here and go on in runPictures (sequence.h).
+// the palette of 4 here and go on in runPictures (sequence.h). A still's
+// --save-location file is written once its picture is in place.
 // quorvex-render: uses core/, colour/palette.h and files/ only, no GL.
 #ifndef QUORVEX_TOOLS_RENDER_RUN_H
 #define QUORVEX_TOOLS_RENDER_RUN_H

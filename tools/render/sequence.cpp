@@ -7,11 +7,13 @@
 #include <sys/stat.h>
 
 #include <memory>
+#include <new>
 #include <system_error>
 #include <thread>
 #include <vector>
 
 #include "files/atomic_write.h"
+#include "tools/render/deep_picture.h"
 #include "tools/render/dive.h"
 #include "tools/render/frame.h"
 #include "tools/render/output.h"
@@ -36,7 +38,37 @@ struct Sequence {
     long framesMade;    // computed, for the bar
     long framesDone;    // written
     char ffmpeg[PATH_MAX];
+    // Frames from locations (a deep still, a dive between locations):
+    DeepFrames deep;
+    long bits;          // of a dive's frame locations
 };
+
+// What one frame is: its view in doubles and, for frames from locations,
+// its location, deep or not.
+struct Frame {
+    FractalParams params;
+    DeepLocation loc;
+    int deep;
+};
+
+bool locatedFrames(const RenderOptions &o) { return o.deepDive || (o.deep && !isDive(o)); }
+
+Frame frameOf(const Sequence &s, int k) {
+    const RenderOptions &o = *s.options;
+    Frame f;
+    f.deep = 0;
+    if (!locatedFrames(o)) {
+        f.params = diveFrameParams(s.dive, k);
+        return f;
+    }
+    f.loc = o.deepDive ? locationBetween(o.location, o.zoomLocation, k, o.frames, s.bits) : o.location;
+    f.deep = locationIsDeep(f.loc);
+    double view[4];
+    locationView(f.loc, o.width, o.height, view);
+    f.params = o.params;
+    f.params.xStart = view[0], f.params.xEnd = view[1], f.params.yStart = view[2], f.params.yEnd = view[3];
+    return f;
+}
 
 RunResult fail(char *reason, const char *format, ...) __attribute__((format(printf, 2, 3)));
 RunResult fail(char *reason, const char *format, ...) {
@@ -89,8 +121,10 @@ void warnBeyondDoubles(const Sequence &s) {
     const int n = s.style.aa, w = s.style.width * n, h = s.style.height * n;
     long narrow = 0;
     int first = -1;
-    for (int k : s.todo)
-        if (viewBeyondDoubles(diveFrameParams(s.dive, k), w, h)) first = narrow++ ? first : k;
+    for (int k : s.todo) {
+        const Frame f = frameOf(s, k);
+        if (!f.deep && viewBeyondDoubles(f.params, w, h)) first = narrow++ ? first : k;
+    }
     if (!narrow) return;
     if (isDive(*s.options))
         fprintf(stderr, "quorvex-render: warning: %ld of the frames, the first frame %d, are narrower than doubles "
@@ -109,11 +143,43 @@ void reportRows(int rows, int total, void *context) {
     progressFramesUpdate(s.bar, made, frames, s.framesMade * cells + (long)rows * s.style.width, frames * cells);
 }
 
-RenderResult makeFrame(Sequence &s, int k) {
-    const RenderResult r = renderFrame(diveFrameParams(s.dive, k), s.style, s.rgb[s.current].get(),
-                                       s.options->threads, s.stop, reportRows, &s);
-    if (r == RENDER_DONE) ++s.framesMade;
-    return r;
+void referenceSteps(int done, int total, void *bar) { progressUpdate(done, total, bar); }
+
+// A deep frame: its engine (a reference orbit first, when it needs one,
+// with a bar of its own), then its samples.
+RenderResult makeDeepFrame(Sequence &s, const Frame &f) {
+    const int n = s.style.aa;
+    const double started = progressClock();
+    ProgressBar bar;
+    progressStart(bar, s.bar.out, "reference");
+    bar.unit = "steps";
+    const DeepEngine *engine = nullptr;
+    DeepView view;
+    const ReferenceResult r = deepFrame(s.deep, f.loc, s.style.width * n, s.style.height * n, s.stop,
+                                        referenceSteps, &bar, &engine, &view);
+    progressFinish(bar);
+    s.bar.started += progressClock() - started;  // the frames' time left is the frames'
+    if (r == REFERENCE_STOPPED) return RENDER_STOPPED;
+    return renderDeepFrame(*engine, view, f.params, s.style, s.rgb[s.current].get(), s.options->threads, s.stop,
+                           reportRows, &s);
+}
+
+// RUN_WRITTEN when frame k is in s.rgb[s.current].
+RunResult makeFrame(Sequence &s, int k, char *reason) {
+    const Frame f = frameOf(s, k);
+    RenderResult r;
+    if (!f.deep) {
+        r = renderFrame(f.params, s.style, s.rgb[s.current].get(), s.options->threads, s.stop, reportRows, &s);
+    } else {
+        try {
+            r = makeDeepFrame(s, f);
+        } catch (const std::bad_alloc &) {
+            return fail(reason, "not enough memory for the reference orbit of detail %d", s.options->params.detail);
+        }
+    }
+    if (r == RENDER_STOPPED) return RUN_INTERRUPTED;
+    ++s.framesMade;
+    return RUN_WRITTEN;
 }
 
 PictureJob pictureOf(const Sequence &s) {
@@ -159,10 +225,12 @@ RunResult writeFrameFiles(Sequence &s, char *reason) {
     const RenderOptions &o = *s.options;
     FrameWrite w;
     for (int k : s.todo) {
-        const RenderResult made = makeFrame(s, k);
+        char why[FILE_ERROR_SIZE] = "";
+        const RunResult made = makeFrame(s, k, why);
         const RunResult before = settle(s, w, reason);
         if (before != RUN_WRITTEN) return before;
-        if (made == RENDER_STOPPED) return interrupted(s, reason);
+        if (made == RUN_INTERRUPTED) return interrupted(s, reason);
+        if (made == RUN_FAILED) return fail(reason, "%s", why);
         w.path = pathOfFrame(o, k);
         w.pending = true;
         PictureJob job = pictureOf(s);
@@ -185,9 +253,10 @@ int writeVideoStream(FILE *stream, const void *context, char *reason) {
     if (!startVideo(video, s.ffmpeg, o.outputKind, o.width, o.height, o.fps, fileno(stream), reason)) return 0;
     const size_t bytes = (size_t)cellsPerFrame(s) * 3;
     for (int k : s.todo) {
-        if (makeFrame(s, k) == RENDER_STOPPED) {
+        const RunResult made = makeFrame(s, k, reason);
+        if (made != RUN_WRITTEN) {
             abandonVideo(video);
-            setReason(reason, "%s", WRITE_INTERRUPTED);
+            if (made == RUN_INTERRUPTED) setReason(reason, "%s", WRITE_INTERRUPTED);
             return 0;
         }
         if (!writeVideoFrame(video, s.rgb[s.current].get(), bytes, reason)) {
@@ -211,7 +280,9 @@ RunResult writeVideo(Sequence &s, char *reason) {
 
 RunResult writeStill(Sequence &s, FILE *progressOut, char *reason) {
     const RenderOptions &o = *s.options;
-    if (makeFrame(s, 0) == RENDER_STOPPED) return interrupted(s, reason);
+    const RunResult made = makeFrame(s, 0, reason);
+    if (made == RUN_INTERRUPTED) return interrupted(s, reason);
+    if (made != RUN_WRITTEN) return made;
     progressFinish(s.bar);
     progressStart(s.bar, progressOut, "writing  ");
     PictureJob job = pictureOf(s);
@@ -258,7 +329,14 @@ RunResult runPictures(const RenderOptions &o, const std::atomic<int> *stop, FILE
     s.stop = stop;
     s.framesMade = s.framesDone = 0;
     s.current = 0;
-    if (isDive(o) && !diveViewsMatch(s.dive))
+    s.bits = 0;
+    if (locatedFrames(o)) {
+        const int cells = o.aa * (o.width > o.height ? o.width : o.height);
+        const DeepLocation &last = o.deepDive ? o.zoomLocation : o.location;
+        startDeepFrames(s.deep, o.location, last, cells, o.approximation);
+        if (o.deepDive) s.bits = diveLocationBits(o.location, last, cells);
+    }
+    if (isDive(o) && !o.deepDive && !diveViewsMatch(s.dive))
         return fail(reason, "the first and the last view run opposite ways on an axis; a dive cannot mirror");
     // A size from a --from file is known only now.
     if (o.outputKind == OUTPUT_MP4 && (o.width % 2 || o.height % 2))

@@ -2,6 +2,7 @@
 
 #include <ctype.h>
 #include <errno.h>
+#include <limits.h>
 #include <mpfr.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -215,6 +216,105 @@ FloatExp locationWidth(const DeepLocation &loc) {
 double decimalToDouble(const std::string &text) {
     Big v(text, 64);
     return mpfr_get_d(v.v, MPFR_RNDN);
+}
+
+// ---- dives ----------------------------------------------------------------------
+
+namespace {
+
+// Bits that hold a decimal of this many characters exactly enough to
+// subtract it from another and keep the difference's every bit.
+mpfr_prec_t bitsForText(size_t characters) { return (mpfr_prec_t)(4 * characters + 128); }
+
+long exponentOf(const std::string &text) {
+    Big v(text, 64);
+    return mpfr_zero_p(v.v) ? LONG_MIN : (long)mpfr_get_exp(v.v);
+}
+
+// Every digit that `bits` hold, as "[-]0.DIGITSeEXP".
+std::string decimalOf(const mpfr_t v, long bits) {
+    if (mpfr_zero_p(v)) return "0";
+    mpfr_exp_t e = 0;
+    char *digits = mpfr_get_str(nullptr, &e, 10, (size_t)((double)bits * 0.30103) + 2, v, MPFR_RNDN);
+    const bool negative = digits[0] == '-';
+    std::string text = std::string(negative ? "-0." : "0.") + (digits + negative) + "e" + std::to_string((long)e);
+    mpfr_free_str(digits);
+    return text;
+}
+
+// c1 + (c0 - c1) along, on one axis.
+std::string axisBetween(const std::string &c0, const std::string &c1, const mpfr_t along, long bits) {
+    Big a(c0, (mpfr_prec_t)bits), b(c1, (mpfr_prec_t)bits);
+    mpfr_sub(a.v, a.v, b.v, MPFR_RNDN);
+    mpfr_mul(a.v, a.v, along, MPFR_RNDN);
+    mpfr_add(a.v, a.v, b.v, MPFR_RNDN);
+    return decimalOf(a.v, bits);
+}
+
+}  // namespace
+
+long diveLocationBits(const DeepLocation &first, const DeepLocation &last, int cells) {
+    long top = 0;
+    for (const std::string *c : {&first.re, &first.im, &last.re, &last.im}) {
+        const long e = exponentOf(*c);
+        if (e != LONG_MIN && e > top) top = e;
+    }
+    long spacing = exponentOf(locationNarrower(first, last) ? first.width : last.width);
+    for (int c = cells; c > 1; c >>= 1) --spacing;
+    return top - spacing + 128;
+}
+
+DeepLocation locationBetween(const DeepLocation &first, const DeepLocation &last, int k, int frames, long bits) {
+    DeepLocation l = first;
+    if (k <= 0) return l;
+    if (k >= frames - 1) {
+        l.re = last.re, l.im = last.im, l.width = last.width;
+        return l;
+    }
+    const mpfr_prec_t p = (mpfr_prec_t)bits;
+    Big w0(first.width, p), w1(last.width, p), w(p), along(p);
+    if (mpfr_equal_p(w0.v, w1.v)) {  // a pan: the centre moves evenly
+        mpfr_set(w.v, w0.v, MPFR_RNDN);
+        mpfr_set_ui(along.v, (unsigned long)(frames - 1 - k), MPFR_RNDN);
+        mpfr_div_ui(along.v, along.v, (unsigned long)(frames - 1), MPFR_RNDN);
+    } else {
+        mpfr_set_ui(along.v, (unsigned long)k, MPFR_RNDN);
+        mpfr_div_ui(along.v, along.v, (unsigned long)(frames - 1), MPFR_RNDN);
+        mpfr_div(w.v, w1.v, w0.v, MPFR_RNDN);
+        mpfr_pow(w.v, w.v, along.v, MPFR_RNDN);
+        mpfr_mul(w.v, w.v, w0.v, MPFR_RNDN);
+        Big span(p);
+        mpfr_sub(along.v, w.v, w1.v, MPFR_RNDN);
+        mpfr_sub(span.v, w0.v, w1.v, MPFR_RNDN);
+        mpfr_div(along.v, along.v, span.v, MPFR_RNDN);
+        // within 0..1 exactly; kept there against rounding
+        if (mpfr_sgn(along.v) < 0) mpfr_set_zero(along.v, 1);
+        if (mpfr_cmp_ui(along.v, 1) > 0) mpfr_set_ui(along.v, 1, MPFR_RNDN);
+    }
+    l.re = axisBetween(first.re, last.re, along.v, bits);
+    l.im = axisBetween(first.im, last.im, along.v, bits);
+    l.width = decimalOf(w.v, bits);
+    return l;
+}
+
+void locationOffset(const DeepLocation &from, const DeepLocation &to, FloatExp &re, FloatExp &im) {
+    const std::string *parts[2][2] = {{&from.re, &to.re}, {&from.im, &to.im}};
+    FloatExp *out[2] = {&re, &im};
+    for (int axis = 0; axis < 2; ++axis) {
+        const std::string &a = *parts[axis][0], &b = *parts[axis][1];
+        const mpfr_prec_t bits = bitsForText(a.size() > b.size() ? a.size() : b.size());
+        Big x(a, bits), y(b, bits);
+        mpfr_sub(y.v, y.v, x.v, MPFR_RNDN);
+        long e = 0;
+        const double m = mpfr_get_d_2exp(&e, y.v, MPFR_RNDN);
+        *out[axis] = FloatExp::make(m, e);
+    }
+}
+
+int locationNarrower(const DeepLocation &a, const DeepLocation &b) {
+    const mpfr_prec_t bits = bitsForText(a.width.size() > b.width.size() ? a.width.size() : b.width.size());
+    Big x(a.width, bits), y(b.width, bits);
+    return mpfr_less_p(x.v, y.v);
 }
 
 int readLocationFile(const char *path, DeepLocation &loc, char *reason) {

@@ -86,6 +86,26 @@ void locationView(const DeepLocation &loc, int width, int height, double view[4]
 FloatExp locationWidth(const DeepLocation &loc);
 double decimalToDouble(const std::string &text);
 
+// ---- dives between two locations ----
+//
+// Frame k (0 .. frames-1) of a dive from `first` to `last` (widths w0, w1):
+//     w_k = w0 (w1 / w0)^(k / (frames - 1))
+//     c_k = c1 + (c0 - c1) (w_k - w1) / (w0 - w1)     (c_k moves evenly
+//           from c0 to c1 when w0 = w1)
+// computed with MPFR at `bits` and written with every digit those bits
+// hold; frames 0 and frames-1 are `first` and `last` themselves. The type,
+// detail and pivot are first's. diveLocationBits gives bits enough that
+// the frames' centres are right to far below the cell spacing of the
+// narrower end at `cells` cells across.
+long diveLocationBits(const DeepLocation &first, const DeepLocation &last, int cells);
+DeepLocation locationBetween(const DeepLocation &first, const DeepLocation &last, int k, int frames, long bits);
+
+// to's centre minus from's centre, each part the nearest FloatExp.
+void locationOffset(const DeepLocation &from, const DeepLocation &to, FloatExp &re, FloatExp &im);
+
+// 1 when a's width is below b's.
+int locationNarrower(const DeepLocation &a, const DeepLocation &b);
+
 int readLocationFile(const char *path, DeepLocation &loc, char *reason);
 int writeLocationFile(const char *path, const DeepLocation &loc, char *reason);
 

@@ -36,7 +36,7 @@ template <class T> struct Lane {
     EscapeTest test;
     const Cx<T> *z;  // the orbit it follows
     const BlaTable<T> *table;
-    const T *rFirst;  // its level 1 radii, or null
+    const T *rEntry;  // its radii of level BLA_ENTRY_LEVEL, or null
     int m, n, last;
     int level;  // of the last table block
     int index;  // the sample it works on, -1 when idle
@@ -49,7 +49,9 @@ template <> const Cx<FloatExp> *orbitData<FloatExp>(const ReferenceOrbit &o) { r
 template <class T> void follow(const DeepEngine &e, int orbit, Lane<T> &l) {
     l.z = orbitData<T>(e.ref.orbit[orbit]);
     l.table = tableOf<T>(e, orbit);
-    l.rFirst = l.table && l.table->levels > 0 ? l.table->radius.data() : nullptr;
+    l.rEntry = l.table && l.table->levels >= BLA_ENTRY_LEVEL
+                   ? l.table->radius.data() + l.table->first[BLA_ENTRY_LEVEL]
+                   : nullptr;
     l.last = e.ref.orbit[orbit].last;
 }
 
@@ -77,7 +79,7 @@ template <class T, bool DRAGON> inline __attribute__((always_inline)) int advanc
         l.dw = z;
         l.m = 0;
         Z = Cx<T>{fromDouble<T>(0.0), fromDouble<T>(0.0)};
-    } else if (l.rFirst && !(l.m & 1) && lessMag(dwSize, l.rFirst[l.m >> 1])) {
+    } else if (l.rEntry && !(l.m & (BLA_ENTRY_STEPS - 1)) && lessMag(dwSize, l.rEntry[l.m >> BLA_ENTRY_LEVEL])) {
         int length = 0;
         if (const BlaStep<T> *s = blaLookup(*l.table, l.m, dwSize, detail - l.n, &length, &l.level)) {
             l.dw = s->a * l.dw + s->b * l.dc;
@@ -170,8 +172,8 @@ template <class T, bool DRAGON> int sampleBatch(const DeepEngine &e, const Float
 // does the plain step for the lanes whose pass is nothing else; a lane
 // whose pass is an escape, a rebase, a table block or the limit takes that
 // pass through `advance` instead, and a run of table blocks all at once.
-// Integers and addresses travel in 64-bit lanes; the orbit and the level 1
-// radii are read by four loads each (faster here than a gather).
+// Integers and addresses travel in 64-bit lanes; the orbit and the entry
+// level's radii are read by four loads each (faster here than a gather).
 struct alignas(32) LaneArrays {
     double dwr[4], dwi[4], dcr[4], dci[4], hr[4], hi[4], limit[4];
     long long zAt[4], rAt[4], m[4];
@@ -189,7 +191,7 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
         const Lane<double> &l = lane[k];
         a.dwr[k] = l.dw.re, a.dwi[k] = l.dw.im, a.dcr[k] = l.dc.re, a.dci[k] = l.dc.im;
         a.hr[k] = l.test.hr, a.hi[k] = l.test.hi, a.limit[k] = l.test.limit;
-        a.zAt[k] = (long long)(uintptr_t)l.z, a.rAt[k] = (long long)(uintptr_t)l.rFirst;
+        a.zAt[k] = (long long)(uintptr_t)l.z, a.rAt[k] = (long long)(uintptr_t)l.rEntry;
         a.m[k] = l.m;
         a.stopAt[k] = l.last < detail - (l.n - l.m) ? l.last : detail - (l.n - l.m);  // steps move m and n alike
     };
@@ -208,15 +210,15 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
         } else {  // idle: a readable place, never stepped
             static const Cx<double> nowhere[1] = {{0.0, 0.0}};
             active &= ~(1 << k);
-            l.z = nowhere, l.m = 0, l.rFirst = nullptr;
+            l.z = nowhere, l.m = 0, l.rEntry = nullptr;
         }
         toArrays(k);
     };
     for (int k = 0; k < 4; ++k) fill(k);
-    static const double noRadius = -1.0;  // what a lane without a level 1 block reads
-    const __m256d SIGN = _mm256_set1_pd(-0.0), TWO = _mm256_set1_pd(2.0);
+    static const double noRadius = -1.0;  // what a lane without an entry block reads
+    const __m256d SIGN = _mm256_set1_pd(-0.0), TWO = _mm256_set1_pd(2.0), NO_RADIUS = _mm256_set1_pd(noRadius);
     const __m256i NOWHERE = _mm256_set1_epi64x((long long)(uintptr_t)&noRadius);
-    const __m256i ONE = _mm256_set1_epi64x(1);
+    const __m256i ONE = _mm256_set1_epi64x(1), ENTRY = _mm256_set1_epi64x(BLA_ENTRY_STEPS - 1);
     const __m256i BIT = _mm256_set_epi64x(8, 4, 2, 1);
     __m256d DWR = _mm256_load_pd(a.dwr), DWI = _mm256_load_pd(a.dwi), DCR = _mm256_load_pd(a.dcr),
             DCI = _mm256_load_pd(a.dci), LIM = _mm256_load_pd(a.limit);
@@ -237,15 +239,20 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
         const __m256d v = _mm256_add_pd(_mm256_mul_pd(vr, vr), _mm256_mul_pd(vi, vi));
         const __m256d dwSize = _mm256_add_pd(_mm256_andnot_pd(SIGN, DWR), _mm256_andnot_pd(SIGN, DWI));
         const __m256d zSize = _mm256_add_pd(_mm256_andnot_pd(SIGN, zr), _mm256_andnot_pd(SIGN, zi));
-        // Level 1 is valid where m is even, the lane has a table and dw is inside the radius.
-        const __m256i even = _mm256_andnot_si256(
-            _mm256_or_si256(_mm256_cmpeq_epi64(_mm256_and_si256(M, ONE), ONE),
-                            _mm256_cmpeq_epi64(RAT, _mm256_setzero_si256())), ACTIVE);
-        const __m256i rIndex = _mm256_blendv_epi8(NOWHERE, _mm256_add_epi64(RAT, _mm256_slli_epi64(_mm256_srli_epi64(M, 1), 3)), even);
-        _mm256_store_si256((__m256i *)at, rIndex);
-        const __m128d r01 = _mm_loadh_pd(_mm_load_sd((const double *)at[0]), (const double *)at[1]);
-        const __m128d r23 = _mm_loadh_pd(_mm_load_sd((const double *)at[2]), (const double *)at[3]);
-        const __m256d R = _mm256_set_m128d(r23, r01);
+        // An entry block is there where m is a multiple of its length and
+        // the lane has a table; it is valid where dw is inside its radius.
+        const __m256i ZERO = _mm256_setzero_si256();
+        const __m256i entry = _mm256_andnot_si256(
+            _mm256_cmpeq_epi64(RAT, ZERO), _mm256_and_si256(_mm256_cmpeq_epi64(_mm256_and_si256(M, ENTRY), ZERO), ACTIVE));
+        __m256d R = NO_RADIUS;  // most passes: no lane at an entry, nothing to read
+        if (!_mm256_testz_si256(entry, entry)) {
+            const __m256i rIndex = _mm256_blendv_epi8(
+                NOWHERE, _mm256_add_epi64(RAT, _mm256_slli_epi64(_mm256_srli_epi64(M, BLA_ENTRY_LEVEL), 3)), entry);
+            _mm256_store_si256((__m256i *)at, rIndex);
+            const __m128d r01 = _mm_loadh_pd(_mm_load_sd((const double *)at[0]), (const double *)at[1]);
+            const __m128d r23 = _mm_loadh_pd(_mm_load_sd((const double *)at[2]), (const double *)at[3]);
+            R = _mm256_set_m128d(r23, r01);
+        }
         __m256d odd = _mm256_cmp_pd(v, LIM, _CMP_NLE_UQ);
         odd = _mm256_or_pd(odd, _mm256_cmp_pd(zSize, dwSize, _CMP_LT_OQ));
         odd = _mm256_or_pd(odd, _mm256_cmp_pd(dwSize, R, _CMP_LT_OQ));
@@ -313,19 +320,27 @@ template <class T> T cMax(const DeepReference &ref, T reach) {
 
 }  // namespace
 
+int prepareDeepTables(DeepEngine &e, FloatExp reach, int floatExp, const std::atomic<int> *stop) {
+    e.floatExp = floatExp;
+    if (!e.approximation) return 1;
+    for (int o = 0; o <= e.ref.critical; ++o) {
+        const int built = floatExp
+                              ? buildBlaTable<FloatExp>(e.ref, o, cMax<FloatExp>(e.ref, reach), e.tableF[o], stop)
+                              : buildBlaTable<double>(e.ref, o, cMax<double>(e.ref, reach.toDouble()), e.table[o], stop);
+        if (!built) return 0;
+    }
+    return 1;
+}
+
+int deepNeedsFloatExp(const DeepLocation &loc) { return narrowerThan(loc, DEEP_DOUBLE_WIDTH); }
+
 ReferenceResult prepareDeepEngine(const DeepLocation &loc, int cells, FloatExp reach,
                                   const std::atomic<int> *stop, ReferenceProgress progress, void *context,
                                   DeepEngine &e) {
-    e.floatExp = narrowerThan(loc, DEEP_DOUBLE_WIDTH);
-    const ReferenceResult r = computeReference(loc, cells, e.floatExp, stop, progress, context, e.ref);
-    if (r != REFERENCE_DONE || !e.approximation) return r;
-    for (int o = 0; o <= e.ref.critical; ++o) {
-        const int built = e.floatExp
-                              ? buildBlaTable<FloatExp>(e.ref, o, cMax<FloatExp>(e.ref, reach), e.tableF[o], stop)
-                              : buildBlaTable<double>(e.ref, o, cMax<double>(e.ref, reach.toDouble()), e.table[o], stop);
-        if (!built) return REFERENCE_STOPPED;
-    }
-    return r;
+    const int floatExp = deepNeedsFloatExp(loc);
+    const ReferenceResult r = computeReference(loc, cells, floatExp, stop, progress, context, e.ref);
+    if (r != REFERENCE_DONE) return r;
+    return prepareDeepTables(e, reach, floatExp, stop) ? REFERENCE_DONE : REFERENCE_STOPPED;
 }
 
 int deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,

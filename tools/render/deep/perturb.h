@@ -25,8 +25,9 @@
 //     glitches are left to detect and no second reference is needed (the
 //     J kinds keep a second orbit only because their centre's orbit does
 //     not start at the critical point);
-//   skip: the longest valid table block at m (bla.h), or else one exact
-//     step dw = (2 Z_m + dw) dw + dc.
+//   skip: where m is a multiple of BLA_ENTRY_STEPS and the block of that
+//     length is valid, the longest valid table blocks from m (bla.h), or
+//     else one exact step dw = (2 Z_m + dw) dw + dc.
 // Deltas are doubles, or FloatExp for locations narrower than
 // DEEP_DOUBLE_WIDTH, where the cell spacing and its products with small
 // reference values leave the range of normal doubles. deepSamples runs
@@ -43,7 +44,7 @@
 struct DeepEngine {
     int approximation;  // set by the caller: use the tables
     int portable;       // set by the caller: no vector path (to check it)
-    int floatExp;       // set by prepareDeepEngine
+    int floatExp;       // set by prepareDeepEngine (or prepareDeepTables)
     DeepReference ref;
     BlaTable<double> table[2];
     BlaTable<FloatExp> tableF[2];
@@ -57,6 +58,16 @@ struct DeepSample {
 ReferenceResult prepareDeepEngine(const DeepLocation &loc, int cells, FloatExp reach,
                                   const std::atomic<int> *stop, ReferenceProgress progress, void *context,
                                   DeepEngine &e);
+
+// The same in two steps, for several pictures against one reference (the
+// frames of a dive): computeReference into e.ref (reference.h), asking for
+// the FloatExp copy when any of the pictures needs it, then for each
+// picture its tables: points up to `reach` from the reference's centre, in
+// FloatExp when `floatExp`. 0 when `stop` ended the building.
+int prepareDeepTables(DeepEngine &e, FloatExp reach, int floatExp, const std::atomic<int> *stop);
+
+// 1 when a picture of this location's width needs FloatExp deltas.
+int deepNeedsFloatExp(const DeepLocation &loc);
 
 DeepSample deepSample(const DeepEngine &e, FloatExp dx, FloatExp dy);
 

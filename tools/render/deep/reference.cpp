@@ -114,6 +114,8 @@ ReferenceResult iterate(OrbitJob &job, BigCx &w, const BigCx &k, mpfr_prec_t bit
 
 int isJulia(int type) { return type == JULIA_TYPE || type == J_DRAGON_TYPE; }
 
+std::atomic<long> referenceCount{0};
+
 }  // namespace
 
 int deepTypeSupported(int type) {
@@ -135,9 +137,12 @@ long referencePrecision(const DeepLocation &loc, int cells) {
     return top - spacing + 85;
 }
 
+long referencesComputed() { return referenceCount.load(); }
+
 ReferenceResult computeReference(const DeepLocation &loc, int cells, int wantFloatExp,
                                  const std::atomic<int> *stop, ReferenceProgress progress, void *context,
                                  DeepReference &ref) {
+    referenceCount.fetch_add(1);
     const mpfr_prec_t bits = (mpfr_prec_t)referencePrecision(loc, cells);
     ref.type = loc.type, ref.detail = loc.detail, ref.precision = bits;
     ref.critical = isJulia(loc.type) ? 1 : 0;

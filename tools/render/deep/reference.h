@@ -68,4 +68,8 @@ ReferenceResult computeReference(const DeepLocation &loc, int cells, int wantFlo
                                  const std::atomic<int> *stop, ReferenceProgress progress, void *context,
                                  DeepReference &ref);
 
+// How many times this process has started computing a reference (for the
+// tests and benchmarks of pictures that share one).
+long referencesComputed();
+
 #endif
