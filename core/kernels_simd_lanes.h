@@ -812,22 +812,36 @@ void replayEnds(const LaneJob &job) {
     }
 }
 
+// A chunk's cell list (about 50 KB) and kept ends (about 45 KB) live on the
+// heap, not the stack: the explorer's row workers run on small stacks, and
+// a thread's stack pages below the last few are given back at every
+// thread's exit, so stack this size would be faulted in again each row.
+// Default-initialised: nothing is zeroed that the passes do not write.
+template <class T>
+struct HeapScratch {
+    T *p = new T;
+    HeapScratch() = default;
+    HeapScratch(const HeapScratch &) = delete;
+    HeapScratch &operator=(const HeapScratch &) = delete;
+    ~HeapScratch() { delete p; }
+};
+
 // Runs a chunk's groups, then the cells they left in the lane engine; with
 // ENDS, then the orbit ends.
 template <class V, class Map, int U, bool ENDS>
 void countChunk(LaneJob job) {
-    CellList<U * V::LANES, V::LANES> list;
+    HeapScratch<CellList<U * V::LANES, V::LANES>> list;
     if constexpr (ENDS) {
-        KeptEnds kept;
-        job.kept = &kept;
-        Groups<V, Map, U, ENDS>::run(job, list);
-        if (list.count > 0)
-            LaneEngine<V, Map, U, ENDS>::run(job, list);
+        HeapScratch<KeptEnds> kept;
+        job.kept = kept.p;
+        Groups<V, Map, U, ENDS>::run(job, *list.p);
+        if (list.p->count > 0)
+            LaneEngine<V, Map, U, ENDS>::run(job, *list.p);
         replayEnds<V, Map>(job);
     } else {
-        Groups<V, Map, U, ENDS>::run(job, list);
-        if (list.count > 0)
-            LaneEngine<V, Map, U, ENDS>::run(job, list);
+        Groups<V, Map, U, ENDS>::run(job, *list.p);
+        if (list.p->count > 0)
+            LaneEngine<V, Map, U, ENDS>::run(job, *list.p);
     }
 }
 

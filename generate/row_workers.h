@@ -16,7 +16,7 @@
 // lost (row_workers.cpp says why). With whileRowsPending set the sleep lasts
 // at most ROW_WAIT_BOUND_MS, so rows already drawn still reach the screen.
 // Worker threads get a 128 KiB stack, not the default 8 MiB: a row needs
-// under 24 KiB.
+// about 16 KiB.
 //
 // A worker that cannot be created does not hang the run: its row is
 // computed on the calling thread at once and reported when the circle

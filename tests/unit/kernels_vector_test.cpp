@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <math.h>
+#include <pthread.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -293,6 +294,36 @@ TEST_P(KernelPaths, OrbitEndsMatchThePlainLoop) {
         expectEnds(type(random), centred(coordinate(random), coordinate(random) * 0.75, size, 300, detail(random),
                                          coordinate(random) * 0.6, coordinate(random) * 0.6), 100);
     }
+}
+
+// Row workers run on small stacks (generate/row_workers.cpp); a path that
+// keeps its cell lists on the stack again (about 100 KB) crashes here.
+TEST_P(KernelPaths, RowsFitOnASmallStack) {
+    struct Job {
+        KernelPath path;
+        std::vector<unsigned char> bytes[10];
+        static void *run(void *arg) {
+            Job &job = *(Job *)arg;
+            const KernelView square = viewOf(-0.75, -0.65, 0.1, 0.2, 800, 2000);
+            std::vector<int> counts(800);
+            std::vector<OrbitEnd> ends(800);
+            for (int type : ALL_TYPES) {
+                job.bytes[type].resize(800);
+                computeRowWith(job.path, type, square, 400, job.bytes[type].data());
+                countRowEndsWith(job.path, type, square, 400, counts.data(), ends.data());
+            }
+            return nullptr;
+        }
+    } job;
+    job.path = GetParam();
+    pthread_attr_t attr;
+    pthread_t thread;
+    ASSERT_EQ(pthread_attr_init(&attr), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attr, 48 * 1024), 0);
+    ASSERT_EQ(pthread_create(&thread, &attr, Job::run, &job), 0);
+    pthread_join(thread, nullptr);
+    for (int type : ALL_TYPES)
+        EXPECT_EQ(job.bytes[type], plainRow(type, viewOf(-0.75, -0.65, 0.1, 0.2, 800, 2000), 400));
 }
 
 INSTANTIATE_TEST_SUITE_P(Paths, KernelPaths,
