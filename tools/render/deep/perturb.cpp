@@ -210,7 +210,7 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
         } else {  // idle: a readable place, never stepped
             static const Cx<double> nowhere[1] = {{0.0, 0.0}};
             active &= ~(1 << k);
-            l.z = nowhere, l.m = 0, l.rEntry = nullptr;
+            l.z = nowhere, l.m = l.n = l.last = 0, l.rEntry = nullptr;  // a lane never started holds nothing yet
         }
         toArrays(k);
     };
