@@ -291,6 +291,10 @@ double measureClock() {
     "vmulpd %%" W "0, %%" W "1, %%" W "12\n\t vaddpd %%" W "0, %%" W "1, %%" W "13\n\t"             \
     "vsubpd %%" W "0, %%" W "1, %%" W "14\n\t vaddpd %%" W "0, %%" W "1, %%" W "15\n\t"             \
     "vmulpd %%" W "0, %%" W "1, %%" W "2\n\t vaddpd %%" W "0, %%" W "1, %%" W "3\n\t" TEST
+// 2n steps, the constant registers zeroed first.
+#define QUORVEX_STEP_LOOP(W, TEST)                                                                  \
+    "vxorpd %%xmm0, %%xmm0, %%xmm0\n\t vxorpd %%xmm1, %%xmm1, %%xmm1\n\t"                          \
+    "1:\n\t" QUORVEX_STEP_PAIR(W, TEST) "dec %0\n\t jnz 1b"
 #define QUORVEX_STEP_CLOBBERS                                                                       \
     "xmm0", "xmm1", "xmm2", "xmm3", "xmm4", "xmm5", "xmm6", "xmm7", "xmm8", "xmm9", "xmm10",        \
         "xmm11", "xmm12", "xmm13", "xmm14", "xmm15", "cc"
@@ -311,9 +315,7 @@ double stepCycles(double hz, Run run) {
 
 __attribute__((target("avx512f"))) double zmmStepCycles(double hz) {
     return stepCycles(hz, [](long n) {
-        asm volatile("vxorpd %%xmm0, %%xmm0, %%xmm0\n\t vxorpd %%xmm1, %%xmm1, %%xmm1\n\t"
-                     "1:\n\t" QUORVEX_STEP_PAIR("zmm", "vcmppd $2, %%zmm0, %%zmm1, %%k1\n\t")
-                     "dec %0\n\t jnz 1b"
+        asm volatile(QUORVEX_STEP_LOOP("zmm", "vcmppd $2, %%zmm0, %%zmm1, %%k1\n\t")
                      : "+r"(n) : : QUORVEX_STEP_CLOBBERS, "k1");
     });
 }
@@ -322,18 +324,14 @@ __attribute__((target("avx512f"))) double zmmStepCycles(double hz) {
 // not counted here, to move the compare's lanes out of the vector.)
 __attribute__((target("avx2"))) double ymmStepCycles(double hz) {
     return stepCycles(hz, [](long n) {
-        asm volatile("vxorpd %%xmm0, %%xmm0, %%xmm0\n\t vxorpd %%xmm1, %%xmm1, %%xmm1\n\t"
-                     "1:\n\t" QUORVEX_STEP_PAIR("ymm", "vcmppd $2, %%ymm0, %%ymm1, %%ymm15\n\t")
-                     "dec %0\n\t jnz 1b"
+        asm volatile(QUORVEX_STEP_LOOP("ymm", "vcmppd $2, %%ymm0, %%ymm1, %%ymm15\n\t")
                      : "+r"(n) : : QUORVEX_STEP_CLOBBERS);
     });
 }
 
 __attribute__((target("avx2"))) double xmmStepCycles(double hz) {
     return stepCycles(hz, [](long n) {
-        asm volatile("vxorpd %%xmm0, %%xmm0, %%xmm0\n\t vxorpd %%xmm1, %%xmm1, %%xmm1\n\t"
-                     "1:\n\t" QUORVEX_STEP_PAIR("xmm", "vcmppd $2, %%xmm0, %%xmm1, %%xmm15\n\t")
-                     "dec %0\n\t jnz 1b"
+        asm volatile(QUORVEX_STEP_LOOP("xmm", "vcmppd $2, %%xmm0, %%xmm1, %%xmm15\n\t")
                      : "+r"(n) : : QUORVEX_STEP_CLOBBERS);
     });
 }

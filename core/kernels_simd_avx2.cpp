@@ -65,10 +65,7 @@ struct Avx2 {
 
 void escapeCountsAvx2(int type, const KernelView &view, int row, int first, int count, int *counts,
                       OrbitEnd *ends) {
-    if (ends)
-        laneEscapeCounts<Avx2, 5, true>(type, view, row, first, count, counts, ends);
-    else
-        laneEscapeCounts<Avx2, 5, false>(type, view, row, first, count, counts, nullptr);
+    laneEscapeCounts<Avx2, 5>(type, view, row, first, count, counts, ends);
 }
 
 #if defined(__clang__)

@@ -71,10 +71,7 @@ struct Avx512 {
 // Orbit ends add no register to a step, so they run five too.
 void escapeCountsAvx512(int type, const KernelView &view, int row, int first, int count, int *counts,
                         OrbitEnd *ends) {
-    if (ends)
-        laneEscapeCounts<Avx512, 5, true>(type, view, row, first, count, counts, ends);
-    else
-        laneEscapeCounts<Avx512, 5, false>(type, view, row, first, count, counts, nullptr);
+    laneEscapeCounts<Avx512, 5>(type, view, row, first, count, counts, ends);
 }
 
 #if defined(__clang__)

@@ -845,15 +845,9 @@ void countChunk(LaneJob job) {
     }
 }
 
-// The entry the instruction-set files call: U vectors of V in flight; with
-// ENDS, each cell's OrbitEnd too (ends must then not be null).
-// count <= LANE_CHUNK_CELLS.
 template <class V, int U, bool ENDS>
-void laneEscapeCounts(int type, const KernelView &v, int row, int first, int count, int *counts,
-                      OrbitEnd *ends) {
-    const LaneJob job = {type, v.detail, (double)row * v.yScale + v.yStart, v.xStart, v.xScale,
-                         v.xPivot, v.yPivot, first, count, counts, ends, nullptr};
-    switch (type) {
+void countChunkOfType(const LaneJob &job) {
+    switch (job.type) {
     case MANDELBROT_TYPE:
     case JULIA_TYPE:
         countChunk<V, QuadraticMap, U, ENDS>(job);
@@ -866,6 +860,19 @@ void laneEscapeCounts(int type, const KernelView &v, int row, int first, int cou
         countChunk<V, PhoenixMap, U, ENDS>(job);
         break;
     }
+}
+
+// The entry the instruction-set files call: U vectors of V in flight; with
+// ends not null, each cell's OrbitEnd too. count <= LANE_CHUNK_CELLS.
+template <class V, int U>
+void laneEscapeCounts(int type, const KernelView &v, int row, int first, int count, int *counts,
+                      OrbitEnd *ends) {
+    const LaneJob job = {type, v.detail, (double)row * v.yScale + v.yStart, v.xStart, v.xScale,
+                         v.xPivot, v.yPivot, first, count, counts, ends, nullptr};
+    if (ends)
+        countChunkOfType<V, U, true>(job);
+    else
+        countChunkOfType<V, U, false>(job);
 }
 
 }  // namespace

@@ -52,10 +52,7 @@ struct Sse2 {
 
 void escapeCountsSse2(int type, const KernelView &view, int row, int first, int count, int *counts,
                       OrbitEnd *ends) {
-    if (ends)
-        laneEscapeCounts<Sse2, 4, true>(type, view, row, first, count, counts, ends);
-    else
-        laneEscapeCounts<Sse2, 4, false>(type, view, row, first, count, counts, nullptr);
+    laneEscapeCounts<Sse2, 4>(type, view, row, first, count, counts, ends);
 }
 
 #endif

@@ -6,6 +6,7 @@
 #include <new>
 #include <vector>
 
+#include "core/state.h"
 #include "tools/render/progress.h"
 
 namespace {
@@ -20,16 +21,15 @@ struct DeepRows {
 struct RowScratch {
     std::vector<FloatExp> dx, dy;
     std::vector<DeepSample> samples;
-    std::vector<int> counts;
 };
 
 int deepRow(int row, unsigned char *out, void *context) {
     const DeepRows &d = *(const DeepRows *)context;
-    thread_local RowScratch s;
-    s.counts.resize((size_t)d.view.cellsWide);
-    if (!deepViewRow(*d.engine, d.view, row, s.counts.data(), nullptr, d.stop)) return 0;
+    thread_local std::vector<int> counts;
+    counts.resize((size_t)d.view.cellsWide);
+    if (!deepViewRow(*d.engine, d.view, row, counts.data(), nullptr, d.stop)) return 0;
     const int detail = d.engine->ref.detail;
-    for (size_t i = 0; i < s.counts.size(); ++i) out[i] = (unsigned char)(255 * s.counts[i] / detail);
+    for (size_t i = 0; i < counts.size(); ++i) out[i] = gridValue(counts[i], detail);
     return 1;
 }
 

@@ -7,6 +7,7 @@
 
 #include "colour/palette.h"
 #include "core/kernels_simd.h"
+#include "core/state.h"
 #include "tools/render/linear_light.h"
 #include "tools/render/smooth.h"
 
@@ -48,7 +49,7 @@ int deepSampleRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb) 
         return 1;
     }
     s.values.resize((size_t)v.width);
-    for (int i = 0; i < v.width; ++i) s.values[(size_t)i] = (unsigned char)(255 * s.counts[(size_t)i] / v.detail);
+    for (int i = 0; i < v.width; ++i) s.values[(size_t)i] = gridValue(s.counts[(size_t)i], v.detail);
     colourValues(s.values.data(), v.width, rgb);
     return 1;
 }
