@@ -18,10 +18,11 @@
 // A row chunk runs in two passes.
 //
 // Groups: the cells in order, U * LANES at a time, all lanes of a group
-// starting together (where blocks are short, two blocks run between looks). The first SCREEN_STEPS steps go one at a time while
-// some lane is going, counting in vectors: most cells of a wide view end
-// there. Neighbouring cells mostly end close together, so a
-// group runs block after block while its lanes are mostly busy, and its
+// starting together (where blocks are short, two blocks run between
+// looks). The first SCREEN_STEPS steps go one at a time while some lane is
+// going, counting in vectors: most cells of a wide view end there.
+// Neighbouring cells mostly end close together, so a group runs block
+// after block while its lanes are mostly busy, and its
 // lanes that end cost nothing but their count. Once the idle lanes have
 // wasted about what handing the rest to the lane engine costs (REFILL_STEPS
 // lane-steps for each), the group stops and lists the cells still going,
