@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "core/kernels.h"
-#include "tools/render/deep_picture.h"
+#include "render/deep_picture.h"
 
 namespace {
 

@@ -15,8 +15,8 @@
 #include <string>
 
 #include "bench/ratios.h"
-#include "tools/render/dive.h"
-#include "tools/render/run.h"
+#include "render/dive.h"
+#include "render/run.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "core/kernels.h"
-#include "tools/render/render.h"
+#include "render/rows.h"
 
 namespace {
 

@@ -16,8 +16,8 @@
 #include "core/kernels.h"
 #include "core/state.h"
 #include "files/atomic_write.h"
-#include "tools/render/deep/perturb.h"
-#include "tools/render/deep_picture.h"
+#include "deep/perturb.h"
+#include "render/deep_picture.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/kernels.h"
-#include "tools/render/options.h"
+#include "cli/options.h"
 
 namespace {
 

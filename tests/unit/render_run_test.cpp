@@ -30,13 +30,13 @@
 #include "files/paramfile.h"
 #include "files/pnm.h"
 #include "core/kernels_simd.h"
-#include "tools/render/deep/reference.h"
-#include "tools/render/dive.h"
-#include "tools/render/linear_light.h"
-#include "tools/render/output.h"
-#include "tools/render/progress.h"
-#include "tools/render/run.h"
-#include "tools/render/smooth.h"
+#include "deep/reference.h"
+#include "render/dive.h"
+#include "colour/linear_light.h"
+#include "render/output.h"
+#include "cli/progress.h"
+#include "render/run.h"
+#include "colour/smooth.h"
 
 namespace {
 

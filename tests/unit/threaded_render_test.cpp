@@ -10,8 +10,8 @@
 #include "colour/palette.h"
 #include "core/kernels.h"
 #include "core/kernels_simd.h"
-#include "tools/render/frame.h"
-#include "tools/render/render.h"
+#include "render/frame.h"
+#include "render/rows.h"
 
 namespace {
 

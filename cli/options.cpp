@@ -1,0 +1,528 @@
+#include "cli/options.h"
+
+#include <ctype.h>
+#include <errno.h>
+#include <getopt.h>
+#include <math.h>
+#include <stdarg.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+#include <new>
+
+#include "colour/palette.h"
+#include "core/kernels.h"
+#include "core/state.h"
+#include "render/dive.h"
+#include "deep/reference.h"
+
+namespace {
+
+// Longest option value taken apart here: four numbers of "%.17g" and more.
+enum { FIELD_TEXT = 512, MAX_FIELDS = 4 };
+
+// Long-option codes lie above every byte, so an unknown short option
+// (reported by its byte) is never mistaken for one of these.
+enum {
+    OPT_TYPE = 256, OPT_DETAIL, OPT_VIEW, OPT_PIVOT, OPT_SIZE, OPT_PALETTE, OPT_THREADS, OPT_FROM,
+    OPT_SMOOTH, OPT_AA, OPT_ZOOM_TO, OPT_ZOOM_TO_VIEW, OPT_FRAMES, OPT_FPS, OPT_FRAME_RANGE,
+    OPT_CENTER, OPT_WIDTH, OPT_LOCATION, OPT_SAVE_LOCATION, OPT_NO_APPROXIMATION, OPT_ZOOM_TO_CENTER,
+    OPT_ZOOM_TO_WIDTH,
+};
+
+// A whole decimal integer in lo..hi: no leading space, no trailing text.
+int scanInt(const char *text, long lo, long hi, int *value) {
+    if (!*text || isspace((unsigned char)*text)) return 0;
+    char *end = nullptr;
+    errno = 0;
+    const long v = strtol(text, &end, 10);
+    if (errno || *end || v < lo || v > hi) return 0;
+    *value = (int)v;
+    return 1;
+}
+
+// A whole finite double.
+int scanDouble(const char *text, double *value) {
+    if (!*text || isspace((unsigned char)*text)) return 0;
+    char *end = nullptr;
+    const double v = strtod(text, &end);
+    if (*end || !isfinite(v)) return 0;
+    *value = v;
+    return 1;
+}
+
+// Splits a copy of `text` at `separator` into exactly `count` fields.
+struct Fields {
+    char text[FIELD_TEXT];
+    const char *field[MAX_FIELDS];
+};
+
+int splitFields(const char *text, char separator, int count, Fields &out) {
+    if (strlen(text) >= sizeof out.text) return 0;
+    strcpy(out.text, text);
+    char *p = out.text;
+    for (int k = 0; k < count; ++k) {
+        out.field[k] = p;
+        char *stop = strchr(p, separator);
+        if ((k == count - 1) != (stop == nullptr)) return 0;
+        if (stop) *stop = '\0', p = stop + 1;
+    }
+    return 1;
+}
+
+int scanDoubles(const char *text, int count, double *values) {
+    Fields f;
+    if (!splitFields(text, ',', count, f)) return 0;
+    for (int k = 0; k < count; ++k)
+        if (!scanDouble(f.field[k], &values[k])) return 0;
+    return 1;
+}
+
+int scanSize(const char *text, int *width, int *height) {
+    Fields f;
+    return splitFields(text, 'x', 2, f) && scanInt(f.field[0], 1, RENDER_MAX_SIDE, width) &&
+           scanInt(f.field[1], 1, RENDER_MAX_SIDE, height);
+}
+
+int scanRamps(const char *text, int *ramps) {
+    Fields f;
+    if (!splitFields(text, ',', 3, f)) return 0;
+    for (int k = 0; k < 3; ++k)
+        if (!scanInt(f.field[k], 0, RAMPS - 1, &ramps[k])) return 0;
+    return 1;
+}
+
+int processorCount() {
+    const long n = sysconf(_SC_NPROCESSORS_ONLN);
+    if (n < 1) return 1;
+    return n > RENDER_MAX_THREADS ? RENDER_MAX_THREADS : (int)n;
+}
+
+// Each axis must span a non-empty, finite stretch of the plane (either
+// direction: a rectangle dragged right to left gives a mirrored view).
+int axisUsable(double start, double end) {
+    return start != end && isfinite(end - start);
+}
+
+int scanView(const char *text, RenderOptions &o) {
+    double v[4];
+    if (!scanDoubles(text, 4, v)) return 0;
+    if (!axisUsable(v[0], v[1]) || !axisUsable(v[2], v[3])) return 0;
+    o.params.xStart = v[0], o.params.xEnd = v[1], o.params.yStart = v[2], o.params.yEnd = v[3];
+    return 1;
+}
+
+int scanZoomView(const char *text, RenderOptions &o) {
+    double v[4];
+    if (!scanDoubles(text, 4, v) || !axisUsable(v[0], v[1]) || !axisUsable(v[2], v[3])) return 0;
+    memcpy(o.zoomTo, v, sizeof v);
+    return 1;
+}
+
+int scanFps(const char *text, double *fps) {
+    return scanDouble(text, fps) && *fps > 0 && *fps <= RENDER_MAX_FPS;
+}
+
+int scanRange(const char *text, RenderOptions &o) {
+    Fields f;
+    return splitFields(text, ':', 2, f) && scanInt(f.field[0], 0, RENDER_MAX_FRAMES - 1, &o.firstFrame) &&
+           scanInt(f.field[1], 0, RENDER_MAX_FRAMES - 1, &o.lastFrame) && o.firstFrame <= o.lastFrame;
+}
+
+// True for a regular file that begins as a location file does (anything
+// else, a pipe included, goes to the parameter file reader untouched).
+bool looksLikeLocation(const char *path) {
+    static const char MAGIC[] = "quorvex-location ";
+    char head[sizeof MAGIC - 1];
+    struct stat st;
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
+    FILE *in = fopen(path, "rb");
+    if (!in) return false;
+    const size_t n = fread(head, 1, sizeof head, in);
+    fclose(in);
+    return n == sizeof head && memcmp(head, MAGIC, sizeof head) == 0;
+}
+
+// The last view of a dive from a parameter file or a location file; 0
+// with the reader's reason in `why` when the file cannot be used.
+int readZoomFile(const char *path, RenderOptions &o, char *why) {
+    if (looksLikeLocation(path)) {
+        if (!readLocationFile(path, o.zoomLocation, why)) return 0;
+        o.zoomLocated = 1;
+        return 1;
+    }
+    std::unique_ptr<FractalFile> file(new (std::nothrow) FractalFile);
+    if (!file) return setReason(why, "not enough memory"), 0;
+    if (!readFractalFile(path, *file, why)) return 0;
+    if (!axisUsable(file->xStart, file->xEnd) || !axisUsable(file->yStart, file->yEnd))
+        return setReason(why, "its view is empty or not finite"), 0;
+    const double v[4] = {file->xStart, file->xEnd, file->yStart, file->yEnd};
+    memcpy(o.zoomTo, v, sizeof v);
+    return 1;
+}
+
+// A decimal pivot keeps its digits for the deep engine; any other form
+// strtod takes is kept as its double.
+int scanPivot(const char *text, RenderOptions &o) {
+    if (setPivotText(o.location, text, nullptr)) {
+        o.params.xPivot = decimalToDouble(o.location.pivotRe), o.params.yPivot = decimalToDouble(o.location.pivotIm);
+        return 1;
+    }
+    double v[2];
+    if (!scanDoubles(text, 2, v)) return 0;
+    o.params.xPivot = v[0], o.params.yPivot = v[1];
+    char digits[2][32];
+    snprintf(digits[0], sizeof digits[0], "%.17g", v[0]);
+    snprintf(digits[1], sizeof digits[1], "%.17g", v[1]);
+    o.location.pivotRe = digits[0], o.location.pivotIm = digits[1];
+    return 1;
+}
+
+const struct option LONG_OPTIONS[] = {
+    {"type", required_argument, nullptr, OPT_TYPE},   {"detail", required_argument, nullptr, OPT_DETAIL},
+    {"view", required_argument, nullptr, OPT_VIEW},   {"pivot", required_argument, nullptr, OPT_PIVOT},
+    {"size", required_argument, nullptr, OPT_SIZE},   {"palette", required_argument, nullptr, OPT_PALETTE},
+    {"threads", required_argument, nullptr, OPT_THREADS}, {"from", required_argument, nullptr, OPT_FROM},
+    {"smooth", no_argument, nullptr, OPT_SMOOTH},     {"aa", required_argument, nullptr, OPT_AA},
+    {"zoom-to", required_argument, nullptr, OPT_ZOOM_TO},
+    {"zoom-to-view", required_argument, nullptr, OPT_ZOOM_TO_VIEW},
+    {"frames", required_argument, nullptr, OPT_FRAMES}, {"fps", required_argument, nullptr, OPT_FPS},
+    {"frame-range", required_argument, nullptr, OPT_FRAME_RANGE},
+    {"center", required_argument, nullptr, OPT_CENTER}, {"width", required_argument, nullptr, OPT_WIDTH},
+    {"location", required_argument, nullptr, OPT_LOCATION},
+    {"save-location", required_argument, nullptr, OPT_SAVE_LOCATION},
+    {"no-approximation", no_argument, nullptr, OPT_NO_APPROXIMATION},
+    {"zoom-to-center", required_argument, nullptr, OPT_ZOOM_TO_CENTER},
+    {"zoom-to-width", required_argument, nullptr, OPT_ZOOM_TO_WIDTH},
+    {"help", no_argument, nullptr, 'h'},         {nullptr, 0, nullptr, 0},
+};
+
+const char *optionName(int code) {
+    for (const struct option *o = LONG_OPTIONS; o->name; ++o)
+        if (o->val == code) return o->name;
+    return "?";
+}
+
+// What each option expects, for the error line.
+const char *expectation(int code) {
+    switch (code) {
+    case OPT_TYPE: return "one of the ten type names, e.g. Mandelbrot or M-Dragon";
+    case OPT_DETAIL: return "a whole number 1..8421504";
+    case OPT_VIEW: return "XSTART,XEND,YSTART,YEND: four finite numbers, start != end on each axis";
+    case OPT_PIVOT: return "X,Y: two finite numbers";
+    case OPT_SIZE: return "WxH, each side 1..65536";
+    case OPT_PALETTE: return "R,G,B: three ramp numbers 0..8";
+    case OPT_THREADS: return "a whole number 1..1024";
+    case OPT_AA: return "a whole number 1..8";
+    case OPT_ZOOM_TO_VIEW: return "XSTART,XEND,YSTART,YEND: four finite numbers, start != end on each axis";
+    case OPT_FRAMES: return "a whole number 2..1000000";
+    case OPT_FPS: return "a number above 0, at most 1000";
+    case OPT_FRAME_RANGE: return "A:B, whole frame numbers with A <= B";
+    case OPT_CENTER: return "RE,IM: two decimal numbers of at most 4096 characters, at most 1e100";
+    case OPT_WIDTH: return "a decimal number above 0, from 1e-4000 to 1e100";
+    case OPT_ZOOM_TO_CENTER: return "RE,IM: two decimal numbers of at most 4096 characters, at most 1e100";
+    case OPT_ZOOM_TO_WIDTH: return "a decimal number above 0, from 1e-4000 to 1e100";
+    default: return "a value";
+    }
+}
+
+// Applies one option; 0 when its value does not fit.
+int applyOption(int code, const char *value, RenderOptions &o) {
+    switch (code) {
+    case OPT_TYPE: o.given |= GIVEN_TYPE; return (o.params.type = fractalTypeIndex(value)) >= 0;
+    case OPT_DETAIL: o.given |= GIVEN_DETAIL; return scanInt(value, 1, RENDER_MAX_DETAIL, &o.params.detail);
+    case OPT_VIEW: o.given |= GIVEN_VIEW; return scanView(value, o);
+    case OPT_PIVOT: o.given |= GIVEN_PIVOT; return scanPivot(value, o);
+    case OPT_SIZE: o.given |= GIVEN_SIZE; return scanSize(value, &o.width, &o.height);
+    case OPT_PALETTE: return scanRamps(value, o.ramps);
+    case OPT_THREADS: return scanInt(value, 1, RENDER_MAX_THREADS, &o.threads);
+    case OPT_FROM: o.fromPath = value; return 1;
+    case OPT_SMOOTH: o.given |= GIVEN_LOOK; o.smooth = 1; return 1;
+    case OPT_AA: o.given |= GIVEN_LOOK; return scanInt(value, 1, RENDER_MAX_AA, &o.aa);
+    case OPT_ZOOM_TO_VIEW: o.given |= GIVEN_ZOOM; return scanZoomView(value, o);
+    case OPT_FRAMES: o.given |= GIVEN_FRAMES; return scanInt(value, 2, RENDER_MAX_FRAMES, &o.frames);
+    case OPT_FPS: o.given |= GIVEN_FPS; return scanFps(value, &o.fps);
+    case OPT_FRAME_RANGE: o.given |= GIVEN_RANGE; return scanRange(value, o);
+    case OPT_CENTER: o.given |= GIVEN_CENTER; return setCentre(o.location, value, nullptr);
+    case OPT_WIDTH: o.given |= GIVEN_WIDTH; return setWidth(o.location, value, nullptr);
+    case OPT_LOCATION: o.locationPath = value; return 1;
+    case OPT_SAVE_LOCATION: o.saveLocationPath = value; return 1;
+    case OPT_NO_APPROXIMATION: o.approximation = 0; return 1;
+    case OPT_ZOOM_TO_CENTER: o.given |= GIVEN_ZOOM | GIVEN_ZOOM_CENTER; return setCentre(o.zoomLocation, value, nullptr);
+    case OPT_ZOOM_TO_WIDTH: o.given |= GIVEN_ZOOM | GIVEN_ZOOM_WIDTH; return setWidth(o.zoomLocation, value, nullptr);
+    default: return 0;
+    }
+}
+
+RenderParseResult usage(char *reason, const char *format, ...) __attribute__((format(printf, 2, 3)));
+RenderParseResult usage(char *reason, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    vsetReason(reason, format, args);
+    va_end(args);
+    return RENDER_PARSE_USAGE;
+}
+
+// What a dive needs, and what only a dive may have.
+RenderParseResult checkDive(RenderOptions &o, char *reason) {
+    const char *out = o.outputPath;
+    const bool video = isVideoKind(o.outputKind);
+    if (!isDive(o)) {
+        if (o.given & (GIVEN_FRAMES | GIVEN_FPS | GIVEN_RANGE))
+            return usage(reason, "--frames, --fps and --frame-range belong to a dive: give --zoom-to or --zoom-to-view");
+        if (video || framePatternFields(out) > 0)
+            return usage(reason, "OUTPUT '%s' is for a dive: give --zoom-to or --zoom-to-view and --frames", out);
+        return RENDER_PARSE_OK;
+    }
+    if (!(o.given & GIVEN_FRAMES)) return usage(reason, "a dive needs --frames N (2 or more)");
+    if (video && (o.given & GIVEN_RANGE))
+        return usage(reason, "--frame-range writes frame files: give a pattern such as dive/frame-%%05d.png");
+    if (o.outputKind == OUTPUT_MP4 && (o.width % 2 || o.height % 2))
+        return usage(reason, ".mp4 needs an even width and height, not %dx%d (.webm and .mkv take any)", o.width,
+                     o.height);
+    if (!video && framePatternFields(out) != 1)
+        return usage(reason, "OUTPUT '%s' needs one frame-number field such as %%05d, or a .mp4, .webm or .mkv suffix",
+                     out);
+    if (!video && o.outputKind != OUTPUT_PNG && o.outputKind != OUTPUT_PPM)
+        return usage(reason, "frames are written as .png or .ppm, not as '%s'", out);
+    o.framePattern = !video;
+    if (!(o.given & GIVEN_RANGE)) o.firstFrame = 0, o.lastFrame = o.frames - 1;
+    if (o.lastFrame >= o.frames)
+        return usage(reason, "--frame-range %d:%d: the frames of this dive are 0..%d", o.firstFrame, o.lastFrame,
+                     o.frames - 1);
+    return RENDER_PARSE_OK;
+}
+
+RenderParseResult checkOutput(int argc, char **argv, int first, RenderOptions &o, char *reason) {
+    if (first >= argc) return usage(reason, "no OUTPUT file given");
+    if (first + 1 < argc) return usage(reason, "more than one OUTPUT file given: '%s'", argv[first + 1]);
+    o.outputPath = argv[first];
+    if (!outputKindOf(o.outputPath, &o.outputKind))
+        return usage(reason, "OUTPUT '%s' must end in .png, .ppm, .pgm or .frc (or .mp4, .webm, .mkv for a dive)",
+                     o.outputPath);
+    if ((o.smooth || o.aa > 1) && (o.outputKind == OUTPUT_PGM || o.outputKind == OUTPUT_FRC))
+        return usage(reason, "--smooth and --aa colour the picture: write .png or .ppm, not '%s'", o.outputPath);
+    if (o.outputKind == OUTPUT_FRC && (o.width > GRID_SIZE || o.height > GRID_SIZE))
+        return usage(reason, "a .frc file holds at most %dx%d cells, not %dx%d; write .png, .ppm or .pgm",
+                     GRID_SIZE, GRID_SIZE, o.width, o.height);
+    return checkDive(o, reason);
+}
+
+// The --location file under what the command line gave.
+RenderParseResult readLocation(RenderOptions &o, char *reason) {
+    DeepLocation file = defaultLocation();
+    char why[FILE_ERROR_SIZE] = "";
+    if (!readLocationFile(o.locationPath, file, why)) return usage(reason, "--location: %s", why);
+    if (!(o.given & GIVEN_TYPE)) o.params.type = file.type;
+    if (!(o.given & GIVEN_DETAIL)) o.params.detail = file.detail;
+    if (!(o.given & GIVEN_CENTER)) o.location.re = file.re, o.location.im = file.im;
+    if (!(o.given & GIVEN_WIDTH)) o.location.width = file.width;
+    if (!(o.given & GIVEN_PIVOT)) {
+        o.location.pivotRe = file.pivotRe, o.location.pivotIm = file.pivotIm;
+        o.params.xPivot = decimalToDouble(file.pivotRe), o.params.yPivot = decimalToDouble(file.pivotIm);
+    }
+    return RENDER_PARSE_OK;
+}
+
+const char *const ZOOM_LOCATION = "--zoom-to-center and --zoom-to-width (or --zoom-to with a location file)";
+
+// A dive from a location: the last frame as a view (both ends within the
+// doubles' reach) or as a location of its own.
+RenderParseResult applyZoomLocation(RenderOptions &o, char *reason) {
+    if (o.saveLocationPath) return usage(reason, "--save-location writes the location of a still, not of a dive");
+    if (!o.zoomLocated) {
+        if (o.deep) return usage(reason, "a dive from a width below %s needs its last frame as %s", DEEP_WIDTH, ZOOM_LOCATION);
+        return RENDER_PARSE_OK;
+    }
+    DeepLocation &z = o.zoomLocation;
+    z.type = o.location.type, z.detail = o.location.detail;
+    z.pivotRe = o.location.pivotRe, z.pivotIm = o.location.pivotIm;
+    if (!o.deep && !locationIsDeep(z)) {
+        locationView(z, o.width, o.height, o.zoomTo);
+        return RENDER_PARSE_OK;
+    }
+    o.deepDive = 1;
+    return RENDER_PARSE_OK;
+}
+
+// A location instead of --view: its view, and whether it is deep.
+RenderParseResult applyLocation(RenderOptions &o, char *reason) {
+    const int centre = (o.given & (GIVEN_CENTER | GIVEN_WIDTH)) || o.locationPath;
+    if (!centre) {
+        if (o.saveLocationPath) return usage(reason, "--save-location needs --center and --width, or --location");
+        if (o.zoomLocated)
+            return usage(reason, "%s need the first frame as a location: --center and --width, or --location",
+                         ZOOM_LOCATION);
+        return RENDER_PARSE_OK;
+    }
+    if (o.given & GIVEN_VIEW) return usage(reason, "--view and a location (--center, --width, --location) exclude each other");
+    if (o.fromPath) return usage(reason, "--from and a location (--center, --width, --location) exclude each other");
+    if (o.locationPath && readLocation(o, reason) != RENDER_PARSE_OK) return RENDER_PARSE_USAGE;
+    if (!o.locationPath && !(o.given & GIVEN_CENTER)) return usage(reason, "--width needs --center");
+    if (!o.locationPath && !(o.given & GIVEN_WIDTH)) return usage(reason, "--center needs --width");
+    o.location.type = o.params.type, o.location.detail = o.params.detail;
+    double view[4];
+    locationView(o.location, o.width, o.height, view);
+    o.params.xStart = view[0], o.params.xEnd = view[1], o.params.yStart = view[2], o.params.yEnd = view[3];
+    o.located = 1;
+    o.deep = locationIsDeep(o.location);
+    if (isDive(o) && applyZoomLocation(o, reason) != RENDER_PARSE_OK) return RENDER_PARSE_USAGE;
+    if ((o.deep || o.deepDive) && !deepTypeSupported(o.params.type))
+        return usage(reason, "--type %s: widths below %s are drawn for Mandelbrot, Julia, M-Dragon and J-Dragon only",
+                     FRACTAL_TYPE_NAMES[o.params.type], DEEP_WIDTH);
+    return RENDER_PARSE_OK;
+}
+
+}  // namespace
+
+RenderOptions defaultRenderOptions() {
+    RenderOptions o;
+    o.params = FractalParams{MANDELBROT_TYPE, DETAIL_DEFAULT, -5.0, 5.0, -5.0, 5.0, 0.0, 0.0};
+    o.width = o.height = GRID_SIZE;
+    o.ramps[0] = o.ramps[1] = o.ramps[2] = 0;
+    o.threads = processorCount();
+    o.given = 0;
+    o.fromPath = nullptr;
+    o.outputPath = nullptr;
+    o.outputKind = OUTPUT_PNG;
+    o.smooth = 0;
+    o.aa = 1;
+    o.frames = 0;
+    o.fps = 30.0;
+    o.zoomTo[0] = o.zoomTo[1] = o.zoomTo[2] = o.zoomTo[3] = 0.0;
+    o.firstFrame = o.lastFrame = 0;
+    o.framePattern = 0;
+    o.location = defaultLocation();
+    o.located = o.deep = 0;
+    o.locationPath = o.saveLocationPath = nullptr;
+    o.approximation = 1;
+    o.zoomLocation = defaultLocation();
+    o.zoomLocated = o.deepDive = 0;
+    return o;
+}
+
+int outputKindOf(const char *path, RenderOutputKind *kind) {
+    static const struct { const char *suffix; RenderOutputKind kind; } SUFFIXES[] = {
+        {".png", OUTPUT_PNG}, {".ppm", OUTPUT_PPM}, {".pgm", OUTPUT_PGM}, {".frc", OUTPUT_FRC},
+        {".mp4", OUTPUT_MP4}, {".webm", OUTPUT_WEBM}, {".mkv", OUTPUT_MKV},
+    };
+    const char *base = strrchr(path, '/');
+    base = base ? base + 1 : path;
+    const size_t length = strlen(base);
+    for (const auto &s : SUFFIXES) {
+        // A name that is nothing but the suffix is a hidden file, not an image.
+        const size_t suffix = strlen(s.suffix);
+        if (length > suffix && strcmp(base + length - suffix, s.suffix) == 0) {
+            *kind = s.kind;
+            return 1;
+        }
+    }
+    return 0;
+}
+
+RenderParseResult parseRenderOptions(int argc, char **argv, RenderOptions &o, char *reason) {
+    optind = 0;  // a fresh scan every call (glibc)
+    opterr = 0;  // errors are ours to word
+    int index = 0, zoomCode = 0;
+    for (int code; (code = getopt_long(argc, argv, "h", LONG_OPTIONS, &index)) != -1;) {
+        if (code == OPT_ZOOM_TO || code == OPT_ZOOM_TO_VIEW || code == OPT_ZOOM_TO_CENTER || code == OPT_ZOOM_TO_WIDTH) {
+            const int kind = code == OPT_ZOOM_TO_WIDTH ? OPT_ZOOM_TO_CENTER : code;
+            if (zoomCode && zoomCode != kind)
+                return usage(reason, "give one last frame: --zoom-to, --zoom-to-view, or --zoom-to-center with "
+                                     "--zoom-to-width");
+            zoomCode = kind;
+        }
+        if (code == 'h') return RENDER_PARSE_HELP;
+        if (code == '?' || code == ':') {
+            const char *arg = argv[optind - 1];
+            if (optopt >= OPT_TYPE) return usage(reason, "option '%s' needs a value", arg);
+            return usage(reason, "unknown or ambiguous option '%s'", arg);
+        }
+        if (code == OPT_ZOOM_TO) {
+            char why[FILE_ERROR_SIZE] = "";
+            o.given |= GIVEN_ZOOM;
+            if (!readZoomFile(optarg, o, why)) return usage(reason, "--zoom-to '%s': cannot use it: %s", optarg, why);
+            continue;
+        }
+        if (!applyOption(code, optarg, o))
+            return usage(reason, "--%s '%.60s%s': expected %s", optionName(code), optarg,
+                         strlen(optarg) > 60 ? "..." : "", expectation(code));
+    }
+    if (zoomCode == OPT_ZOOM_TO_CENTER) {
+        if (!(o.given & GIVEN_ZOOM_WIDTH)) return usage(reason, "--zoom-to-center needs --zoom-to-width");
+        if (!(o.given & GIVEN_ZOOM_CENTER)) return usage(reason, "--zoom-to-width needs --zoom-to-center");
+        o.zoomLocated = 1;
+    }
+    const RenderParseResult r = checkOutput(argc, argv, optind, o, reason);
+    return r == RENDER_PARSE_OK ? applyLocation(o, reason) : r;
+}
+
+void writeRenderHelp(FILE *out) {
+    fputs("Usage: quorvex-render [options] OUTPUT\n"
+          "Computes an escape-time fractal without a display and writes it to OUTPUT.\n"
+          "\n"
+          "  --type NAME          Mandelbrot, Julia, M-Dragon, J-Dragon, M-Phoenix,\n"
+          "                       J-Phoenix, M-Cosine, J-Cosine, M-Cosh or J-Cosh\n"
+          "                       (default Mandelbrot)\n"
+          "  --detail N           iteration limit, 1..8421504 (default 50)\n"
+          "  --view XS,XE,YS,YE   plane rectangle (default -5,5,-5,5)\n"
+          "  --center RE,IM       centre of the picture, decimals of any length (with\n"
+          "  --width W            --width, instead of --view): the plane width of the\n"
+          "                       picture, any magnitude down to 1e-4000; the height\n"
+          "                       follows the picture's shape. Below a width of 1e-12\n"
+          "                       the deep engine draws it (Mandelbrot, Julia, M-Dragon\n"
+          "                       and J-Dragon only; other types are refused there)\n"
+          "  --location FILE      take type, detail, centre, width and pivot from a\n"
+          "                       location file; options given override it\n"
+          "  --save-location FILE write the location drawn (with the picture)\n"
+          "  --no-approximation   deep engine: step every iteration, for checking\n"
+          "  --pivot X,Y          constant of the J- types (default 0,0), every digit\n"
+          "                       kept at depth\n"
+          "  --size WxH           picture size in cells (default 800x800)\n"
+          "  --palette R,G,B      colour ramp of each channel, 0..8 (default 0,0,0)\n"
+          "  --threads N          threads to compute with (default: one per processor)\n"
+          "  --from FILE.frc      take type, detail, view, pivot and size from a saved\n"
+          "                       file, options given beside it overriding them; its\n"
+          "                       grid is only coloured unless --size, --type,\n"
+          "                       --detail, --view or --pivot is given, which has it\n"
+          "                       computed again\n"
+          "  --smooth             smooth colour: a continuous escape value instead of\n"
+          "                       the whole count, so colour bands vanish (M-Cosine,\n"
+          "                       J-Cosine, M-Cosh and J-Cosh keep their whole count,\n"
+          "                       coloured without the grid's rounding); at any depth\n"
+          "  --aa N               anti-aliasing: N x N samples a pixel, 1..8, their\n"
+          "                       colours averaged as light (default 1); at any depth\n"
+          "  -h, --help           show this text and exit\n"
+          "\n"
+          "A dive zooms from the first view (--view, --from, a location or the default)\n"
+          "to a last:\n"
+          "  --zoom-to FILE       the last view is the view saved in FILE.frc, or the\n"
+          "                       centre and width of a location file\n"
+          "  --zoom-to-view XS,XE,YS,YE   the last view given as numbers\n"
+          "  --zoom-to-center RE,IM       the last frame's centre and width, decimals of\n"
+          "  --zoom-to-width W            any length (first frame: --center and --width,\n"
+          "                       or --location); below a width of 1e-12 the deep\n"
+          "                       engine draws the frames, all of them against one\n"
+          "                       reference orbit at the deeper end. A dive from a\n"
+          "                       deep location needs its last frame so too\n"
+          "  --frames N           frames in the dive, 2..1000000 (needed)\n"
+          "  --fps F              frames a second of a video (default 30)\n"
+          "  --frame-range A:B    make only frames A..B (numbered from 0), to share a\n"
+          "                       dive out among machines\n"
+          "\n"
+          "OUTPUT by suffix: .png (colour), .ppm (colour, binary PPM), .pgm (the grid\n"
+          "values, binary PGM) or .frc (a parameter file the explorer can load; at\n"
+          "most 800x800).\n"
+          "A dive writes a pattern with one frame-number field, such as\n"
+          "dive/frame-%05d.png or .ppm, one file a frame (frames whose file exists\n"
+          "already are kept, so a stopped dive goes on where it stopped), or a .mp4,\n"
+          ".webm or .mkv video through ffmpeg (which must be on PATH). --smooth and\n"
+          "--aa write .png, .ppm or a video. With either, or in a dive, --from only\n"
+          "gives the parameters: the picture is computed again.\n"
+          "\n"
+          "Exit status: 0 written, 1 failed (nothing written), 2 bad command line.\n",
+          out);
+}

@@ -1,0 +1,81 @@
+// perturb.h - the deep engine: escape counts of points at any depth, each
+// iterated as a small delta from one reference orbit.
+//
+//   DeepEngine e;
+//   e.approximation = 1;
+//   if (prepareDeepEngine(loc, cells, reach, stop, progress, ctx, e) == REFERENCE_STOPPED) ...
+//   DeepSample s = deepSample(e, dx, dy);   // the point centre + (dx, dy)
+//   s.count   0..detail: the escape count, as the plain double loop counts
+//   s.zr, zi  the first iterate that failed the escape test (count < detail)
+//
+// prepareDeepEngine computes the reference orbits at the location's centre
+// (reference.h) and, when `approximation` is set, their tables (bla.h) for
+// points up to `reach` from the centre; after that the engine is read only
+// and deepSample may run on any number of threads at once. One engine serves
+// every picture whose points lie within `reach` of its centre (several
+// frames, sub-samples of a cell): offsets are FloatExp pairs from the
+// reference's centre.
+//
+// The loop, for a delta dw of w (reference.h) against orbit o at step m:
+//   z = Z_m + dw; a failed escape test ends it with the count n;
+//   rebase: when |z| < |dw| (as |re| + |im|), or Z_m is the orbit's last
+//     value, continue from the critical orbit's start (which is 0) with
+//     dw = z, m = 0: the pixel is nearer the critical point than to the
+//     reference, so the reference no longer describes it; with this no
+//     glitches are left to detect and no second reference is needed (the
+//     J kinds keep a second orbit only because their centre's orbit does
+//     not start at the critical point);
+//   skip: where m is a multiple of BLA_ENTRY_STEPS and the block of that
+//     length is valid, the longest valid table blocks from m (bla.h), or
+//     else one exact step dw = (2 Z_m + dw) dw + dc.
+// Deltas are doubles, or FloatExp for locations narrower than
+// DEEP_DOUBLE_WIDTH, where the cell spacing and its products with small
+// reference values leave the range of normal doubles. deepSamples runs
+// doubles four to an AVX2 vector where the processor has it (`portable`
+// turns that off), with the same bits as the portable loop.
+#ifndef QUORVEX_DEEP_PERTURB_H
+#define QUORVEX_DEEP_PERTURB_H
+
+#include "deep/bla.h"
+#include "deep/reference.h"
+
+#define DEEP_DOUBLE_WIDTH "1e-280"
+
+struct DeepEngine {
+    int approximation;  // set by the caller: use the tables
+    int portable;       // set by the caller: no vector path (to check it)
+    int floatExp;       // set by prepareDeepEngine (or prepareDeepTables)
+    DeepReference ref;
+    BlaTable<double> table[2];
+    BlaTable<FloatExp> tableF[2];
+};
+
+struct DeepSample {
+    int count;
+    double zr, zi;
+};
+
+ReferenceResult prepareDeepEngine(const DeepLocation &loc, int cells, FloatExp reach,
+                                  const std::atomic<int> *stop, ReferenceProgress progress, void *context,
+                                  DeepEngine &e);
+
+// The same in two steps, for several pictures against one reference (the
+// frames of a dive): computeReference into e.ref (reference.h), asking for
+// the FloatExp copy when any of the pictures needs it, then for each
+// picture its tables: points up to `reach` from the reference's centre, in
+// FloatExp when `floatExp`. 0 when `stop` ended the building.
+int prepareDeepTables(DeepEngine &e, FloatExp reach, int floatExp, const std::atomic<int> *stop);
+
+// 1 when a picture of this location's width needs FloatExp deltas.
+int deepNeedsFloatExp(const DeepLocation &loc);
+
+DeepSample deepSample(const DeepEngine &e, FloatExp dx, FloatExp dy);
+
+// Many points at once (faster than one by one, the more the better): point
+// k is centre + (dx[k], dy[k]), its result goes to out[k]. `stop` (may be
+// null) is polled whenever a point is finished: once it is set no point is
+// started, and the result is 0 with some of `out` not filled; 1 otherwise.
+int deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
+                const std::atomic<int> *stop = nullptr);
+
+#endif

@@ -1,0 +1,142 @@
+#include "render/deep_picture.h"
+
+#include <math.h>
+
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "core/state.h"
+#include "cli/progress.h"
+
+namespace {
+
+struct DeepRows {
+    const DeepEngine *engine;
+    DeepView view;
+    const std::atomic<int> *stop;
+};
+
+// Each worker's buffers, kept between rows.
+struct RowScratch {
+    std::vector<FloatExp> dx, dy;
+    std::vector<DeepSample> samples;
+};
+
+int deepRow(int row, unsigned char *out, void *context) {
+    const DeepRows &d = *(const DeepRows *)context;
+    thread_local std::vector<int> counts;
+    counts.resize((size_t)d.view.cellsWide);
+    if (!deepViewRow(*d.engine, d.view, row, counts.data(), nullptr, d.stop)) return 0;
+    const int detail = d.engine->ref.detail;
+    for (size_t i = 0; i < counts.size(); ++i) out[i] = gridValue(counts[i], detail);
+    return 1;
+}
+
+void referenceProgress(int done, int total, void *bar) { progressUpdate(done, total, bar); }
+
+// Half the diagonal of a picture of width 1 and this shape, with room for rounding.
+double halfDiagonal(int cellsWide, int cellsHigh) {
+    const double aspect = (double)cellsHigh / cellsWide;
+    return 0.5 * sqrt(1.0 + aspect * aspect) * (1.0 + 0x1p-30);
+}
+
+int reaches(const DeepFrames &f, const DeepLocation &loc) {
+    if (referencePrecision(loc, f.cells) > referencePrecision(f.narrowest, f.cells)) return 0;
+    FloatExp re, im;
+    locationOffset(f.narrowest, loc, re, im);
+    return !lessMag(locationWidth(loc) * DEEP_REACH_WIDTHS, magnitude1(Cx<FloatExp>{re, im}));
+}
+
+}  // namespace
+
+int deepPictureCells(const RenderGrid &grid) { return grid.width > grid.height ? grid.width : grid.height; }
+
+FloatExp deepPictureReach(const DeepLocation &loc, const RenderGrid &grid) {
+    return locationWidth(loc) * halfDiagonal(grid.width, grid.height);
+}
+
+DeepView deepViewOf(const DeepLocation &loc, const DeepLocation &from, int cellsWide, int cellsHigh) {
+    DeepView v = {locationWidth(loc), FloatExp::zero(), FloatExp::zero(), cellsWide, cellsHigh};
+    locationOffset(from, loc, v.re, v.im);
+    return v;
+}
+
+FloatExp deepViewReach(const DeepView &v) {
+    const FloatExp offset = magnitude1(Cx<FloatExp>{v.re, v.im}) * (1.0 + 0x1p-30);
+    return offset + v.width * halfDiagonal(v.cellsWide, v.cellsHigh);
+}
+
+// A whole row goes to deepSamples at once: every lane of the vector path
+// stays busy until the row's last cells.
+int deepViewRow(const DeepEngine &e, const DeepView &v, int row, int *counts, OrbitEnd *ends,
+                const std::atomic<int> *stop) {
+    thread_local RowScratch s;
+    const size_t n = (size_t)v.cellsWide;
+    s.dx.resize(n), s.dy.resize(n), s.samples.resize(n);
+    const double twiceWide = 2.0 * v.cellsWide;
+    const FloatExp y = v.im + v.width * ((double)(2 * row - v.cellsHigh) / twiceWide);
+    for (size_t i = 0; i < n; ++i) {
+        s.dx[i] = v.re + v.width * ((double)(2 * (int)i - v.cellsWide) / twiceWide);
+        s.dy[i] = y;
+    }
+    if (!deepSamples(e, s.dx.data(), s.dy.data(), v.cellsWide, s.samples.data(), stop)) return 0;
+    for (size_t i = 0; i < n; ++i) {
+        counts[i] = s.samples[i].count;
+        if (ends) ends[i] = OrbitEnd{s.samples[i].zr, s.samples[i].zi, 0.0, 0.0};
+    }
+    return 1;
+}
+
+RenderResult renderDeepRows(const DeepEngine &e, const DeepLocation &loc, const RenderGrid &grid, int threads,
+                            const std::atomic<int> *stop, RenderProgress progress, void *context) {
+    DeepRows d = {&e, deepViewOf(loc, loc, grid.width, grid.height), stop};
+    return renderRows(grid, threads, stop, deepRow, &d, progress, context);
+}
+
+RenderResult renderDeepPicture(const DeepLocation &loc, const RenderGrid &grid, int threads, int approximation,
+                               const std::atomic<int> *stop, FILE *progressOut) {
+    // Tens of megabytes of orbit and tables: on the heap, not the stack.
+    std::unique_ptr<DeepEngine> e(new DeepEngine());
+    e->approximation = approximation;
+    ProgressBar bar;
+    progressStart(bar, progressOut, "reference");
+    bar.unit = "steps";
+    const ReferenceResult r = prepareDeepEngine(loc, deepPictureCells(grid), deepPictureReach(loc, grid), stop,
+                                                referenceProgress, &bar, *e);
+    progressFinish(bar);
+    if (r == REFERENCE_STOPPED) return RENDER_STOPPED;
+    progressStart(bar, progressOut, "rendering");
+    const RenderResult done = renderDeepRows(*e, loc, grid, threads, stop, progressUpdate, &bar);
+    progressFinish(bar);
+    return done;
+}
+
+void startDeepFrames(DeepFrames &f, const DeepLocation &first, const DeepLocation &last, int cells,
+                     int approximation) {
+    f.narrowest = locationNarrower(first, last) ? first : last;
+    f.cells = cells;
+    f.approximation = approximation;
+    f.shared.reset(), f.own.reset();
+}
+
+ReferenceResult deepFrame(DeepFrames &f, const DeepLocation &loc, int cellsWide, int cellsHigh,
+                          const std::atomic<int> *stop, ReferenceProgress progress, void *context,
+                          const DeepEngine **engine, DeepView *view) {
+    const bool reached = reaches(f, loc);
+    const DeepLocation &at = reached ? f.narrowest : loc;
+    std::unique_ptr<DeepEngine> &slot = reached ? f.shared : f.own;
+    if (!reached || !slot) {
+        slot.reset(new DeepEngine());
+        slot->approximation = f.approximation;
+        if (computeReference(at, f.cells, deepNeedsFloatExp(at), stop, progress, context, slot->ref) !=
+            REFERENCE_DONE) {
+            slot.reset();
+            return REFERENCE_STOPPED;
+        }
+    }
+    *view = deepViewOf(loc, at, cellsWide, cellsHigh);
+    if (!prepareDeepTables(*slot, deepViewReach(*view), deepNeedsFloatExp(loc), stop)) return REFERENCE_STOPPED;
+    *engine = slot.get();
+    return REFERENCE_DONE;
+}

@@ -1,0 +1,137 @@
+#include "render/output.h"
+
+#include <png.h>
+#include <setjmp.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <vector>
+
+#include "colour/palette.h"
+#include "files/atomic_write.h"
+#include "files/pnm.h"
+
+const char *const WRITE_INTERRUPTED = "interrupted";
+
+namespace {
+
+// zlib level for PNG: fractal pictures compress well at the fast levels,
+// and a poster-sized file would take minutes at the default.
+const int PNG_COMPRESSION = 3;
+
+struct StreamJob {
+    const PictureJob *job;
+    RenderOutputKind kind;
+    int coloured;  // the grid holds RGB already
+};
+
+const unsigned char *gridRow(const RenderGrid &grid, int row) {
+    return grid.cells + grid.stride * (size_t)row;
+}
+
+// 1 when the caller asked to stop (and the reason says so).
+int stopped(const PictureJob &job, char *reason) {
+    if (!job.stop || job.stop->load(std::memory_order_relaxed) == 0) return 0;
+    setReason(reason, "%s", WRITE_INTERRUPTED);
+    return 1;
+}
+
+void reportRow(const PictureJob &job, int row) {
+    if (job.progress) job.progress(row + 1, job.grid.height, job.context);
+}
+
+int writePnmStream(FILE *stream, const void *context, char *reason) {
+    const StreamJob &s = *(const StreamJob *)context;
+    const PictureJob &job = *s.job;
+    const int colour = s.kind == OUTPUT_PPM;
+    const size_t rowBytes = (size_t)job.grid.width * (colour ? 3 : 1);
+    std::vector<unsigned char> rgb(colour ? rowBytes : 0);
+    if (!writePnmHeader(stream, job.grid.width, job.grid.height, colour)) return streamWriteFailed(reason);
+    for (int r = 0; r < job.grid.height; ++r) {
+        if (stopped(job, reason)) return 0;
+        const unsigned char *bytes = gridRow(job.grid, r);
+        if (colour && !s.coloured) {
+            colourGridRow(bytes, job.grid.width, rgb.data());
+            bytes = rgb.data();
+        }
+        if (fwrite(bytes, 1, rowBytes, stream) != rowBytes) return streamWriteFailed(reason);
+        reportRow(job, r);
+    }
+    return 1;
+}
+
+// libpng reports through these; the error handler must not return.
+void pngFailed(png_structp png, png_const_charp message) {
+    setReason((char *)png_get_error_ptr(png), "PNG: %s", message);
+    png_longjmp(png, 1);
+}
+
+void pngWarned(png_structp, png_const_charp) {}
+
+void describePng(png_structp png, png_infop info, const RenderGrid &grid) {
+    png_set_IHDR(png, info, (png_uint_32)grid.width, (png_uint_32)grid.height, 8, PNG_COLOR_TYPE_RGB,
+                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_compression_level(png, PNG_COMPRESSION);
+    png_write_info(png, info);
+}
+
+// Runs between setjmp and the end of the write: nothing here may own
+// memory that a longjmp out of libpng would leak, so the row buffer is the
+// caller's.
+int writePngRows(png_structp png, const StreamJob &s, unsigned char *rgb, char *reason) {
+    const PictureJob &job = *s.job;
+    for (int r = 0; r < job.grid.height; ++r) {
+        if (stopped(job, reason)) return 0;
+        const unsigned char *row = gridRow(job.grid, r);
+        if (!s.coloured) {
+            colourGridRow(row, job.grid.width, rgb);
+            row = rgb;
+        }
+        png_write_row(png, row);
+        reportRow(job, r);
+    }
+    png_write_end(png, nullptr);
+    return 1;
+}
+
+int writePngStream(FILE *stream, const void *context, char *reason) {
+    const StreamJob &s = *(const StreamJob *)context;
+    const PictureJob &job = *s.job;
+    unsigned char *rgb = (unsigned char *)malloc((size_t)job.grid.width * 3);
+    png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, reason, pngFailed, pngWarned);
+    png_infop info = png ? png_create_info_struct(png) : nullptr;
+    volatile int written = 0;  // set between setjmp and a possible longjmp
+    if (!rgb || !png || !info) {
+        setReason(reason, "not enough memory to write a PNG");
+    } else if (setjmp(png_jmpbuf(png)) == 0) {
+        png_init_io(png, stream);
+        describePng(png, info, job.grid);
+        written = writePngRows(png, s, rgb, reason);
+    }
+    png_destroy_write_struct(&png, &info);
+    free(rgb);
+    return written;
+}
+
+}  // namespace
+
+int writePictureFile(const char *path, RenderOutputKind kind, const PictureJob &job, char *reason) {
+    const StreamJob s = {&job, kind, 0};
+    switch (kind) {
+    case OUTPUT_PGM:
+    case OUTPUT_PPM: return atomicWriteFile(path, writePnmStream, &s, reason);
+    case OUTPUT_PNG: return atomicWriteFile(path, writePngStream, &s, reason);
+    default: break;
+    }
+    setReason(reason, "a parameter file or a video is not a picture");
+    return 0;
+}
+
+int writeColouredPictureFile(const char *path, RenderOutputKind kind, const PictureJob &job, char *reason) {
+    if (kind != OUTPUT_PNG && kind != OUTPUT_PPM) {
+        setReason(reason, "a coloured picture is written as .png or .ppm");
+        return 0;
+    }
+    const StreamJob s = {&job, kind, 1};
+    return atomicWriteFile(path, kind == OUTPUT_PNG ? writePngStream : writePnmStream, &s, reason);
+}

@@ -1,0 +1,70 @@
+// render.h - filling a grid of any size, rows shared out among threads.
+//
+// A RenderGrid is plain data: width x height cells of one byte, row r at
+// cells + r * stride. The renderer and the writers take a stride so that a
+// parameter file's grid (stride 800) is coloured in place, without a copy.
+//
+// renderGrid computes every row of `grid` with computeRow (the program's
+// kernels, so the bytes are the program's bytes). `threads` workers each
+// take the next row from one shared atomic counter until none is left; a
+// row is the unit of work, so a slow row never holds up the others. The
+// calling thread does no computing: it waits, calling `progress` about
+// ten times a second with the number of finished rows, so the bar keeps
+// moving however long a row takes.
+//
+// `stop` (may be null) is polled before each row: once it is non-zero the
+// workers take no more rows and renderGrid returns RENDER_STOPPED after all
+// of them have ended, with the grid partly filled. A worker thread that
+// cannot be started is not waited for: the rows go to the others (and to
+// the calling thread when none could start).
+//
+// quorvex-render: uses core/, colour/palette.h and files/ only, no GL.
+#ifndef QUORVEX_RENDER_ROWS_H
+#define QUORVEX_RENDER_ROWS_H
+
+#include <stddef.h>
+
+#include <atomic>
+
+#include "core/kernels.h"
+
+struct RenderGrid {
+    int width, height;
+    size_t stride;
+    unsigned char *cells;
+};
+
+enum RenderResult { RENDER_DONE, RENDER_STOPPED };
+
+// What is computed: the type and the plane parameters, as a parameter file
+// holds them.
+struct FractalParams {
+    int type;    // fType, 0..9
+    int detail;  // >= 1
+    double xStart, xEnd, yStart, yEnd;
+    double xPivot, yPivot;
+};
+
+// The program's mapping for a width x height grid: xScale = (xEnd - xStart)
+// / width and likewise for y, in double with the size converted first.
+KernelView kernelViewFor(const FractalParams &params, int width, int height);
+
+// True when two neighbouring columns or rows of a width x height grid get
+// the same plane coordinate: the view is narrower than doubles resolve at
+// that size, and the picture shows blocks instead of detail.
+bool viewBeyondDoubles(const FractalParams &params, int width, int height);
+
+typedef void (*RenderProgress)(int rowsDone, int rows, void *context);
+
+RenderResult renderGrid(const FractalParams &params, const RenderGrid &grid, int threads,
+                        const std::atomic<int> *stop, RenderProgress progress, void *context);
+
+// The same sharing of rows for any row computation: `row` fills the row
+// at `out` and returns 1, or 0 when it gave up on a stop (the row is then
+// not counted as done).
+typedef int (*RowFunction)(int row, unsigned char *out, void *rowContext);
+
+RenderResult renderRows(const RenderGrid &grid, int threads, const std::atomic<int> *stop, RowFunction row,
+                        void *rowContext, RenderProgress progress, void *context);
+
+#endif
