@@ -11,11 +11,7 @@
 #ifndef QUORVEX_CORE_KERNEL_VIEW_H
 #define QUORVEX_CORE_KERNEL_VIEW_H
 
-enum FractalType {
-    MANDELBROT_TYPE, JULIA_TYPE, M_DRAGON_TYPE, J_DRAGON_TYPE,
-    M_PHOENIX_TYPE, J_PHOENIX_TYPE, M_COSINE_TYPE, J_COSINE_TYPE,
-    M_COSH_TYPE, J_COSH_TYPE,
-};
+#include "core/fractal_types.h"
 
 struct KernelView {
     int width;       // cells per row, >= 1

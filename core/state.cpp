@@ -14,8 +14,10 @@ int noFractal = 1;
 unsigned char fractal[GRID_CELLS];
 
 const char *const FRACTAL_TYPE_NAMES[FRACTAL_TYPES] = {
-    "Mandelbrot", "Julia",     "M-Dragon", "J-Dragon", "M-Phoenix",
-    "J-Phoenix",  "M-Cosine",  "J-Cosine", "M-Cosh",   "J-Cosh",
+    FRACTAL_TYPE_TABLE[0].name, FRACTAL_TYPE_TABLE[1].name, FRACTAL_TYPE_TABLE[2].name,
+    FRACTAL_TYPE_TABLE[3].name, FRACTAL_TYPE_TABLE[4].name, FRACTAL_TYPE_TABLE[5].name,
+    FRACTAL_TYPE_TABLE[6].name, FRACTAL_TYPE_TABLE[7].name, FRACTAL_TYPE_TABLE[8].name,
+    FRACTAL_TYPE_TABLE[9].name,
 };
 
 int fractalTypeIndex(const char *name) {

@@ -24,13 +24,13 @@
 #ifndef QUORVEX_CORE_STATE_H
 #define QUORVEX_CORE_STATE_H
 
+#include "core/fractal_types.h"
+
 // The grid is fixed at 800 x 800: the data model's hard limit.
 enum { GRID_SIZE = 800, GRID_CELLS = GRID_SIZE * GRID_SIZE };
 
 // Text fields hold at most 79 characters plus the terminator.
 enum { TEXT_FIELD = 80 };
-
-enum { FRACTAL_TYPES = 10 };
 
 // detail starts at DETAIL_DEFAULT (Reset goes back to it); Detail+ and
 // Detail- move it by DETAIL_STEP and keep the result within DETAIL_FLOOR ..
