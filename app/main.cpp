@@ -18,8 +18,8 @@
 //   colour/display.cpp   DISPLAY_FRACTAL_ROW colours the row through the
 //                        channel tables (colour/palette.cpp) and puts it down.
 //   widgets/gfx.cpp      the drawing layer presents it on the screen.
-// Includes point only down the layers app, generate, files, colour,
-// widgets, core (README: Layout of the source).
+// Includes point only down the layers app, generate, render, deep, files,
+// colour, widgets, core (README: Layout of the source).
 #include "app/startup.h"
 #include "widgets/gl.h"
 

@@ -116,7 +116,7 @@ void myInit() {
     glMatrixMode(GL_MODELVIEW);
     glLoadIdentity();
     strcpy(fracType, FRACTAL_TYPE_NAMES[0]);
-    srand(1959);
+    srand(PALETTE_SEED);
     DISPLAY_PALLETE_CREATE();
     DISPLAY_PALLETE_APPLY();
 }

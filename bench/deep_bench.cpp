@@ -20,7 +20,7 @@
 #include <vector>
 
 #include "core/kernels.h"
-#include "render/deep_picture.h"
+#include "render/frame.h"
 
 namespace {
 
@@ -61,10 +61,13 @@ Timed renderOnce(const DeepLocation &loc, int approximation, std::vector<unsigne
     e.reset(new DeepEngine());
     e->approximation = approximation;
     const double t0 = now(), c0 = cpuNow();
-    prepareDeepEngine(loc, deepPictureCells(grid), deepPictureReach(loc, grid), nullptr, nullptr, nullptr, *e);
+    const DeepView view = deepViewOf(loc, loc, grid.width, grid.height);
+    prepareDeepEngine(loc, W > H ? W : H, deepViewReach(view), nullptr, nullptr, nullptr, *e);
     const double t1 = now();
-    renderDeepRows(*e, loc, grid, THREADS, nullptr, nullptr, nullptr);
-    (void)cells;
+    const FractalParams params = {loc.type, loc.detail, 0, 0, 0, 0, 0, 0};  // only the detail is read
+    const FrameStyle values = {grid.width, grid.height, 1, 0, 0};
+    renderFrame(FrameSource{params, e.get(), view}, values, ChannelTables(), cells.data(), THREADS, nullptr, nullptr,
+                nullptr);
     return Timed{t1 - t0, now() - t1, cpuNow() - c0};
 }
 

@@ -1,20 +1,51 @@
 // quorvex-render: the explorer's pictures without a display.
 //
+// `quorvex-render --center -0.74,0.13 --width 1e-30 out.png`, from the
+// command line to a pixel, file by file:
+//   cli/options.cpp      parseRenderOptions reads the line into a
+//                        RenderOptions (render/request.h): the centre and
+//                        width as decimal text, every digit kept
+//                        (deep/location.cpp checks them); no file is opened.
+//   render/plan.cpp      planRender turns the location into a view in
+//                        doubles (core/plane_view.h) and, the width being
+//                        below 1e-12, picks the deep engine; it checks that
+//                        out.png can be written and lists the frames: one.
+//   render/run.cpp       runPlan allocates the picture and makes frame 0:
+//   deep/deep_view.cpp   deepFrame computes the reference orbit
+//                        (deep/reference.cpp, MPFR) and its approximation
+//                        tables (deep/bla.cpp) once;
+//   render/frame.cpp     renderFrame shares the rows out among threads
+//                        (render/rows.cpp); each row's counts come from
+//                        deepViewRow, every cell perturbed from the
+//                        reference (deep/perturb.cpp), and become grid
+//                        values 255 * count / detail (core/state.h).
+//   render/output.cpp    writePictureFile colours each row through the
+//                        channel tables (colourGridRow, colour/palette.cpp)
+//                        and writes the PNG atomically (files/atomic_write).
+// A shallow view takes the explorer's own kernels instead (computeRow,
+// core/kernels.cpp); --smooth and --aa colour in renderFrame
+// (colour/smooth.cpp, colour/linear_light.cpp); a dive is a run of frames.
+// This file: the exit status, the signals, and the progress bar
+// (cli/progress.cpp) that watches the run.
+//
 // Exit status: 0 the file is written, 1 it could not be (nothing written),
 // 2 the command line is wrong. An interrupt (SIGINT, SIGTERM, SIGHUP) stops
-// the --from read, the render and the writer between rows (and breaks off a
-// wait for a FIFO), removes the temporary, and then ends the process by the
-// same signal, so a shell sees the interrupt as it would for any other
-// program. The handler is installed without SA_RESTART for that reason.
+// the reading of --from, the render and the writer between rows (and breaks
+// off a wait for a FIFO), removes the temporary, and then ends the process
+// by the same signal, so a shell sees the interrupt as it would for any
+// other program. The handler is installed without SA_RESTART for that
+// reason, before any file the command names is opened.
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <memory>
 
 #include "cli/options.h"
-#include "render/output.h"
+#include "cli/progress.h"
+#include "render/plan.h"
 #include "render/run.h"
 
 namespace {
@@ -47,6 +78,18 @@ int dieBy(int signo) {
 
 }  // namespace
 
+// The plan: 0 to go on, else the exit status (the interrupt's included).
+int planOrExit(const RenderOptions &options, RenderPlan &plan, char *reason) {
+    switch (planRender(options, plan, &stopSignal, reason)) {
+    case PLAN_READY: return 0;
+    case PLAN_USAGE: fprintf(stderr, "quorvex-render: %s (try --help)\n", reason); return 2;
+    case PLAN_FAILED: fprintf(stderr, "quorvex-render: %s\n", reason); return 1;
+    case PLAN_INTERRUPTED: break;
+    }
+    fprintf(stderr, "quorvex-render: interrupted, %s not written\n", options.outputPath);
+    return dieBy(stopSignal.load());
+}
+
 int main(int argc, char **argv) {
     RenderOptions options = defaultRenderOptions();
     char reason[RENDER_REASON_SIZE] = "";
@@ -56,8 +99,12 @@ int main(int argc, char **argv) {
     case RENDER_PARSE_OK: break;
     }
     catchStopSignals();
-    FILE *progress = isatty(STDERR_FILENO) ? stderr : nullptr;
-    switch (runRender(options, &stopSignal, progress, reason)) {
+    // Orbits, tables and a --from grid: on the heap.
+    std::unique_ptr<RenderPlan> plan(new RenderPlan());
+    if (const int status = planOrExit(options, *plan, reason)) return status;
+    ProgressWatch progress;
+    startProgressWatch(progress, isatty(STDERR_FILENO) ? stderr : nullptr);
+    switch (runPlan(*plan, &stopSignal, &progress.watch, reason)) {
     case RUN_WRITTEN: return 0;
     case RUN_FAILED: fprintf(stderr, "quorvex-render: %s\n", reason); return 1;
     case RUN_INTERRUPTED: break;

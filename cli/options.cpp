@@ -7,17 +7,10 @@
 #include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <memory>
-#include <new>
 
 #include "colour/palette.h"
-#include "core/kernels.h"
 #include "core/state.h"
 #include "render/dive.h"
-#include "deep/reference.h"
 
 namespace {
 
@@ -95,12 +88,6 @@ int scanRamps(const char *text, int *ramps) {
     return 1;
 }
 
-int processorCount() {
-    const long n = sysconf(_SC_NPROCESSORS_ONLN);
-    if (n < 1) return 1;
-    return n > RENDER_MAX_THREADS ? RENDER_MAX_THREADS : (int)n;
-}
-
 // Each axis must span a non-empty, finite stretch of the plane (either
 // direction: a rectangle dragged right to left gives a mirrored view).
 int axisUsable(double start, double end) {
@@ -130,38 +117,6 @@ int scanRange(const char *text, RenderOptions &o) {
     Fields f;
     return splitFields(text, ':', 2, f) && scanInt(f.field[0], 0, RENDER_MAX_FRAMES - 1, &o.firstFrame) &&
            scanInt(f.field[1], 0, RENDER_MAX_FRAMES - 1, &o.lastFrame) && o.firstFrame <= o.lastFrame;
-}
-
-// True for a regular file that begins as a location file does (anything
-// else, a pipe included, goes to the parameter file reader untouched).
-bool looksLikeLocation(const char *path) {
-    static const char MAGIC[] = "quorvex-location ";
-    char head[sizeof MAGIC - 1];
-    struct stat st;
-    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
-    FILE *in = fopen(path, "rb");
-    if (!in) return false;
-    const size_t n = fread(head, 1, sizeof head, in);
-    fclose(in);
-    return n == sizeof head && memcmp(head, MAGIC, sizeof head) == 0;
-}
-
-// The last view of a dive from a parameter file or a location file; 0
-// with the reader's reason in `why` when the file cannot be used.
-int readZoomFile(const char *path, RenderOptions &o, char *why) {
-    if (looksLikeLocation(path)) {
-        if (!readLocationFile(path, o.zoomLocation, why)) return 0;
-        o.zoomLocated = 1;
-        return 1;
-    }
-    std::unique_ptr<FractalFile> file(new (std::nothrow) FractalFile);
-    if (!file) return setReason(why, "not enough memory"), 0;
-    if (!readFractalFile(path, *file, why)) return 0;
-    if (!axisUsable(file->xStart, file->xEnd) || !axisUsable(file->yStart, file->yEnd))
-        return setReason(why, "its view is empty or not finite"), 0;
-    const double v[4] = {file->xStart, file->xEnd, file->yStart, file->yEnd};
-    memcpy(o.zoomTo, v, sizeof v);
-    return 1;
 }
 
 // A decimal pivot keeps its digits for the deep engine; any other form
@@ -206,26 +161,30 @@ const char *optionName(int code) {
     return "?";
 }
 
-// What each option expects, for the error line.
-const char *expectation(int code) {
+// What each option expects, for the error line: the limits are the
+// constants the scanners check against, never copied as text.
+void expectation(int code, char *text, size_t size) {
+    static const char VIEW[] = "XSTART,XEND,YSTART,YEND: four finite numbers, start != end on each axis";
+    static const char CENTRE[] = "RE,IM: two decimal numbers of at most %d characters, at most %s";
+    static const char WIDTH[] = "a decimal number above 0, from %s to %s";
     switch (code) {
-    case OPT_TYPE: return "one of the ten type names, e.g. Mandelbrot or M-Dragon";
-    case OPT_DETAIL: return "a whole number 1..8421504";
-    case OPT_VIEW: return "XSTART,XEND,YSTART,YEND: four finite numbers, start != end on each axis";
-    case OPT_PIVOT: return "X,Y: two finite numbers";
-    case OPT_SIZE: return "WxH, each side 1..65536";
-    case OPT_PALETTE: return "R,G,B: three ramp numbers 0..8";
-    case OPT_THREADS: return "a whole number 1..1024";
-    case OPT_AA: return "a whole number 1..8";
-    case OPT_ZOOM_TO_VIEW: return "XSTART,XEND,YSTART,YEND: four finite numbers, start != end on each axis";
-    case OPT_FRAMES: return "a whole number 2..1000000";
-    case OPT_FPS: return "a number above 0, at most 1000";
-    case OPT_FRAME_RANGE: return "A:B, whole frame numbers with A <= B";
-    case OPT_CENTER: return "RE,IM: two decimal numbers of at most 4096 characters, at most 1e100";
-    case OPT_WIDTH: return "a decimal number above 0, from 1e-4000 to 1e100";
-    case OPT_ZOOM_TO_CENTER: return "RE,IM: two decimal numbers of at most 4096 characters, at most 1e100";
-    case OPT_ZOOM_TO_WIDTH: return "a decimal number above 0, from 1e-4000 to 1e100";
-    default: return "a value";
+    case OPT_TYPE: snprintf(text, size, "one of the ten type names, e.g. Mandelbrot or M-Dragon"); break;
+    case OPT_DETAIL: snprintf(text, size, "a whole number 1..%d", RENDER_MAX_DETAIL); break;
+    case OPT_VIEW:
+    case OPT_ZOOM_TO_VIEW: snprintf(text, size, "%s", VIEW); break;
+    case OPT_PIVOT: snprintf(text, size, "X,Y: two finite numbers"); break;
+    case OPT_SIZE: snprintf(text, size, "WxH, each side 1..%d", RENDER_MAX_SIDE); break;
+    case OPT_PALETTE: snprintf(text, size, "R,G,B: three ramp numbers 0..%d", RAMPS - 1); break;
+    case OPT_THREADS: snprintf(text, size, "a whole number 1..%d", RENDER_MAX_THREADS); break;
+    case OPT_AA: snprintf(text, size, "a whole number 1..%d", RENDER_MAX_AA); break;
+    case OPT_FRAMES: snprintf(text, size, "a whole number 2..%d", RENDER_MAX_FRAMES); break;
+    case OPT_FPS: snprintf(text, size, "a number above 0, at most %g", RENDER_MAX_FPS); break;
+    case OPT_FRAME_RANGE: snprintf(text, size, "A:B, whole frame numbers with A <= B"); break;
+    case OPT_CENTER:
+    case OPT_ZOOM_TO_CENTER: snprintf(text, size, CENTRE, LOCATION_MAX_DIGITS, LOCATION_MAX_MAGNITUDE); break;
+    case OPT_WIDTH:
+    case OPT_ZOOM_TO_WIDTH: snprintf(text, size, WIDTH, LOCATION_MIN_WIDTH, LOCATION_MAX_MAGNITUDE); break;
+    default: snprintf(text, size, "a value"); break;
     }
 }
 
@@ -311,117 +270,27 @@ RenderParseResult checkOutput(int argc, char **argv, int first, RenderOptions &o
     return checkDive(o, reason);
 }
 
-// The --location file under what the command line gave.
-RenderParseResult readLocation(RenderOptions &o, char *reason) {
-    DeepLocation file = defaultLocation();
-    char why[FILE_ERROR_SIZE] = "";
-    if (!readLocationFile(o.locationPath, file, why)) return usage(reason, "--location: %s", why);
-    if (!(o.given & GIVEN_TYPE)) o.params.type = file.type;
-    if (!(o.given & GIVEN_DETAIL)) o.params.detail = file.detail;
-    if (!(o.given & GIVEN_CENTER)) o.location.re = file.re, o.location.im = file.im;
-    if (!(o.given & GIVEN_WIDTH)) o.location.width = file.width;
-    if (!(o.given & GIVEN_PIVOT)) {
-        o.location.pivotRe = file.pivotRe, o.location.pivotIm = file.pivotIm;
-        o.params.xPivot = decimalToDouble(file.pivotRe), o.params.yPivot = decimalToDouble(file.pivotIm);
-    }
-    return RENDER_PARSE_OK;
-}
-
-const char *const ZOOM_LOCATION = "--zoom-to-center and --zoom-to-width (or --zoom-to with a location file)";
-
-// A dive from a location: the last frame as a view (both ends within the
-// doubles' reach) or as a location of its own.
-RenderParseResult applyZoomLocation(RenderOptions &o, char *reason) {
-    if (o.saveLocationPath) return usage(reason, "--save-location writes the location of a still, not of a dive");
-    if (!o.zoomLocated) {
-        if (o.deep) return usage(reason, "a dive from a width below %s needs its last frame as %s", DEEP_WIDTH, ZOOM_LOCATION);
-        return RENDER_PARSE_OK;
-    }
-    DeepLocation &z = o.zoomLocation;
-    z.type = o.location.type, z.detail = o.location.detail;
-    z.pivotRe = o.location.pivotRe, z.pivotIm = o.location.pivotIm;
-    if (!o.deep && !locationIsDeep(z)) {
-        locationView(z, o.width, o.height, o.zoomTo);
-        return RENDER_PARSE_OK;
-    }
-    o.deepDive = 1;
-    return RENDER_PARSE_OK;
-}
-
-// A location instead of --view: its view, and whether it is deep.
-RenderParseResult applyLocation(RenderOptions &o, char *reason) {
+// The forms a location (--center and --width, or --location) cannot take;
+// what the files hold is the planner's to judge.
+RenderParseResult checkLocation(const RenderOptions &o, char *reason) {
     const int centre = (o.given & (GIVEN_CENTER | GIVEN_WIDTH)) || o.locationPath;
     if (!centre) {
         if (o.saveLocationPath) return usage(reason, "--save-location needs --center and --width, or --location");
         if (o.zoomLocated)
             return usage(reason, "%s need the first frame as a location: --center and --width, or --location",
-                         ZOOM_LOCATION);
+                         RENDER_ZOOM_LOCATION);
         return RENDER_PARSE_OK;
     }
     if (o.given & GIVEN_VIEW) return usage(reason, "--view and a location (--center, --width, --location) exclude each other");
     if (o.fromPath) return usage(reason, "--from and a location (--center, --width, --location) exclude each other");
-    if (o.locationPath && readLocation(o, reason) != RENDER_PARSE_OK) return RENDER_PARSE_USAGE;
     if (!o.locationPath && !(o.given & GIVEN_CENTER)) return usage(reason, "--width needs --center");
     if (!o.locationPath && !(o.given & GIVEN_WIDTH)) return usage(reason, "--center needs --width");
-    o.location.type = o.params.type, o.location.detail = o.params.detail;
-    double view[4];
-    locationView(o.location, o.width, o.height, view);
-    o.params.xStart = view[0], o.params.xEnd = view[1], o.params.yStart = view[2], o.params.yEnd = view[3];
-    o.located = 1;
-    o.deep = locationIsDeep(o.location);
-    if (isDive(o) && applyZoomLocation(o, reason) != RENDER_PARSE_OK) return RENDER_PARSE_USAGE;
-    if ((o.deep || o.deepDive) && !deepTypeSupported(o.params.type))
-        return usage(reason, "--type %s: widths below %s are drawn for Mandelbrot, Julia, M-Dragon and J-Dragon only",
-                     FRACTAL_TYPE_NAMES[o.params.type], DEEP_WIDTH);
+    if (isDive(o) && o.saveLocationPath)
+        return usage(reason, "--save-location writes the location of a still, not of a dive");
     return RENDER_PARSE_OK;
 }
 
 }  // namespace
-
-RenderOptions defaultRenderOptions() {
-    RenderOptions o;
-    o.params = FractalParams{MANDELBROT_TYPE, DETAIL_DEFAULT, -5.0, 5.0, -5.0, 5.0, 0.0, 0.0};
-    o.width = o.height = GRID_SIZE;
-    o.ramps[0] = o.ramps[1] = o.ramps[2] = 0;
-    o.threads = processorCount();
-    o.given = 0;
-    o.fromPath = nullptr;
-    o.outputPath = nullptr;
-    o.outputKind = OUTPUT_PNG;
-    o.smooth = 0;
-    o.aa = 1;
-    o.frames = 0;
-    o.fps = 30.0;
-    o.zoomTo[0] = o.zoomTo[1] = o.zoomTo[2] = o.zoomTo[3] = 0.0;
-    o.firstFrame = o.lastFrame = 0;
-    o.framePattern = 0;
-    o.location = defaultLocation();
-    o.located = o.deep = 0;
-    o.locationPath = o.saveLocationPath = nullptr;
-    o.approximation = 1;
-    o.zoomLocation = defaultLocation();
-    o.zoomLocated = o.deepDive = 0;
-    return o;
-}
-
-int outputKindOf(const char *path, RenderOutputKind *kind) {
-    static const struct { const char *suffix; RenderOutputKind kind; } SUFFIXES[] = {
-        {".png", OUTPUT_PNG}, {".ppm", OUTPUT_PPM}, {".pgm", OUTPUT_PGM}, {".frc", OUTPUT_FRC},
-        {".mp4", OUTPUT_MP4}, {".webm", OUTPUT_WEBM}, {".mkv", OUTPUT_MKV},
-    };
-    const char *base = strrchr(path, '/');
-    base = base ? base + 1 : path;
-    const size_t length = strlen(base);
-    for (const auto &s : SUFFIXES) {
-        // A name that is nothing but the suffix is a hidden file, not an image.
-        const size_t suffix = strlen(s.suffix);
-        if (length > suffix && strcmp(base + length - suffix, s.suffix) == 0) {
-            *kind = s.kind;
-            return 1;
-        }
-    }
-    return 0;
-}
 
 RenderParseResult parseRenderOptions(int argc, char **argv, RenderOptions &o, char *reason) {
     optind = 0;  // a fresh scan every call (glibc)
@@ -442,14 +311,16 @@ RenderParseResult parseRenderOptions(int argc, char **argv, RenderOptions &o, ch
             return usage(reason, "unknown or ambiguous option '%s'", arg);
         }
         if (code == OPT_ZOOM_TO) {
-            char why[FILE_ERROR_SIZE] = "";
             o.given |= GIVEN_ZOOM;
-            if (!readZoomFile(optarg, o, why)) return usage(reason, "--zoom-to '%s': cannot use it: %s", optarg, why);
+            o.zoomPath = optarg;
             continue;
         }
-        if (!applyOption(code, optarg, o))
+        if (!applyOption(code, optarg, o)) {
+            char expected[FIELD_TEXT];
+            expectation(code, expected, sizeof expected);
             return usage(reason, "--%s '%.60s%s': expected %s", optionName(code), optarg,
-                         strlen(optarg) > 60 ? "..." : "", expectation(code));
+                         strlen(optarg) > 60 ? "..." : "", expected);
+        }
     }
     if (zoomCode == OPT_ZOOM_TO_CENTER) {
         if (!(o.given & GIVEN_ZOOM_WIDTH)) return usage(reason, "--zoom-to-center needs --zoom-to-width");
@@ -457,22 +328,23 @@ RenderParseResult parseRenderOptions(int argc, char **argv, RenderOptions &o, ch
         o.zoomLocated = 1;
     }
     const RenderParseResult r = checkOutput(argc, argv, optind, o, reason);
-    return r == RENDER_PARSE_OK ? applyLocation(o, reason) : r;
+    return r == RENDER_PARSE_OK ? checkLocation(o, reason) : r;
 }
 
 void writeRenderHelp(FILE *out) {
-    fputs("Usage: quorvex-render [options] OUTPUT\n"
+    fprintf(out,
+          "Usage: quorvex-render [options] OUTPUT\n"
           "Computes an escape-time fractal without a display and writes it to OUTPUT.\n"
           "\n"
           "  --type NAME          Mandelbrot, Julia, M-Dragon, J-Dragon, M-Phoenix,\n"
           "                       J-Phoenix, M-Cosine, J-Cosine, M-Cosh or J-Cosh\n"
           "                       (default Mandelbrot)\n"
-          "  --detail N           iteration limit, 1..8421504 (default 50)\n"
+          "  --detail N           iteration limit, 1..%d (default %d)\n"
           "  --view XS,XE,YS,YE   plane rectangle (default -5,5,-5,5)\n"
           "  --center RE,IM       centre of the picture, decimals of any length (with\n"
           "  --width W            --width, instead of --view): the plane width of the\n"
-          "                       picture, any magnitude down to 1e-4000; the height\n"
-          "                       follows the picture's shape. Below a width of 1e-12\n"
+          "                       picture, any magnitude down to %s; the height\n"
+          "                       follows the picture's shape. Below a width of %s\n"
           "                       the deep engine draws it (Mandelbrot, Julia, M-Dragon\n"
           "                       and J-Dragon only; other types are refused there)\n"
           "  --location FILE      take type, detail, centre, width and pivot from a\n"
@@ -481,8 +353,8 @@ void writeRenderHelp(FILE *out) {
           "  --no-approximation   deep engine: step every iteration, for checking\n"
           "  --pivot X,Y          constant of the J- types (default 0,0), every digit\n"
           "                       kept at depth\n"
-          "  --size WxH           picture size in cells (default 800x800)\n"
-          "  --palette R,G,B      colour ramp of each channel, 0..8 (default 0,0,0)\n"
+          "  --size WxH           picture size in cells (default %dx%d)\n"
+          "  --palette R,G,B      colour ramp of each channel, 0..%d (default 0,0,0)\n"
           "  --threads N          threads to compute with (default: one per processor)\n"
           "  --from FILE.frc      take type, detail, view, pivot and size from a saved\n"
           "                       file, options given beside it overriding them; its\n"
@@ -493,7 +365,7 @@ void writeRenderHelp(FILE *out) {
           "                       the whole count, so colour bands vanish (M-Cosine,\n"
           "                       J-Cosine, M-Cosh and J-Cosh keep their whole count,\n"
           "                       coloured without the grid's rounding); at any depth\n"
-          "  --aa N               anti-aliasing: N x N samples a pixel, 1..8, their\n"
+          "  --aa N               anti-aliasing: N x N samples a pixel, 1..%d, their\n"
           "                       colours averaged as light (default 1); at any depth\n"
           "  -h, --help           show this text and exit\n"
           "\n"
@@ -504,25 +376,26 @@ void writeRenderHelp(FILE *out) {
           "  --zoom-to-view XS,XE,YS,YE   the last view given as numbers\n"
           "  --zoom-to-center RE,IM       the last frame's centre and width, decimals of\n"
           "  --zoom-to-width W            any length (first frame: --center and --width,\n"
-          "                       or --location); below a width of 1e-12 the deep\n"
+          "                       or --location); below a width of %s the deep\n"
           "                       engine draws the frames, all of them against one\n"
           "                       reference orbit at the deeper end. A dive from a\n"
           "                       deep location needs its last frame so too\n"
-          "  --frames N           frames in the dive, 2..1000000 (needed)\n"
+          "  --frames N           frames in the dive, 2..%d (needed)\n"
           "  --fps F              frames a second of a video (default 30)\n"
           "  --frame-range A:B    make only frames A..B (numbered from 0), to share a\n"
           "                       dive out among machines\n"
           "\n"
           "OUTPUT by suffix: .png (colour), .ppm (colour, binary PPM), .pgm (the grid\n"
           "values, binary PGM) or .frc (a parameter file the explorer can load; at\n"
-          "most 800x800).\n"
+          "most %dx%d).\n"
           "A dive writes a pattern with one frame-number field, such as\n"
-          "dive/frame-%05d.png or .ppm, one file a frame (frames whose file exists\n"
+          "dive/frame-%%05d.png or .ppm, one file a frame (frames whose file exists\n"
           "already are kept, so a stopped dive goes on where it stopped), or a .mp4,\n"
           ".webm or .mkv video through ffmpeg (which must be on PATH). --smooth and\n"
           "--aa write .png, .ppm or a video. With either, or in a dive, --from only\n"
           "gives the parameters: the picture is computed again.\n"
           "\n"
           "Exit status: 0 written, 1 failed (nothing written), 2 bad command line.\n",
-          out);
+          RENDER_MAX_DETAIL, DETAIL_DEFAULT, LOCATION_MIN_WIDTH, DEEP_WIDTH, GRID_SIZE, GRID_SIZE, RAMPS - 1,
+          RENDER_MAX_AA, DEEP_WIDTH, RENDER_MAX_FRAMES, GRID_SIZE, GRID_SIZE);
 }

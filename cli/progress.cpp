@@ -101,3 +101,44 @@ void progressFramesUpdate(ProgressBar &bar, long framesDone, long frames, long c
     bar.lastDrawn = now;
     bar.drawn = 1;
 }
+
+namespace {
+
+ProgressWatch &progressOf(void *context) { return *(ProgressWatch *)context; }
+
+void printNote(void *, const char *line) { fprintf(stderr, "quorvex-render: %s\n", line); }
+
+void beginStage(void *context, const char *label, const char *unit) {
+    ProgressWatch &p = progressOf(context);
+    if (p.depth == PROGRESS_DEPTH) return;
+    if (p.depth > 0) p.paused[p.depth - 1] = nowSeconds();
+    ProgressBar &bar = p.bars[p.depth++];
+    progressStart(bar, p.out, label);
+    bar.unit = unit;
+}
+
+ProgressBar *innermost(ProgressWatch &p) { return p.depth > 0 ? &p.bars[p.depth - 1] : nullptr; }
+
+void countStage(void *context, long done, long total) {
+    if (ProgressBar *bar = innermost(progressOf(context))) progressUpdate((int)done, (int)total, bar);
+}
+
+void countFrames(void *context, long framesDone, long frames, long cellsDone, long cells) {
+    if (ProgressBar *bar = innermost(progressOf(context))) progressFramesUpdate(*bar, framesDone, frames, cellsDone, cells);
+}
+
+// The outer stage's time left leaves the inner stage's time out.
+void endStage(void *context) {
+    ProgressWatch &p = progressOf(context);
+    if (p.depth == 0) return;
+    progressFinish(p.bars[--p.depth]);
+    if (p.depth > 0) p.bars[p.depth - 1].started += nowSeconds() - p.paused[p.depth - 1];
+}
+
+}  // namespace
+
+void startProgressWatch(ProgressWatch &p, FILE *out) {
+    p.out = out;
+    p.depth = 0;
+    p.watch = RunWatch{&p, printNote, beginStage, countStage, countFrames, endStage};
+}

@@ -10,12 +10,14 @@
 // The time left is the time so far scaled by the rows still to do; it is
 // shown as "--:--" until the first row is done.
 //
-// quorvex-render: uses core/, colour/palette.h and files/ only, no GL.
+// Layer: cli.
 #ifndef QUORVEX_CLI_PROGRESS_H
 #define QUORVEX_CLI_PROGRESS_H
 
 #include <stddef.h>
 #include <stdio.h>
+
+#include "render/watch.h"
 
 // Enough for the label, the bar, the counts and the estimate.
 enum { PROGRESS_LINE = 128, PROGRESS_BAR_CELLS = 20 };
@@ -59,5 +61,19 @@ void formatFramesProgress(char *line, size_t size, long framesDone, long frames,
 
 // Redraws `bar` with that line, at most ten times a second and always at the end.
 void progressFramesUpdate(ProgressBar &bar, long framesDone, long frames, long cellsDone, long cells);
+
+// A run's watch (render/watch.h) on `out`: its stages as bars (none when
+// `out` is null), a stage begun inside another pausing the outer bar's
+// clock; its notes on standard error as "quorvex-render: NOTE", always.
+enum { PROGRESS_DEPTH = 4 };
+struct ProgressWatch {
+    FILE *out;
+    ProgressBar bars[PROGRESS_DEPTH];
+    double paused[PROGRESS_DEPTH];  // when the stage inside it began
+    int depth;
+    RunWatch watch;
+};
+
+void startProgressWatch(ProgressWatch &p, FILE *out);
 
 #endif

@@ -21,8 +21,8 @@ GLubyte picture[PICTURE_SIDE * PICTURE_SIDE * 3];
 
 // One pixel row of a block: the row's cells, then its last cell once more
 // (the right half of the last point). Returns the end of what it wrote.
-GLubyte *pixelRow(const unsigned char *cells, int width, GLubyte *out) {
-    colourGridRow(cells, width, out);
+GLubyte *pixelRow(const ChannelTables &tables, const unsigned char *cells, int width, GLubyte *out) {
+    colourGridRow(tables, cells, width, out);
     memcpy(out + 3 * width, out + 3 * (width - 1), 3);
     return out + 3 * (width + 1);
 }
@@ -38,9 +38,10 @@ void leaveColourOf(unsigned char v) { glColor3ub(PaletteR[v], PaletteG[v], Palet
 // (min(height - k, height - 1), min(i, width - 1)).
 void resolvePoints(int width, int height) {
     GLubyte *out = picture;
+    const ChannelTables tables = programChannelTables();
     for (int k = 0; k <= height; ++k) {
         const int r = height - k < height - 1 ? height - k : height - 1;
-        out = pixelRow(fractal + GRID_SIZE * r, width, out);
+        out = pixelRow(tables, fractal + GRID_SIZE * r, width, out);
     }
 }
 
@@ -127,7 +128,8 @@ int winnerOf(int t, int height) {
 // Pixel rows t0..t1 (top to bottom) as one block, bottom row first.
 void putDownPixelRows(int t0, int t1, int width, int height) {
     GLubyte *out = picture;
-    for (int t = t1; t >= t0; --t) out = pixelRow(fractal + GRID_SIZE * winnerOf(t, height), width, out);
+    const ChannelTables tables = programChannelTables();
+    for (int t = t1; t >= t0; --t) out = pixelRow(tables, fractal + GRID_SIZE * winnerOf(t, height), width, out);
     glWindowPos2i(makeRows.panel.left + 1, makeRows.panel.top - 3 - t1);
     drawPixelsPlainly(width + 1, t1 - t0 + 1, picture);
 }
@@ -168,7 +170,7 @@ void drawGridRow(int row, const WINDOW &panel) {
         vertices[2 * c] = panel.left + 2 + c;
         vertices[2 * c + 1] = y;
     }
-    colourGridRow(cells, width, colours);
+    colourGridRow(programChannelTables(), cells, width, colours);
     glEnableClientState(GL_VERTEX_ARRAY);
     glEnableClientState(GL_COLOR_ARRAY);
     glVertexPointer(2, GL_INT, 0, vertices);

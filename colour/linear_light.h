@@ -15,6 +15,8 @@
 // a sum of n samples with boundary[v] * n, so the mean is encoded to the
 // nearest 8-bit value (up to the tables' 2^-24) without a division, and
 // encodeMean(decode[v], 1) is v for every v.
+//
+// Layer: colour.
 #ifndef QUORVEX_COLOUR_LINEAR_LIGHT_H
 #define QUORVEX_COLOUR_LINEAR_LIGHT_H
 

@@ -7,11 +7,12 @@
 // colour the screen and the exported image.
 //
 // Who may write: DISPLAY_PALLETE_CREATE fills palette once at start-up
-// (right after srand(1959); nothing else may call rand). The selectors are
+// (right after srand(PALETTE_SEED); nothing else in the explorer may call
+// rand). The selectors are
 // advanced by the Red, Green and Blue buttons and zeroed by Reset; only
 // DISPLAY_PALLETE_APPLY writes the channel tables.
 //
-// Layer: colour, GL-free (files/ and quorvex-render use it).
+// Layer: colour, GL-free (files/ and render/ use it).
 #ifndef QUORVEX_COLOUR_PALETTE_H
 #define QUORVEX_COLOUR_PALETTE_H
 
@@ -30,9 +31,44 @@ void DISPLAY_PALLETE_APPLY();
 // The next ramp after `selector`, 8 wrapping to 0 (the Red/Green/Blue buttons).
 int nextRamp(int selector);
 
+// The three channel tables as one plain value. The colouring functions
+// below take their tables this way, so that nothing beneath the explorer's
+// own screen and Export depends on the program-wide tables: those two pass
+// programChannelTables(), quorvex-render passes startupChannelTables().
+struct ChannelTables {
+    unsigned char r[256], g[256], b[256];
+};
+
+// PaletteR/G/B as they are now.
+ChannelTables programChannelTables();
+
+// The tables the program has right after start-up (the ramps built after
+// srand(PALETTE_SEED)) with the selectors red, green, blue (0..8). Leaves
+// the program-wide ramps and tables alone; reseeds rand().
+enum { PALETTE_SEED = 1959 };
+ChannelTables startupChannelTables(int red, int green, int blue);
+
 // The one place a grid value becomes a colour: `width` cells of a grid row
-// as red, green, blue bytes through PaletteR/G/B as they are now (3 * width
-// bytes at rgb). The screen, the Export and quorvex-render all use it.
-void colourGridRow(const unsigned char *cells, int width, unsigned char *rgb);
+// as red, green, blue bytes (3 * width bytes at rgb).
+void colourGridRow(const ChannelTables &tables, const unsigned char *cells, int width, unsigned char *rgb);
+
+// The one place a continuous value becomes a colour: `value` on the scale
+// of grid values (255 * mu / detail for a smooth count mu), clamped to
+// 0..254, takes the colour between the two whole entries either side,
+// 1/256 of the way at a time (finer than 8 bits can show), rounded.
+// Entry 255, the cells that never escaped, is for the caller to choose.
+inline void colourContinuousValue(const ChannelTables &t, double value, unsigned char *rgb) {
+    value = value > 0.0 ? value : 0.0;
+    value = value < 254.0 ? value : 254.0;
+    const int lo = (int)value;
+    // At lo = 254 the value is 254 exactly, so the weight is 0 and entry
+    // 255 adds nothing.
+    const int weight = (int)((value - (double)lo) * 256.0 + 0.5);
+    const unsigned char *tables[3] = {t.r, t.g, t.b};
+    for (int c = 0; c < 3; ++c) {
+        const int a = tables[c][lo];
+        rgb[c] = (unsigned char)((a * 256 + (tables[c][lo + 1] - a) * weight + 128) >> 8);
+    }
+}
 
 #endif

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "colour/palette.h"
+#include "core/plane_view.h"
 #include "core/portable_math.h"
 
 namespace {
@@ -16,9 +17,13 @@ const double PHOENIX_RADIUS2 = 4294967296.0;  // 2^32
 // two base-2 logarithms, the inner one's exponent exact.
 const double MU_OFFSET = 2.5287663729448976142;  // 2 - log2 ln 2
 
-bool isPhoenix(int type) { return type == M_PHOENIX_TYPE || type == J_PHOENIX_TYPE; }
-bool isDragon(int type) { return type == M_DRAGON_TYPE || type == J_DRAGON_TYPE; }
-bool isTranscendental(int type) { return type >= M_COSINE_TYPE; }
+// A type outside the table is J-Cosh, as for the kernels.
+const FractalTypeInfo &infoOf(int type) {
+    return FRACTAL_TYPE_TABLE[type >= 0 && type < FRACTAL_TYPES ? type : J_COSH_TYPE];
+}
+bool isPhoenix(int type) { return infoOf(type).smooth == SMOOTH_PHOENIX; }
+bool isDragon(int type) { return infoOf(type).rule == DRAGON_RULE; }
+bool countOnly(int type) { return infoOf(type).smooth == SMOOTH_COUNT; }
 
 // Cells go on from their ends together, in the lanes of generic vectors
 // (the compiler splits them into whatever the processor has; each lane is
@@ -62,7 +67,7 @@ struct Batch {
     void add(int type, const KernelView &v, double x, double y, int n, const OrbitEnd &end, int at) {
         const int k = size++;
         // The map's constant: the plane point for the M kinds, the pivot for the J kinds.
-        const bool mKind = type % 2 == 0;
+        const bool mKind = !infoOf(type).jKind;
         const double lr = mKind ? x : v.xPivot, li = mKind ? y : v.yPivot;
         if (DRAGON) {
             // lambda z (1 - z) is conjugate to w <- w^2 + c with
@@ -159,90 +164,63 @@ void batchValues(Batch &b, int type) {
     }
 }
 
-// The channel tables as the colours read them: entry 255 repeats 254, so
-// the entry after any lo (0..254) is there without a clamp.
-struct Ramps {
-    unsigned char r[256], g[256], b[256];
-    Ramps() {
-        memcpy(r, PaletteR, 255), memcpy(g, PaletteG, 255), memcpy(b, PaletteB, 255);
-        r[255] = PaletteR[254], g[255] = PaletteG[254], b[255] = PaletteB[254];
-    }
-};
-
-// Between entries lo and lo + 1, `weight` 0..256 of the way, rounded:
-// 1/256 steps are finer than the 8-bit result can show.
-inline unsigned char interpolate(const unsigned char *table, int lo, int weight) {
-    const int a = table[lo];
-    return (unsigned char)((a * 256 + (table[lo + 1] - a) * weight + 128) >> 8);
-}
-
-// The colour of grid value `value` (mu * 255 / detail), 0..254 after clamping.
-inline void colourOfValue(const Ramps &ramps, double value, unsigned char *rgb) {
-    value = value > 0.0 ? value : 0.0;
-    value = value < 254.0 ? value : 254.0;
-    const int lo = (int)value;
-    const int weight = (int)((value - (double)lo) * 256.0 + 0.5);
-    rgb[0] = interpolate(ramps.r, lo, weight);
-    rgb[1] = interpolate(ramps.g, lo, weight);
-    rgb[2] = interpolate(ramps.b, lo, weight);
+// A cell that never escaped: entry 255 of the tables.
+inline void insideColour(const ChannelTables &t, unsigned char *rgb) {
+    rgb[0] = t.r[255], rgb[1] = t.g[255], rgb[2] = t.b[255];
 }
 
 // The batch's colours, at their cells of the row at rgb.
-void colourBatch(Batch &b, int type, const Ramps &ramps, double scale, unsigned char *rgb) {
+void colourBatch(Batch &b, int type, const ChannelTables &tables, double scale, unsigned char *rgb) {
     if (b.size == 0) return;
     batchValues(b, type);
-    for (int i = 0; i < b.size; ++i) colourOfValue(ramps, b.mu[i] * scale, rgb + 3 * b.cell[i]);
+    for (int i = 0; i < b.size; ++i) colourContinuousValue(tables, b.mu[i] * scale, rgb + 3 * b.cell[i]);
     b.size = 0;
 }
 
 // smoothRow for one kind of map (the type's branches taken once a row).
 template <bool DRAGON>
-void polynomialRow(int type, const KernelView &v, int row, const int *counts, const OrbitEnd *ends,
-                   unsigned char *rgb) {
-    const double y = (double)row * v.yScale + v.yStart;
+void polynomialRow(const ChannelTables &tables, int type, const KernelView &v, int row, const int *counts,
+                   const OrbitEnd *ends, unsigned char *rgb) {
+    const double y = cellY(v, row);
     const double scale = 255.0 / (double)v.detail;
-    const Ramps ramps;
     Batch b;
     for (int i = 0; i < v.width; ++i) {
         if (counts[i] >= v.detail) {
-            unsigned char *out = rgb + 3 * i;
-            out[0] = PaletteR[255], out[1] = PaletteG[255], out[2] = PaletteB[255];
+            insideColour(tables, rgb + 3 * i);
             continue;
         }
-        b.add<DRAGON>(type, v, (double)i * v.xScale + v.xStart, y, counts[i], ends[i], i);
-        if (b.size == BATCH) colourBatch(b, type, ramps, scale, rgb);
+        b.add<DRAGON>(type, v, cellX(v, i), y, counts[i], ends[i], i);
+        if (b.size == BATCH) colourBatch(b, type, tables, scale, rgb);
     }
-    colourBatch(b, type, ramps, scale, rgb);
+    colourBatch(b, type, tables, scale, rgb);
 }
 
 }  // namespace
 
 double smoothValue(int type, const KernelView &v, double x, double y, int count, const OrbitEnd &end) {
-    if (isTranscendental(type)) return (double)count;
+    if (countOnly(type)) return (double)count;
     Batch b;
     isDragon(type) ? b.add<true>(type, v, x, y, count, end, 0) : b.add<false>(type, v, x, y, count, end, 0);
     batchValues(b, type);
     return b.mu[0];
 }
 
-void smoothColour(double mu, int count, int detail, unsigned char *rgb) {
-    if (count >= detail) {
-        rgb[0] = PaletteR[255], rgb[1] = PaletteG[255], rgb[2] = PaletteB[255];
-        return;
-    }
-    colourOfValue(Ramps(), mu * (255.0 / (double)detail), rgb);
+void smoothColour(const ChannelTables &tables, double mu, int count, int detail, unsigned char *rgb) {
+    if (count >= detail)
+        insideColour(tables, rgb);
+    else
+        colourContinuousValue(tables, mu * (255.0 / (double)detail), rgb);
 }
 
-void smoothRow(int type, const KernelView &v, int row, const int *counts, const OrbitEnd *ends,
-               unsigned char *rgb) {
-    if (isDragon(type)) return polynomialRow<true>(type, v, row, counts, ends, rgb);
-    if (!isTranscendental(type)) return polynomialRow<false>(type, v, row, counts, ends, rgb);
+void smoothRow(const ChannelTables &tables, int type, const KernelView &v, int row, const int *counts,
+               const OrbitEnd *ends, unsigned char *rgb) {
+    if (isDragon(type)) return polynomialRow<true>(tables, type, v, row, counts, ends, rgb);
+    if (!countOnly(type)) return polynomialRow<false>(tables, type, v, row, counts, ends, rgb);
     const double scale = 255.0 / (double)v.detail;
-    const Ramps ramps;
     for (int i = 0; i < v.width; ++i, rgb += 3) {
         if (counts[i] >= v.detail)
-            rgb[0] = PaletteR[255], rgb[1] = PaletteG[255], rgb[2] = PaletteB[255];
+            insideColour(tables, rgb);
         else
-            colourOfValue(ramps, (double)counts[i] * scale, rgb);
+            colourContinuousValue(tables, (double)counts[i] * scale, rgb);
     }
 }

@@ -24,19 +24,21 @@
 // Dragon or Phoenix orbit that only looked like escaping), or whose state
 // is not finite, keeps mu = n.
 //
-// smoothColour maps mu to the colour of the grid value 255 * mu / detail:
-// the channel tables (colour/palette.h) interpolated linearly between
-// the two whole grid values either side, clamped to 0..254. A cell that
-// never escaped (n = detail) keeps entry 255.
+// smoothColour maps mu to the colour of the grid value 255 * mu / detail
+// through the tables it is given (colourContinuousValue, colour/palette.h).
+// A cell that never escaped (n = detail) keeps entry 255.
 //
 // All of it is IEEE double arithmetic (logarithms from portable_math), one
 // cell to a lane of a generic vector, the same operations in every lane:
 // so a value does not depend on the kernel path, the thread, the machine,
 // or the cells beside it, and smoothRow colours each cell as smoothValue
 // and smoothColour would, only several cells at once.
+//
+// Layer: colour.
 #ifndef QUORVEX_COLOUR_SMOOTH_H
 #define QUORVEX_COLOUR_SMOOTH_H
 
+#include "colour/palette.h"
 #include "core/kernels.h"
 #include "core/kernels_simd.h"
 
@@ -46,11 +48,11 @@ enum { SMOOTH_EXTRA_STEPS = 64 };
 double smoothValue(int type, const KernelView &view, double x, double y, int count, const OrbitEnd &end);
 
 // Three bytes for mu; `count` = view.detail means never escaped.
-void smoothColour(double mu, int count, int detail, unsigned char *rgb);
+void smoothColour(const ChannelTables &tables, double mu, int count, int detail, unsigned char *rgb);
 
 // The colours of one row of cells from its counts and ends: view.width
 // pixels of three bytes at rgb.
-void smoothRow(int type, const KernelView &view, int row, const int *counts, const OrbitEnd *ends,
-               unsigned char *rgb);
+void smoothRow(const ChannelTables &tables, int type, const KernelView &view, int row, const int *counts,
+               const OrbitEnd *ends, unsigned char *rgb);
 
 #endif

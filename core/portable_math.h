@@ -8,6 +8,8 @@
 // this file: only the four basic operations on doubles (exactly rounded
 // under IEEE 754, with contraction off), frexp and ldexp (exact), and so
 // the same bits everywhere. Accurate to a few units in the last place.
+//
+// Layer: core.
 #ifndef QUORVEX_CORE_PORTABLE_MATH_H
 #define QUORVEX_CORE_PORTABLE_MATH_H
 

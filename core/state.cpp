@@ -2,6 +2,8 @@
 
 #include <string.h>
 
+#include "core/plane_view.h"
+
 int fracWidth = GRID_SIZE;
 int fracHeight = GRID_SIZE;
 int detail = DETAIL_DEFAULT;
@@ -32,8 +34,8 @@ void setFractalType(int type) {
 }
 
 void applyScaleRule() {
-    xScale = (xEnd - xStart) / (double)fracWidth;
-    yScale = (yEnd - yStart) / (double)fracHeight;
+    xScale = planeScale(xStart, xEnd, fracWidth);
+    yScale = planeScale(yStart, yEnd, fracHeight);
 }
 
 void resetView() {

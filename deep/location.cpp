@@ -181,7 +181,7 @@ int setWidth(DeepLocation &loc, const char *text, char *reason) {
         return 0;
     }
     if (mpfr_get_exp(v.v) <= LOCATION_MIN_WIDTH_EXP2) {
-        setReason(reason, "the width is below 1e-4000");
+        setReason(reason, "the width is below %s", LOCATION_MIN_WIDTH);
         return 0;
     }
     loc.width = w;

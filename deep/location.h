@@ -51,6 +51,7 @@ enum {
     LOCATION_MAX_FILE = 5 * LOCATION_MAX_DIGITS + 256,
 };
 #define LOCATION_MAX_MAGNITUDE "1e100"
+#define LOCATION_MIN_WIDTH "1e-4000"  // LOCATION_MIN_WIDTH_EXP2 in decimal
 
 // Below this width the plain double loop cannot tell neighbouring cells of
 // a picture apart reliably, and the deep engine takes over.

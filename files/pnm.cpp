@@ -213,8 +213,9 @@ int PGM_FILE_WRITE_2D(char *path, unsigned char **rows, int width, int height, i
 }
 
 void colourGridImage(const unsigned char *grid, int width, int height, unsigned char *rgb) {
+    const ChannelTables tables = programChannelTables();
     for (int r = 0; r < height; ++r)
-        colourGridRow(grid + (size_t)r * GRID_SIZE, width, rgb + (size_t)r * width * 3);
+        colourGridRow(tables, grid + (size_t)r * GRID_SIZE, width, rgb + (size_t)r * width * 3);
 }
 
 int EXPORT_FRACTAL(char *path) {

@@ -23,6 +23,8 @@
 // ("%d", "%05d", "%i"; "%%" is a percent sign), which framePath fills with
 // the frame number. The field is formatted here, never by printf with the
 // user's text.
+//
+// Layer: render.
 #ifndef QUORVEX_RENDER_DIVE_H
 #define QUORVEX_RENDER_DIVE_H
 

@@ -1,24 +1,21 @@
 #include "render/frame.h"
 
 #include <stdint.h>
-#include <string.h>
 
 #include <vector>
 
-#include "colour/palette.h"
-#include "core/kernels_simd.h"
-#include "core/state.h"
 #include "colour/linear_light.h"
 #include "colour/smooth.h"
+#include "core/kernels_simd.h"
+#include "core/state.h"
 
 namespace {
 
 struct FrameJob {
-    int type;
+    const FrameSource *source;
     KernelView samples;  // the view at aa * width x aa * height cells
     FrameStyle style;
-    const DeepEngine *deep;  // or null: the kernels
-    DeepView deepView;
+    const ChannelTables *tables;
     const std::atomic<int> *stop;
 };
 
@@ -30,45 +27,40 @@ struct Scratch {
     std::vector<uint32_t> light;
 };
 
-void colourValues(const unsigned char *values, int cells, unsigned char *rgb) {
-    for (int c = 0; c < cells; ++c, rgb += 3) {
-        rgb[0] = PaletteR[values[c]];
-        rgb[1] = PaletteG[values[c]];
-        rgb[2] = PaletteB[values[c]];
-    }
-}
-
-// A deep sample row: its counts and ends, then the colours of either.
-int deepSampleRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb) {
+// The grid values of sample row `row`; 0 when a stop cut a deep row short.
+int valueRow(const FrameJob &job, int row, Scratch &s, unsigned char *values) {
     const KernelView &v = job.samples;
-    s.counts.resize((size_t)v.width);
-    s.ends.resize((size_t)v.width);
-    if (!deepViewRow(*job.deep, job.deepView, row, s.counts.data(), s.ends.data(), job.stop)) return 0;
-    if (job.style.smooth) {
-        smoothRow(job.type, v, row, s.counts.data(), s.ends.data(), rgb);
+    const FrameSource &src = *job.source;
+    if (!src.deep) {
+        computeRow(src.params.type, v, row, values);
         return 1;
     }
-    s.values.resize((size_t)v.width);
-    for (int i = 0; i < v.width; ++i) s.values[(size_t)i] = gridValue(s.counts[(size_t)i], v.detail);
-    colourValues(s.values.data(), v.width, rgb);
+    s.counts.resize((size_t)v.width);
+    if (!deepViewRow(*src.deep, src.deepView, row, s.counts.data(), nullptr, job.stop)) return 0;
+    for (int i = 0; i < v.width; ++i) values[i] = gridValue(s.counts[(size_t)i], v.detail);
     return 1;
 }
 
-// The colours of sample row `row`, view.width cells of three bytes; 0 when
-// a stop cut a deep row short.
-int sampleRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb) {
+// The smooth colours of sample row `row`.
+int smoothSampleRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb) {
     const KernelView &v = job.samples;
-    if (job.deep) return deepSampleRow(job, row, s, rgb);
-    if (!job.style.smooth) {
-        s.values.resize((size_t)v.width);
-        computeRow(job.type, v, row, s.values.data());
-        colourValues(s.values.data(), v.width, rgb);
-        return 1;
-    }
+    const FrameSource &src = *job.source;
     s.counts.resize((size_t)v.width);
     s.ends.resize((size_t)v.width);
-    countRowEndsWith(fastestKernelPath(), job.type, v, row, s.counts.data(), s.ends.data());
-    smoothRow(job.type, v, row, s.counts.data(), s.ends.data(), rgb);
+    if (!src.deep)
+        countRowEndsWith(fastestKernelPath(), src.params.type, v, row, s.counts.data(), s.ends.data());
+    else if (!deepViewRow(*src.deep, src.deepView, row, s.counts.data(), s.ends.data(), job.stop))
+        return 0;
+    smoothRow(*job.tables, src.params.type, v, row, s.counts.data(), s.ends.data(), rgb);
+    return 1;
+}
+
+// The colours of sample row `row`, view.width cells of three bytes.
+int sampleRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb) {
+    if (job.style.smooth) return smoothSampleRow(job, row, s, rgb);
+    s.values.resize((size_t)job.samples.width);
+    if (!valueRow(job, row, s, s.values.data())) return 0;
+    colourGridRow(*job.tables, s.values.data(), job.samples.width, rgb);
     return 1;
 }
 
@@ -85,6 +77,7 @@ void addLight(const LinearLight &light, const unsigned char *rgb, int pixels, in
 int frameRow(int row, unsigned char *out, void *context) {
     const FrameJob &job = *(const FrameJob *)context;
     thread_local Scratch s;
+    if (!job.style.coloured) return valueRow(job, row, s, out);
     const int n = job.style.aa, pixels = job.style.width;
     if (n == 1) return sampleRow(job, row, s, out);
     const LinearLight &light = linearLight();
@@ -99,33 +92,19 @@ int frameRow(int row, unsigned char *out, void *context) {
     return 1;
 }
 
-RenderResult renderFrameFrom(FrameJob &job, const FractalParams &params, unsigned char *rgb, int threads,
-                             const std::atomic<int> *stop, RenderProgress progress, void *context) {
-    const FrameStyle &style = job.style;
-    const int n = style.aa < 1 ? 1 : style.aa;
-    job.type = params.type;
-    job.samples = kernelViewFor(params, style.width * n, style.height * n);
-    job.style.aa = n;
-    job.stop = stop;
-    const RenderGrid rows = {style.width, style.height, (size_t)style.width * 3, rgb};
-    return renderRows(rows, threads, stop, frameRow, &job, progress, context);
-}
-
 }  // namespace
 
-RenderResult renderFrame(const FractalParams &params, const FrameStyle &style, unsigned char *rgb, int threads,
-                         const std::atomic<int> *stop, RenderProgress progress, void *context) {
-    FrameJob job = {};
+RenderResult renderFrame(const FrameSource &source, const FrameStyle &style, const ChannelTables &tables,
+                         unsigned char *out, int threads, const std::atomic<int> *stop, RenderProgress progress,
+                         void *context) {
+    FrameJob job;
+    job.source = &source;
     job.style = style;
-    return renderFrameFrom(job, params, rgb, threads, stop, progress, context);
-}
-
-RenderResult renderDeepFrame(const DeepEngine &engine, const DeepView &view, const FractalParams &params,
-                             const FrameStyle &style, unsigned char *rgb, int threads, const std::atomic<int> *stop,
-                             RenderProgress progress, void *context) {
-    FrameJob job = {};
-    job.style = style;
-    job.deep = &engine;
-    job.deepView = view;
-    return renderFrameFrom(job, params, rgb, threads, stop, progress, context);
+    job.style.aa = style.aa < 1 ? 1 : style.aa;
+    job.samples = kernelViewFor(source.params, style.width * job.style.aa, style.height * job.style.aa);
+    job.tables = &tables;
+    job.stop = stop;
+    const size_t bytes = style.coloured ? 3 : 1;
+    const RenderGrid rows = {style.width, style.height, (size_t)style.width * bytes, out};
+    return renderRows(rows, threads, stop, frameRow, &job, progress, context);
 }

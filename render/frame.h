@@ -1,15 +1,22 @@
-// frame.h - one view as a coloured picture: plain, smooth, anti-aliased.
+// frame.h - one view as a picture in memory: grid values or colours,
+// plain, smooth or anti-aliased, from the double kernels or the deep engine.
 //
-// renderFrame fills `rgb` (width x height pixels of three bytes, rows top
-// first) with the picture of `params`, rows shared out among threads as
-// renderGrid shares them (render.h), with the same stop and progress.
+//   FrameSource source = {params, nullptr, {}};       // the double kernels
+//   FrameStyle style = {1280, 720, 2, 1, 1};          // 2 x 2 samples, smooth, coloured
+//   renderFrame(source, style, tables, rgb, threads, stop, progress, context);
 //
-//   plain     (aa 1, no smooth) each pixel is the channel tables' colour of
-//             the kernels' grid value: byte for byte the colours of a still.
+// Rows are shared out among threads as renderRows shares them (rows.h), with
+// the same stop and progress.
+//
+//   values    (not `coloured`; aa 1, no smooth) each pixel is its grid value
+//             255 * count / detail, one byte: the kernels' own bytes, or the
+//             deep engine's counts put the same way. Coloured when written.
+//   plain     (coloured, aa 1, no smooth) those values through the tables
+//             (colourGridRow): the colours of a still, byte for byte.
 //   smooth    each cell is coloured from its continuous escape value
-//             (smooth.h).
-//   aa N      each pixel is the mean, in linear light (linear_light.h), of
-//             the colours of N x N samples on a regular sub-grid. The
+//             (colour/smooth.h).
+//   aa N      each pixel is the mean, in linear light (colour/linear_light.h),
+//             of the colours of N x N samples on a regular sub-grid. The
 //             samples are the cells of the same view at N * width x
 //             N * height, so with N = 1 they are the pixels themselves;
 //             pixel (r, i) takes sample rows r*N .. r*N+N-1 and columns
@@ -17,36 +24,38 @@
 // Nothing depends on the thread count or the kernel path: every path gives
 // the same counts and orbit ends, and the colouring is scalar.
 //
-// renderDeepFrame is the same for a view below the doubles' reach: the
-// counts and orbit ends of the samples come from a deep engine (deep
-// view `view` at aa * width x aa * height cells, deep_picture.h), and
-// `params`, the view in doubles, gives smooth colour each sample's point
-// and pivot, so a deep picture is coloured by the very rule of a
-// shallow one. Without --smooth a sample's colour is that of its grid
-// value 255 * count / detail, as for a deep still.
+// A deep source draws its samples' counts and orbit ends from a deep engine
+// (its view at aa * width x aa * height cells, deep/deep_view.h), and
+// `params`, the view in doubles, gives smooth colour each sample's point and
+// pivot, so a deep picture is coloured by the very rule of a shallow one.
+//
+// Layer: render.
 #ifndef QUORVEX_RENDER_FRAME_H
 #define QUORVEX_RENDER_FRAME_H
 
 #include <atomic>
 
-#include "render/deep_picture.h"
+#include "colour/palette.h"
+#include "deep/deep_view.h"
 #include "render/rows.h"
 
-// How a view is turned into colours; the colours come from PaletteR/G/B.
 struct FrameStyle {
     int width, height;  // pixels
-    int aa;             // samples per pixel side, 1..FRAME_MAX_AA
+    int aa;             // samples per pixel side, 1..8
     int smooth;         // 0: the integer count's colours
+    int coloured;       // 1: three bytes a pixel; 0: grid values (aa 1, no smooth only)
 };
 
-// Up to 64 samples a pixel keep the light sums inside 32 bits.
-enum { FRAME_MAX_AA = 8 };
+// What a frame is drawn from.
+struct FrameSource {
+    FractalParams params;    // type, detail, pivot and the view in doubles
+    const DeepEngine *deep;  // or null: the double kernels
+    DeepView deepView;       // the samples against the deep engine's reference
+};
 
-RenderResult renderFrame(const FractalParams &params, const FrameStyle &style, unsigned char *rgb, int threads,
-                         const std::atomic<int> *stop, RenderProgress progress, void *context);
-
-RenderResult renderDeepFrame(const DeepEngine &engine, const DeepView &view, const FractalParams &params,
-                             const FrameStyle &style, unsigned char *rgb, int threads, const std::atomic<int> *stop,
-                             RenderProgress progress, void *context);
+// Fills `out` (width x height pixels, rows top first, of one byte or three).
+RenderResult renderFrame(const FrameSource &source, const FrameStyle &style, const ChannelTables &tables,
+                         unsigned char *out, int threads, const std::atomic<int> *stop, RenderProgress progress,
+                         void *context);
 
 #endif

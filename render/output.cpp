@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <memory>
+#include <new>
 #include <vector>
 
 #include "colour/palette.h"
@@ -22,7 +24,6 @@ const int PNG_COMPRESSION = 3;
 struct StreamJob {
     const PictureJob *job;
     RenderOutputKind kind;
-    int coloured;  // the grid holds RGB already
 };
 
 const unsigned char *gridRow(const RenderGrid &grid, int row) {
@@ -50,8 +51,8 @@ int writePnmStream(FILE *stream, const void *context, char *reason) {
     for (int r = 0; r < job.grid.height; ++r) {
         if (stopped(job, reason)) return 0;
         const unsigned char *bytes = gridRow(job.grid, r);
-        if (colour && !s.coloured) {
-            colourGridRow(bytes, job.grid.width, rgb.data());
+        if (colour && !job.coloured) {
+            colourGridRow(*job.tables, bytes, job.grid.width, rgb.data());
             bytes = rgb.data();
         }
         if (fwrite(bytes, 1, rowBytes, stream) != rowBytes) return streamWriteFailed(reason);
@@ -83,8 +84,8 @@ int writePngRows(png_structp png, const StreamJob &s, unsigned char *rgb, char *
     for (int r = 0; r < job.grid.height; ++r) {
         if (stopped(job, reason)) return 0;
         const unsigned char *row = gridRow(job.grid, r);
-        if (!s.coloured) {
-            colourGridRow(row, job.grid.width, rgb);
+        if (!job.coloured) {
+            colourGridRow(*job.tables, row, job.grid.width, rgb);
             row = rgb;
         }
         png_write_row(png, row);
@@ -115,23 +116,45 @@ int writePngStream(FILE *stream, const void *context, char *reason) {
 
 }  // namespace
 
-int writePictureFile(const char *path, RenderOutputKind kind, const PictureJob &job, char *reason) {
-    const StreamJob s = {&job, kind, 0};
-    switch (kind) {
-    case OUTPUT_PGM:
-    case OUTPUT_PPM: return atomicWriteFile(path, writePnmStream, &s, reason);
-    case OUTPUT_PNG: return atomicWriteFile(path, writePngStream, &s, reason);
-    default: break;
+int outputKindOf(const char *path, RenderOutputKind *kind) {
+    static const struct { const char *suffix; RenderOutputKind kind; } SUFFIXES[] = {
+        {".png", OUTPUT_PNG}, {".ppm", OUTPUT_PPM}, {".pgm", OUTPUT_PGM}, {".frc", OUTPUT_FRC},
+        {".mp4", OUTPUT_MP4}, {".webm", OUTPUT_WEBM}, {".mkv", OUTPUT_MKV},
+    };
+    const char *base = strrchr(path, '/');
+    base = base ? base + 1 : path;
+    const size_t length = strlen(base);
+    for (const auto &s : SUFFIXES) {
+        const size_t suffix = strlen(s.suffix);
+        if (length > suffix && strcmp(base + length - suffix, s.suffix) == 0) {
+            *kind = s.kind;
+            return 1;
+        }
     }
-    setReason(reason, "a parameter file or a video is not a picture");
     return 0;
 }
 
-int writeColouredPictureFile(const char *path, RenderOutputKind kind, const PictureJob &job, char *reason) {
-    if (kind != OUTPUT_PNG && kind != OUTPUT_PPM) {
-        setReason(reason, "a coloured picture is written as .png or .ppm");
-        return 0;
-    }
-    const StreamJob s = {&job, kind, 1};
-    return atomicWriteFile(path, kind == OUTPUT_PNG ? writePngStream : writePnmStream, &s, reason);
+int writePictureFile(const char *path, RenderOutputKind kind, const PictureJob &job, char *reason) {
+    const StreamJob s = {&job, kind};
+    if (kind == OUTPUT_PNG) return atomicWriteFile(path, writePngStream, &s, reason);
+    if (kind == OUTPUT_PPM || (kind == OUTPUT_PGM && !job.coloured))
+        return atomicWriteFile(path, writePnmStream, &s, reason);
+    setReason(reason, job.coloured ? "a coloured picture is written as .png or .ppm"
+                                   : "a parameter file or a video is not a picture");
+    return 0;
+}
+
+int writeParameterFile(const char *path, const FractalParams &p, const char *typeName, const RenderGrid &grid,
+                       char *reason) {
+    std::unique_ptr<FractalFile> out(new (std::nothrow) FractalFile);
+    if (!out) return setReason(reason, "not enough memory to write %s", path), 0;
+    snprintf(out->typeName, sizeof out->typeName, "%s", typeName);
+    out->type = p.type;
+    out->detail = p.detail;
+    out->xStart = p.xStart, out->xEnd = p.xEnd, out->xPivot = p.xPivot;
+    out->yStart = p.yStart, out->yEnd = p.yEnd, out->yPivot = p.yPivot;
+    out->width = grid.width, out->height = grid.height;
+    for (int r = 0; r < grid.height; ++r)
+        memcpy(out->grid + (size_t)r * GRID_SIZE, gridRow(grid, r), (size_t)grid.width);
+    return writeFractalFile(path, *out, reason);
 }

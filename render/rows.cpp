@@ -84,40 +84,6 @@ int kernelRow(int row, unsigned char *out, void *context) {
 
 }  // namespace
 
-KernelView kernelViewFor(const FractalParams &p, int width, int height) {
-    KernelView v;
-    v.width = width;
-    v.detail = p.detail;
-    v.xStart = p.xStart;
-    v.xScale = (p.xEnd - p.xStart) / (double)width;
-    v.yStart = p.yStart;
-    v.yScale = (p.yEnd - p.yStart) / (double)height;
-    v.xPivot = p.xPivot;
-    v.yPivot = p.yPivot;
-    return v;
-}
-
-namespace {
-
-// Every neighbouring pair, as the kernels compute the coordinates: a cheap
-// pass next to any render, and exact where a rule of thumb would guess.
-bool neighboursCoincide(double start, double scale, int cells) {
-    double previous = start;
-    for (int i = 1; i < cells; ++i) {
-        const double next = (double)i * scale + start;
-        if (next == previous) return true;
-        previous = next;
-    }
-    return false;
-}
-
-}  // namespace
-
-bool viewBeyondDoubles(const FractalParams &p, int width, int height) {
-    const KernelView v = kernelViewFor(p, width, height);
-    return neighboursCoincide(v.xStart, v.xScale, width) || neighboursCoincide(v.yStart, v.yScale, height);
-}
-
 RenderResult renderGrid(const FractalParams &params, const RenderGrid &grid, int threads,
                         const std::atomic<int> *stop, RenderProgress progress, void *context) {
     KernelRows k = {params.type, kernelViewFor(params, grid.width, grid.height)};

@@ -1,4 +1,4 @@
-// render.h - filling a grid of any size, rows shared out among threads.
+// rows.h - filling a grid of any size, rows shared out among threads.
 //
 // A RenderGrid is plain data: width x height cells of one byte, row r at
 // cells + r * stride. The renderer and the writers take a stride so that a
@@ -18,7 +18,7 @@
 // cannot be started is not waited for: the rows go to the others (and to
 // the calling thread when none could start).
 //
-// quorvex-render: uses core/, colour/palette.h and files/ only, no GL.
+// Layer: render.
 #ifndef QUORVEX_RENDER_ROWS_H
 #define QUORVEX_RENDER_ROWS_H
 
@@ -27,6 +27,7 @@
 #include <atomic>
 
 #include "core/kernels.h"
+#include "core/plane_view.h"
 
 struct RenderGrid {
     int width, height;
@@ -35,24 +36,6 @@ struct RenderGrid {
 };
 
 enum RenderResult { RENDER_DONE, RENDER_STOPPED };
-
-// What is computed: the type and the plane parameters, as a parameter file
-// holds them.
-struct FractalParams {
-    int type;    // fType, 0..9
-    int detail;  // >= 1
-    double xStart, xEnd, yStart, yEnd;
-    double xPivot, yPivot;
-};
-
-// The program's mapping for a width x height grid: xScale = (xEnd - xStart)
-// / width and likewise for y, in double with the size converted first.
-KernelView kernelViewFor(const FractalParams &params, int width, int height);
-
-// True when two neighbouring columns or rows of a width x height grid get
-// the same plane coordinate: the view is narrower than doubles resolve at
-// that size, and the picture shows blocks instead of detail.
-bool viewBeyondDoubles(const FractalParams &params, int width, int height);
 
 typedef void (*RenderProgress)(int rowsDone, int rows, void *context);
 

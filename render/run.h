@@ -1,42 +1,53 @@
-// run.h - one whole render: read, compute, colour, write.
+// run.h - carrying a plan out: every picture is a run of frames, a still
+// the run of one.
 //
-// runRender does what the options ask, in an order that never leaves a
-// partial file behind and fails before the long part where it can:
-//   1. a --from file is read (with the reader's refusals) and merged: what
-//      the command line gives wins, the rest comes from the file;
-//   2. the output is checked as the writer will see it (symbolic links
-//      followed): a directory, socket or block device is refused, and so is
-//      a directory that will not take the file;
-//   3. the grid is allocated (a refusal is a clear failure, not a crash)
-//      and computed, unless it can be taken from the --from file as it is:
-//      that is when nothing that shapes the grid (size, type, detail, view,
-//      pivot) was given beside --from; a file of an unknown type can only
-//      be coloured, so giving --type is then the way to compute it; a
-//      view narrower than doubles resolve at the chosen size (neighbouring
-//      cells on the same coordinate) is computed all the same, after one
-//      warning line on standard error;
-//   4. the palette is built as the program builds it at start-up (seed
-//      1959) with the chosen ramps, and the file is written atomically.
-// `stop` (may be null) is polled throughout, the --from read included; a
-// non-zero value ends the run with RUN_INTERRUPTED and nothing written. `progress` is the standard
-// error stream for the bar, or null for none.
+//   runPlan(plan, stop, watch, reason)   after planRender (render/plan.h)
+//   runRender(options, stop, watch, reason)   both at once
 //
-// A still with --smooth or --aa N > 1, and every dive, take steps 1, 2 and
-// the palette of 4 here and go on in runPictures (sequence.h). A still's
-// --save-location file is written once its picture is in place.
-// quorvex-render: uses core/, colour/palette.h and files/ only, no GL.
+// In order, in a way that never leaves a partial file behind:
+//   1. a note of the frames already written and kept (a resumed dive);
+//      nothing to make is done;
+//   2. one warning when a frame to make is drawn in doubles and is narrower
+//      than doubles resolve at its sample size (neighbouring cells on one
+//      coordinate): it is drawn all the same, the user may want exactly that;
+//   3. the frame buffers: a picture larger than the machine's memory is
+//      refused at once (with overcommit a large allocation succeeds and the
+//      run is killed half way), and so is one that cannot be allocated;
+//   4. each frame: its view (diveFrameParams, or for frames from locations
+//      locationBetween; a deep still is its own location), drawn into memory
+//      by renderFrame (the deep engine's reference from DeepFrames first,
+//      deep/deep_view.h), or a --from grid taken as it is; then written:
+//      a still with its bar, a frame file by atomicWriteFile on a thread of
+//      its own while the next frame is drawn, a video's frame to ffmpeg
+//      (render/video.h), whose temporary is renamed once ffmpeg has ended
+//      well;
+//   5. a still's --save-location, once its picture is in place.
+// `stop` (may be null) is polled throughout: the frames made stay (one being
+// written is finished), the frame in hand and an unfinished video do not,
+// and the result is RUN_INTERRUPTED. A file that fails while a stop is
+// pending (an open of a FIFO broken off by the signal) is an interrupt too.
+// `watch` (may be null) hears the stages and notes (render/watch.h).
+//
+// Layer: render.
 #ifndef QUORVEX_RENDER_RUN_H
 #define QUORVEX_RENDER_RUN_H
 
 #include <stddef.h>
-#include <stdio.h>
 
 #include <atomic>
 
-#include "cli/options.h"
-#include "render/run_result.h"
+#include "render/plan.h"
+#include "render/watch.h"
 
-RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, FILE *progress,
+enum RunResult { RUN_WRITTEN, RUN_FAILED, RUN_INTERRUPTED };
+
+RunResult runPlan(const RenderPlan &plan, const std::atomic<int> *stop, const RunWatch *watch, char *reason);
+
+// planRender then runPlan; a plan's refusal of either kind is RUN_FAILED.
+RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, const RunWatch *watch,
                     char *reason);
+
+// The machine's memory in bytes (SIZE_MAX when unknown).
+size_t physicalMemory();
 
 #endif

@@ -15,6 +15,8 @@
 //
 // Writing to an ffmpeg that has ended raises SIGPIPE: the program ignores
 // it (main.cpp), so that is an ordinary failure here.
+//
+// Layer: render.
 #ifndef QUORVEX_RENDER_VIDEO_H
 #define QUORVEX_RENDER_VIDEO_H
 
@@ -24,7 +26,7 @@
 
 #include <atomic>
 
-#include "cli/options.h"
+#include "render/output.h"
 
 struct VideoEncoder {
     pid_t pid;   // ffmpeg, or 0

@@ -17,7 +17,7 @@
 #include "core/state.h"
 #include "files/atomic_write.h"
 #include "deep/perturb.h"
-#include "render/deep_picture.h"
+#include "deep/deep_view.h"
 
 namespace {
 
@@ -95,10 +95,8 @@ std::unique_ptr<DeepEngine> engineFor(const DeepLocation &loc, int W, int H, int
     std::unique_ptr<DeepEngine> e(new DeepEngine());
     e->approximation = approximation;
     e->portable = portable;
-    std::vector<unsigned char> none;
-    const RenderGrid grid = {W, H, (size_t)W, nullptr};
-    EXPECT_EQ(REFERENCE_DONE, prepareDeepEngine(loc, deepPictureCells(grid), deepPictureReach(loc, grid), nullptr,
-                                                nullptr, nullptr, *e));
+    EXPECT_EQ(REFERENCE_DONE, prepareDeepEngine(loc, W > H ? W : H, deepViewReach(deepViewOf(loc, loc, W, H)),
+                                                nullptr, nullptr, nullptr, *e));
     return e;
 }
 

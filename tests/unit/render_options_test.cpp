@@ -9,6 +9,7 @@
 
 #include "core/kernels.h"
 #include "cli/options.h"
+#include "render/plan.h"
 
 namespace {
 
@@ -16,7 +17,8 @@ struct Parsed {
     // The options point into the arguments: they live as long as this.
     std::unique_ptr<std::vector<std::string>> args;
     RenderParseResult result;
-    RenderOptions options;
+    RenderOptions options;  // as planned: with what the files it names hold
+    int located = 0, deep = 0, deepDive = 0;
     std::string reason;
 };
 
@@ -31,6 +33,14 @@ Parsed parse(std::vector<std::string> given) {
     p.options = defaultRenderOptions();
     char reason[RENDER_REASON_SIZE] = "";
     p.result = parseRenderOptions((int)args.size(), argv.data(), p.options, reason);
+    if (p.result == RENDER_PARSE_OK) {
+        // The files a command names are the planner's to read; its usage
+        // refusals are the command line's. Outputs need not be writable here.
+        std::unique_ptr<RenderPlan> plan(new RenderPlan());
+        if (planRender(p.options, *plan, nullptr, reason) == PLAN_USAGE) p.result = RENDER_PARSE_USAGE;
+        p.options = plan->options;
+        p.located = plan->located, p.deep = plan->deep, p.deepDive = plan->deepDive;
+    }
     p.reason = reason;
     return p;
 }
@@ -341,7 +351,7 @@ TEST(RenderOptions, ALocationSetsTheViewFromItsDigits) {
     EXPECT_EQ(0.3125, p.options.params.yEnd);
     EXPECT_EQ(0.1, p.options.params.xPivot);
     EXPECT_EQ("0.1000000000000000000000000000001", p.options.location.pivotRe) << "every digit kept";
-    EXPECT_TRUE(p.options.located && !p.options.deep && !p.options.approximation);
+    EXPECT_TRUE(p.located && !p.deep && !p.options.approximation);
     // Deep: every digit kept, and the deep engine draws it.
     const std::string re = "-1.7548776662466927600495088963585286918946066177727931439892839706460806551280810907382270928422503037";
     p = parse({"--center", re + ",0", "--width", "1e-90", "--type", "M-Dragon", "--detail", "8421504", "a.png"});
@@ -350,7 +360,7 @@ TEST(RenderOptions, ALocationSetsTheViewFromItsDigits) {
     EXPECT_EQ("1e-90", p.options.location.width);
     EXPECT_EQ(M_DRAGON_TYPE, p.options.location.type);
     EXPECT_EQ(8421504, p.options.location.detail);
-    EXPECT_TRUE(p.options.deep);
+    EXPECT_TRUE(p.deep);
     EXPECT_EQ(-1.7548776662466928, p.options.params.xStart) << "the nearest double";
     // A location file under what the command line gives.
     const char *path = "/tmp/quorvex-render-options.qloc";
@@ -365,7 +375,7 @@ TEST(RenderOptions, ALocationSetsTheViewFromItsDigits) {
     EXPECT_EQ(99, p.options.params.detail);
     EXPECT_EQ(-0.75, p.options.params.xPivot);
     EXPECT_EQ("1e-30", p.options.location.width);
-    EXPECT_TRUE(p.options.deep);
+    EXPECT_TRUE(p.deep);
 }
 
 TEST(RenderOptions, ADiveBetweenLocations) {
@@ -373,7 +383,7 @@ TEST(RenderOptions, ADiveBetweenLocations) {
     Parsed p = parse({"--center=-0.5,0", "--width", "4", "--zoom-to-center=-0.75,0.25", "--zoom-to-width", "0.5",
                       "--size", "400x100", "--frames", "3", "d/%d.png"});
     ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
-    EXPECT_TRUE(isDive(p.options) && !p.options.deepDive);
+    EXPECT_TRUE(isDive(p.options) && !p.deepDive);
     EXPECT_TRUE(p.options.zoomTo[0] == -1.0 && p.options.zoomTo[1] == -0.5 && p.options.zoomTo[2] == 0.1875 &&
                 p.options.zoomTo[3] == 0.3125);
     // To a deep end, from a location file: every digit kept, the start's type, detail and pivot.
@@ -387,7 +397,7 @@ TEST(RenderOptions, ADiveBetweenLocations) {
                "--frames", "3", "d.webm"});
     remove(path);
     ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
-    EXPECT_TRUE(p.options.deepDive);
+    EXPECT_TRUE(p.deepDive);
     EXPECT_EQ("-0.5000000000000000000000000001", p.options.zoomLocation.im);
     EXPECT_TRUE(p.options.zoomLocation.type == JULIA_TYPE && p.options.zoomLocation.detail == 50 &&
                 p.options.zoomLocation.pivotRe == "0.25");

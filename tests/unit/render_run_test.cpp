@@ -35,6 +35,7 @@
 #include "colour/linear_light.h"
 #include "render/output.h"
 #include "cli/progress.h"
+#include "cli/options.h"
 #include "render/run.h"
 #include "colour/smooth.h"
 
@@ -138,7 +139,8 @@ TEST_F(RenderRun, PictureLayoutIsThePnmModulesLayout) {
     paletteR = 8, paletteG = 5, paletteB = 1;
     DISPLAY_PALLETE_APPLY();
     for (unsigned char v : packed) rgb.insert(rgb.end(), {PaletteR[v], PaletteG[v], PaletteB[v]});
-    const PictureJob job = {grid, nullptr, nullptr, nullptr};
+    const ChannelTables tables = programChannelTables();
+    const PictureJob job = {grid, nullptr, nullptr, nullptr, 0, &tables};
     for (int colour : {0, 1}) {
         const std::string mine = path(colour ? "mine.ppm" : "mine.pgm");
         const std::string theirs = path(colour ? "theirs.ppm" : "theirs.pgm");
@@ -289,7 +291,8 @@ TEST_F(RenderRun, AStopLeavesNoFileAndNoTemporary) {
     // The writer on its own, stopped: the temporary is removed.
     std::vector<unsigned char> cells(300 * 300, 7);
     const RenderGrid grid = {300, 300, 300, cells.data()};
-    const PictureJob job = {grid, &stop, nullptr, nullptr};
+    const ChannelTables tables = programChannelTables();
+    const PictureJob job = {grid, &stop, nullptr, nullptr, 0, &tables};
     for (RenderOutputKind kind : {OUTPUT_PNG, OUTPUT_PPM, OUTPUT_PGM}) {
         EXPECT_FALSE(writePictureFile(path("stopped.png").c_str(), kind, job, reason));
         EXPECT_STREQ(WRITE_INTERRUPTED, reason);
@@ -313,7 +316,8 @@ TEST_F(RenderRun, AStopWhileWritingKeepsTheEarlierFile) {
     std::vector<unsigned char> cells(500 * 400, 9);
     std::atomic<int> stop{0};
     StopPartWay when = {&stop, 100};
-    const PictureJob job = {RenderGrid{500, 400, 500, cells.data()}, &stop, stopWhenReached, &when};
+    const ChannelTables tables = programChannelTables();
+    const PictureJob job = {RenderGrid{500, 400, 500, cells.data()}, &stop, stopWhenReached, &when, 0, &tables};
     for (RenderOutputKind kind : {OUTPUT_PNG, OUTPUT_PPM, OUTPUT_PGM}) {
         stop = 0;
         EXPECT_FALSE(writePictureFile(target.c_str(), kind, job, reason));
@@ -470,7 +474,7 @@ TEST(SmoothValues, RunOnAcrossTheBandsOfTheCount) {
         countRowEndsWith(SCALAR_PATH, l.type, v, 0, counts.data(), ends.data());
         std::vector<double> step;
         std::vector<unsigned char> row(3 * cells);
-        smoothRow(l.type, v, 0, counts.data(), ends.data(), row.data());
+        smoothRow(programChannelTables(), l.type, v, 0, counts.data(), ends.data(), row.data());
         double previous = 0;
         for (int i = 0; i < cells; ++i) {
             ASSERT_LT(counts[i], 500) << "type " << l.type << " cell " << i << " never escaped";
@@ -478,7 +482,7 @@ TEST(SmoothValues, RunOnAcrossTheBandsOfTheCount) {
             if (i > 0) step.push_back(fabs(mu - previous));
             previous = mu;
             unsigned char rgb[3];
-            smoothColour(mu, counts[i], 500, rgb);
+            smoothColour(programChannelTables(), mu, counts[i], 500, rgb);
             ASSERT_EQ(0, memcmp(rgb, &row[3 * i], 3)) << "type " << l.type << " cell " << i;
         }
         EXPECT_GE(counts[0] - counts[cells - 1], 3) << "type " << l.type << ": too few bands to cross";
@@ -501,9 +505,14 @@ protected:
         options = defaultRenderOptions();
         EXPECT_EQ(RENDER_PARSE_OK, parseRenderOptions((int)argv.size(), argv.data(), options, reason)) << reason;
         reason[0] = '\0';
-        return runRender(options, stop, nullptr, reason);
+        std::unique_ptr<RenderPlan> plan(new RenderPlan());
+        if (planRender(options, *plan, stop, reason) != PLAN_READY) return RUN_FAILED;
+        options = plan->options;  // with what the location gave
+        deep = plan->deep;
+        return runPlan(*plan, stop, nullptr, reason);
     }
     std::vector<std::string> args;
+    int deep = 0;
 };
 
 const char *const MISIUREWICZ = "--center=0,1";  // preperiodic: detail at every depth
@@ -554,7 +563,7 @@ TEST_F(RenderLocation, SmoothColourIsTheSameRuleAboveAndBelowTheSwitch) {
                                         "1.2496210676876531737592088948857", "--width", deep ? "0.99999e-12" : "1e-12",
                                         "--detail", "3000", "--size", "96x54", "--smooth", "--palette", "4,6,3",
                                         path("d.ppm")})) << reason;
-        EXPECT_EQ(deep, options.deep);
+        EXPECT_EQ(deep, this->deep);
         picture[deep] = slurp(path("d.ppm"));
     }
     ASSERT_EQ(picture[0].size(), picture[1].size());

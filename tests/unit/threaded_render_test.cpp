@@ -140,7 +140,8 @@ TEST(RenderGrid, AStopMidwayEndsBetweenRows) {
 
 std::vector<unsigned char> frameOf(const FractalParams &p, FrameStyle style, int threads) {
     std::vector<unsigned char> rgb((size_t)style.width * style.height * 3 + 1, PAD);
-    EXPECT_EQ(RENDER_DONE, renderFrame(p, style, rgb.data(), threads, nullptr, nullptr, nullptr));
+    EXPECT_EQ(RENDER_DONE, renderFrame(FrameSource{p, nullptr, DeepView()}, style, programChannelTables(), rgb.data(),
+                                       threads, nullptr, nullptr, nullptr));
     EXPECT_EQ(PAD, rgb.back()) << "wrote past the frame";
     return rgb;
 }
@@ -151,7 +152,7 @@ TEST(RenderFrame, APlainFrameIsTheStillsColours) {
     paletteR = 2, paletteG = 8, paletteB = 5;
     DISPLAY_PALLETE_APPLY();
     const FractalParams p = {M_PHOENIX_TYPE, 120, -1.9, 1.1, -1.3, 1.4, 0, 0};
-    const std::vector<unsigned char> rgb = frameOf(p, FrameStyle{53, 31, 1, 0}, 2);
+    const std::vector<unsigned char> rgb = frameOf(p, FrameStyle{53, 31, 1, 0, 1}, 2);
     for (int r = 0; r < 31; ++r) {
         const std::vector<unsigned char> values = scalarRow(p, 53, 31, r);
         for (int c = 0; c < 53; ++c) {
@@ -168,7 +169,7 @@ TEST(RenderFrame, SmoothAndAntiAliasedFramesAreTheSameOnEveryThreadCountAndPath)
     DISPLAY_PALLETE_APPLY();
     for (int type = 0; type < 10; ++type) {
         const FractalParams p = {type, 150, -1.7, 1.3, 1.1, -1.25, -0.4, 0.6};  // y mirrored
-        for (FrameStyle style : {FrameStyle{45, 29, 1, 1}, FrameStyle{37, 23, 3, 0}, FrameStyle{19, 13, 4, 1}}) {
+        for (FrameStyle style : {FrameStyle{45, 29, 1, 1, 1}, FrameStyle{37, 23, 3, 0, 1}, FrameStyle{19, 13, 4, 1, 1}}) {
             const std::vector<unsigned char> first = frameOf(p, style, 1);
             for (int threads : {2, 7})
                 ASSERT_TRUE(first == frameOf(p, style, threads)) << "type " << type << ", " << threads << " threads";

@@ -1,39 +1,16 @@
-#include "render/deep_picture.h"
+#include "deep/deep_view.h"
 
 #include <math.h>
 
-#include <memory>
-#include <new>
 #include <vector>
 
-#include "core/state.h"
-#include "cli/progress.h"
-
 namespace {
-
-struct DeepRows {
-    const DeepEngine *engine;
-    DeepView view;
-    const std::atomic<int> *stop;
-};
 
 // Each worker's buffers, kept between rows.
 struct RowScratch {
     std::vector<FloatExp> dx, dy;
     std::vector<DeepSample> samples;
 };
-
-int deepRow(int row, unsigned char *out, void *context) {
-    const DeepRows &d = *(const DeepRows *)context;
-    thread_local std::vector<int> counts;
-    counts.resize((size_t)d.view.cellsWide);
-    if (!deepViewRow(*d.engine, d.view, row, counts.data(), nullptr, d.stop)) return 0;
-    const int detail = d.engine->ref.detail;
-    for (size_t i = 0; i < counts.size(); ++i) out[i] = gridValue(counts[i], detail);
-    return 1;
-}
-
-void referenceProgress(int done, int total, void *bar) { progressUpdate(done, total, bar); }
 
 // Half the diagonal of a picture of width 1 and this shape, with room for rounding.
 double halfDiagonal(int cellsWide, int cellsHigh) {
@@ -49,12 +26,6 @@ int reaches(const DeepFrames &f, const DeepLocation &loc) {
 }
 
 }  // namespace
-
-int deepPictureCells(const RenderGrid &grid) { return grid.width > grid.height ? grid.width : grid.height; }
-
-FloatExp deepPictureReach(const DeepLocation &loc, const RenderGrid &grid) {
-    return locationWidth(loc) * halfDiagonal(grid.width, grid.height);
-}
 
 DeepView deepViewOf(const DeepLocation &loc, const DeepLocation &from, int cellsWide, int cellsHigh) {
     DeepView v = {locationWidth(loc), FloatExp::zero(), FloatExp::zero(), cellsWide, cellsHigh};
@@ -88,30 +59,6 @@ int deepViewRow(const DeepEngine &e, const DeepView &v, int row, int *counts, Or
     return 1;
 }
 
-RenderResult renderDeepRows(const DeepEngine &e, const DeepLocation &loc, const RenderGrid &grid, int threads,
-                            const std::atomic<int> *stop, RenderProgress progress, void *context) {
-    DeepRows d = {&e, deepViewOf(loc, loc, grid.width, grid.height), stop};
-    return renderRows(grid, threads, stop, deepRow, &d, progress, context);
-}
-
-RenderResult renderDeepPicture(const DeepLocation &loc, const RenderGrid &grid, int threads, int approximation,
-                               const std::atomic<int> *stop, FILE *progressOut) {
-    // Tens of megabytes of orbit and tables: on the heap, not the stack.
-    std::unique_ptr<DeepEngine> e(new DeepEngine());
-    e->approximation = approximation;
-    ProgressBar bar;
-    progressStart(bar, progressOut, "reference");
-    bar.unit = "steps";
-    const ReferenceResult r = prepareDeepEngine(loc, deepPictureCells(grid), deepPictureReach(loc, grid), stop,
-                                                referenceProgress, &bar, *e);
-    progressFinish(bar);
-    if (r == REFERENCE_STOPPED) return RENDER_STOPPED;
-    progressStart(bar, progressOut, "rendering");
-    const RenderResult done = renderDeepRows(*e, loc, grid, threads, stop, progressUpdate, &bar);
-    progressFinish(bar);
-    return done;
-}
-
 void startDeepFrames(DeepFrames &f, const DeepLocation &first, const DeepLocation &last, int cells,
                      int approximation) {
     f.narrowest = locationNarrower(first, last) ? first : last;
@@ -127,6 +74,7 @@ ReferenceResult deepFrame(DeepFrames &f, const DeepLocation &loc, int cellsWide,
     const DeepLocation &at = reached ? f.narrowest : loc;
     std::unique_ptr<DeepEngine> &slot = reached ? f.shared : f.own;
     if (!reached || !slot) {
+        // Tens of megabytes of orbit and tables: on the heap, not the stack.
         slot.reset(new DeepEngine());
         slot->approximation = f.approximation;
         if (computeReference(at, f.cells, deepNeedsFloatExp(at), stop, progress, context, slot->ref) !=

@@ -1,0 +1,74 @@
+// plan.h - from what is asked to what will be done: files read, engine
+// chosen, sizes and outputs known.
+//
+//   RenderPlan plan;
+//   switch (planRender(options, plan, stop, reason)) {
+//   case PLAN_READY: runPlan(plan, stop, watch, reason); ...      (render/run.h)
+//   case PLAN_USAGE: the request cannot be carried out as given (exit 2)
+//   case PLAN_FAILED: a file could not be used (exit 1)
+//   case PLAN_INTERRUPTED: `stop` was set while a file was read
+//   }
+//
+// In order, each step refusing with one line in `reason`:
+//   1. a --zoom-to file: a location file (it begins "quorvex-location ")
+//      gives the dive's last frame as a location, any other file is read as
+//      a parameter file and gives the last view; a file it cannot use is a
+//      usage error, since the last frame is part of what the command says;
+//   2. a location (--center and --width, or a --location file, refused as a
+//      usage error when it cannot be used; what the command line gives
+//      overrides the file): the view in doubles (locationView), and `deep`
+//      when the width is below DEEP_WIDTH; a dive from a location takes its
+//      last frame as a view when neither end is deep, else as a location of
+//      its own (`deepDive`); below DEEP_WIDTH only the types the deep
+//      engine draws are taken (core/fractal_types.h);
+//   3. a --from parameter file (its reader's refusals are failures, and a
+//      stop breaks off the read): what the command line gives wins, the
+//      rest comes from the file; when nothing that shapes the picture was
+//      given beside it (size, type, detail, view, pivot, --smooth, --aa, a
+//      dive), its grid is coloured as it is and kept in `file`; a file of
+//      an unknown type can only be coloured, so naming --type computes it;
+//   4. the outputs are checked as the writers will see them (links
+//      followed): a directory, socket or block device is refused, and so is
+//      a directory that will not take the file; the same for --save-location;
+//   5. a dive's views must run the same way on each axis, and a .mp4 needs
+//      an even size (known only now when it comes from --from);
+//   6. the frames to make: the still (frame 0); or the dive's frames in its
+//      range, less those whose file exists already (frame files are written
+//      atomically, so one that exists is complete: a stopped dive resumes
+//      where it stopped, and a split one fills its gaps); a video always
+//      takes every frame.
+// The colours are the program's start-up tables with the chosen ramps.
+//
+// Layer: render.
+#ifndef QUORVEX_RENDER_PLAN_H
+#define QUORVEX_RENDER_PLAN_H
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "colour/palette.h"
+#include "render/frame.h"
+#include "render/request.h"
+
+enum PlanResult { PLAN_READY, PLAN_USAGE, PLAN_FAILED, PLAN_INTERRUPTED };
+
+struct RenderPlan {
+    RenderOptions options;              // as asked, with what the files gave merged in
+    int located;                        // the first (or only) frame is a location: options.location
+    int deep;                           // ... narrower than DEEP_WIDTH: the deep engine draws it
+    int deepDive;                       // a dive between locations (options.zoomLocation) with a deep end
+    std::unique_ptr<FractalFile> file;  // --from, when its grid is only coloured; else null
+    FrameStyle style;
+    ChannelTables tables;
+    std::vector<int> todo;              // the frames to make, in order
+    int firstFrame, lastFrame;          // the frames asked for
+};
+
+PlanResult planRender(const RenderOptions &options, RenderPlan &plan, const std::atomic<int> *stop, char *reason);
+
+// The file of frame k ("" when the pattern's path does not fit).
+std::string framePathOf(const RenderOptions &o, int k);
+
+#endif
