@@ -1,84 +1,144 @@
 #!/usr/bin/env bash
-# The include rules of the source tree, checked from the #include lines:
+# The include rules of the source tree, checked from the #include lines of
+# every *.h, *.hpp, *.cpp and *.cc file in the product folders, at any depth
+# (core/a/b/x.h belongs to core/):
 #   1. every include points down the layers
-#        core  <  widgets  <  colour  <  files  <  generate  <  app
-#      (a file may include its own folder and the folders below it; nothing
-#      below app/ includes app/), and tools/render uses core, colour and
-#      files only;
-#   2. core/, files/ and tools/render/ reach no GL, GLU or GLUT header, not
-#      even through another header;
-#   3. inside each folder, the files' includes form no circle.
-# Prints each breach and exits 1 when there is any. Usage: check-layers.sh [ROOT]
+#        core < widgets < colour < files < deep < render < generate < app, cli
+#      a file may include its own folder and the folders below it; app/ and
+#      cli/ are both on top and neither includes the other;
+#   2. GL, GLU, GLUT and X headers (<GL/...>, <GLUT/...>, <OpenGL/...>,
+#      <X11/...>, and "widgets/gl.h", which only wraps them) are reached from
+#      widgets/ and app/ only: no file in another folder reaches one, not even
+#      through a chain of project headers;
+#   3. inside each folder, the files' includes form no circle (a file and its
+#      header are one node).
+# Includes of anything outside the product folders (system headers) are not
+# judged. Prints each breach on stderr, one a line, and exits 1 when there is
+# any; prints one summary line and exits 0 otherwise; exits 2 when ROOT holds
+# none of the folders.
+# Usage: check-layers.sh [ROOT]
 set -uo pipefail
 cd "${1:-$(dirname "$0")/..}" || exit 2
 
-layers=(core widgets colour files generate app)
-declare -A rank
-for i in "${!layers[@]}"; do rank[${layers[$i]}]=$i; done
-breaches=0
-breach() {
-  echo "check-layers: $*" >&2
-  breaches=$((breaches + 1))
+layers=(core widgets colour files deep render generate app cli)
+present=()
+for folder in "${layers[@]}"; do [ -d "$folder" ] && present+=("$folder"); done
+if ((${#present[@]} == 0)); then
+  echo "check-layers: no product folder (${layers[*]}) under $(pwd)" >&2
+  exit 2
+fi
+
+tmp=$(mktemp -d) || exit 2
+trap 'rm -rf "$tmp"' EXIT
+
+find "${present[@]}" -type f \( -name '*.h' -o -name '*.hpp' -o -name '*.cpp' -o -name '*.cc' \) |
+  LC_ALL=C sort >"$tmp/files"
+
+# One grep for the whole tree and one awk pass over it: a grep and a
+# subshell for every file and include took seconds on a hundred files.
+{
+  cat "$tmp/files"
+  echo "--"
+  tr '\n' '\0' <"$tmp/files" |
+    xargs -0 -r grep -HnE '^[[:space:]]*#[[:space:]]*include[[:space:]]*[<"]' /dev/null
+} | LC_ALL=C awk -v edges="$tmp/edges" -v layers="${layers[*]}" '
+function top(p) { return substr(p, 1, index(p, "/") - 1) }
+function stem(p) { sub(/\.[^.\/]*$/, "", p); return p }
+# "../x.h" and "./x.h" from a file resolved against its directory.
+function resolve(dir, inc,   n, parts, out, i, m) {
+  n = split(dir "/" inc, parts, "/"); m = 0
+  for (i = 1; i <= n; i++) {
+    if (parts[i] == "" || parts[i] == ".") continue
+    if (parts[i] == "..") { if (m == 0) return ""; m--; continue }
+    out[++m] = parts[i]
+  }
+  inc = out[1]
+  for (i = 2; i <= m; i++) inc = inc "/" out[i]
+  return inc
 }
-
-# The project headers a file includes ("dir/name.h"), one a line.
-includes() { sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$1"; }
-
-sources() { for f in "$1"/*.h "$1"/*.cpp; do [ -e "$f" ] && echo "$f"; done; }
-
-# 1. one way down
-for folder in "${layers[@]}"; do
-  for f in $(sources "$folder"); do
-    for inc in $(includes "$f"); do
-      top=${inc%%/*}
-      [ -n "${rank[$top]+x}" ] || continue
-      if ((rank[$top] > rank[$folder])); then breach "$f includes $inc, and $top/ is above $folder/"; fi
-    done
-  done
-done
-for f in $(sources tools/render); do
-  for inc in $(includes "$f"); do
-    case ${inc%%/*} in
-      core | colour | files | tools) ;;
-      *) breach "$f includes $inc; quorvex-render uses core/, colour/ and files/ only" ;;
-    esac
-  done
-done
-
-# 2. no GL where none belongs: the first file on the way that includes one
-glOnTheWay() {
-  local -A seen=()
-  local queue=("$1") f inc
-  while ((${#queue[@]})); do
-    f=${queue[0]}
-    queue=("${queue[@]:1}")
-    [ -n "${seen[$f]+x}" ] && continue
-    seen[$f]=1
-    if grep -qE '^[[:space:]]*#[[:space:]]*include[[:space:]]*<(GL|GLUT)/' "$f"; then
-      echo "$f"
-      return
-    fi
-    for inc in $(includes "$f"); do [ -f "$inc" ] && queue+=("$inc"); done
-  done
+BEGIN {
+  n = split(layers, names, " ")
+  for (i = 1; i <= n; i++) rank[names[i]] = i
+  rank["cli"] = rank["app"]       # side by side on top
+  gluse["widgets"] = gluse["app"] = 1
+  listing = 1
 }
-for folder in core files tools/render; do
-  for f in $(sources "$folder"); do
-    via=$(glOnTheWay "$f")
-    [ -n "$via" ] && breach "$f reaches a GL header (included by $via); $folder/ builds without GL"
-  done
-done
+listing && $0 == "--" { listing = 0; next }
+listing { files[++nfiles] = $0; known[$0] = 1; next }
+{
+  # path:line:text
+  f = $0; sub(/:.*/, "", f)
+  rest = substr($0, length(f) + 2)
+  line = rest; sub(/:.*/, "", line)
+  text = substr(rest, length(line) + 2)
+  if (!match(text, /include[ \t]*[<"][^>"]*[>"]/)) next
+  quoted = substr(text, RSTART, RLENGTH); sub(/^include[ \t]*/, "", quoted)
+  quote = substr(quoted, 1, 1); inc = substr(quoted, 2, length(quoted) - 2)
 
-# 3. no circle inside a folder (a file and its header are one node)
-for folder in "${layers[@]}" tools/render; do
-  edges=$(for f in $(sources "$folder"); do
-    from=$(basename "${f%.*}")
-    echo "$from $from"
-    for inc in $(includes "$f"); do
-      [ "$(dirname "$inc")" = "$folder" ] && echo "$from $(basename "${inc%.*}")"
-    done
-  done)
-  if ! loop=$(echo "$edges" | tsort 2>&1 >/dev/null) || [ -n "$loop" ]; then
-    breach "$folder/ has a circle of includes: $(echo "$loop" | grep -v 'contains a loop' | sed 's/^tsort: //' | tr '\n' ' ')"
+  if (quote == "<" && inc ~ /^(GL|GLUT|OpenGL|X11)\//) {
+    if (!(f in gl)) gl[f] = "<" inc ">"
+    next
+  }
+  if (!(top(inc) in rank)) {
+    if (quote != "\"") next
+    dir = f; sub(/\/[^\/]*$/, "", dir)
+    inc = resolve(dir, inc)
+    if (!(inc in known)) next
+  }
+  if (inc == "widgets/gl.h") wrapper[f] = 1
+
+  from = top(f); to = top(inc)
+  if (to != from) {
+    if (rank[to] == rank[from])
+      breach(f ":" line ": includes \"" inc "\"; " from "/ and " to "/ are both on top and neither includes the other")
+    else if (rank[to] > rank[from])
+      breach(f ":" line ": includes \"" inc "\", and " to "/ is above " from "/")
+  }
+  if (inc in known) {
+    out[f] = out[f] SUBSEP inc
+    if (to == from) print stem(f), stem(inc) >> (edges "." from)
+  }
+}
+function breach(msg) { print "check-layers: " msg; breaches++ }
+END {
+  # Where the wrapper is missing (a partial tree) its name alone has to do;
+  # where it is present the way is followed into it and names the GL header.
+  if (!("widgets/gl.h" in known))
+    for (f in wrapper) if (!(f in gl)) gl[f] = "\"widgets/gl.h\""
+  for (i = 1; i <= nfiles; i++) {
+    f = files[i]
+    print stem(f), stem(f) >> (edges "." top(f))
+    if (top(f) in gluse) continue
+    # Breadth first, so the way named is a shortest one.
+    split("", parent); split("", seen)
+    q[1] = f; head = 1; tail = 1; seen[f] = 1; hit = ""
+    while (head <= tail && hit == "") {
+      g = q[head++]
+      if (g in gl) { hit = g; break }
+      m = split(out[g], next_, SUBSEP)
+      for (j = 2; j <= m; j++) if (!(next_[j] in seen)) {
+        seen[next_[j]] = 1; parent[next_[j]] = g; q[++tail] = next_[j]
+      }
+    }
+    if (hit == "") continue
+    way = gl[hit]
+    for (g = hit; g != f; g = parent[g]) way = g " -> " way
+    breach(f " reaches a GL/X header: " f " -> " way "; only widgets/ and app/ may")
+  }
+  print "#files", nfiles
+  print "#breaches", breaches + 0
+}
+' >"$tmp/report"
+
+breaches=$(sed -n 's/^#breaches //p' "$tmp/report")
+nfiles=$(sed -n 's/^#files //p' "$tmp/report")
+grep -v '^#' "$tmp/report" >&2
+
+for folder in "${present[@]}"; do
+  [ -s "$tmp/edges.$folder" ] || continue
+  if ! loop=$(tsort "$tmp/edges.$folder" 2>&1 >/dev/null) || [ -n "$loop" ]; then
+    echo "check-layers: $folder/ has a circle of includes: $(echo "$loop" | grep -v 'contains a loop' | sed 's/^tsort: //' | tr '\n' ' ')" >&2
+    breaches=$((breaches + 1))
   fi
 done
 
@@ -86,4 +146,4 @@ if ((breaches)); then
   echo "check-layers: $breaches breach(es) of the include rules" >&2
   exit 1
 fi
-echo "check-layers: every include points down; core/, files/ and tools/render/ are GL-free; no circles"
+echo "check-layers: $nfiles files in ${#present[@]} folders; every include points down, GL and X stay in widgets/ and app/, no circles"

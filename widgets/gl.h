@@ -1,7 +1,7 @@
 // gl.h - the one place that includes the GL, GLU and GLUT headers.
 //
 // Layer: widgets. The program's GL users include it through widgets/gfx.h;
-// core/, files/ and quorvex-render never do (tools/check-layers.sh).
+// nothing outside widgets/ and app/ may reach it (tools/check-layers.sh).
 #ifndef QUORVEX_WIDGETS_GL_H
 #define QUORVEX_WIDGETS_GL_H
 
