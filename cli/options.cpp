@@ -4,7 +4,6 @@
 #include <errno.h>
 #include <getopt.h>
 #include <math.h>
-#include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -216,14 +215,6 @@ int applyOption(int code, const char *value, RenderOptions &o) {
     }
 }
 
-RenderParseResult usage(char *reason, const char *format, ...) __attribute__((format(printf, 2, 3)));
-RenderParseResult usage(char *reason, const char *format, ...) {
-    va_list args;
-    va_start(args, format);
-    vsetReason(reason, format, args);
-    va_end(args);
-    return RENDER_PARSE_USAGE;
-}
 
 // What a dive needs, and what only a dive may have.
 RenderParseResult checkDive(RenderOptions &o, char *reason) {
@@ -231,41 +222,41 @@ RenderParseResult checkDive(RenderOptions &o, char *reason) {
     const bool video = isVideoKind(o.outputKind);
     if (!isDive(o)) {
         if (o.given & (GIVEN_FRAMES | GIVEN_FPS | GIVEN_RANGE))
-            return usage(reason, "--frames, --fps and --frame-range belong to a dive: give --zoom-to or --zoom-to-view");
+            return failWith(RENDER_PARSE_USAGE, reason, "--frames, --fps and --frame-range belong to a dive: give --zoom-to or --zoom-to-view");
         if (video || framePatternFields(out) > 0)
-            return usage(reason, "OUTPUT '%s' is for a dive: give --zoom-to or --zoom-to-view and --frames", out);
+            return failWith(RENDER_PARSE_USAGE, reason, "OUTPUT '%s' is for a dive: give --zoom-to or --zoom-to-view and --frames", out);
         return RENDER_PARSE_OK;
     }
-    if (!(o.given & GIVEN_FRAMES)) return usage(reason, "a dive needs --frames N (2 or more)");
+    if (!(o.given & GIVEN_FRAMES)) return failWith(RENDER_PARSE_USAGE, reason, "a dive needs --frames N (2 or more)");
     if (video && (o.given & GIVEN_RANGE))
-        return usage(reason, "--frame-range writes frame files: give a pattern such as dive/frame-%%05d.png");
+        return failWith(RENDER_PARSE_USAGE, reason, "--frame-range writes frame files: give a pattern such as dive/frame-%%05d.png");
     if (o.outputKind == OUTPUT_MP4 && (o.width % 2 || o.height % 2))
-        return usage(reason, ".mp4 needs an even width and height, not %dx%d (.webm and .mkv take any)", o.width,
+        return failWith(RENDER_PARSE_USAGE, reason, ".mp4 needs an even width and height, not %dx%d (.webm and .mkv take any)", o.width,
                      o.height);
     if (!video && framePatternFields(out) != 1)
-        return usage(reason, "OUTPUT '%s' needs one frame-number field such as %%05d, or a .mp4, .webm or .mkv suffix",
+        return failWith(RENDER_PARSE_USAGE, reason, "OUTPUT '%s' needs one frame-number field such as %%05d, or a .mp4, .webm or .mkv suffix",
                      out);
     if (!video && o.outputKind != OUTPUT_PNG && o.outputKind != OUTPUT_PPM)
-        return usage(reason, "frames are written as .png or .ppm, not as '%s'", out);
+        return failWith(RENDER_PARSE_USAGE, reason, "frames are written as .png or .ppm, not as '%s'", out);
     o.framePattern = !video;
     if (!(o.given & GIVEN_RANGE)) o.firstFrame = 0, o.lastFrame = o.frames - 1;
     if (o.lastFrame >= o.frames)
-        return usage(reason, "--frame-range %d:%d: the frames of this dive are 0..%d", o.firstFrame, o.lastFrame,
+        return failWith(RENDER_PARSE_USAGE, reason, "--frame-range %d:%d: the frames of this dive are 0..%d", o.firstFrame, o.lastFrame,
                      o.frames - 1);
     return RENDER_PARSE_OK;
 }
 
 RenderParseResult checkOutput(int argc, char **argv, int first, RenderOptions &o, char *reason) {
-    if (first >= argc) return usage(reason, "no OUTPUT file given");
-    if (first + 1 < argc) return usage(reason, "more than one OUTPUT file given: '%s'", argv[first + 1]);
+    if (first >= argc) return failWith(RENDER_PARSE_USAGE, reason, "no OUTPUT file given");
+    if (first + 1 < argc) return failWith(RENDER_PARSE_USAGE, reason, "more than one OUTPUT file given: '%s'", argv[first + 1]);
     o.outputPath = argv[first];
     if (!outputKindOf(o.outputPath, &o.outputKind))
-        return usage(reason, "OUTPUT '%s' must end in .png, .ppm, .pgm or .frc (or .mp4, .webm, .mkv for a dive)",
+        return failWith(RENDER_PARSE_USAGE, reason, "OUTPUT '%s' must end in .png, .ppm, .pgm or .frc (or .mp4, .webm, .mkv for a dive)",
                      o.outputPath);
     if ((o.smooth || o.aa > 1) && (o.outputKind == OUTPUT_PGM || o.outputKind == OUTPUT_FRC))
-        return usage(reason, "--smooth and --aa colour the picture: write .png or .ppm, not '%s'", o.outputPath);
+        return failWith(RENDER_PARSE_USAGE, reason, "--smooth and --aa colour the picture: write .png or .ppm, not '%s'", o.outputPath);
     if (o.outputKind == OUTPUT_FRC && (o.width > GRID_SIZE || o.height > GRID_SIZE))
-        return usage(reason, "a .frc file holds at most %dx%d cells, not %dx%d; write .png, .ppm or .pgm",
+        return failWith(RENDER_PARSE_USAGE, reason, "a .frc file holds at most %dx%d cells, not %dx%d; write .png, .ppm or .pgm",
                      GRID_SIZE, GRID_SIZE, o.width, o.height);
     return checkDive(o, reason);
 }
@@ -275,18 +266,18 @@ RenderParseResult checkOutput(int argc, char **argv, int first, RenderOptions &o
 RenderParseResult checkLocation(const RenderOptions &o, char *reason) {
     const int centre = (o.given & (GIVEN_CENTER | GIVEN_WIDTH)) || o.locationPath;
     if (!centre) {
-        if (o.saveLocationPath) return usage(reason, "--save-location needs --center and --width, or --location");
+        if (o.saveLocationPath) return failWith(RENDER_PARSE_USAGE, reason, "--save-location needs --center and --width, or --location");
         if (o.zoomLocated)
-            return usage(reason, "%s need the first frame as a location: --center and --width, or --location",
+            return failWith(RENDER_PARSE_USAGE, reason, "%s need the first frame as a location: --center and --width, or --location",
                          RENDER_ZOOM_LOCATION);
         return RENDER_PARSE_OK;
     }
-    if (o.given & GIVEN_VIEW) return usage(reason, "--view and a location (--center, --width, --location) exclude each other");
-    if (o.fromPath) return usage(reason, "--from and a location (--center, --width, --location) exclude each other");
-    if (!o.locationPath && !(o.given & GIVEN_CENTER)) return usage(reason, "--width needs --center");
-    if (!o.locationPath && !(o.given & GIVEN_WIDTH)) return usage(reason, "--center needs --width");
+    if (o.given & GIVEN_VIEW) return failWith(RENDER_PARSE_USAGE, reason, "--view and a location (--center, --width, --location) exclude each other");
+    if (o.fromPath) return failWith(RENDER_PARSE_USAGE, reason, "--from and a location (--center, --width, --location) exclude each other");
+    if (!o.locationPath && !(o.given & GIVEN_CENTER)) return failWith(RENDER_PARSE_USAGE, reason, "--width needs --center");
+    if (!o.locationPath && !(o.given & GIVEN_WIDTH)) return failWith(RENDER_PARSE_USAGE, reason, "--center needs --width");
     if (isDive(o) && o.saveLocationPath)
-        return usage(reason, "--save-location writes the location of a still, not of a dive");
+        return failWith(RENDER_PARSE_USAGE, reason, "--save-location writes the location of a still, not of a dive");
     return RENDER_PARSE_OK;
 }
 
@@ -300,15 +291,15 @@ RenderParseResult parseRenderOptions(int argc, char **argv, RenderOptions &o, ch
         if (code == OPT_ZOOM_TO || code == OPT_ZOOM_TO_VIEW || code == OPT_ZOOM_TO_CENTER || code == OPT_ZOOM_TO_WIDTH) {
             const int kind = code == OPT_ZOOM_TO_WIDTH ? OPT_ZOOM_TO_CENTER : code;
             if (zoomCode && zoomCode != kind)
-                return usage(reason, "give one last frame: --zoom-to, --zoom-to-view, or --zoom-to-center with "
+                return failWith(RENDER_PARSE_USAGE, reason, "give one last frame: --zoom-to, --zoom-to-view, or --zoom-to-center with "
                                      "--zoom-to-width");
             zoomCode = kind;
         }
         if (code == 'h') return RENDER_PARSE_HELP;
         if (code == '?' || code == ':') {
             const char *arg = argv[optind - 1];
-            if (optopt >= OPT_TYPE) return usage(reason, "option '%s' needs a value", arg);
-            return usage(reason, "unknown or ambiguous option '%s'", arg);
+            if (optopt >= OPT_TYPE) return failWith(RENDER_PARSE_USAGE, reason, "option '%s' needs a value", arg);
+            return failWith(RENDER_PARSE_USAGE, reason, "unknown or ambiguous option '%s'", arg);
         }
         if (code == OPT_ZOOM_TO) {
             o.given |= GIVEN_ZOOM;
@@ -318,13 +309,13 @@ RenderParseResult parseRenderOptions(int argc, char **argv, RenderOptions &o, ch
         if (!applyOption(code, optarg, o)) {
             char expected[FIELD_TEXT];
             expectation(code, expected, sizeof expected);
-            return usage(reason, "--%s '%.60s%s': expected %s", optionName(code), optarg,
+            return failWith(RENDER_PARSE_USAGE, reason, "--%s '%.60s%s': expected %s", optionName(code), optarg,
                          strlen(optarg) > 60 ? "..." : "", expected);
         }
     }
     if (zoomCode == OPT_ZOOM_TO_CENTER) {
-        if (!(o.given & GIVEN_ZOOM_WIDTH)) return usage(reason, "--zoom-to-center needs --zoom-to-width");
-        if (!(o.given & GIVEN_ZOOM_CENTER)) return usage(reason, "--zoom-to-width needs --zoom-to-center");
+        if (!(o.given & GIVEN_ZOOM_WIDTH)) return failWith(RENDER_PARSE_USAGE, reason, "--zoom-to-center needs --zoom-to-width");
+        if (!(o.given & GIVEN_ZOOM_CENTER)) return failWith(RENDER_PARSE_USAGE, reason, "--zoom-to-width needs --zoom-to-center");
         o.zoomLocated = 1;
     }
     const RenderParseResult r = checkOutput(argc, argv, optind, o, reason);

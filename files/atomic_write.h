@@ -72,4 +72,16 @@ void setReason(char *reason, const char *format, ...) __attribute__((format(prin
 // The same for a caller that takes its own arguments.
 void vsetReason(char *reason, const char *format, va_list args) __attribute__((format(printf, 2, 0)));
 
+// setReason, then `result`: `return failWith(RUN_FAILED, reason, ...)`.
+template <class Result>
+Result failWith(Result result, char *reason, const char *format, ...) __attribute__((format(printf, 3, 4)));
+template <class Result>
+Result failWith(Result result, char *reason, const char *format, ...) {
+    va_list args;
+    va_start(args, format);
+    vsetReason(reason, format, args);
+    va_end(args);
+    return result;
+}
+
 #endif

@@ -1,7 +1,6 @@
 #include "render/plan.h"
 
 #include <limits.h>
-#include <stdarg.h>
 #include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -19,15 +18,6 @@ namespace {
 // What shapes the picture: given beside --from, any of it has the picture
 // computed again instead of the file's grid coloured.
 const int SHAPING = GIVEN_SIZE | GIVEN_TYPE | GIVEN_DETAIL | GIVEN_VIEW | GIVEN_PIVOT | GIVEN_LOOK | GIVEN_ZOOM;
-
-PlanResult refuse(PlanResult result, char *reason, const char *format, ...) __attribute__((format(printf, 3, 4)));
-PlanResult refuse(PlanResult result, char *reason, const char *format, ...) {
-    va_list args;
-    va_start(args, format);
-    vsetReason(reason, format, args);
-    va_end(args);
-    return result;
-}
 
 // Each axis must span a non-empty, finite stretch of the plane.
 bool axisUsable(double start, double end) { return start != end && isfinite(end - start); }
@@ -52,16 +42,16 @@ PlanResult readZoomFile(RenderOptions &o, char *reason) {
     const char *path = o.zoomPath;
     if (looksLikeLocation(path)) {
         if (!readLocationFile(path, o.zoomLocation, why))
-            return refuse(PLAN_USAGE, reason, "--zoom-to '%s': cannot use it: %s", path, why);
+            return failWith(PLAN_USAGE, reason, "--zoom-to '%s': cannot use it: %s", path, why);
         o.zoomLocated = 1;
         return PLAN_READY;
     }
     std::unique_ptr<FractalFile> file(new (std::nothrow) FractalFile);
-    if (!file) return refuse(PLAN_USAGE, reason, "--zoom-to '%s': cannot use it: not enough memory", path);
+    if (!file) return failWith(PLAN_USAGE, reason, "--zoom-to '%s': cannot use it: not enough memory", path);
     if (!readFractalFile(path, *file, why))
-        return refuse(PLAN_USAGE, reason, "--zoom-to '%s': cannot use it: %s", path, why);
+        return failWith(PLAN_USAGE, reason, "--zoom-to '%s': cannot use it: %s", path, why);
     if (!axisUsable(file->xStart, file->xEnd) || !axisUsable(file->yStart, file->yEnd))
-        return refuse(PLAN_USAGE, reason, "--zoom-to '%s': cannot use it: its view is empty or not finite", path);
+        return failWith(PLAN_USAGE, reason, "--zoom-to '%s': cannot use it: its view is empty or not finite", path);
     const double v[4] = {file->xStart, file->xEnd, file->yStart, file->yEnd};
     memcpy(o.zoomTo, v, sizeof v);
     return PLAN_READY;
@@ -71,7 +61,7 @@ PlanResult readZoomFile(RenderOptions &o, char *reason) {
 PlanResult readLocation(RenderOptions &o, char *reason) {
     DeepLocation file = defaultLocation();
     char why[FILE_ERROR_SIZE] = "";
-    if (!readLocationFile(o.locationPath, file, why)) return refuse(PLAN_USAGE, reason, "--location: %s", why);
+    if (!readLocationFile(o.locationPath, file, why)) return failWith(PLAN_USAGE, reason, "--location: %s", why);
     if (!(o.given & GIVEN_TYPE)) o.params.type = file.type;
     if (!(o.given & GIVEN_DETAIL)) o.params.detail = file.detail;
     if (!(o.given & GIVEN_CENTER)) o.location.re = file.re, o.location.im = file.im;
@@ -89,7 +79,7 @@ PlanResult planZoomLocation(RenderPlan &p, char *reason) {
     RenderOptions &o = p.options;
     if (!o.zoomLocated) {
         if (p.deep)
-            return refuse(PLAN_USAGE, reason, "a dive from a width below %s needs its last frame as %s", DEEP_WIDTH,
+            return failWith(PLAN_USAGE, reason, "a dive from a width below %s needs its last frame as %s", DEEP_WIDTH,
                           RENDER_ZOOM_LOCATION);
         return PLAN_READY;
     }
@@ -109,7 +99,7 @@ PlanResult planLocation(RenderPlan &p, char *reason) {
     RenderOptions &o = p.options;
     if (!(o.given & (GIVEN_CENTER | GIVEN_WIDTH)) && !o.locationPath) {
         if (o.zoomLocated)
-            return refuse(PLAN_USAGE, reason, "%s need the first frame as a location: --center and --width, or --location",
+            return failWith(PLAN_USAGE, reason, "%s need the first frame as a location: --center and --width, or --location",
                           RENDER_ZOOM_LOCATION);
         return PLAN_READY;
     }
@@ -122,7 +112,7 @@ PlanResult planLocation(RenderPlan &p, char *reason) {
     p.deep = locationIsDeep(o.location);
     if (isDive(o) && planZoomLocation(p, reason) != PLAN_READY) return PLAN_USAGE;
     if ((p.deep || p.deepDive) && !deepTypeSupported(o.params.type))
-        return refuse(PLAN_USAGE, reason,
+        return failWith(PLAN_USAGE, reason,
                       "--type %s: widths below %s are drawn for Mandelbrot, Julia, M-Dragon and J-Dragon only",
                       FRACTAL_TYPE_NAMES[o.params.type], DEEP_WIDTH);
     return PLAN_READY;
@@ -147,16 +137,16 @@ bool stopped(const std::atomic<int> *stop) { return stop && stop->load() != 0; }
 PlanResult readFrom(RenderPlan &p, const std::atomic<int> *stop, char *reason) {
     RenderOptions &o = p.options;
     std::unique_ptr<FractalFile> file(new (std::nothrow) FractalFile);
-    if (!file) return refuse(PLAN_FAILED, reason, "not enough memory to read %s", o.fromPath);
+    if (!file) return failWith(PLAN_FAILED, reason, "not enough memory to read %s", o.fromPath);
     char why[FILE_ERROR_SIZE] = "";
     if (!readFractalFile(o.fromPath, *file, why, stop)) {
-        if (stopped(stop)) return refuse(PLAN_INTERRUPTED, reason, "%s", WRITE_INTERRUPTED);
-        return refuse(PLAN_FAILED, reason, "cannot use %s: %s", o.fromPath, why);
+        if (stopped(stop)) return failWith(PLAN_INTERRUPTED, reason, "%s", WRITE_INTERRUPTED);
+        return failWith(PLAN_FAILED, reason, "cannot use %s: %s", o.fromPath, why);
     }
     mergeFile(o, *file);
     const bool compute = (o.given & SHAPING) != 0;
     if (compute && o.params.type < 0)
-        return refuse(PLAN_FAILED, reason, "%s holds the unknown type '%s'; name one with --type", o.fromPath,
+        return failWith(PLAN_FAILED, reason, "%s holds the unknown type '%s'; name one with --type", o.fromPath,
                       file->typeName);
     if (!compute) p.file = std::move(file);
     return PLAN_READY;
@@ -176,10 +166,10 @@ PlanResult checkShape(const RenderPlan &p, char *reason) {
     if (isDive(o) && !p.deepDive) {
         const Dive d = {o.params, {o.zoomTo[0], o.zoomTo[1], o.zoomTo[2], o.zoomTo[3]}, o.frames};
         if (!diveViewsMatch(d))
-            return refuse(PLAN_FAILED, reason, "the first and the last view run opposite ways on an axis; a dive cannot mirror");
+            return failWith(PLAN_FAILED, reason, "the first and the last view run opposite ways on an axis; a dive cannot mirror");
     }
     if (o.outputKind == OUTPUT_MP4 && (o.width % 2 || o.height % 2))
-        return refuse(PLAN_FAILED, reason, "%s needs an even width and height, not %dx%d (.webm and .mkv take any)",
+        return failWith(PLAN_FAILED, reason, "%s needs an even width and height, not %dx%d (.webm and .mkv take any)",
                       o.outputPath, o.width, o.height);
     return PLAN_READY;
 }

@@ -1,7 +1,6 @@
 #include "render/run.h"
 
 #include <limits.h>
-#include <stdarg.h>
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -49,15 +48,6 @@ struct Frame {
     DeepLocation loc;
     int deep;
 };
-
-RunResult fail(char *reason, const char *format, ...) __attribute__((format(printf, 2, 3)));
-RunResult fail(char *reason, const char *format, ...) {
-    va_list args;
-    va_start(args, format);
-    vsetReason(reason, format, args);
-    va_end(args);
-    return RUN_FAILED;
-}
 
 bool stopped(const Run &r) { return r.stop && r.stop->load() != 0; }
 
@@ -138,12 +128,12 @@ RunResult allocateFrames(Run &r, char *reason) {
     const int w = r.plan->style.width, h = r.plan->style.height;
     const char *colour = r.plan->style.coloured ? " in colour" : "";
     if (bytes > physicalMemory())
-        return fail(reason, "a %dx%d picture%s needs %zu MiB, more than the %zu MiB of memory here", w, h, colour,
+        return failWith(RUN_FAILED, reason, "a %dx%d picture%s needs %zu MiB, more than the %zu MiB of memory here", w, h, colour,
                     bytes >> 20, physicalMemory() >> 20);
     for (int b = 0; b < buffers; ++b) {
         r.bytes[b].reset((unsigned char *)malloc(bytes / buffers));
         if (!r.bytes[b])
-            return fail(reason, "not enough memory for a %dx%d picture%s (%zu MiB)", w, h, colour, bytes >> 20);
+            return failWith(RUN_FAILED, reason, "not enough memory for a %dx%d picture%s (%zu MiB)", w, h, colour, bytes >> 20);
     }
     return RUN_WRITTEN;
 }
@@ -177,7 +167,7 @@ RunResult makeFrame(Run &r, int k, char *reason) {
         try {
             made = deepSource(r, f, source);
         } catch (const std::bad_alloc &) {
-            return fail(reason, "not enough memory for the reference orbit of detail %d", r.o->params.detail);
+            return failWith(RUN_FAILED, reason, "not enough memory for the reference orbit of detail %d", r.o->params.detail);
         }
     }
     if (made == RENDER_DONE)
@@ -210,7 +200,7 @@ RunResult interrupted(const Run &r, char *reason) {
 // A failed write's reason: an interrupt, or the writer's own words.
 RunResult writeFailed(const Run &r, const char *path, const char *why, char *reason) {
     if (strcmp(why, WRITE_INTERRUPTED) == 0) return interrupted(r, reason);
-    return fail(reason, "cannot write %s: %s", path, why);
+    return failWith(RUN_FAILED, reason, "cannot write %s: %s", path, why);
 }
 
 RunResult writeStill(Run &r, char *reason) {
@@ -227,7 +217,7 @@ RunResult writeStill(Run &r, char *reason) {
     if (o.outputKind == OUTPUT_FRC) {
         const char *name = r.plan->file ? r.plan->file->typeName : FRACTAL_TYPE_NAMES[o.params.type];
         if (writeParameterFile(o.outputPath, o.params, name, job.grid, why)) return RUN_WRITTEN;
-        return fail(reason, "cannot write %s: %s", o.outputPath, why);
+        return failWith(RUN_FAILED, reason, "cannot write %s: %s", o.outputPath, why);
     }
     watchBegin(r.watch, "writing  ", "rows");
     job.progress = watchRows, job.context = (void *)r.watch;
@@ -256,7 +246,7 @@ RunResult settle(Run &r, FrameWrite &w, char *reason) {
     if (!w.pending) return RUN_WRITTEN;
     if (w.thread.joinable()) w.thread.join();
     w.pending = false;
-    if (!w.written) return fail(reason, "cannot write %s: %s", w.path.c_str(), w.why);
+    if (!w.written) return failWith(RUN_FAILED, reason, "cannot write %s: %s", w.path.c_str(), w.why);
     ++r.framesDone;
     return RUN_WRITTEN;
 }
@@ -269,7 +259,7 @@ RunResult writeFrameFiles(Run &r, char *reason) {
         const RunResult before = settle(r, w, reason);
         if (before != RUN_WRITTEN) return before;
         if (made == RUN_INTERRUPTED) return interrupted(r, reason);
-        if (made == RUN_FAILED) return fail(reason, "%s", why);
+        if (made == RUN_FAILED) return failWith(RUN_FAILED, reason, "%s", why);
         w.path = framePathOf(*r.o, k);
         w.pending = true;
         PictureJob job = pictureOf(r);
@@ -309,7 +299,7 @@ int writeVideoStream(FILE *stream, const void *context, char *reason) {
 RunResult writeVideo(Run &r, char *reason) {
     const char *path = r.o->outputPath;
     if (!findOnPath("ffmpeg", r.ffmpeg, sizeof r.ffmpeg))
-        return fail(reason, "ffmpeg is not on PATH; writing %s needs it (Debian: apt-get install ffmpeg)", path);
+        return failWith(RUN_FAILED, reason, "ffmpeg is not on PATH; writing %s needs it (Debian: apt-get install ffmpeg)", path);
     char why[FILE_ERROR_SIZE] = "";
     if (atomicWriteFile(path, writeVideoStream, &r, why)) return RUN_WRITTEN;
     return writeFailed(r, path, why, reason);
@@ -326,7 +316,7 @@ RunResult saveLocation(const Run &r, char *reason) {
     const RenderOptions &o = *r.o;
     char why[FILE_ERROR_SIZE] = "";
     if (!o.saveLocationPath || writeLocationFile(o.saveLocationPath, o.location, why)) return RUN_WRITTEN;
-    return fail(reason, "%s written, but not the location %s: %s", o.outputPath, o.saveLocationPath, why);
+    return failWith(RUN_FAILED, reason, "%s written, but not the location %s: %s", o.outputPath, o.saveLocationPath, why);
 }
 
 RunResult runFrames(Run &r, char *reason) {
