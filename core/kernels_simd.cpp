@@ -122,8 +122,13 @@ private:
     unsigned long long multiplier_;
 };
 
-bool isPolynomial(int type) {
-    return type >= MANDELBROT_TYPE && type <= J_PHOENIX_TYPE;
+// The polynomial rules: the only ones the lanes have in vector form. A type
+// outside the table is J-Cosh.
+bool hasLaneRule(int type) {
+    if (type < 0 || type >= FRACTAL_TYPES)
+        return false;
+    const FractalRule rule = FRACTAL_TYPE_TABLE[type].rule;
+    return rule == QUADRATIC_RULE || rule == DRAGON_RULE || rule == PHOENIX_RULE;
 }
 
 // Escape counts (and OrbitEnds, when ends is not null) of cells first ..
@@ -131,7 +136,7 @@ bool isPolynomial(int type) {
 void countCells(KernelPath path, int type, const KernelView &v, int row, int first, int count,
                 int *counts, OrbitEnd *ends = nullptr) {
 #if defined(__x86_64__)
-    if (isPolynomial(type)) {
+    if (hasLaneRule(type)) {
         switch (path) {
         case SSE2_PATH: return escapeCountsSse2(type, v, row, first, count, counts, ends);
         case AVX2_PATH: return escapeCountsAvx2(type, v, row, first, count, counts, ends);

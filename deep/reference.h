@@ -59,11 +59,14 @@ enum ReferenceResult { REFERENCE_DONE, REFERENCE_STOPPED };
 
 typedef void (*ReferenceProgress)(int done, int total, void *context);
 
-// 1 for the four types the deep engine draws.
+// 1 for the types the deep engine draws (the `deep` column of
+// core/fractal_types.h: Mandelbrot, Julia and the Dragons); 0 for any other
+// value.
 int deepTypeSupported(int type);
 
 long referencePrecision(const DeepLocation &loc, int cells);
 
+// loc.type must be one deepTypeSupported accepts.
 ReferenceResult computeReference(const DeepLocation &loc, int cells, int wantFloatExp,
                                  const std::atomic<int> *stop, ReferenceProgress progress, void *context,
                                  DeepReference &ref);
