@@ -7,6 +7,7 @@
 #include <immintrin.h>
 #endif
 
+#include "core/cpu_features.h"
 #include "core/fractal_types.h"
 
 namespace {
@@ -295,11 +296,6 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
     }
     return !stopped;
 }
-
-bool hasAvx2() {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
 #endif
 
 int narrowerThan(const DeepLocation &loc, const char *width) {
@@ -350,8 +346,8 @@ int deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int
     if (e.floatExp && e.ref.dragon) return sampleBatch<FloatExp, true>(e, dx, dy, count, out, stop);
     if (e.floatExp) return sampleBatch<FloatExp, false>(e, dx, dy, count, out, stop);
 #if defined(__x86_64__)
-    if (!e.portable && hasAvx2() && e.ref.dragon) return sampleBatchAvx2<true>(e, dx, dy, count, out, stop);
-    if (!e.portable && hasAvx2()) return sampleBatchAvx2<false>(e, dx, dy, count, out, stop);
+    if (!e.portable && cpuHasAvx2() && e.ref.dragon) return sampleBatchAvx2<true>(e, dx, dy, count, out, stop);
+    if (!e.portable && cpuHasAvx2()) return sampleBatchAvx2<false>(e, dx, dy, count, out, stop);
 #endif
     if (e.ref.dragon) return sampleBatch<double, true>(e, dx, dy, count, out, stop);
     return sampleBatch<double, false>(e, dx, dy, count, out, stop);
