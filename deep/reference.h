@@ -19,9 +19,10 @@
 //   if (computeReference(loc, cells, wantFloatExp, stop, progress, ctx, ref)
 //           == REFERENCE_STOPPED) ...
 //
-// The precision (referencePrecision) is enough bits for the centre's
-// magnitude plus the cell spacing (width / cells) plus 85 bits: the orbit's
-// own rounding stays far below a double's rounding of the smallest delta.
+// The precision (referencePrecision) is enough bits for the larger of the
+// centre's and the pivot's magnitudes plus the cell spacing (width / cells)
+// plus 85 bits: the orbit's own rounding stays far below a double's
+// rounding of the smallest delta.
 // `stop` is polled, and `progress` called with (steps done, steps in all),
 // every few thousand steps: a stop returns REFERENCE_STOPPED promptly.
 #ifndef QUORVEX_DEEP_REFERENCE_H
