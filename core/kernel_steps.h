@@ -1,10 +1,11 @@
-// kernel_steps.h - the update rules of the ten types, and the one chain
-// that picks a type's rule. Shared by the plain loop (core/kernels_plain.cpp)
-// and the scalar path (core/kernels_simd.cpp), so both compute each step
-// with the same operations in the same grouping: the bytes they write are
-// then the same by construction. The vector lanes (core/kernels_simd_lanes.h)
-// repeat the polynomial rules in vector form by design, one operation per
-// intrinsic, and must not include this header (it defines inline functions).
+// kernel_steps.h - the update rules of the ten types, and the one dispatch
+// from a type to its rule and kind. Shared by the plain loop
+// (core/kernels_plain.cpp) and the scalar path (core/kernels_simd.cpp), so
+// both compute each step with the same operations in the same grouping:
+// the bytes they write are then the same by construction. The vector lanes
+// (core/kernels_simd_lanes.h) repeat the polynomial rules in vector form by
+// design, one operation per intrinsic, and must not include this header (it
+// defines inline functions).
 //
 // Layer: core.
 //
@@ -12,14 +13,15 @@
 // previous iterate (0 for every other type). A step takes z_n with its
 // squares and leaves z_n+1 in place.
 //
-// M kinds start from a fixed value and take the plane point as the
-// constant; J kinds start from the plane point and take the pivot:
-//   type  start        rule
-//   0/1   0    | c     z^2 + c                (Quadratic)
-//   2/3   0.5  | c     c * z * (1 - z)        (Dragon)
-//   4/5   0    | c     z^2 + s + t * z_n-1    (Phoenix; s, t the constant's parts)
-//   6/7   0    | c     (cos z)^2 + c          (MCosine, JCosine: two groupings)
-//   8/9   0    | c     conj((cosh z)^2) + c   (Cosh)
+// Which type takes which rule, and where its orbit starts, is the table in
+// core/fractal_types.h; withTypeRule reads it. M kinds start from the
+// table's mStart and take the plane point as the constant; J kinds start
+// from the plane point and take the pivot. The rules:
+//   Quadratic  z^2 + c
+//   Dragon     c * z * (1 - z)
+//   Phoenix    z^2 + s + t * z_n-1   (s, t the constant's parts)
+//   MCosine    (cos z)^2 + c         (JCosine: the same, another grouping)
+//   Cosh       conj((cosh z)^2) + c
 #ifndef QUORVEX_CORE_KERNEL_STEPS_H
 #define QUORVEX_CORE_KERNEL_STEPS_H
 
@@ -114,24 +116,31 @@ struct JKind {
     Step step(double, double) const { return pivot; }
 };
 
-// The one chain from a type to its rule: run(kind) with the type's MKind or
-// JKind, returning what run returns. A type outside 0..8 is J-Cosh.
-template <class Run>
-inline auto withTypeRule(int type, const KernelView &v, Run run)
-    -> decltype(run(MKind<Quadratic>{0.0})) {
-    const double px = v.xPivot, py = v.yPivot;
-    switch (type) {
-    case MANDELBROT_TYPE: return run(MKind<Quadratic>{0.0});
-    case JULIA_TYPE: return run(JKind<Quadratic>{{px, py}});
-    case M_DRAGON_TYPE: return run(MKind<Dragon>{0.5});
-    case J_DRAGON_TYPE: return run(JKind<Dragon>{{px, py}});
-    case M_PHOENIX_TYPE: return run(MKind<Phoenix>{0.0});
-    case J_PHOENIX_TYPE: return run(JKind<Phoenix>{{px, py}});
-    case M_COSINE_TYPE: return run(MKind<MCosine>{0.0});
-    case J_COSINE_TYPE: return run(JKind<JCosine>{{px, py}});
-    case M_COSH_TYPE: return run(MKind<Cosh>{0.0});
-    default: return run(JKind<Cosh>{{px, py}});
+// Each rule of the table (core/fractal_types.h) as its step.
+template <FractalRule R> struct RuleStep;
+template <> struct RuleStep<QUADRATIC_RULE> { typedef Quadratic Step; };
+template <> struct RuleStep<DRAGON_RULE> { typedef Dragon Step; };
+template <> struct RuleStep<PHOENIX_RULE> { typedef Phoenix Step; };
+template <> struct RuleStep<M_COSINE_RULE> { typedef MCosine Step; };
+template <> struct RuleStep<J_COSINE_RULE> { typedef JCosine Step; };
+template <> struct RuleStep<COSH_RULE> { typedef Cosh Step; };
+
+// From a type to its rule and kind, as the table says: run(kind) with the
+// type's MKind or JKind, returning what run returns. Every type's kind is a
+// type of its own, so run's loop is compiled once per type with the step
+// inlined. A type outside 0..8 is J-Cosh (the table's last).
+template <int T = 0, class Run>
+inline auto withTypeRule(int type, const KernelView &v, Run run) -> decltype(run(MKind<Quadratic>{0.0})) {
+    constexpr FractalTypeInfo info = FRACTAL_TYPE_TABLE[T];
+    typedef typename RuleStep<info.rule>::Step Step;
+    if constexpr (T + 1 < FRACTAL_TYPES) {
+        if (type != T)
+            return withTypeRule<T + 1>(type, v, run);
     }
+    if constexpr (info.jKind)
+        return run(JKind<Step>{{v.xPivot, v.yPivot}});
+    else
+        return run(MKind<Step>{info.mStart});
 }
 
 #endif

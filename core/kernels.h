@@ -4,8 +4,8 @@
 //
 // Three layers, bottom up:
 //   computeRowScalar(type, view, row, out) - the plain double loop, the
-//       reference (core/kernels_plain.h, which also holds FractalType and
-//       KernelView).
+//       reference (core/kernels_plain.h; FractalType is core/fractal_types.h,
+//       KernelView core/kernel_view.h).
 //   computeRow(type, view, row, out) - the shared implementation. It takes
 //       the view as a value (width, limit, starts, scales, pivot), so the
 //       desktop program and the headless renderer use the same code at any

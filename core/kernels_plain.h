@@ -11,8 +11,7 @@
 // faster path (core/kernels_simd.h) writes exactly these bytes.
 //
 // The rules themselves are core/kernel_steps.h, shared with the scalar
-// path. A declaration only: the vector paths include this header through
-// core/kernels.h and must not pick up an inline function.
+// path; this header declares, and defines nothing.
 #ifndef QUORVEX_CORE_KERNELS_PLAIN_H
 #define QUORVEX_CORE_KERNELS_PLAIN_H
 

@@ -7,6 +7,7 @@
 
 #include <atomic>
 
+#include "core/cpu_features.h"
 #include "core/kernel_steps.h"
 #include "core/kernels_plain.h"
 #include "core/kernels_simd_isa.h"
@@ -122,8 +123,13 @@ private:
     unsigned long long multiplier_;
 };
 
-bool isPolynomial(int type) {
-    return type >= MANDELBROT_TYPE && type <= J_PHOENIX_TYPE;
+// The polynomial rules: the only ones the lanes have in vector form. A type
+// outside the table is J-Cosh.
+bool hasLaneRule(int type) {
+    if (type < 0 || type >= FRACTAL_TYPES)
+        return false;
+    const FractalRule rule = FRACTAL_TYPE_TABLE[type].rule;
+    return rule == QUADRATIC_RULE || rule == DRAGON_RULE || rule == PHOENIX_RULE;
 }
 
 // Escape counts (and OrbitEnds, when ends is not null) of cells first ..
@@ -131,7 +137,7 @@ bool isPolynomial(int type) {
 void countCells(KernelPath path, int type, const KernelView &v, int row, int first, int count,
                 int *counts, OrbitEnd *ends = nullptr) {
 #if defined(__x86_64__)
-    if (isPolynomial(type)) {
+    if (hasLaneRule(type)) {
         switch (path) {
         case SSE2_PATH: return escapeCountsSse2(type, v, row, first, count, counts, ends);
         case AVX2_PATH: return escapeCountsAvx2(type, v, row, first, count, counts, ends);
@@ -157,22 +163,6 @@ KernelPath runnable(KernelPath path) {
     return kernelPathAvailable(path) ? path : SCALAR_PATH;
 }
 
-// The vector paths this build has and this processor can run.
-struct ProcessorPaths {
-    bool sse2, avx2, avx512;
-};
-
-ProcessorPaths detectPaths() {
-#if defined(__x86_64__)
-    __builtin_cpu_init();
-    return {true, (bool)__builtin_cpu_supports("avx2"),
-            __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512dq") &&
-                __builtin_cpu_supports("avx512vl")};
-#else
-    return {false, false, false};
-#endif
-}
-
 KernelPath chooseFastest() {
     const KernelPath fastestFirst[] = {AVX512_PATH, AVX2_PATH, SSE2_PATH};
     for (KernelPath path : fastestFirst)
@@ -184,17 +174,18 @@ KernelPath chooseFastest() {
 }  // namespace
 
 bool kernelPathAvailable(KernelPath path) {
-    static const ProcessorPaths processor = detectPaths();  // once, thread-safe
     switch (path) {
     case PLAIN_PATH:
     case SCALAR_PATH:
         return true;
+#if defined(__x86_64__)
     case SSE2_PATH:
-        return processor.sse2;
+        return true;
     case AVX2_PATH:
-        return processor.avx2;
+        return cpuHasAvx2();
     case AVX512_PATH:
-        return processor.avx512;
+        return cpuHasAvx512();
+#endif
     default:
         return false;
     }

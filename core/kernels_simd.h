@@ -11,9 +11,9 @@
 //                the cosine and cosh types everywhere, and of every type on
 //                processors without a vector path.
 //   SSE2_PATH    x86-64 only: 2, 4 or 8 cells at once in SIMD lanes for the
-//   AVX2_PATH    eight polynomial types (Mandelbrot, Julia, Dragon,
-//   AVX512_PATH  Phoenix), with the same cycle detection; the cosine and
-//                cosh types take SCALAR_PATH.
+//   AVX2_PATH    six types of the polynomial rules (Mandelbrot, Julia, the
+//   AVX512_PATH  Dragons, the Phoenixes), with the same cycle detection;
+//                the cosine and cosh types take SCALAR_PATH.
 //
 // Exact cycle detection: the maps are deterministic, so once the whole state
 // (z, and for Phoenix the previous iterate too) equals an earlier state bit

@@ -4,7 +4,8 @@
 // Each writes the escape counts (0..detail, not yet grid values) of cells
 // first .. first + count - 1 of one row into counts[0 .. count - 1] and,
 // when ends is not null, their OrbitEnds into ends[0 .. count - 1], for the
-// eight polynomial types only (Mandelbrot .. J-Phoenix). count is at most
+// types of the polynomial rules only (Quadratic, Dragon and Phoenix in
+// core/fractal_types.h: Mandelbrot .. J-Phoenix). count is at most
 // LANE_CHUNK_CELLS. They are compiled for their instruction set: call them
 // only through computeRowWith and its kin, which check the processor first.
 // x86-64 builds only.
@@ -15,7 +16,9 @@
 
 #include "core/kernel_view.h"
 
-// At most this many cells per call (the engine keeps its lists on the stack).
+// At most this many cells per call: the engine's lists of a chunk, on the
+// heap for each call, have room for this many (and the callers keep a
+// chunk's counts on the stack).
 enum { LANE_CHUNK_CELLS = 1024 };
 
 #if defined(__x86_64__)

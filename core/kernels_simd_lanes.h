@@ -4,7 +4,9 @@
 // vector type V (below) and calls laneEscapeCounts<V, U>. Everything here
 // has internal linkage and nothing here includes a header that defines an
 // inline function: a copy compiled for a wider instruction set must never be
-// the one the linker keeps for a narrower caller.
+// the one the linker keeps for a narrower caller. (Inline data, such as the
+// type table of core/fractal_types.h, is the same bytes whatever it was
+// compiled for.)
 //
 // Blocks. Lanes step in blocks of steps (blockSteps) with no branch inside a
 // block: U vectors of V::LANES lanes, one cell per lane, so U * LANES
@@ -71,7 +73,8 @@
 #ifndef QUORVEX_CORE_KERNELS_SIMD_LANES_H
 #define QUORVEX_CORE_KERNELS_SIMD_LANES_H
 
-#include "core/kernels.h"
+#include "core/fractal_types.h"
+#include "core/kernel_view.h"
 #include "core/kernels_simd_isa.h"
 
 // The vector type V supplies:
@@ -286,7 +289,8 @@ struct BlockStart {
 
 // One row chunk: where cells come from and where counts go.
 struct LaneJob {
-    int type;
+    int jKind;                // the type's kind and M start (core/fractal_types.h)
+    double mStart;
     int limit;
     double y;                 // the row's imaginary coordinate
     double xStart, xScale;
@@ -300,19 +304,19 @@ struct LaneJob {
 // The imaginary part of the constant, the same for every cell of a row:
 // the row's coordinate (M kinds) or the pivot's (J kinds).
 inline double rowCi(const LaneJob &job) {
-    return job.type & 1 ? job.yPivot : job.y;
+    return job.jKind ? job.yPivot : job.y;
 }
 
 // Start value z0 and constant c of a vector of cells at real coordinates x.
 // The J kinds start from the point and take the pivot as the constant; the
-// M kinds start from 0 (M-Dragon from its critical point 0.5) with the point
-// as c.
+// M kinds start from mStart (0, or M-Dragon's critical point 0.5) with the
+// point as c.
 template <class V>
 void startLanes(const LaneJob &job, typename V::D x, LaneRegs<V> &r) {
-    if (job.type & 1) {
+    if (job.jKind) {
         r.zr = x, r.zi = V::splat(job.y), r.cr = V::splat(job.xPivot);
     } else {
-        r.zr = V::splat(job.type == M_DRAGON_TYPE ? 0.5 : 0.0), r.zi = V::splat(0.0), r.cr = x;
+        r.zr = V::splat(job.mStart), r.zi = V::splat(0.0), r.cr = x;
     }
     r.ci = V::splat(rowCi(job));
     r.pr = r.pi = V::splat(0.0);
@@ -787,8 +791,8 @@ void replayEnds(const LaneJob &job) {
         r.zr = V::load(kept.zr + i), r.zi = V::load(kept.zi + i);
         r.pr = Map::PREVIOUS ? V::load(kept.pr + i) : V::splat(0.0);
         r.pi = Map::PREVIOUS ? V::load(kept.pi + i) : V::splat(0.0);
-        r.cr = job.type & 1 ? V::splat(job.xPivot)
-                            : V::add(V::mul(V::ramp(job.first + i), V::splat(job.xScale)), V::splat(job.xStart));
+        r.cr = job.jKind ? V::splat(job.xPivot)
+                         : V::add(V::mul(V::ramp(job.first + i), V::splat(job.xScale)), V::splat(job.xStart));
         r.ci = ci;
         const D steps = V::load(kept.steps + i);
         double most = 0.0;
@@ -847,14 +851,12 @@ void countChunk(LaneJob job) {
 }
 
 template <class V, int U, bool ENDS>
-void countChunkOfType(const LaneJob &job) {
-    switch (job.type) {
-    case MANDELBROT_TYPE:
-    case JULIA_TYPE:
+void countChunkOfRule(FractalRule rule, const LaneJob &job) {
+    switch (rule) {
+    case QUADRATIC_RULE:
         countChunk<V, QuadraticMap, U, ENDS>(job);
         break;
-    case M_DRAGON_TYPE:
-    case J_DRAGON_TYPE:
+    case DRAGON_RULE:
         countChunk<V, DragonMap, U, ENDS>(job);
         break;
     default:
@@ -864,16 +866,18 @@ void countChunkOfType(const LaneJob &job) {
 }
 
 // The entry the instruction-set files call: U vectors of V in flight; with
-// ends not null, each cell's OrbitEnd too. count <= LANE_CHUNK_CELLS.
+// ends not null, each cell's OrbitEnd too. count <= LANE_CHUNK_CELLS, and
+// the type's rule is a polynomial one (core/kernels_simd_isa.h).
 template <class V, int U>
 void laneEscapeCounts(int type, const KernelView &v, int row, int first, int count, int *counts,
                       OrbitEnd *ends) {
-    const LaneJob job = {type, v.detail, (double)row * v.yScale + v.yStart, v.xStart, v.xScale,
-                         v.xPivot, v.yPivot, first, count, counts, ends, nullptr};
+    const FractalTypeInfo &info = FRACTAL_TYPE_TABLE[type];
+    const LaneJob job = {info.jKind, info.mStart, v.detail, (double)row * v.yScale + v.yStart, v.xStart,
+                         v.xScale, v.xPivot, v.yPivot, first, count, counts, ends, nullptr};
     if (ends)
-        countChunkOfType<V, U, true>(job);
+        countChunkOfRule<V, U, true>(info.rule, job);
     else
-        countChunkOfType<V, U, false>(job);
+        countChunkOfRule<V, U, false>(info.rule, job);
 }
 
 }  // namespace

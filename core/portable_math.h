@@ -6,8 +6,9 @@
 // give each frame the same view and each pixel the same smooth colour on
 // every host, so the renderer's own uses of these functions go through
 // this file: only the four basic operations on doubles (exactly rounded
-// under IEEE 754, with contraction off), frexp and ldexp (exact), and so
-// the same bits everywhere. Accurate to a few units in the last place.
+// under IEEE 754, with contraction off), frexp, ldexp and floor (exact),
+// and so the same bits everywhere. Accurate to a few units in the last
+// place.
 //
 // Layer: core.
 #ifndef QUORVEX_CORE_PORTABLE_MATH_H
@@ -23,7 +24,8 @@ double portableLog(double x);
 // stands. out may be x.
 void portableLog2s(const double *x, double *out, int count);
 
-// e to the x, for |x| < 700 (beyond that the result is 0 or infinite).
+// e to the x, for |x| < 700. Above 709 it is infinite and below -745 0;
+// from -745 to -708 it is subnormal, with fewer bits.
 double portableExp(double x);
 
 // base to the power exponent, for base > 0: exp(exponent * log(base)).

@@ -30,9 +30,10 @@
 // Limits, each for a reason:
 //   LOCATION_MAX_DIGITS  characters of one number: a centre that exact is
 //                        only useful at widths below 1e-4000;
-//   LOCATION_MIN_WIDTH   1e-4000 (as a binary exponent): beyond it the
-//                        reference orbit's precision makes a render take
-//                        hours;
+//   LOCATION_MIN_WIDTH_EXP2  about 1e-4000, as a binary exponent (widths
+//                        below 2^LOCATION_MIN_WIDTH_EXP2 are refused): beyond
+//                        it the reference orbit's precision makes a render
+//                        take hours;
 //   LOCATION_MAX_MAGNITUDE  1e100 for the centre, width and pivot: the
 //                        picture's corners stay finite doubles;
 //   LOCATION_MAX_FILE    the longest file these limits allow.

@@ -7,8 +7,8 @@
 #include <immintrin.h>
 #endif
 
-
-#include "core/kernels.h"
+#include "core/cpu_features.h"
+#include "core/fractal_types.h"
 
 namespace {
 
@@ -106,12 +106,15 @@ template <class T> int startLane(const DeepEngine &e, Cx<T> d, Lane<T> &l, DeepS
     l.level = 1;
     l.test = EscapeTest{0.0, 0.0, 4.0};
     l.dw = l.dc = Cx<T>{zero, zero};
-    if (ref.type == MANDELBROT_TYPE) l.dc = d;
-    if (ref.type == JULIA_TYPE) l.dw = d;
-    if (!ref.dragon) return 1;
+    const int julia = FRACTAL_TYPE_TABLE[ref.type].jKind;
+    if (!ref.dragon) {  // w = z: the point is z_0 (J kinds) or c (M kinds)
+        if (julia) l.dw = d;
+        else l.dc = d;
+        return 1;
+    }
     // The Dragons: c = L/2 - L^2/4 and w = L (1/2 - z).
     Cx<double> lambda = ref.lambda;
-    if (ref.type == M_DRAGON_TYPE) {  // dc = d (1/2 - L/2 - d/4)
+    if (!julia) {  // dc = d (1/2 - L/2 - d/4)
         lambda = Cx<double>{lambda.re + dd.re, lambda.im + dd.im};
         const Cx<T> k = lift<T>(Cx<double>{0.5 - ref.lambda.re * 0.5, -ref.lambda.im * 0.5});
         l.dc = d * Cx<T>{k.re - d.re * 0.25, k.im - d.im * 0.25};
@@ -293,11 +296,6 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
     }
     return !stopped;
 }
-
-bool hasAvx2() {
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    return avx2;
-}
 #endif
 
 int narrowerThan(const DeepLocation &loc, const char *width) {
@@ -312,7 +310,7 @@ int narrowerThan(const DeepLocation &loc, const char *width) {
 
 template <class T> T cMax(const DeepReference &ref, T reach) {
     if (ref.critical) return fromDouble<T>(0.0);  // the J kinds: c is the pivot for all
-    if (ref.type == MANDELBROT_TYPE) return reach;
+    if (!ref.dragon) return reach;
     // |d (1/2 - L/2 - d/4)| with a little room for rounding
     const double k = hypot(0.5 - ref.lambda.re * 0.5, ref.lambda.im * 0.5);
     return reach * (k * (1.0 + 0x1p-40) + toDouble(reach) * 0.25 + 0x1p-1000);
@@ -348,8 +346,8 @@ int deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int
     if (e.floatExp && e.ref.dragon) return sampleBatch<FloatExp, true>(e, dx, dy, count, out, stop);
     if (e.floatExp) return sampleBatch<FloatExp, false>(e, dx, dy, count, out, stop);
 #if defined(__x86_64__)
-    if (!e.portable && hasAvx2() && e.ref.dragon) return sampleBatchAvx2<true>(e, dx, dy, count, out, stop);
-    if (!e.portable && hasAvx2()) return sampleBatchAvx2<false>(e, dx, dy, count, out, stop);
+    if (!e.portable && cpuHasAvx2() && e.ref.dragon) return sampleBatchAvx2<true>(e, dx, dy, count, out, stop);
+    if (!e.portable && cpuHasAvx2()) return sampleBatchAvx2<false>(e, dx, dy, count, out, stop);
 #endif
     if (e.ref.dragon) return sampleBatch<double, true>(e, dx, dy, count, out, stop);
     return sampleBatch<double, false>(e, dx, dy, count, out, stop);

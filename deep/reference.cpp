@@ -2,7 +2,7 @@
 
 #include <mpfr.h>
 
-#include "core/kernels.h"
+#include "core/fractal_types.h"
 
 namespace {
 
@@ -112,14 +112,12 @@ ReferenceResult iterate(OrbitJob &job, BigCx &w, const BigCx &k, mpfr_prec_t bit
     return result;
 }
 
-int isJulia(int type) { return type == JULIA_TYPE || type == J_DRAGON_TYPE; }
-
 std::atomic<long> referenceCount{0};
 
 }  // namespace
 
 int deepTypeSupported(int type) {
-    return type == MANDELBROT_TYPE || type == JULIA_TYPE || type == M_DRAGON_TYPE || type == J_DRAGON_TYPE;
+    return type >= 0 && type < FRACTAL_TYPES && FRACTAL_TYPE_TABLE[type].deep;
 }
 
 long referencePrecision(const DeepLocation &loc, int cells) {
@@ -145,23 +143,23 @@ ReferenceResult computeReference(const DeepLocation &loc, int cells, int wantFlo
     referenceCount.fetch_add(1);
     const mpfr_prec_t bits = (mpfr_prec_t)referencePrecision(loc, cells);
     ref.type = loc.type, ref.detail = loc.detail, ref.precision = bits;
-    ref.critical = isJulia(loc.type) ? 1 : 0;
-    ref.dragon = loc.type == M_DRAGON_TYPE || loc.type == J_DRAGON_TYPE;
+    const FractalTypeInfo &type = FRACTAL_TYPE_TABLE[loc.type];
+    const int julia = type.jKind;
+    ref.critical = julia;
+    ref.dragon = type.rule == DRAGON_RULE;
     BigCx centre(bits), pivot(bits), start(bits), k(bits);
     centre.set(loc.re, loc.im);
     pivot.set(loc.pivotRe, loc.pivotIm);
     ref.centre = centre.nearest();
-    ref.lambda = loc.type == M_DRAGON_TYPE ? centre.nearest() : pivot.nearest();
-    switch (loc.type) {
-    case MANDELBROT_TYPE: mpfr_set(k.re, centre.re, MPFR_RNDN), mpfr_set(k.im, centre.im, MPFR_RNDN); break;
-    case JULIA_TYPE:
-        mpfr_set(k.re, pivot.re, MPFR_RNDN), mpfr_set(k.im, pivot.im, MPFR_RNDN);
-        mpfr_set(start.re, centre.re, MPFR_RNDN), mpfr_set(start.im, centre.im, MPFR_RNDN);
-        break;
-    case M_DRAGON_TYPE: dragonOf(centre, nullptr, k, nullptr, bits); break;
-    default: dragonOf(pivot, &centre, k, &start, bits); break;
+    ref.lambda = ref.dragon && !julia ? centre.nearest() : pivot.nearest();
+    if (ref.dragon) {
+        dragonOf(julia ? pivot : centre, julia ? &centre : nullptr, k, julia ? &start : nullptr, bits);
+    } else {
+        const BigCx &constant = julia ? pivot : centre;
+        mpfr_set(k.re, constant.re, MPFR_RNDN), mpfr_set(k.im, constant.im, MPFR_RNDN);
+        if (julia) mpfr_set(start.re, centre.re, MPFR_RNDN), mpfr_set(start.im, centre.im, MPFR_RNDN);
     }
-    if (loc.type == MANDELBROT_TYPE || loc.type == M_DRAGON_TYPE) mpfr_set_zero(start.re, 1), mpfr_set_zero(start.im, 1);
+    if (!julia) mpfr_set_zero(start.re, 1), mpfr_set_zero(start.im, 1);
     OrbitJob job = {&ref, wantFloatExp, stop, progress, context, 0, loc.detail * (ref.critical + 1)};
     ReferenceResult r = iterate(job, start, k, bits, ref.orbit[0]);
     if (r == REFERENCE_DONE && ref.critical) {

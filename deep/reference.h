@@ -19,9 +19,10 @@
 //   if (computeReference(loc, cells, wantFloatExp, stop, progress, ctx, ref)
 //           == REFERENCE_STOPPED) ...
 //
-// The precision (referencePrecision) is enough bits for the centre's
-// magnitude plus the cell spacing (width / cells) plus 85 bits: the orbit's
-// own rounding stays far below a double's rounding of the smallest delta.
+// The precision (referencePrecision) is enough bits for the larger of the
+// centre's and the pivot's magnitudes plus the cell spacing (width / cells)
+// plus 85 bits: the orbit's own rounding stays far below a double's
+// rounding of the smallest delta.
 // `stop` is polled, and `progress` called with (steps done, steps in all),
 // every few thousand steps: a stop returns REFERENCE_STOPPED promptly.
 #ifndef QUORVEX_DEEP_REFERENCE_H
@@ -59,11 +60,14 @@ enum ReferenceResult { REFERENCE_DONE, REFERENCE_STOPPED };
 
 typedef void (*ReferenceProgress)(int done, int total, void *context);
 
-// 1 for the four types the deep engine draws.
+// 1 for the types the deep engine draws (the `deep` column of
+// core/fractal_types.h: Mandelbrot, Julia and the Dragons); 0 for any other
+// value.
 int deepTypeSupported(int type);
 
 long referencePrecision(const DeepLocation &loc, int cells);
 
+// loc.type must be one deepTypeSupported accepts.
 ReferenceResult computeReference(const DeepLocation &loc, int cells, int wantFloatExp,
                                  const std::atomic<int> *stop, ReferenceProgress progress, void *context,
                                  DeepReference &ref);

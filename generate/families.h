@@ -21,6 +21,7 @@
 #ifndef QUORVEX_GENERATE_FAMILIES_H
 #define QUORVEX_GENERATE_FAMILIES_H
 
+#include "core/fractal_types.h"
 #include "core/kernels.h"
 #include "widgets/window.h"
 
@@ -48,6 +49,11 @@ void *M_COSINE(void *slot);
 void *J_COSINE(void *slot);
 void *M_COSH(void *slot);
 void *J_COSH(void *slot);
+
+// The chain names the types of core/fractal_types.h in the table's order,
+// one test each, and ends at its last.
+static_assert(FRACTAL_TYPES == 10 && J_COSH_TYPE == FRACTAL_TYPES - 1,
+              "familyMember tests every type of FRACTAL_TYPE_TABLE");
 
 template <class Entry>
 Entry familyMember(int type) {

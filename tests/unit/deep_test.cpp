@@ -211,6 +211,12 @@ TEST(DeepEngine, AStopEndsTheReferencePromptly) {
     EXPECT_LE(e->ref.orbit[0].z.size(), 5000u);
 }
 
+// The table's deep column, and no number outside the table.
+TEST(DeepEngine, DrawsTheMandelbrotJuliaAndDragonTypesOnly) {
+    for (int type = -1; type <= FRACTAL_TYPES; ++type)
+        EXPECT_EQ(deepTypeSupported(type), type >= MANDELBROT_TYPE && type <= J_DRAGON_TYPE) << type;
+}
+
 // ---- the location file ---------------------------------------------------------
 
 // Frame k's width shrinks geometrically and the point the two ends put at

@@ -434,6 +434,19 @@ TEST(KernelCrossCheckViews, HugePivotProducesNotANumberOrbits) {
     EXPECT_TRUE(isnan(nr * nr + ni * ni));
 }
 
+// A type number past the table's ends draws what J-Cosh draws, on every path.
+TEST(KernelTypes, ANumberOutsideTheTableIsJCosh) {
+    const KernelView v = crossCheckViews()[1].view;
+    std::vector<unsigned char> want((size_t)v.width), got((size_t)v.width);
+    computeRowScalar(J_COSH_TYPE, v, 333, want.data());
+    for (int type : {-1, (int)FRACTAL_TYPES, 1000}) {
+        computeRowScalar(type, v, 333, got.data());
+        EXPECT_EQ(firstDifference(got, want), -1) << "type " << type;
+        computeRow(type, v, 333, got.data());
+        EXPECT_EQ(firstDifference(got, want), -1) << "type " << type;
+    }
+}
+
 TEST(KernelCrossCheckViews, EveryTypeSeesMoreThanOneValue) {
     // A reference row that is all one value would hide most faults.
     const NamedView zoomed = crossCheckViews()[2];
