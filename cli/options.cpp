@@ -209,12 +209,13 @@ int applyOption(int code, const char *value, RenderOptions &o) {
     case OPT_LOCATION: o.locationPath = value; return 1;
     case OPT_SAVE_LOCATION: o.saveLocationPath = value; return 1;
     case OPT_NO_APPROXIMATION: o.approximation = 0; return 1;
-    case OPT_ZOOM_TO_CENTER: o.given |= GIVEN_ZOOM | GIVEN_ZOOM_CENTER; return setCentre(o.zoomLocation, value, nullptr);
+    case OPT_ZOOM_TO_CENTER:
+        o.given |= GIVEN_ZOOM | GIVEN_ZOOM_CENTER;
+        return setCentre(o.zoomLocation, value, nullptr);
     case OPT_ZOOM_TO_WIDTH: o.given |= GIVEN_ZOOM | GIVEN_ZOOM_WIDTH; return setWidth(o.zoomLocation, value, nullptr);
     default: return 0;
     }
 }
-
 
 // What a dive needs, and what only a dive may have.
 RenderParseResult checkDive(RenderOptions &o, char *reason) {
@@ -222,42 +223,49 @@ RenderParseResult checkDive(RenderOptions &o, char *reason) {
     const bool video = isVideoKind(o.outputKind);
     if (!isDive(o)) {
         if (o.given & (GIVEN_FRAMES | GIVEN_FPS | GIVEN_RANGE))
-            return failWith(RENDER_PARSE_USAGE, reason, "--frames, --fps and --frame-range belong to a dive: give --zoom-to or --zoom-to-view");
+            return failWith(RENDER_PARSE_USAGE, reason,
+                            "--frames, --fps and --frame-range belong to a dive: give --zoom-to or --zoom-to-view");
         if (video || framePatternFields(out) > 0)
-            return failWith(RENDER_PARSE_USAGE, reason, "OUTPUT '%s' is for a dive: give --zoom-to or --zoom-to-view and --frames", out);
+            return failWith(RENDER_PARSE_USAGE, reason,
+                            "OUTPUT '%s' is for a dive: give --zoom-to or --zoom-to-view and --frames", out);
         return RENDER_PARSE_OK;
     }
     if (!(o.given & GIVEN_FRAMES)) return failWith(RENDER_PARSE_USAGE, reason, "a dive needs --frames N (2 or more)");
     if (video && (o.given & GIVEN_RANGE))
-        return failWith(RENDER_PARSE_USAGE, reason, "--frame-range writes frame files: give a pattern such as dive/frame-%%05d.png");
+        return failWith(RENDER_PARSE_USAGE, reason,
+                        "--frame-range writes frame files: give a pattern such as dive/frame-%%05d.png");
     if (o.outputKind == OUTPUT_MP4 && (o.width % 2 || o.height % 2))
-        return failWith(RENDER_PARSE_USAGE, reason, ".mp4 needs an even width and height, not %dx%d (.webm and .mkv take any)", o.width,
-                     o.height);
+        return failWith(RENDER_PARSE_USAGE, reason,
+                        ".mp4 needs an even width and height, not %dx%d (.webm and .mkv take any)", o.width, o.height);
     if (!video && framePatternFields(out) != 1)
-        return failWith(RENDER_PARSE_USAGE, reason, "OUTPUT '%s' needs one frame-number field such as %%05d, or a .mp4, .webm or .mkv suffix",
-                     out);
+        return failWith(RENDER_PARSE_USAGE, reason,
+                        "OUTPUT '%s' needs one frame-number field such as %%05d, or a .mp4, .webm or .mkv suffix", out);
     if (!video && o.outputKind != OUTPUT_PNG && o.outputKind != OUTPUT_PPM)
         return failWith(RENDER_PARSE_USAGE, reason, "frames are written as .png or .ppm, not as '%s'", out);
     o.framePattern = !video;
     if (!(o.given & GIVEN_RANGE)) o.firstFrame = 0, o.lastFrame = o.frames - 1;
     if (o.lastFrame >= o.frames)
-        return failWith(RENDER_PARSE_USAGE, reason, "--frame-range %d:%d: the frames of this dive are 0..%d", o.firstFrame, o.lastFrame,
-                     o.frames - 1);
+        return failWith(RENDER_PARSE_USAGE, reason, "--frame-range %d:%d: the frames of this dive are 0..%d",
+                        o.firstFrame, o.lastFrame, o.frames - 1);
     return RENDER_PARSE_OK;
 }
 
 RenderParseResult checkOutput(int argc, char **argv, int first, RenderOptions &o, char *reason) {
     if (first >= argc) return failWith(RENDER_PARSE_USAGE, reason, "no OUTPUT file given");
-    if (first + 1 < argc) return failWith(RENDER_PARSE_USAGE, reason, "more than one OUTPUT file given: '%s'", argv[first + 1]);
+    if (first + 1 < argc)
+        return failWith(RENDER_PARSE_USAGE, reason, "more than one OUTPUT file given: '%s'", argv[first + 1]);
     o.outputPath = argv[first];
     if (!outputKindOf(o.outputPath, &o.outputKind))
-        return failWith(RENDER_PARSE_USAGE, reason, "OUTPUT '%s' must end in .png, .ppm, .pgm or .frc (or .mp4, .webm, .mkv for a dive)",
-                     o.outputPath);
+        return failWith(RENDER_PARSE_USAGE, reason,
+                        "OUTPUT '%s' must end in .png, .ppm, .pgm or .frc (or .mp4, .webm, .mkv for a dive)",
+                        o.outputPath);
     if ((o.smooth || o.aa > 1) && (o.outputKind == OUTPUT_PGM || o.outputKind == OUTPUT_FRC))
-        return failWith(RENDER_PARSE_USAGE, reason, "--smooth and --aa colour the picture: write .png or .ppm, not '%s'", o.outputPath);
+        return failWith(RENDER_PARSE_USAGE, reason,
+                        "--smooth and --aa colour the picture: write .png or .ppm, not '%s'", o.outputPath);
     if (o.outputKind == OUTPUT_FRC && (o.width > GRID_SIZE || o.height > GRID_SIZE))
-        return failWith(RENDER_PARSE_USAGE, reason, "a .frc file holds at most %dx%d cells, not %dx%d; write .png, .ppm or .pgm",
-                     GRID_SIZE, GRID_SIZE, o.width, o.height);
+        return failWith(RENDER_PARSE_USAGE, reason,
+                        "a .frc file holds at most %dx%d cells, not %dx%d; write .png, .ppm or .pgm", GRID_SIZE,
+                        GRID_SIZE, o.width, o.height);
     return checkDive(o, reason);
 }
 
@@ -266,16 +274,24 @@ RenderParseResult checkOutput(int argc, char **argv, int first, RenderOptions &o
 RenderParseResult checkLocation(const RenderOptions &o, char *reason) {
     const int centre = (o.given & (GIVEN_CENTER | GIVEN_WIDTH)) || o.locationPath;
     if (!centre) {
-        if (o.saveLocationPath) return failWith(RENDER_PARSE_USAGE, reason, "--save-location needs --center and --width, or --location");
+        if (o.saveLocationPath)
+            return failWith(RENDER_PARSE_USAGE, reason, "--save-location needs --center and --width, or --location");
         if (o.zoomLocated)
-            return failWith(RENDER_PARSE_USAGE, reason, "%s need the first frame as a location: --center and --width, or --location",
-                         RENDER_ZOOM_LOCATION);
+            return failWith(RENDER_PARSE_USAGE, reason,
+                            "%s need the first frame as a location: --center and --width, or --location",
+                            RENDER_ZOOM_LOCATION);
         return RENDER_PARSE_OK;
     }
-    if (o.given & GIVEN_VIEW) return failWith(RENDER_PARSE_USAGE, reason, "--view and a location (--center, --width, --location) exclude each other");
-    if (o.fromPath) return failWith(RENDER_PARSE_USAGE, reason, "--from and a location (--center, --width, --location) exclude each other");
-    if (!o.locationPath && !(o.given & GIVEN_CENTER)) return failWith(RENDER_PARSE_USAGE, reason, "--width needs --center");
-    if (!o.locationPath && !(o.given & GIVEN_WIDTH)) return failWith(RENDER_PARSE_USAGE, reason, "--center needs --width");
+    if (o.given & GIVEN_VIEW)
+        return failWith(RENDER_PARSE_USAGE, reason,
+                        "--view and a location (--center, --width, --location) exclude each other");
+    if (o.fromPath)
+        return failWith(RENDER_PARSE_USAGE, reason,
+                        "--from and a location (--center, --width, --location) exclude each other");
+    if (!o.locationPath && !(o.given & GIVEN_CENTER))
+        return failWith(RENDER_PARSE_USAGE, reason, "--width needs --center");
+    if (!o.locationPath && !(o.given & GIVEN_WIDTH))
+        return failWith(RENDER_PARSE_USAGE, reason, "--center needs --width");
     if (isDive(o) && o.saveLocationPath)
         return failWith(RENDER_PARSE_USAGE, reason, "--save-location writes the location of a still, not of a dive");
     return RENDER_PARSE_OK;
@@ -288,11 +304,13 @@ RenderParseResult parseRenderOptions(int argc, char **argv, RenderOptions &o, ch
     opterr = 0;  // errors are ours to word
     int index = 0, zoomCode = 0;
     for (int code; (code = getopt_long(argc, argv, "h", LONG_OPTIONS, &index)) != -1;) {
-        if (code == OPT_ZOOM_TO || code == OPT_ZOOM_TO_VIEW || code == OPT_ZOOM_TO_CENTER || code == OPT_ZOOM_TO_WIDTH) {
+        if (code == OPT_ZOOM_TO || code == OPT_ZOOM_TO_VIEW || code == OPT_ZOOM_TO_CENTER ||
+            code == OPT_ZOOM_TO_WIDTH) {
             const int kind = code == OPT_ZOOM_TO_WIDTH ? OPT_ZOOM_TO_CENTER : code;
             if (zoomCode && zoomCode != kind)
-                return failWith(RENDER_PARSE_USAGE, reason, "give one last frame: --zoom-to, --zoom-to-view, or --zoom-to-center with "
-                                     "--zoom-to-width");
+                return failWith(RENDER_PARSE_USAGE, reason,
+                                "give one last frame: --zoom-to, --zoom-to-view, or --zoom-to-center with "
+                                "--zoom-to-width");
             zoomCode = kind;
         }
         if (code == 'h') return RENDER_PARSE_HELP;
@@ -310,12 +328,14 @@ RenderParseResult parseRenderOptions(int argc, char **argv, RenderOptions &o, ch
             char expected[FIELD_TEXT];
             expectation(code, expected, sizeof expected);
             return failWith(RENDER_PARSE_USAGE, reason, "--%s '%.60s%s': expected %s", optionName(code), optarg,
-                         strlen(optarg) > 60 ? "..." : "", expected);
+                            strlen(optarg) > 60 ? "..." : "", expected);
         }
     }
     if (zoomCode == OPT_ZOOM_TO_CENTER) {
-        if (!(o.given & GIVEN_ZOOM_WIDTH)) return failWith(RENDER_PARSE_USAGE, reason, "--zoom-to-center needs --zoom-to-width");
-        if (!(o.given & GIVEN_ZOOM_CENTER)) return failWith(RENDER_PARSE_USAGE, reason, "--zoom-to-width needs --zoom-to-center");
+        if (!(o.given & GIVEN_ZOOM_WIDTH))
+            return failWith(RENDER_PARSE_USAGE, reason, "--zoom-to-center needs --zoom-to-width");
+        if (!(o.given & GIVEN_ZOOM_CENTER))
+            return failWith(RENDER_PARSE_USAGE, reason, "--zoom-to-width needs --zoom-to-center");
         o.zoomLocated = 1;
     }
     const RenderParseResult r = checkOutput(argc, argv, optind, o, reason);
@@ -324,69 +344,69 @@ RenderParseResult parseRenderOptions(int argc, char **argv, RenderOptions &o, ch
 
 void writeRenderHelp(FILE *out) {
     fprintf(out,
-          "Usage: quorvex-render [options] OUTPUT\n"
-          "Computes an escape-time fractal without a display and writes it to OUTPUT.\n"
-          "\n"
-          "  --type NAME          Mandelbrot, Julia, M-Dragon, J-Dragon, M-Phoenix,\n"
-          "                       J-Phoenix, M-Cosine, J-Cosine, M-Cosh or J-Cosh\n"
-          "                       (default Mandelbrot)\n"
-          "  --detail N           iteration limit, 1..%d (default %d)\n"
-          "  --view XS,XE,YS,YE   plane rectangle (default -5,5,-5,5)\n"
-          "  --center RE,IM       centre of the picture, decimals of any length (with\n"
-          "  --width W            --width, instead of --view): the plane width of the\n"
-          "                       picture, any magnitude down to %s; the height\n"
-          "                       follows the picture's shape. Below a width of %s\n"
-          "                       the deep engine draws it (Mandelbrot, Julia, M-Dragon\n"
-          "                       and J-Dragon only; other types are refused there)\n"
-          "  --location FILE      take type, detail, centre, width and pivot from a\n"
-          "                       location file; options given override it\n"
-          "  --save-location FILE write the location drawn (with the picture)\n"
-          "  --no-approximation   deep engine: step every iteration, for checking\n"
-          "  --pivot X,Y          constant of the J- types (default 0,0), every digit\n"
-          "                       kept at depth\n"
-          "  --size WxH           picture size in cells (default %dx%d)\n"
-          "  --palette R,G,B      colour ramp of each channel, 0..%d (default 0,0,0)\n"
-          "  --threads N          threads to compute with (default: one per processor)\n"
-          "  --from FILE.frc      take type, detail, view, pivot and size from a saved\n"
-          "                       file, options given beside it overriding them; its\n"
-          "                       grid is only coloured unless --size, --type,\n"
-          "                       --detail, --view or --pivot is given, which has it\n"
-          "                       computed again\n"
-          "  --smooth             smooth colour: a continuous escape value instead of\n"
-          "                       the whole count, so colour bands vanish (M-Cosine,\n"
-          "                       J-Cosine, M-Cosh and J-Cosh keep their whole count,\n"
-          "                       coloured without the grid's rounding); at any depth\n"
-          "  --aa N               anti-aliasing: N x N samples a pixel, 1..%d, their\n"
-          "                       colours averaged as light (default 1); at any depth\n"
-          "  -h, --help           show this text and exit\n"
-          "\n"
-          "A dive zooms from the first view (--view, --from, a location or the default)\n"
-          "to a last:\n"
-          "  --zoom-to FILE       the last view is the view saved in FILE.frc, or the\n"
-          "                       centre and width of a location file\n"
-          "  --zoom-to-view XS,XE,YS,YE   the last view given as numbers\n"
-          "  --zoom-to-center RE,IM       the last frame's centre and width, decimals of\n"
-          "  --zoom-to-width W            any length (first frame: --center and --width,\n"
-          "                       or --location); below a width of %s the deep\n"
-          "                       engine draws the frames, all of them against one\n"
-          "                       reference orbit at the deeper end. A dive from a\n"
-          "                       deep location needs its last frame so too\n"
-          "  --frames N           frames in the dive, 2..%d (needed)\n"
-          "  --fps F              frames a second of a video (default 30)\n"
-          "  --frame-range A:B    make only frames A..B (numbered from 0), to share a\n"
-          "                       dive out among machines\n"
-          "\n"
-          "OUTPUT by suffix: .png (colour), .ppm (colour, binary PPM), .pgm (the grid\n"
-          "values, binary PGM) or .frc (a parameter file the explorer can load; at\n"
-          "most %dx%d).\n"
-          "A dive writes a pattern with one frame-number field, such as\n"
-          "dive/frame-%%05d.png or .ppm, one file a frame (frames whose file exists\n"
-          "already are kept, so a stopped dive goes on where it stopped), or a .mp4,\n"
-          ".webm or .mkv video through ffmpeg (which must be on PATH). --smooth and\n"
-          "--aa write .png, .ppm or a video. With either, or in a dive, --from only\n"
-          "gives the parameters: the picture is computed again.\n"
-          "\n"
-          "Exit status: 0 written, 1 failed (nothing written), 2 bad command line.\n",
-          RENDER_MAX_DETAIL, DETAIL_DEFAULT, LOCATION_MIN_WIDTH, DEEP_WIDTH, GRID_SIZE, GRID_SIZE, RAMPS - 1,
-          RENDER_MAX_AA, DEEP_WIDTH, RENDER_MAX_FRAMES, GRID_SIZE, GRID_SIZE);
+            "Usage: quorvex-render [options] OUTPUT\n"
+            "Computes an escape-time fractal without a display and writes it to OUTPUT.\n"
+            "\n"
+            "  --type NAME          Mandelbrot, Julia, M-Dragon, J-Dragon, M-Phoenix,\n"
+            "                       J-Phoenix, M-Cosine, J-Cosine, M-Cosh or J-Cosh\n"
+            "                       (default Mandelbrot)\n"
+            "  --detail N           iteration limit, 1..%d (default %d)\n"
+            "  --view XS,XE,YS,YE   plane rectangle (default -5,5,-5,5)\n"
+            "  --center RE,IM       centre of the picture, decimals of any length (with\n"
+            "  --width W            --width, instead of --view): the plane width of the\n"
+            "                       picture, any magnitude down to %s; the height\n"
+            "                       follows the picture's shape. Below a width of %s\n"
+            "                       the deep engine draws it (Mandelbrot, Julia, M-Dragon\n"
+            "                       and J-Dragon only; other types are refused there)\n"
+            "  --location FILE      take type, detail, centre, width and pivot from a\n"
+            "                       location file; options given override it\n"
+            "  --save-location FILE write the location drawn (with the picture)\n"
+            "  --no-approximation   deep engine: step every iteration, for checking\n"
+            "  --pivot X,Y          constant of the J- types (default 0,0), every digit\n"
+            "                       kept at depth\n"
+            "  --size WxH           picture size in cells (default %dx%d)\n"
+            "  --palette R,G,B      colour ramp of each channel, 0..%d (default 0,0,0)\n"
+            "  --threads N          threads to compute with (default: one per processor)\n"
+            "  --from FILE.frc      take type, detail, view, pivot and size from a saved\n"
+            "                       file, options given beside it overriding them; its\n"
+            "                       grid is only coloured unless --size, --type,\n"
+            "                       --detail, --view or --pivot is given, which has it\n"
+            "                       computed again\n"
+            "  --smooth             smooth colour: a continuous escape value instead of\n"
+            "                       the whole count, so colour bands vanish (M-Cosine,\n"
+            "                       J-Cosine, M-Cosh and J-Cosh keep their whole count,\n"
+            "                       coloured without the grid's rounding); at any depth\n"
+            "  --aa N               anti-aliasing: N x N samples a pixel, 1..%d, their\n"
+            "                       colours averaged as light (default 1); at any depth\n"
+            "  -h, --help           show this text and exit\n"
+            "\n"
+            "A dive zooms from the first view (--view, --from, a location or the default)\n"
+            "to a last:\n"
+            "  --zoom-to FILE       the last view is the view saved in FILE.frc, or the\n"
+            "                       centre and width of a location file\n"
+            "  --zoom-to-view XS,XE,YS,YE   the last view given as numbers\n"
+            "  --zoom-to-center RE,IM       the last frame's centre and width, decimals of\n"
+            "  --zoom-to-width W            any length (first frame: --center and --width,\n"
+            "                       or --location); below a width of %s the deep\n"
+            "                       engine draws the frames, all of them against one\n"
+            "                       reference orbit at the deeper end. A dive from a\n"
+            "                       deep location needs its last frame so too\n"
+            "  --frames N           frames in the dive, 2..%d (needed)\n"
+            "  --fps F              frames a second of a video (default 30)\n"
+            "  --frame-range A:B    make only frames A..B (numbered from 0), to share a\n"
+            "                       dive out among machines\n"
+            "\n"
+            "OUTPUT by suffix: .png (colour), .ppm (colour, binary PPM), .pgm (the grid\n"
+            "values, binary PGM) or .frc (a parameter file the explorer can load; at\n"
+            "most %dx%d).\n"
+            "A dive writes a pattern with one frame-number field, such as\n"
+            "dive/frame-%%05d.png or .ppm, one file a frame (frames whose file exists\n"
+            "already are kept, so a stopped dive goes on where it stopped), or a .mp4,\n"
+            ".webm or .mkv video through ffmpeg (which must be on PATH). --smooth and\n"
+            "--aa write .png, .ppm or a video. With either, or in a dive, --from only\n"
+            "gives the parameters: the picture is computed again.\n"
+            "\n"
+            "Exit status: 0 written, 1 failed (nothing written), 2 bad command line.\n",
+            RENDER_MAX_DETAIL, DETAIL_DEFAULT, LOCATION_MIN_WIDTH, DEEP_WIDTH, GRID_SIZE, GRID_SIZE, RAMPS - 1,
+            RENDER_MAX_AA, DEEP_WIDTH, RENDER_MAX_FRAMES, GRID_SIZE, GRID_SIZE);
 }

@@ -30,8 +30,7 @@ void formatDuration(char *text, size_t size, double seconds) {
         snprintf(text, size, "%ld:%02ld", s / 60, s % 60);
 }
 
-void formatProgress(char *line, size_t size, const char *label, long done, long total,
-                    double elapsedSeconds) {
+void formatProgress(char *line, size_t size, const char *label, long done, long total, double elapsedSeconds) {
     formatProgressIn(line, size, label, "rows", done, total, elapsedSeconds);
 }
 
@@ -43,8 +42,7 @@ void formatProgressIn(char *line, size_t size, const char *label, const char *un
     if (done > 0) formatDuration(left, sizeof left, elapsedSeconds * (double)(total - done) / (double)done);
     const long percent = total > 0 ? done * 100 / total : 100;
     const int digits = snprintf(nullptr, 0, "%ld", total);
-    snprintf(line, size, "%s [%s] %*ld/%ld %s %3ld%%  %s left", label, cells, digits, done, total, unit,
-             percent, left);
+    snprintf(line, size, "%s [%s] %*ld/%ld %s %3ld%%  %s left", label, cells, digits, done, total, unit, percent, left);
 }
 
 double progressClock() { return nowSeconds(); }
@@ -83,11 +81,12 @@ void formatFramesProgress(char *line, size_t size, long framesDone, long frames,
     char bar[PROGRESS_BAR_CELLS + 1];
     char left[32] = "--:--";
     fillBar(bar, cellsDone, cells);
-    if (cellsDone > 0) formatDuration(left, sizeof left, elapsedSeconds * (double)(cells - cellsDone) / (double)cellsDone);
+    if (cellsDone > 0)
+        formatDuration(left, sizeof left, elapsedSeconds * (double)(cells - cellsDone) / (double)cellsDone);
     const long percent = cells > 0 ? (long)((double)cellsDone * 100 / (double)cells) : 100;
     const int frameDigits = snprintf(nullptr, 0, "%ld", frames), cellDigits = snprintf(nullptr, 0, "%ld", cells);
-    snprintf(line, size, "rendering [%s] %*ld/%ld frames  %*ld/%ld cells %3ld%%  %s left", bar, frameDigits,
-             framesDone, frames, cellDigits, cellsDone, cells, percent, left);
+    snprintf(line, size, "rendering [%s] %*ld/%ld frames  %*ld/%ld cells %3ld%%  %s left", bar, frameDigits, framesDone,
+             frames, cellDigits, cellsDone, cells, percent, left);
 }
 
 void progressFramesUpdate(ProgressBar &bar, long framesDone, long frames, long cellsDone, long cells) {
@@ -124,7 +123,8 @@ void countStage(void *context, long done, long total) {
 }
 
 void countFrames(void *context, long framesDone, long frames, long cellsDone, long cells) {
-    if (ProgressBar *bar = innermost(progressOf(context))) progressFramesUpdate(*bar, framesDone, frames, cellsDone, cells);
+    if (ProgressBar *bar = innermost(progressOf(context)))
+        progressFramesUpdate(*bar, framesDone, frames, cellsDone, cells);
 }
 
 // The outer stage's time left leaves the inner stage's time out.

@@ -70,6 +70,8 @@
 // A cycle of period p from z_mu is found once an interval reaches a
 // multiple of p after z_mu that the block ends meet, well before the limit
 // on deep interiors.
+//
+// Layer: core.
 #ifndef QUORVEX_CORE_KERNELS_SIMD_LANES_H
 #define QUORVEX_CORE_KERNELS_SIMD_LANES_H
 

@@ -23,6 +23,8 @@
 //   BlaTable<double> t;
 //   buildBlaTable(ref, 0, dcMax, t);   // orbit 0 of a DeepReference
 //   const BlaStep<double> *s = blaLookup(t, m, sizeOfDw, stepsLeft, &length, &level);
+//
+// Layer: deep.
 #ifndef QUORVEX_DEEP_BLA_H
 #define QUORVEX_DEEP_BLA_H
 

@@ -18,6 +18,8 @@
 // Magnitudes of deltas are compared as |re| + |im| (magnitude1), never as
 // squares, which would leave the double range at half its exponent.
 // Cx<T> is the complex pair the loop uses for both doubles and FloatExp.
+//
+// Layer: deep.
 #ifndef QUORVEX_DEEP_FLOATEXP_H
 #define QUORVEX_DEEP_FLOATEXP_H
 

@@ -39,6 +39,8 @@
 //   LOCATION_MAX_FILE    the longest file these limits allow.
 // Reasons are one line (FILE_ERROR_SIZE bytes) and never quote a whole
 // number.
+//
+// Layer: deep.
 #ifndef QUORVEX_DEEP_LOCATION_H
 #define QUORVEX_DEEP_LOCATION_H
 

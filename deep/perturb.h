@@ -33,6 +33,8 @@
 // reference values leave the range of normal doubles. deepSamples runs
 // doubles four to an AVX2 vector where the processor has it (`portable`
 // turns that off), with the same bits as the portable loop.
+//
+// Layer: deep.
 #ifndef QUORVEX_DEEP_PERTURB_H
 #define QUORVEX_DEEP_PERTURB_H
 

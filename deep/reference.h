@@ -25,6 +25,8 @@
 // rounding of the smallest delta.
 // `stop` is polled, and `progress` called with (steps done, steps in all),
 // every few thousand steps: a stop returns REFERENCE_STOPPED promptly.
+//
+// Layer: deep.
 #ifndef QUORVEX_DEEP_REFERENCE_H
 #define QUORVEX_DEEP_REFERENCE_H
 

@@ -19,6 +19,17 @@ namespace {
 // computed again instead of the file's grid coloured.
 const int SHAPING = GIVEN_SIZE | GIVEN_TYPE | GIVEN_DETAIL | GIVEN_VIEW | GIVEN_PIVOT | GIVEN_LOOK | GIVEN_ZOOM;
 
+// "Mandelbrot, Julia, M-Dragon and J-Dragon": the types the deep engine draws.
+std::string deepTypeNames() {
+    std::vector<const char *> names;
+    for (const FractalTypeInfo &t : FRACTAL_TYPE_TABLE)
+        if (t.deep) names.push_back(t.name);
+    std::string text;
+    for (size_t k = 0; k < names.size(); ++k)
+        text += (k == 0 ? "" : k + 1 == names.size() ? " and " : ", ") + std::string(names[k]);
+    return text;
+}
+
 // Each axis must span a non-empty, finite stretch of the plane.
 bool axisUsable(double start, double end) { return start != end && isfinite(end - start); }
 
@@ -80,7 +91,7 @@ PlanResult planZoomLocation(RenderPlan &p, char *reason) {
     if (!o.zoomLocated) {
         if (p.deep)
             return failWith(PLAN_USAGE, reason, "a dive from a width below %s needs its last frame as %s", DEEP_WIDTH,
-                          RENDER_ZOOM_LOCATION);
+                            RENDER_ZOOM_LOCATION);
         return PLAN_READY;
     }
     DeepLocation &z = o.zoomLocation;
@@ -99,8 +110,9 @@ PlanResult planLocation(RenderPlan &p, char *reason) {
     RenderOptions &o = p.options;
     if (!(o.given & (GIVEN_CENTER | GIVEN_WIDTH)) && !o.locationPath) {
         if (o.zoomLocated)
-            return failWith(PLAN_USAGE, reason, "%s need the first frame as a location: --center and --width, or --location",
-                          RENDER_ZOOM_LOCATION);
+            return failWith(PLAN_USAGE, reason,
+                            "%s need the first frame as a location: --center and --width, or --location",
+                            RENDER_ZOOM_LOCATION);
         return PLAN_READY;
     }
     if (o.locationPath && readLocation(o, reason) != PLAN_READY) return PLAN_USAGE;
@@ -112,9 +124,8 @@ PlanResult planLocation(RenderPlan &p, char *reason) {
     p.deep = locationIsDeep(o.location);
     if (isDive(o) && planZoomLocation(p, reason) != PLAN_READY) return PLAN_USAGE;
     if ((p.deep || p.deepDive) && !deepTypeSupported(o.params.type))
-        return failWith(PLAN_USAGE, reason,
-                      "--type %s: widths below %s are drawn for Mandelbrot, Julia, M-Dragon and J-Dragon only",
-                      FRACTAL_TYPE_NAMES[o.params.type], DEEP_WIDTH);
+        return failWith(PLAN_USAGE, reason, "--type %s: widths below %s are drawn for %s only",
+                        FRACTAL_TYPE_NAMES[o.params.type], DEEP_WIDTH, deepTypeNames().c_str());
     return PLAN_READY;
 }
 
@@ -147,7 +158,7 @@ PlanResult readFrom(RenderPlan &p, const std::atomic<int> *stop, char *reason) {
     const bool compute = (o.given & SHAPING) != 0;
     if (compute && o.params.type < 0)
         return failWith(PLAN_FAILED, reason, "%s holds the unknown type '%s'; name one with --type", o.fromPath,
-                      file->typeName);
+                        file->typeName);
     if (!compute) p.file = std::move(file);
     return PLAN_READY;
 }
@@ -166,11 +177,12 @@ PlanResult checkShape(const RenderPlan &p, char *reason) {
     if (isDive(o) && !p.deepDive) {
         const Dive d = {o.params, {o.zoomTo[0], o.zoomTo[1], o.zoomTo[2], o.zoomTo[3]}, o.frames};
         if (!diveViewsMatch(d))
-            return failWith(PLAN_FAILED, reason, "the first and the last view run opposite ways on an axis; a dive cannot mirror");
+            return failWith(PLAN_FAILED, reason,
+                            "the first and the last view run opposite ways on an axis; a dive cannot mirror");
     }
     if (o.outputKind == OUTPUT_MP4 && (o.width % 2 || o.height % 2))
         return failWith(PLAN_FAILED, reason, "%s needs an even width and height, not %dx%d (.webm and .mkv take any)",
-                      o.outputPath, o.width, o.height);
+                        o.outputPath, o.width, o.height);
     return PLAN_READY;
 }
 

@@ -30,11 +30,11 @@ struct Run {
     const RenderOptions *o;
     const std::atomic<int> *stop;
     const RunWatch *watch;
-    Dive dive;                                          // a still is frame 0 of a one-frame dive
-    std::unique_ptr<unsigned char, FreeBytes> bytes[2]; // the frame in hand, and the one being written
-    int current;                                        // the frame in hand: bytes[current]
-    long framesMade;                                    // drawn, for the bar
-    long framesDone;                                    // written
+    Dive dive;                                           // a still is frame 0 of a one-frame dive
+    std::unique_ptr<unsigned char, FreeBytes> bytes[2];  // the frame in hand, and the one being written
+    int current;                                         // the frame in hand: bytes[current]
+    long framesMade;                                     // drawn, for the bar
+    long framesDone;                                     // written
     char ffmpeg[PATH_MAX];
     // Frames from locations (a deep still, a dive between locations):
     DeepFrames deep;
@@ -112,11 +112,15 @@ void warnBeyondDoubles(const Run &r) {
     }
     if (!narrow) return;
     if (isDive(*r.o))
-        watchNote(r.watch, "warning: %ld of the frames, the first frame %d, are narrower than doubles resolve at %dx%d; "
-                           "neighbouring cells share coordinates", narrow, first, w, h);
+        watchNote(r.watch,
+                  "warning: %ld of the frames, the first frame %d, are narrower than doubles resolve at %dx%d; "
+                  "neighbouring cells share coordinates",
+                  narrow, first, w, h);
     else
-        watchNote(r.watch, "warning: the view is narrower than doubles resolve at %dx%d; neighbouring cells share "
-                           "coordinates", w, h);
+        watchNote(r.watch,
+                  "warning: the view is narrower than doubles resolve at %dx%d; neighbouring cells share "
+                  "coordinates",
+                  w, h);
 }
 
 // Frame files take two frames: one drawn while the other is written. A
@@ -128,12 +132,13 @@ RunResult allocateFrames(Run &r, char *reason) {
     const int w = r.plan->style.width, h = r.plan->style.height;
     const char *colour = r.plan->style.coloured ? " in colour" : "";
     if (bytes > physicalMemory())
-        return failWith(RUN_FAILED, reason, "a %dx%d picture%s needs %zu MiB, more than the %zu MiB of memory here", w, h, colour,
-                    bytes >> 20, physicalMemory() >> 20);
+        return failWith(RUN_FAILED, reason, "a %dx%d picture%s needs %zu MiB, more than the %zu MiB of memory here", w,
+                        h, colour, bytes >> 20, physicalMemory() >> 20);
     for (int b = 0; b < buffers; ++b) {
         r.bytes[b].reset((unsigned char *)malloc(bytes / buffers));
         if (!r.bytes[b])
-            return failWith(RUN_FAILED, reason, "not enough memory for a %dx%d picture%s (%zu MiB)", w, h, colour, bytes >> 20);
+            return failWith(RUN_FAILED, reason, "not enough memory for a %dx%d picture%s (%zu MiB)", w, h, colour,
+                            bytes >> 20);
     }
     return RUN_WRITTEN;
 }
@@ -167,7 +172,8 @@ RunResult makeFrame(Run &r, int k, char *reason) {
         try {
             made = deepSource(r, f, source);
         } catch (const std::bad_alloc &) {
-            return failWith(RUN_FAILED, reason, "not enough memory for the reference orbit of detail %d", r.o->params.detail);
+            return failWith(RUN_FAILED, reason, "not enough memory for the reference orbit of detail %d",
+                            r.o->params.detail);
         }
     }
     if (made == RENDER_DONE)
@@ -182,7 +188,8 @@ RunResult makeFrame(Run &r, int k, char *reason) {
 PictureJob pictureOf(const Run &r) {
     const RenderPlan &p = *r.plan;
     if (p.file)
-        return PictureJob{{p.file->width, p.file->height, GRID_SIZE, p.file->grid}, r.stop, nullptr, nullptr, 0, &p.tables};
+        return PictureJob{
+            {p.file->width, p.file->height, GRID_SIZE, p.file->grid}, r.stop, nullptr, nullptr, 0, &p.tables};
     const size_t stride = (size_t)p.style.width * (p.style.coloured ? 3 : 1);
     const RenderGrid grid = {p.style.width, p.style.height, stride, r.bytes[r.current].get()};
     return PictureJob{grid, r.stop, nullptr, nullptr, p.style.coloured, &p.tables};
@@ -299,7 +306,8 @@ int writeVideoStream(FILE *stream, const void *context, char *reason) {
 RunResult writeVideo(Run &r, char *reason) {
     const char *path = r.o->outputPath;
     if (!findOnPath("ffmpeg", r.ffmpeg, sizeof r.ffmpeg))
-        return failWith(RUN_FAILED, reason, "ffmpeg is not on PATH; writing %s needs it (Debian: apt-get install ffmpeg)", path);
+        return failWith(RUN_FAILED, reason,
+                        "ffmpeg is not on PATH; writing %s needs it (Debian: apt-get install ffmpeg)", path);
     char why[FILE_ERROR_SIZE] = "";
     if (atomicWriteFile(path, writeVideoStream, &r, why)) return RUN_WRITTEN;
     return writeFailed(r, path, why, reason);
@@ -316,7 +324,8 @@ RunResult saveLocation(const Run &r, char *reason) {
     const RenderOptions &o = *r.o;
     char why[FILE_ERROR_SIZE] = "";
     if (!o.saveLocationPath || writeLocationFile(o.saveLocationPath, o.location, why)) return RUN_WRITTEN;
-    return failWith(RUN_FAILED, reason, "%s written, but not the location %s: %s", o.outputPath, o.saveLocationPath, why);
+    return failWith(RUN_FAILED, reason, "%s written, but not the location %s: %s", o.outputPath, o.saveLocationPath,
+                    why);
 }
 
 RunResult runFrames(Run &r, char *reason) {
@@ -350,12 +359,11 @@ RunResult runPlan(const RenderPlan &plan, const std::atomic<int> *stop, const Ru
     return result == RUN_FAILED && stopped(r) ? interrupted(r, reason) : result;
 }
 
-RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, const RunWatch *watch,
-                    char *reason) {
+RunResult runRender(const RenderOptions &options, const std::atomic<int> *stop, const RunWatch *watch, char *reason) {
     std::unique_ptr<RenderPlan> plan(new RenderPlan());
     switch (planRender(options, *plan, stop, reason)) {
-    case PLAN_READY: return runPlan(*plan, stop, watch, reason);
-    case PLAN_INTERRUPTED: return RUN_INTERRUPTED;
-    default: return RUN_FAILED;
+        case PLAN_READY: return runPlan(*plan, stop, watch, reason);
+        case PLAN_INTERRUPTED: return RUN_INTERRUPTED;
+        default: return RUN_FAILED;
     }
 }
