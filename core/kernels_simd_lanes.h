@@ -76,7 +76,7 @@
 #define QUORVEX_CORE_KERNELS_SIMD_LANES_H
 
 #include "core/fractal_types.h"
-#include "core/kernel_view.h"
+#include "core/kernels.h"
 #include "core/kernels_simd_isa.h"
 
 // The vector type V supplies:
@@ -130,6 +130,7 @@ struct LaneRegs {
 // z <- z^2 + c (Mandelbrot, Julia)
 struct QuadraticMap {
     enum { PREVIOUS = 0 };
+    static constexpr double M_START = 0.0;
     template <class V>
     static void step(LaneRegs<V> &r, typename V::D zr2, typename V::D zi2, const typename V::D *two) {
         const typename V::D zri = V::mul(r.zr, r.zi);
@@ -142,6 +143,7 @@ struct QuadraticMap {
 // The multiplies outnumber the adds already: 2 * p stays an add.
 struct DragonMap {
     enum { PREVIOUS = 0 };
+    static constexpr double M_START = 0.5;
     template <class V>
     static void step(LaneRegs<V> &r, typename V::D zr2, typename V::D zi2, const typename V::D *) {
         const typename V::D zri = V::mul(r.zr, r.zi);
@@ -156,6 +158,7 @@ struct DragonMap {
 // multiplies balance already: 2 * p stays an add.
 struct PhoenixMap {
     enum { PREVIOUS = 1 };
+    static constexpr double M_START = 0.0;
     template <class V>
     static void step(LaneRegs<V> &r, typename V::D zr2, typename V::D zi2, const typename V::D *) {
         const typename V::D zri = V::mul(r.zr, r.zi);
@@ -165,6 +168,13 @@ struct PhoenixMap {
         r.zr = nr, r.zi = ni;
     }
 };
+
+// The M kinds' starts are the table's; a constant here, not a field of the
+// job: a double held through the screen costs SSE2 a register it has not
+// got to spare (about a third of its speed).
+static_assert(QuadraticMap::M_START == FRACTAL_TYPE_TABLE[MANDELBROT_TYPE].mStart, "the table's M start");
+static_assert(DragonMap::M_START == FRACTAL_TYPE_TABLE[M_DRAGON_TYPE].mStart, "the table's M start");
+static_assert(PhoenixMap::M_START == FRACTAL_TYPE_TABLE[M_PHOENIX_TYPE].mStart, "the table's M start");
 
 // How a quadratic step doubles zr * zi (V::DOUBLING): where the adds and
 // multiplies go on a processor decides which balances its pipes best, so
@@ -291,8 +301,7 @@ struct BlockStart {
 
 // One row chunk: where cells come from and where counts go.
 struct LaneJob {
-    int jKind;                // the type's kind and M start (core/fractal_types.h)
-    double mStart;
+    int jKind;                // the type's kind (core/fractal_types.h)
     int limit;
     double y;                 // the row's imaginary coordinate
     double xStart, xScale;
@@ -311,14 +320,14 @@ inline double rowCi(const LaneJob &job) {
 
 // Start value z0 and constant c of a vector of cells at real coordinates x.
 // The J kinds start from the point and take the pivot as the constant; the
-// M kinds start from mStart (0, or M-Dragon's critical point 0.5) with the
-// point as c.
-template <class V>
+// M kinds start from the map's M_START (0, or M-Dragon's critical point
+// 0.5) with the point as c.
+template <class V, class Map>
 void startLanes(const LaneJob &job, typename V::D x, LaneRegs<V> &r) {
     if (job.jKind) {
         r.zr = x, r.zi = V::splat(job.y), r.cr = V::splat(job.xPivot);
     } else {
-        r.zr = V::splat(job.mStart), r.zi = V::splat(0.0), r.cr = x;
+        r.zr = V::splat(Map::M_START), r.zi = V::splat(0.0), r.cr = x;
     }
     r.ci = V::splat(rowCi(job));
     r.pr = r.pi = V::splat(0.0);
@@ -369,7 +378,7 @@ private:
         const int cells = job.count - first < N ? job.count - first : N;
         for (int u = 0; u < U; ++u) {
             const D index = V::ramp(job.first + first + u * LANES);
-            startLanes<V>(job, V::add(V::mul(index, V::splat(job.xScale)), V::splat(job.xStart)), r[u]);
+            startLanes<V, Map>(job, V::add(V::mul(index, V::splat(job.xScale)), V::splat(job.xStart)), r[u]);
             const int lanes = cells - u * LANES;
             going[u] = lanes >= LANES ? T::LANE_BITS : lanes > 0 ? (1 << lanes) - 1 : 0;
         }
@@ -874,7 +883,7 @@ template <class V, int U>
 void laneEscapeCounts(int type, const KernelView &v, int row, int first, int count, int *counts,
                       OrbitEnd *ends) {
     const FractalTypeInfo &info = FRACTAL_TYPE_TABLE[type];
-    const LaneJob job = {info.jKind, info.mStart, v.detail, (double)row * v.yScale + v.yStart, v.xStart,
+    const LaneJob job = {info.jKind, v.detail, (double)row * v.yScale + v.yStart, v.xStart,
                          v.xScale, v.xPivot, v.yPivot, first, count, counts, ends, nullptr};
     if (ends)
         countChunkOfRule<V, U, true>(info.rule, job);

@@ -147,7 +147,7 @@ int writePictureFile(const char *path, RenderOutputKind kind, const PictureJob &
 int writeParameterFile(const char *path, const FractalParams &p, const char *typeName, const RenderGrid &grid,
                        char *reason) {
     std::unique_ptr<FractalFile> out(new (std::nothrow) FractalFile);
-    if (!out) return setReason(reason, "not enough memory to write %s", path), 0;
+    if (!out) return failWith(0, reason, "not enough memory");
     snprintf(out->typeName, sizeof out->typeName, "%s", typeName);
     out->type = p.type;
     out->detail = p.detail;
