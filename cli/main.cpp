@@ -30,11 +30,13 @@
 //
 // Exit status: 0 the file is written, 1 it could not be (nothing written),
 // 2 the command line is wrong. An interrupt (SIGINT, SIGTERM, SIGHUP) stops
-// the reading of --from, the render and the writer between rows (and breaks
-// off a wait for a FIFO), removes the temporary, and then ends the process
-// by the same signal, so a shell sees the interrupt as it would for any
-// other program. The handler is installed without SA_RESTART for that
-// reason, before any file the command names is opened.
+// the reading of --from, --location and --zoom-to, the listing of a dive's
+// frames, the render, the writer between rows and a wait on ffmpeg (and
+// breaks off a wait for a FIFO, as an input or an output), removes the
+// temporaries, and then ends the process by the same signal, so a shell
+// sees the interrupt as it would for any other program. The handler is
+// installed without SA_RESTART for that reason, before any file the command
+// names is opened.
 #include <signal.h>
 #include <stdio.h>
 #include <string.h>

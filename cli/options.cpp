@@ -109,7 +109,7 @@ int scanZoomView(const char *text, RenderOptions &o) {
 }
 
 int scanFps(const char *text, double *fps) {
-    return scanDouble(text, fps) && *fps > 0 && *fps <= RENDER_MAX_FPS;
+    return scanDouble(text, fps) && *fps >= RENDER_MIN_FPS && *fps <= RENDER_MAX_FPS;
 }
 
 int scanRange(const char *text, RenderOptions &o) {
@@ -177,7 +177,7 @@ void expectation(int code, char *text, size_t size) {
     case OPT_THREADS: snprintf(text, size, "a whole number 1..%d", RENDER_MAX_THREADS); break;
     case OPT_AA: snprintf(text, size, "a whole number 1..%d", RENDER_MAX_AA); break;
     case OPT_FRAMES: snprintf(text, size, "a whole number 2..%d", RENDER_MAX_FRAMES); break;
-    case OPT_FPS: snprintf(text, size, "a number above 0, at most %g", RENDER_MAX_FPS); break;
+    case OPT_FPS: snprintf(text, size, "a number from %g to %g", RENDER_MIN_FPS, RENDER_MAX_FPS); break;
     case OPT_FRAME_RANGE: snprintf(text, size, "A:B, whole frame numbers with A <= B"); break;
     case OPT_CENTER:
     case OPT_ZOOM_TO_CENTER: snprintf(text, size, CENTRE, LOCATION_MAX_DIGITS, LOCATION_MAX_MAGNITUDE); break;
@@ -352,15 +352,16 @@ void writeRenderHelp(FILE *out) {
             "                       (default Mandelbrot)\n"
             "  --detail N           iteration limit, 1..%d (default %d)\n"
             "  --view XS,XE,YS,YE   plane rectangle (default -5,5,-5,5)\n"
-            "  --center RE,IM       centre of the picture, decimals of any length (with\n"
-            "  --width W            --width, instead of --view): the plane width of the\n"
-            "                       picture, any magnitude down to %s; the height\n"
+            "  --center RE,IM       centre of the picture, decimals of up to %d characters\n"
+            "  --width W            each (with --width, instead of --view): the plane\n"
+            "                       width of the picture, down to %s; the height\n"
             "                       follows the picture's shape. Below a width of %s\n"
             "                       the deep engine draws it (Mandelbrot, Julia, M-Dragon\n"
             "                       and J-Dragon only; other types are refused there)\n"
             "  --location FILE      take type, detail, centre, width and pivot from a\n"
             "                       location file; options given override it\n"
-            "  --save-location FILE write the location drawn (with the picture)\n"
+            "  --save-location FILE write the location drawn (with the picture: both\n"
+            "                       files or neither)\n"
             "  --no-approximation   deep engine: step every iteration, for checking\n"
             "  --pivot X,Y          constant of the J- types (default 0,0), every digit\n"
             "                       kept at depth\n"
@@ -385,14 +386,14 @@ void writeRenderHelp(FILE *out) {
             "  --zoom-to FILE       the last view is the view saved in FILE.frc, or the\n"
             "                       centre and width of a location file\n"
             "  --zoom-to-view XS,XE,YS,YE   the last view given as numbers\n"
-            "  --zoom-to-center RE,IM       the last frame's centre and width, decimals of\n"
-            "  --zoom-to-width W            any length (first frame: --center and --width,\n"
-            "                       or --location); below a width of %s the deep\n"
+            "  --zoom-to-center RE,IM       the last frame's centre and width, as for\n"
+            "  --zoom-to-width W            --center and --width (first frame: those, or\n"
+            "                       --location); below a width of %s the deep\n"
             "                       engine draws the frames, all of them against one\n"
             "                       reference orbit at the deeper end. A dive from a\n"
             "                       deep location needs its last frame so too\n"
             "  --frames N           frames in the dive, 2..%d (needed)\n"
-            "  --fps F              frames a second of a video (default 30)\n"
+            "  --fps F              frames a second of a video, %g..%g (default 30)\n"
             "  --frame-range A:B    make only frames A..B (numbered from 0), to share a\n"
             "                       dive out among machines\n"
             "\n"
@@ -400,13 +401,19 @@ void writeRenderHelp(FILE *out) {
             "values, binary PGM) or .frc (a parameter file the explorer can load; at\n"
             "most %dx%d).\n"
             "A dive writes a pattern with one frame-number field, such as\n"
-            "dive/frame-%%05d.png or .ppm, one file a frame (frames whose file exists\n"
-            "already are kept, so a stopped dive goes on where it stopped), or a .mp4,\n"
-            ".webm or .mkv video through ffmpeg (which must be on PATH). --smooth and\n"
-            "--aa write .png, .ppm or a video. With either, or in a dive, --from only\n"
-            "gives the parameters: the picture is computed again.\n"
+            "dive/frame-%%05d.png or .ppm, one file a frame, or a .mp4, .webm or .mkv\n"
+            "video through ffmpeg (which must be on PATH). A frame whose file holds a\n"
+            "whole picture of the dive's format and size already is kept, so a stopped\n"
+            "dive goes on where it stopped: a kept frame must come from the same dive\n"
+            "(the same command), so start a different dive in a fresh directory. Any\n"
+            "other file there is made again. --smooth and --aa write .png, .ppm or a\n"
+            "video. With either, or in a dive, --from only gives the parameters: the\n"
+            "picture is computed again. No output may be an input or the other output.\n"
             "\n"
-            "Exit status: 0 written, 1 failed (nothing written), 2 bad command line.\n",
-            RENDER_MAX_DETAIL, DETAIL_DEFAULT, LOCATION_MIN_WIDTH, DEEP_WIDTH, GRID_SIZE, GRID_SIZE, RAMPS - 1,
-            RENDER_MAX_AA, DEEP_WIDTH, RENDER_MAX_FRAMES, GRID_SIZE, GRID_SIZE);
+            "Exit status: 0 written, 1 failed (nothing written; a dive keeps the frames\n"
+            "it finished), 2 bad command line. An interrupt ends it by its signal, with\n"
+            "nothing written but a dive's finished frames.\n",
+            RENDER_MAX_DETAIL, DETAIL_DEFAULT, LOCATION_MAX_DIGITS, LOCATION_MIN_WIDTH, DEEP_WIDTH, GRID_SIZE,
+            GRID_SIZE, RAMPS - 1, RENDER_MAX_AA, DEEP_WIDTH, RENDER_MAX_FRAMES, RENDER_MIN_FPS, RENDER_MAX_FPS,
+            GRID_SIZE, GRID_SIZE);
 }

@@ -135,7 +135,9 @@ int parseLocation(const std::string &all, DeepLocation &loc, char *reason) {
     return 1;
 }
 
-int writeLocation(FILE *out, const void *context, char *reason) {
+}  // namespace
+
+int writeLocationText(FILE *out, const void *context, char *reason) {
     const DeepLocation &loc = *(const DeepLocation *)context;
     if (fprintf(out, "%s\ntype %s\ndetail %d\ncenter %s,%s\nwidth %s\npivot %s,%s\n", MAGIC,
                 FRACTAL_TYPE_NAMES[loc.type], loc.detail, loc.re.c_str(), loc.im.c_str(), loc.width.c_str(),
@@ -143,8 +145,6 @@ int writeLocation(FILE *out, const void *context, char *reason) {
         return streamWriteFailed(reason);
     return 1;
 }
-
-}  // namespace
 
 DeepLocation defaultLocation() { return DeepLocation{0, 50, "0", "0", "10", "0", "0"}; }
 
@@ -325,10 +325,10 @@ int readLocationFile(const char *path, DeepLocation &loc, char *reason) {
     }
     std::string all(LOCATION_MAX_FILE + 1, '\0');
     const size_t n = fread(&all[0], 1, all.size(), in);
-    const int failed = ferror(in);
+    const int failed = ferror(in) ? errno : 0;
     fclose(in);
     if (failed) {
-        setReason(reason, "cannot read %s", path);
+        setReason(reason, "cannot read %s: %s", path, strerror(failed));
         return 0;
     }
     if (n > LOCATION_MAX_FILE) {
@@ -351,5 +351,5 @@ int readLocationFile(const char *path, DeepLocation &loc, char *reason) {
 }
 
 int writeLocationFile(const char *path, const DeepLocation &loc, char *reason) {
-    return atomicWriteFile(path, writeLocation, &loc, reason);
+    return atomicWriteFile(path, writeLocationText, &loc, reason);
 }

@@ -44,6 +44,8 @@
 #ifndef QUORVEX_DEEP_LOCATION_H
 #define QUORVEX_DEEP_LOCATION_H
 
+#include <stdio.h>
+
 #include <string>
 
 #include "deep/floatexp.h"
@@ -112,5 +114,8 @@ int locationNarrower(const DeepLocation &a, const DeepLocation &b);
 
 int readLocationFile(const char *path, DeepLocation &loc, char *reason);
 int writeLocationFile(const char *path, const DeepLocation &loc, char *reason);
+// The file's text for a writer of files/atomic_write.h (`location` is a
+// const DeepLocation *).
+int writeLocationText(FILE *out, const void *location, char *reason);
 
 #endif

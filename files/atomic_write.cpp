@@ -6,6 +6,9 @@
 #include <stdarg.h>
 #include <stdlib.h>
 #include <string.h>
+#include <dirent.h>
+#include <signal.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -96,9 +99,17 @@ int findTarget(const char *path, Target &target, char *reason) {
     if (S_ISREG(st.st_mode)) target.kind = TARGET_REGULAR;
     else if (S_ISCHR(st.st_mode) || S_ISFIFO(st.st_mode)) target.kind = TARGET_STREAM;
     else if (!refused) refused = "not a regular file";
-    if (!refused) return 1;
-    setReason(reason, "%s is %s", target.path.c_str(), refused);
-    return 0;
+    if (refused) {
+        setReason(reason, "%s is %s", target.path.c_str(), refused);
+        return 0;
+    }
+    // As a shell's redirection would: a file its user may not open for
+    // writing is not replaced either, though its directory would allow it.
+    if (target.kind == TARGET_REGULAR && faccessat(AT_FDCWD, target.path.c_str(), W_OK, AT_EACCESS) != 0) {
+        setReason(reason, "%s: %s", target.path.c_str(), strerror(errno));
+        return 0;
+    }
+    return 1;
 }
 
 std::string temporaryName(const std::string &target, int attempt) {
@@ -113,7 +124,10 @@ int createTemporary(const std::string &target, std::string &name, char *reason) 
     for (int attempt = 0; attempt < TEMP_ATTEMPTS; ++attempt) {
         name = temporaryName(target, attempt);
         const int fd = open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd >= 0) return fd;
+        if (fd >= 0) {
+            flock(fd, LOCK_EX | LOCK_NB);  // held while any process has it open (an ffmpeg too)
+            return fd;
+        }
         if (errno != EEXIST) break;
     }
     setReason(reason, "cannot create a file in %s: %s", directoryOf(target).c_str(),
@@ -153,8 +167,9 @@ void syncDirectory(const std::string &directory) {
     close(fd);
 }
 
-int replaceFile(const std::string &target, StreamWriter write, const void *context, char *reason) {
-    std::string temporary;
+// Fills a new temporary beside the target; the rename is the caller's.
+int fillTemporary(const std::string &target, StreamWriter write, const void *context, std::string &temporary,
+                  char *reason) {
     const int fd = createTemporary(target, temporary, reason);
     if (fd < 0) return 0;
     keepPermissions(fd, target);
@@ -169,6 +184,10 @@ int replaceFile(const std::string &target, StreamWriter write, const void *conte
         unlink(temporary.c_str());
         return 0;
     }
+    return 1;
+}
+
+int renameIntoPlace(const std::string &temporary, const std::string &target, char *reason) {
     if (rename(temporary.c_str(), target.c_str()) != 0) {
         setReason(reason, "cannot replace %s: %s", target.c_str(), strerror(errno));
         unlink(temporary.c_str());
@@ -193,6 +212,56 @@ int writeInPlace(const std::string &target, StreamWriter write, const void *cont
         return 0;
     }
     return fillStream(stream, write, context, reason);
+}
+
+// A temporary whose writer is gone: the process named in it ("<pid>-...")
+// no longer exists, and no one holds its lock (a writer on another host
+// sharing the directory holds it, whatever its process number here).
+bool isStale(const std::string &name, const char *afterPrefix) {
+    char *end = nullptr;
+    const long pid = strtol(afterPrefix, &end, 10);
+    if (end == afterPrefix || *end != '-' || pid <= 0 || pid == (long)getpid()) return false;
+    if (kill((pid_t)pid, 0) == 0 || errno != ESRCH) return false;
+    const int fd = open(name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) return false;
+    struct stat st;
+    const bool stale = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && flock(fd, LOCK_EX | LOCK_NB) == 0;
+    close(fd);
+    return stale;
+}
+
+// A name that does not exist yet, as the file it would create: links
+// followed, its directory's name resolved.
+std::string resolvedName(const char *path) {
+    std::string followed;
+    if (!followLinks(path, followed, nullptr)) return path;
+    char directory[PATH_MAX];
+    if (!realpath(directoryOf(followed).c_str(), directory)) return followed;
+    return std::string(directory) + "/" + baseOf(followed);
+}
+
+// Control bytes (a terminal's escape sequences, a line feed) as \xHH, and
+// the C1 controls' UTF-8 forms likewise: a reason stays one line and shows
+// what a file held without acting on the terminal it is printed to.
+std::string printable(const std::string &text) {
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = (unsigned char)text[i];
+        const unsigned char next = i + 1 < text.size() ? (unsigned char)text[i + 1] : 0;
+        const bool c1 = c == 0xC2 && next >= 0x80 && next <= 0x9F;
+        if (c >= 0x20 && c != 0x7F && !c1) {
+            out += (char)c;
+            continue;
+        }
+        char escaped[16];
+        if (c1)
+            snprintf(escaped, sizeof escaped, "\\xc2\\x%02x", next);
+        else
+            snprintf(escaped, sizeof escaped, "\\x%02x", c);
+        out += escaped;
+        i += c1;
+    }
+    return out;
 }
 
 // Copies `text` into `reason`, cutting out its middle when it does not fit.
@@ -228,13 +297,11 @@ void vsetReason(char *reason, const char *format, va_list args) {
     if (!reason) return;
     va_list again;
     va_copy(again, args);
-    const int length = vsnprintf(reason, FILE_ERROR_SIZE, format, args);
-    if (length >= FILE_ERROR_SIZE) {
-        std::string whole((size_t)length + 1, '\0');
-        vsnprintf(&whole[0], whole.size(), format, again);
-        whole.resize((size_t)length);
-        fitReason(reason, whole);
-    }
+    const int length = vsnprintf(nullptr, 0, format, args);
+    std::string whole(length > 0 ? (size_t)length + 1 : 1, '\0');
+    vsnprintf(&whole[0], whole.size(), format, again);
+    whole.resize(length > 0 ? (size_t)length : 0);
+    fitReason(reason, printable(whole));
     va_end(again);
 }
 
@@ -249,8 +316,49 @@ int checkWriteTarget(const char *path, char *reason) {
 }
 
 int atomicWriteFile(const char *path, StreamWriter write, const void *context, char *reason) {
+    PendingWrite pending;
+    return atomicWriteBegin(path, write, context, pending, reason) && atomicWriteCommit(pending, reason);
+}
+
+int atomicWriteBegin(const char *path, StreamWriter write, const void *context, PendingWrite &pending,
+                     char *reason) {
+    pending = PendingWrite();
     Target target;
     if (!findTarget(path, target, reason)) return 0;
     if (target.kind == TARGET_STREAM) return writeInPlace(target.path, write, context, reason);
-    return replaceFile(target.path, write, context, reason);
+    if (!fillTemporary(target.path, write, context, pending.temporary, reason)) return 0;
+    pending.target = target.path;
+    return 1;
+}
+
+int atomicWriteCommit(PendingWrite &pending, char *reason) {
+    const PendingWrite now = pending;
+    pending = PendingWrite();
+    return now.temporary.empty() || renameIntoPlace(now.temporary, now.target, reason);
+}
+
+void atomicWriteAbandon(PendingWrite &pending) {
+    if (!pending.temporary.empty()) unlink(pending.temporary.c_str());
+    pending = PendingWrite();
+}
+
+void removeStaleTemporaries(const char *path) {
+    std::string target;
+    if (!path || !path[0] || !followLinks(path, target, nullptr)) return;
+    const std::string directory = directoryOf(target);
+    const std::string prefix = "." + baseOf(target).substr(0, TEMP_BASE_KEPT) + ".tmp";
+    DIR *d = opendir(directory.c_str());
+    while (const dirent *e = d ? readdir(d) : nullptr) {
+        if (strncmp(e->d_name, prefix.c_str(), prefix.size()) != 0) continue;
+        const std::string name = directory + "/" + e->d_name;
+        if (isStale(name, e->d_name + prefix.size())) unlink(name.c_str());
+    }
+    if (d) closedir(d);
+}
+
+int sameFile(const char *a, const char *b) {
+    struct stat sa, sb;
+    const bool hasA = stat(a, &sa) == 0, hasB = stat(b, &sb) == 0;
+    if (hasA || hasB) return hasA && hasB && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    return resolvedName(a) == resolvedName(b);
 }

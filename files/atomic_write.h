@@ -25,6 +25,17 @@
 // FIFO waits for its reader. A directory, socket, block device or any other
 // kind of node is refused with a reason before `write` is called.
 //
+// A file its user could not open for writing is refused, as a shell's
+// redirection would refuse it (root may write anything). Temporaries carry
+// the writer's process number and are locked (flock) while any process has
+// them open; removeStaleTemporaries clears those of one name that a killed
+// writer left behind.
+//
+// Two files that must appear together: atomicWriteBegin fills the first
+// one's temporary (a device or FIFO has none: it is written at once), the
+// second is written, and atomicWriteCommit renames the first into place,
+// or atomicWriteAbandon removes its temporary when the second failed.
+//
 // The new file keeps the permission bits of the file it replaces (a new
 // file gets 0666 less the umask). A write beyond RLIMIT_FSIZE raises
 // SIGXFSZ, and a write into a pipe whose reader has gone raises SIGPIPE;
@@ -33,7 +44,9 @@
 //
 // Reasons are written into a caller's buffer of FILE_ERROR_SIZE bytes (or
 // nowhere, when the buffer is null), so these functions touch no
-// program-wide state. A reason too long for the buffer loses its middle,
+// program-wide state. Control bytes in a reason (a terminal's escapes
+// quoted from a file, a line feed) are written as \xHH, so it stays one
+// line that cannot act on the terminal it is printed to. A reason too long for the buffer loses its middle,
 // not its end: the cause comes last, and what is cut is nearly always a
 // long file name. fileError is the buffer the program's own load, save and
 // export commands use; the dialogs show it.
@@ -44,6 +57,8 @@
 
 #include <stdarg.h>
 #include <stdio.h>
+
+#include <string>
 
 // One line of explanation, with room for a file name.
 enum { FILE_ERROR_SIZE = 256 };
@@ -57,6 +72,24 @@ typedef int (*StreamWriter)(FILE *stream, const void *context, char *reason);
 
 // Returns 1 when the new content is in place, 0 otherwise.
 int atomicWriteFile(const char *path, StreamWriter write, const void *context, char *reason);
+
+// A write filled but not yet in place: its temporary and the file it will
+// replace (both empty when nothing is pending).
+struct PendingWrite {
+    std::string temporary, target;
+};
+int atomicWriteBegin(const char *path, StreamWriter write, const void *context, PendingWrite &pending,
+                     char *reason);
+int atomicWriteCommit(PendingWrite &pending, char *reason);
+void atomicWriteAbandon(PendingWrite &pending);
+
+// Removes the temporaries of `path` whose process is gone and whose lock
+// no one holds.
+void removeStaleTemporaries(const char *path);
+
+// 1 when `a` and `b` name the same file: the same device and inode where
+// either exists, else the same name once links and directories are resolved.
+int sameFile(const char *a, const char *b);
 
 // What atomicWriteFile would refuse, found before any long work: 1 when the
 // target's kind is one it writes and the directory that will receive the

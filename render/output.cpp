@@ -1,9 +1,12 @@
 #include "render/output.h"
 
+#include <fcntl.h>
 #include <png.h>
 #include <setjmp.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <memory>
 #include <new>
@@ -114,7 +117,51 @@ int writePngStream(FILE *stream, const void *context, char *reason) {
     return written;
 }
 
+// The bytes of an 8-bit RGB PNG of width x height that this writer starts
+// and ends with: the signature and the IHDR chunk (its CRC aside), and the
+// IEND chunk.
+const unsigned char PNG_HEAD[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D', 'R'};
+const unsigned char PNG_TAIL[] = {0, 0, 0, 0, 'I', 'E', 'N', 'D', 0xAE, 0x42, 0x60, 0x82};
+enum { PNG_IHDR_END = sizeof PNG_HEAD + 13 };
+
+void bigEndian(unsigned char *to, unsigned v) {
+    for (int k = 0; k < 4; ++k) to[k] = (unsigned char)(v >> (24 - 8 * k));
+}
+
+bool readAt(int fd, off_t at, unsigned char *to, size_t n) { return pread(fd, to, n, at) == (ssize_t)n; }
+
+bool pngMatches(int fd, off_t size, int width, int height) {
+    unsigned char want[PNG_IHDR_END], got[PNG_IHDR_END], tail[sizeof PNG_TAIL];
+    memcpy(want, PNG_HEAD, sizeof PNG_HEAD);
+    bigEndian(want + sizeof PNG_HEAD, (unsigned)width);
+    bigEndian(want + sizeof PNG_HEAD + 4, (unsigned)height);
+    const unsigned char depthAndKind[5] = {8, 2, 0, 0, 0};  // 8 bits, RGB, no interlace
+    memcpy(want + sizeof PNG_HEAD + 8, depthAndKind, sizeof depthAndKind);
+    return size > (off_t)(PNG_IHDR_END + sizeof PNG_TAIL) && readAt(fd, 0, got, sizeof got) &&
+           memcmp(got, want, sizeof want) == 0 && readAt(fd, size - (off_t)sizeof tail, tail, sizeof tail) &&
+           memcmp(tail, PNG_TAIL, sizeof tail) == 0;
+}
+
+bool ppmMatches(int fd, off_t size, int width, int height) {
+    char want[64], got[64];
+    const int n = snprintf(want, sizeof want, "P6\n%d %d\n255\n", width, height);
+    return size == (off_t)n + (off_t)width * height * 3 && readAt(fd, 0, (unsigned char *)got, (size_t)n) &&
+           memcmp(got, want, (size_t)n) == 0;
+}
+
 }  // namespace
+
+int pictureFileMatches(const char *path, RenderOutputKind kind, int width, int height) {
+    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0) return 0;
+    struct stat st;
+    bool matches = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    if (matches && kind == OUTPUT_PNG) matches = pngMatches(fd, st.st_size, width, height);
+    else if (matches && kind == OUTPUT_PPM) matches = ppmMatches(fd, st.st_size, width, height);
+    else matches = false;
+    close(fd);
+    return matches;
+}
 
 int outputKindOf(const char *path, RenderOutputKind *kind) {
     static const struct { const char *suffix; RenderOutputKind kind; } SUFFIXES[] = {

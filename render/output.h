@@ -55,6 +55,12 @@ struct PictureJob {
 // .ppm or .pgm (.pgm only for grid values).
 int writePictureFile(const char *path, RenderOutputKind kind, const PictureJob &job, char *reason);
 
+// 1 when `path` is a regular file that starts (and for .png ends) as
+// writePictureFile writes a `kind` picture of width x height in colour: the
+// cheap check that a dive's frame already written is whole and of this
+// dive's size. `kind` is .png or .ppm; any other is 0.
+int pictureFileMatches(const char *path, RenderOutputKind kind, int width, int height);
+
 // A parameter file of `params` and the grid values of `grid` (at most
 // GRID_SIZE a side), the type named `typeName` (a loaded file keeps the name
 // it had, even one the program does not know).

@@ -1,5 +1,7 @@
 #include "render/plan.h"
 
+#include <dirent.h>
+#include <errno.h>
 #include <limits.h>
 #include <stdio.h>
 #include <string.h>
@@ -7,6 +9,7 @@
 #include <unistd.h>
 
 #include <new>
+#include <unordered_set>
 
 #include "core/state.h"
 #include "deep/reference.h"
@@ -47,20 +50,31 @@ bool looksLikeLocation(const char *path) {
     return n == sizeof head && memcmp(head, MAGIC, sizeof head) == 0;
 }
 
+// A signal also breaks off a read or an open that was waiting (a FIFO),
+// which then fails: that is an interrupt too.
+bool stopped(const std::atomic<int> *stop) { return stop && stop->load() != 0; }
+
+// A read of a named input that failed: the interrupt that broke it off, or
+// a usage error in the caller's words.
+PlanResult readFailed(const std::atomic<int> *stop, char *reason, const char *what, const char *path,
+                      const char *why) {
+    if (stopped(stop)) return failWith(PLAN_INTERRUPTED, reason, "%s", WRITE_INTERRUPTED);
+    return failWith(PLAN_USAGE, reason, "%s '%s': cannot use it: %s", what, path, why);
+}
+
 // The last view of a dive from a parameter file or a location file.
-PlanResult readZoomFile(RenderOptions &o, char *reason) {
+PlanResult readZoomFile(RenderOptions &o, const std::atomic<int> *stop, char *reason) {
     char why[FILE_ERROR_SIZE] = "";
     const char *path = o.zoomPath;
+    if (stopped(stop)) return readFailed(stop, reason, "--zoom-to", path, why);
     if (looksLikeLocation(path)) {
-        if (!readLocationFile(path, o.zoomLocation, why))
-            return failWith(PLAN_USAGE, reason, "--zoom-to '%s': cannot use it: %s", path, why);
+        if (!readLocationFile(path, o.zoomLocation, why)) return readFailed(stop, reason, "--zoom-to", path, why);
         o.zoomLocated = 1;
         return PLAN_READY;
     }
     std::unique_ptr<FractalFile> file(new (std::nothrow) FractalFile);
     if (!file) return failWith(PLAN_USAGE, reason, "--zoom-to '%s': cannot use it: not enough memory", path);
-    if (!readFractalFile(path, *file, why))
-        return failWith(PLAN_USAGE, reason, "--zoom-to '%s': cannot use it: %s", path, why);
+    if (!readFractalFile(path, *file, why, stop)) return readFailed(stop, reason, "--zoom-to", path, why);
     if (!axisUsable(file->xStart, file->xEnd) || !axisUsable(file->yStart, file->yEnd))
         return failWith(PLAN_USAGE, reason, "--zoom-to '%s': cannot use it: its view is empty or not finite", path);
     const double v[4] = {file->xStart, file->xEnd, file->yStart, file->yEnd};
@@ -69,10 +83,13 @@ PlanResult readZoomFile(RenderOptions &o, char *reason) {
 }
 
 // The --location file under what the command line gave.
-PlanResult readLocation(RenderOptions &o, char *reason) {
+PlanResult readLocation(RenderOptions &o, const std::atomic<int> *stop, char *reason) {
     DeepLocation file = defaultLocation();
     char why[FILE_ERROR_SIZE] = "";
-    if (!readLocationFile(o.locationPath, file, why)) return failWith(PLAN_USAGE, reason, "--location: %s", why);
+    if (stopped(stop) || !readLocationFile(o.locationPath, file, why)) {
+        if (stopped(stop)) return failWith(PLAN_INTERRUPTED, reason, "%s", WRITE_INTERRUPTED);
+        return failWith(PLAN_USAGE, reason, "--location: %s", why);
+    }
     if (!(o.given & GIVEN_TYPE)) o.params.type = file.type;
     if (!(o.given & GIVEN_DETAIL)) o.params.detail = file.detail;
     if (!(o.given & GIVEN_CENTER)) o.location.re = file.re, o.location.im = file.im;
@@ -106,7 +123,7 @@ PlanResult planZoomLocation(RenderPlan &p, char *reason) {
 
 // A location instead of --view: its view, and whether it is deep. The
 // command line has already refused the forms that cannot be one.
-PlanResult planLocation(RenderPlan &p, char *reason) {
+PlanResult planLocation(RenderPlan &p, const std::atomic<int> *stop, char *reason) {
     RenderOptions &o = p.options;
     if (!(o.given & (GIVEN_CENTER | GIVEN_WIDTH)) && !o.locationPath) {
         if (o.zoomLocated)
@@ -115,7 +132,10 @@ PlanResult planLocation(RenderPlan &p, char *reason) {
                             RENDER_ZOOM_LOCATION);
         return PLAN_READY;
     }
-    if (o.locationPath && readLocation(o, reason) != PLAN_READY) return PLAN_USAGE;
+    if (o.locationPath) {
+        const PlanResult read = readLocation(o, stop, reason);
+        if (read != PLAN_READY) return read;
+    }
     o.location.type = o.params.type, o.location.detail = o.params.detail;
     double view[4];
     locationView(o.location, o.width, o.height, view);
@@ -141,10 +161,6 @@ void mergeFile(RenderOptions &o, const FractalFile &f) {
     if (!(o.given & GIVEN_SIZE)) o.width = f.width, o.height = f.height;
 }
 
-// A signal also breaks off a read or an open that was waiting (a FIFO),
-// which then fails: that is an interrupt too.
-bool stopped(const std::atomic<int> *stop) { return stop && stop->load() != 0; }
-
 PlanResult readFrom(RenderPlan &p, const std::atomic<int> *stop, char *reason) {
     RenderOptions &o = p.options;
     std::unique_ptr<FractalFile> file(new (std::nothrow) FractalFile);
@@ -163,12 +179,47 @@ PlanResult readFrom(RenderPlan &p, const std::atomic<int> *stop, char *reason) {
     return PLAN_READY;
 }
 
-// Catches the common refusals before the long render rather than after it.
+// The files read: none of them may be written.
+struct Inputs {
+    const char *option[3];
+    const char *path[3];
+    int count;
+};
+
+Inputs inputsOf(const RenderOptions &o) {
+    Inputs in = {{}, {}, 0};
+    const char *const options[3] = {"--from", "--location", "--zoom-to"};
+    const char *const paths[3] = {o.fromPath, o.locationPath, o.zoomPath};
+    for (int k = 0; k < 3; ++k)
+        if (paths[k]) in.option[in.count] = options[k], in.path[in.count++] = paths[k];
+    return in;
+}
+
+// An output that is an input, or the other output: refused before anything
+// is written over.
+PlanResult checkNotAnInput(const Inputs &in, const char *what, const char *path, char *reason) {
+    for (int k = 0; k < in.count; ++k)
+        if (sameFile(path, in.path[k]))
+            return failWith(PLAN_USAGE, reason, "%s '%s' is the file %s reads ('%s'); write it elsewhere", what, path,
+                            in.option[k], in.path[k]);
+    return PLAN_READY;
+}
+
+// Catches the common refusals before the long render rather than after it;
+// a dive's frames are checked as they are listed (planFrames).
 PlanResult checkOutputs(const RenderPlan &p, char *reason) {
     const RenderOptions &o = p.options;
-    const std::string first = o.framePattern ? framePathOf(o, o.firstFrame) : o.outputPath;
-    if (!checkWriteTarget(first.c_str(), reason)) return PLAN_FAILED;
-    if (o.saveLocationPath && !checkWriteTarget(o.saveLocationPath, reason)) return PLAN_FAILED;
+    const Inputs in = inputsOf(o);
+    if (!o.framePattern) {
+        if (!checkWriteTarget(o.outputPath, reason)) return PLAN_FAILED;
+        if (checkNotAnInput(in, "OUTPUT", o.outputPath, reason) != PLAN_READY) return PLAN_USAGE;
+    }
+    if (!o.saveLocationPath) return PLAN_READY;
+    if (!checkWriteTarget(o.saveLocationPath, reason)) return PLAN_FAILED;
+    if (checkNotAnInput(in, "--save-location", o.saveLocationPath, reason) != PLAN_READY) return PLAN_USAGE;
+    if (sameFile(o.saveLocationPath, o.outputPath))
+        return failWith(PLAN_USAGE, reason, "--save-location '%s' and OUTPUT '%s' are the same file",
+                        o.saveLocationPath, o.outputPath);
     return PLAN_READY;
 }
 
@@ -186,17 +237,86 @@ PlanResult checkShape(const RenderPlan &p, char *reason) {
     return PLAN_READY;
 }
 
-bool exists(const std::string &path) {
-    struct stat st;
-    return stat(path.c_str(), &st) == 0;
+std::string directoryOf(const char *path) {
+    const char *slash = strrchr(path, '/');
+    return slash ? std::string(path, (size_t)(slash - path) + 1) : std::string();
 }
 
-void planFrames(RenderPlan &p) {
+// What stands at a frame's name: nothing or a frame of this dive's format
+// and size, which is kept (written whole by an earlier run); another regular
+// file (empty, cut short, of another size) is made again; any other kind of
+// node is refused, and so is an input.
+enum FrameFile { FRAME_TO_MAKE, FRAME_KEPT, FRAME_REFUSED };
+
+FrameFile frameFileOf(const RenderOptions &o, const Inputs &in, const char *path, char *reason) {
+    struct stat st;
+    if (stat(path, &st) != 0) {
+        if (errno == ENOENT) return FRAME_TO_MAKE;
+        return failWith(FRAME_REFUSED, reason, "%s: %s", path, strerror(errno));
+    }
+    if (!S_ISREG(st.st_mode))
+        return failWith(FRAME_REFUSED, reason, "%s is %s, not a frame file", path,
+                        S_ISDIR(st.st_mode) ? "a directory" : S_ISFIFO(st.st_mode) ? "a FIFO" : "not a regular file");
+    if (checkNotAnInput(in, "the frame", path, reason) != PLAN_READY) return FRAME_REFUSED;
+    if (st.st_size > 0 && pictureFileMatches(path, o.outputKind, o.width, o.height)) return FRAME_KEPT;
+    return checkWriteTarget(path, reason) ? FRAME_TO_MAKE : FRAME_REFUSED;
+}
+
+// Frames listed between looks at the stop flag.
+const int FRAMES_BETWEEN_STOP_LOOKS = 1024;
+
+// The names in the directory the frames go into, read once: a stat a frame
+// would take seconds for a million of them.
+struct FrameDirectory {
+    std::string name = "\n";  // no directory's name: none read yet
+    bool listed = false;      // false when it could not be read: every frame is looked at
+    bool checked = false;     // found writable (checked with the first frame to make there)
+    std::unordered_set<std::string> files;
+};
+
+void listDirectory(FrameDirectory &d, const std::string &name) {
+    d.name = name;
+    d.checked = false;
+    d.files.clear();
+    DIR *dir = opendir(name.empty() ? "." : name.c_str());
+    d.listed = dir != nullptr;
+    while (const dirent *e = dir ? readdir(dir) : nullptr) d.files.insert(e->d_name);
+    if (dir) closedir(dir);
+}
+
+// The dive's frames in its range, less those already written; every
+// directory a frame will be written into is checked before the first one.
+PlanResult planFrameFiles(RenderPlan &p, const std::atomic<int> *stop, char *reason) {
+    const RenderOptions &o = p.options;
+    const Inputs in = inputsOf(o);
+    FrameDirectory d;
+    for (int k = p.firstFrame; k <= p.lastFrame; ++k) {
+        if ((k - p.firstFrame) % FRAMES_BETWEEN_STOP_LOOKS == 0 && stopped(stop))
+            return failWith(PLAN_INTERRUPTED, reason, "%s", WRITE_INTERRUPTED);
+        char path[PATH_MAX];
+        if (!framePath(o.outputPath, k, path, sizeof path))
+            return failWith(PLAN_USAGE, reason, "OUTPUT '%.60s...': the name of frame %d is longer than %d bytes",
+                            o.outputPath, k, PATH_MAX - 1);
+        const std::string directory = directoryOf(path);
+        if (directory != d.name) listDirectory(d, directory);
+        const bool present = !d.listed || d.files.count(path + directory.size()) != 0;
+        const FrameFile file = present ? frameFileOf(o, in, path, reason) : FRAME_TO_MAKE;
+        if (file == FRAME_REFUSED) return PLAN_FAILED;
+        if (file == FRAME_KEPT) continue;
+        if (!d.checked && !checkWriteTarget(path, reason)) return PLAN_FAILED;
+        d.checked = true;
+        p.todo.push_back(k);
+    }
+    return PLAN_READY;
+}
+
+PlanResult planFrames(RenderPlan &p, const std::atomic<int> *stop, char *reason) {
     const RenderOptions &o = p.options;
     p.firstFrame = isDive(o) && o.framePattern ? o.firstFrame : 0;
     p.lastFrame = !isDive(o) ? 0 : o.framePattern ? o.lastFrame : o.frames - 1;
-    for (int k = p.firstFrame; k <= p.lastFrame; ++k)
-        if (!o.framePattern || !exists(framePathOf(o, k))) p.todo.push_back(k);
+    if (o.framePattern) return planFrameFiles(p, stop, reason);
+    for (int k = p.firstFrame; k <= p.lastFrame; ++k) p.todo.push_back(k);
+    return PLAN_READY;
 }
 
 // Grid values (one byte a pixel, coloured as they are written) unless the
@@ -220,8 +340,8 @@ PlanResult planRender(const RenderOptions &options, RenderPlan &p, const std::at
     p.located = p.deep = p.deepDive = 0;
     p.file.reset();
     p.todo.clear();
-    PlanResult r = options.zoomPath ? readZoomFile(p.options, reason) : PLAN_READY;
-    if (r == PLAN_READY) r = planLocation(p, reason);
+    PlanResult r = options.zoomPath ? readZoomFile(p.options, stop, reason) : PLAN_READY;
+    if (r == PLAN_READY) r = planLocation(p, stop, reason);
     if (r == PLAN_READY && options.fromPath) r = readFrom(p, stop, reason);
     if (r == PLAN_READY) r = checkOutputs(p, reason);
     if (r == PLAN_READY) r = checkShape(p, reason);
@@ -229,6 +349,5 @@ PlanResult planRender(const RenderOptions &options, RenderPlan &p, const std::at
     const RenderOptions &o = p.options;
     p.style = styleOf(o);
     p.tables = startupChannelTables(o.ramps[0], o.ramps[1], o.ramps[2]);
-    planFrames(p);
-    return PLAN_READY;
+    return planFrames(p, stop, reason);
 }

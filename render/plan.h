@@ -29,14 +29,24 @@
 //      an unknown type can only be coloured, so naming --type computes it;
 //   4. the outputs are checked as the writers will see them (links
 //      followed): a directory, socket or block device is refused, and so is
-//      a directory that will not take the file; the same for --save-location;
+//      a directory that will not take the file or a file its user could not
+//      open for writing; the same for --save-location; an output that is an
+//      input (--from, --location, --zoom-to) or the other output is a usage
+//      error (files/atomic_write.h's sameFile);
 //   5. a dive's views must run the same way on each axis, and a .mp4 needs
 //      an even size (known only now when it comes from --from);
 //   6. the frames to make: the still (frame 0); or the dive's frames in its
-//      range, less those whose file exists already (frame files are written
-//      atomically, so one that exists is complete: a stopped dive resumes
-//      where it stopped, and a split one fills its gaps); a video always
-//      takes every frame.
+//      range, less those whose file is already a whole frame of the dive's
+//      format and size (render/output.h's pictureFileMatches: frame files
+//      are written atomically, so a stopped dive resumes where it stopped,
+//      and a split one fills its gaps); any other regular file there is
+//      made again, any other kind of node is refused, and so is a frame
+//      name longer than PATH_MAX; every directory a frame goes into is
+//      checked before the first frame (its names are read once, so a
+//      million frames are listed in a fraction of a second); a video
+//      always takes every frame.
+// A stop (`stop`, may be null) breaks off a read of an input that waits (a
+// FIFO no one writes) and the listing of the frames: PLAN_INTERRUPTED.
 // The colours are the program's start-up tables with the chosen ramps.
 //
 // Layer: render.

@@ -25,7 +25,10 @@ enum {
     RENDER_MAX_SIDE = 65536, RENDER_MAX_DETAIL = MAX_DETAIL, RENDER_MAX_THREADS = 1024,
     RENDER_MAX_AA = 8, RENDER_MAX_FRAMES = 1000000,
 };
-const double RENDER_MAX_FPS = 1000.0;
+// ffmpeg reads a frame rate as a fraction with a denominator of at most
+// about a million, and an MP4's durations overflow far above that: one
+// frame in a hundred seconds is the slowest rate all three containers take.
+const double RENDER_MIN_FPS = 0.01, RENDER_MAX_FPS = 1000.0;
 
 // The options that give a dive's last frame as a location, for messages.
 #define RENDER_ZOOM_LOCATION "--zoom-to-center and --zoom-to-width (or --zoom-to with a location file)"

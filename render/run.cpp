@@ -1,6 +1,7 @@
 #include "render/run.h"
 
 #include <limits.h>
+#include <math.h>
 #include <stdint.h>
 #include <stdlib.h>
 #include <string.h>
@@ -53,7 +54,8 @@ bool stopped(const Run &r) { return r.stop && r.stop->load() != 0; }
 
 bool locatedFrames(const RenderPlan &p) { return p.deepDive || (p.deep && !isDive(p.options)); }
 
-Frame frameOf(const Run &r, int k) {
+// `bits`: the precision of a dive's frame locations (r.bits to draw them).
+Frame frameOf(const Run &r, int k, long bits) {
     const RenderOptions &o = *r.o;
     Frame f;
     f.deep = 0;
@@ -61,7 +63,7 @@ Frame frameOf(const Run &r, int k) {
         f.params = diveFrameParams(r.dive, k);
         return f;
     }
-    f.loc = r.plan->deepDive ? locationBetween(o.location, o.zoomLocation, k, o.frames, r.bits) : o.location;
+    f.loc = r.plan->deepDive ? locationBetween(o.location, o.zoomLocation, k, o.frames, bits) : o.location;
     f.deep = locationIsDeep(f.loc);
     double view[4];
     locationView(f.loc, o.width, o.height, view);
@@ -98,19 +100,74 @@ void noteKeptFrames(const Run &r) {
                   p.todo.size());
 }
 
+// Frames judged between looks at the stop flag.
+const int FRAMES_BETWEEN_STOP_LOOKS = 1024;
+
+// A dive between locations, judged frame by frame without MPFR where that
+// is safe: log2 of a frame's width lies on the line between the ends' (far
+// closer than the margins below), and its centre between the ends' centres,
+// so no coordinate is larger than the larger centre plus the width.
+struct LocatedScale {
+    double log2First, log2Last, log2Deep;  // widths
+    double centreMost;                     // the largest centre coordinate
+};
+
+double log2Width(const DeepLocation &loc) {
+    const FloatExp w = locationWidth(loc);
+    return log2(w.m) + (double)w.e;
+}
+
+LocatedScale locatedScaleOf(const RenderOptions &o) {
+    LocatedScale s = {log2Width(o.location), log2Width(o.zoomLocation), log2(strtod(DEEP_WIDTH, nullptr)), 0};
+    for (const std::string *c : {&o.location.re, &o.location.im, &o.zoomLocation.re, &o.zoomLocation.im})
+        s.centreMost = fmax(s.centreMost, fabs(decimalToDouble(*c)));
+    return s;
+}
+
+double log2WidthOf(const Run &r, const LocatedScale &s, int k) {
+    const double t = (double)k / (double)(r.o->frames - 1);
+    return s.log2First + (s.log2Last - s.log2First) * t;
+}
+
+// 1 when frame k is surely deep, or surely within the doubles' reach at
+// `cells` samples across (twice the bound plane_view.cpp proves, for the
+// estimate's sake); 0 when only its view can tell.
+int surelyFine(const Run &r, const LocatedScale &s, int k, int cells) {
+    const double log2Width = log2WidthOf(r, s, k);
+    const double MARGIN = 1e-6;  // in powers of two: far above the estimate's error
+    if (log2Width < s.log2Deep - MARGIN) return 1;
+    if (log2Width < s.log2Deep + MARGIN) return 0;
+    const double width = exp2(log2Width);
+    const double aspect = (double)r.o->height / r.o->width;
+    return width / cells > (s.centreMost + width * (1 + aspect)) * 0x1p-47;
+}
+
+// The precision that places a frame no narrower than DEEP_WIDTH to far
+// below its doubles (hundreds of bits past them; a deep end takes
+// thousands): its view in doubles comes out as drawn, short of a tie too
+// fine for any picture to show.
+long judgingBits(const Run &r, const LocatedScale &s, int k) {
+    const long wanted = 320 + (long)fmax(0, log2(s.centreMost)) - (long)floor(log2WidthOf(r, s, k));
+    return wanted < r.bits ? wanted : r.bits;
+}
+
 // Rendered anyway: the user may want exactly those frames, blocks and all.
 // A frame from the deep engine, or a grid taken as it is, needs no warning.
-void warnBeyondDoubles(const Run &r) {
-    if (r.plan->file) return;
+// A million frames are judged in well under a second. 0 when stopped.
+int warnBeyondDoubles(const Run &r) {
+    if (r.plan->file) return 1;
     const FrameStyle &style = r.plan->style;
     const int w = style.width * style.aa, h = style.height * style.aa;
-    long narrow = 0;
+    const LocatedScale scale = r.plan->deepDive ? locatedScaleOf(*r.o) : LocatedScale();
+    long narrow = 0, looked = 0;
     int first = -1;
     for (int k : r.plan->todo) {
-        const Frame f = frameOf(r, k);
+        if (looked++ % FRAMES_BETWEEN_STOP_LOOKS == 0 && stopped(r)) return 0;
+        if (r.plan->deepDive && surelyFine(r, scale, k, w)) continue;
+        const Frame f = frameOf(r, k, r.plan->deepDive ? judgingBits(r, scale, k) : r.bits);
         if (!f.deep && viewBeyondDoubles(f.params, w, h)) first = narrow++ ? first : k;
     }
-    if (!narrow) return;
+    if (!narrow) return 1;
     if (isDive(*r.o))
         watchNote(r.watch,
                   "warning: %ld of the frames, the first frame %d, are narrower than doubles resolve at %dx%d; "
@@ -121,6 +178,7 @@ void warnBeyondDoubles(const Run &r) {
                   "warning: the view is narrower than doubles resolve at %dx%d; neighbouring cells share "
                   "coordinates",
                   w, h);
+    return 1;
 }
 
 // Frame files take two frames: one drawn while the other is written. A
@@ -165,7 +223,7 @@ RenderResult deepSource(Run &r, const Frame &f, FrameSource &source) {
 
 // RUN_WRITTEN when frame k is in r.bytes[r.current].
 RunResult makeFrame(Run &r, int k, char *reason) {
-    const Frame f = frameOf(r, k);
+    const Frame f = frameOf(r, k, r.bits);
     FrameSource source = {f.params, nullptr, DeepView()};
     RenderResult made = RENDER_DONE;
     if (f.deep) {
@@ -210,15 +268,9 @@ RunResult writeFailed(const Run &r, const char *path, const char *why, char *rea
     return failWith(RUN_FAILED, reason, "cannot write %s: %s", path, why);
 }
 
-RunResult writeStill(Run &r, char *reason) {
+// The picture in hand into its file.
+RunResult writeStillFile(Run &r, char *reason) {
     const RenderOptions &o = *r.o;
-    if (!r.plan->file) {
-        watchBegin(r.watch, "rendering", "rows");
-        const RunResult made = makeFrame(r, 0, reason);
-        watchEnd(r.watch);
-        if (made == RUN_INTERRUPTED) return interrupted(r, reason);
-        if (made != RUN_WRITTEN) return made;
-    }
     PictureJob job = pictureOf(r);
     char why[FILE_ERROR_SIZE] = "";
     if (o.outputKind == OUTPUT_FRC) {
@@ -231,6 +283,37 @@ RunResult writeStill(Run &r, char *reason) {
     const int written = writePictureFile(o.outputPath, o.outputKind, job, why);
     watchEnd(r.watch);
     return written ? RUN_WRITTEN : writeFailed(r, o.outputPath, why, reason);
+}
+
+// With --save-location the location is written first, held as a temporary
+// until the picture is in place and then renamed beside it: a failure of
+// either leaves neither (a device or FIFO given for the location has no
+// temporary; it gets the location before the picture is written at all).
+RunResult writeStill(Run &r, char *reason) {
+    const RenderOptions &o = *r.o;
+    if (!r.plan->file) {
+        watchBegin(r.watch, "rendering", "rows");
+        const RunResult made = makeFrame(r, 0, reason);
+        watchEnd(r.watch);
+        if (made == RUN_INTERRUPTED) return interrupted(r, reason);
+        if (made != RUN_WRITTEN) return made;
+    }
+    removeStaleTemporaries(o.outputPath);
+    PendingWrite location;
+    char why[FILE_ERROR_SIZE] = "";
+    if (o.saveLocationPath) {
+        removeStaleTemporaries(o.saveLocationPath);
+        if (!atomicWriteBegin(o.saveLocationPath, writeLocationText, &o.location, location, why))
+            return writeFailed(r, o.saveLocationPath, why, reason);
+    }
+    const RunResult written = writeStillFile(r, reason);
+    if (written != RUN_WRITTEN) {
+        atomicWriteAbandon(location);
+        return written;
+    }
+    if (atomicWriteCommit(location, why)) return RUN_WRITTEN;
+    return failWith(RUN_FAILED, reason, "%s written, but not the location %s: %s", o.outputPath, o.saveLocationPath,
+                    why);
 }
 
 // A frame file written while the next frame is drawn: its sync to the
@@ -294,8 +377,11 @@ int writeVideoStream(FILE *stream, const void *context, char *reason) {
             if (made == RUN_INTERRUPTED) setReason(reason, "%s", WRITE_INTERRUPTED);
             return 0;
         }
-        if (!writeVideoFrame(video, r.bytes[r.current].get(), frameBytes(r), reason)) {
-            finishVideo(video, r.stop, reason);  // ffmpeg's own words, when it has any
+        if (!writeVideoFrame(video, r.bytes[r.current].get(), frameBytes(r), r.stop, reason)) {
+            if (stopped(r))
+                abandonVideo(video);
+            else
+                finishVideo(video, r.stop, reason);  // ffmpeg's own words, when it has any
             return 0;
         }
         ++r.framesDone;
@@ -309,6 +395,7 @@ RunResult writeVideo(Run &r, char *reason) {
         return failWith(RUN_FAILED, reason,
                         "ffmpeg is not on PATH; writing %s needs it (Debian: apt-get install ffmpeg)", path);
     char why[FILE_ERROR_SIZE] = "";
+    removeStaleTemporaries(path);
     if (atomicWriteFile(path, writeVideoStream, &r, why)) return RUN_WRITTEN;
     return writeFailed(r, path, why, reason);
 }
@@ -320,22 +407,13 @@ RunResult writeDive(Run &r, char *reason) {
     return result;
 }
 
-RunResult saveLocation(const Run &r, char *reason) {
-    const RenderOptions &o = *r.o;
-    char why[FILE_ERROR_SIZE] = "";
-    if (!o.saveLocationPath || writeLocationFile(o.saveLocationPath, o.location, why)) return RUN_WRITTEN;
-    return failWith(RUN_FAILED, reason, "%s written, but not the location %s: %s", o.outputPath, o.saveLocationPath,
-                    why);
-}
-
 RunResult runFrames(Run &r, char *reason) {
     noteKeptFrames(r);
     if (r.plan->todo.empty()) return RUN_WRITTEN;
-    warnBeyondDoubles(r);
-    RunResult result = allocateFrames(r, reason);
+    if (!warnBeyondDoubles(r)) return interrupted(r, reason);
+    const RunResult result = allocateFrames(r, reason);
     if (result != RUN_WRITTEN) return result;
-    result = isDive(*r.o) ? writeDive(r, reason) : writeStill(r, reason);
-    return result == RUN_WRITTEN ? saveLocation(r, reason) : result;
+    return isDive(*r.o) ? writeDive(r, reason) : writeStill(r, reason);
 }
 
 }  // namespace

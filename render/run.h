@@ -9,7 +9,9 @@
 //      nothing to make is done;
 //   2. one warning when a frame to make is drawn in doubles and is narrower
 //      than doubles resolve at its sample size (neighbouring cells on one
-//      coordinate): it is drawn all the same, the user may want exactly that;
+//      coordinate): it is drawn all the same, the user may want exactly that
+//      (a million frames are judged in well under a second: most from their
+//      widths alone, without MPFR);
 //   3. the frame buffers: a picture larger than the machine's memory is
 //      refused at once (with overcommit a large allocation succeeds and the
 //      run is killed half way), and so is one that cannot be allocated;
@@ -21,10 +23,16 @@
 //      its own while the next frame is drawn, a video's frame to ffmpeg
 //      (render/video.h), whose temporary is renamed once ffmpeg has ended
 //      well;
-//   5. a still's --save-location, once its picture is in place.
-// `stop` (may be null) is polled throughout: the frames made stay (one being
-// written is finished), the frame in hand and an unfinished video do not,
-// and the result is RUN_INTERRUPTED. A file that fails while a stop is
+//   5. a still's --save-location is written before its picture, held as a
+//      temporary and renamed only once the picture is in place: either
+//      failing leaves neither (a FIFO or device given for it gets the
+//      location before the picture is begun). A still's or a video's
+//      temporaries that a killed run left behind are removed first
+//      (files/atomic_write.h's removeStaleTemporaries).
+// `stop` (may be null) is polled throughout, in every loop over frames or
+// cells and while ffmpeg is waited on: the frames made stay (one being
+// written is finished), the frame in hand and an unfinished video do not
+// (ffmpeg is killed), and the result is RUN_INTERRUPTED. A file that fails while a stop is
 // pending (an open of a FIFO broken off by the signal) is an interrupt too.
 // `watch` (may be null) hears the stages and notes (render/watch.h).
 //

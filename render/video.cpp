@@ -2,6 +2,7 @@
 
 #include <errno.h>
 #include <fcntl.h>
+#include <poll.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <string.h>
@@ -17,6 +18,10 @@
 #include "render/output.h"
 
 namespace {
+
+// How often a wait on ffmpeg (a full pipe, its end) looks at the stop flag:
+// a signal that came just before the wait began must not be missed.
+const int STOP_POLL_MS = 50;
 
 // The file descriptor ffmpeg writes the container to, as /dev/fd/3: a
 // path, so the muxer can seek back (an MP4's index is written last).
@@ -73,6 +78,8 @@ std::string lastLogLine(FILE *log) {
     return all.substr(start, end + 1 - start);
 }
 
+bool stopped(const std::atomic<int> *stop) { return stop && stop->load() != 0; }
+
 void closeInput(VideoEncoder &v) {
     if (v.input >= 0) close(v.input);
     v.input = -1;
@@ -127,6 +134,9 @@ int startVideo(VideoEncoder &v, const char *ffmpeg, RenderOutputKind kind, int w
     if (child == 0) becomeFfmpeg(argv, pipeEnds[0], fileno(v.log), outFd);
     close(pipeEnds[0]);
     v.input = pipeEnds[1];
+    // A full pipe must not block: the writer waits in poll, looking at the
+    // stop flag, so an ffmpeg that stops reading cannot hold off an interrupt.
+    fcntl(v.input, F_SETFL, fcntl(v.input, F_GETFL) | O_NONBLOCK);
     if (child < 0) {
         setReason(reason, "cannot start ffmpeg: %s", strerror(errno));
         release(v);
@@ -136,14 +146,17 @@ int startVideo(VideoEncoder &v, const char *ffmpeg, RenderOutputKind kind, int w
     return 1;
 }
 
-int writeVideoFrame(VideoEncoder &v, const unsigned char *rgb, size_t bytes, char *reason) {
+int writeVideoFrame(VideoEncoder &v, const unsigned char *rgb, size_t bytes, const std::atomic<int> *stop,
+                    char *reason) {
     while (bytes > 0) {
+        if (stopped(stop)) return failWith(0, reason, "%s", WRITE_INTERRUPTED);
         const ssize_t n = write(v.input, rgb, bytes);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) {
-            setReason(reason, "ffmpeg stopped taking frames: %s", strerror(errno));
-            return 0;
+        if (n < 0 && (errno == EAGAIN || errno == EINTR)) {
+            pollfd full = {v.input, POLLOUT, 0};
+            poll(&full, 1, STOP_POLL_MS);
+            continue;
         }
+        if (n <= 0) return failWith(0, reason, "ffmpeg stopped taking frames: %s", strerror(errno));
         rgb += n, bytes -= (size_t)n;
     }
     return 1;
@@ -153,17 +166,19 @@ int finishVideo(VideoEncoder &v, const std::atomic<int> *stop, char *reason) {
     closeInput(v);
     int status = 0;
     for (;;) {
-        if (waitpid(v.pid, &status, 0) == v.pid) break;
-        if (errno != EINTR) {
+        const pid_t ended = waitpid(v.pid, &status, WNOHANG);
+        if (ended == v.pid) break;
+        if (ended < 0 && errno != EINTR) {
             setReason(reason, "lost ffmpeg: %s", strerror(errno));
             release(v);
             return 0;
         }
-        if (stop && stop->load()) {
+        if (stopped(stop)) {
             abandonVideo(v);
             setReason(reason, "%s", WRITE_INTERRUPTED);
             return 0;
         }
+        poll(nullptr, 0, STOP_POLL_MS);
     }
     const bool ok = WIFEXITED(status) && WEXITSTATUS(status) == 0;
     if (!ok) {

@@ -41,7 +41,10 @@ int findOnPath(const char *program, char *path, size_t size);
 int startVideo(VideoEncoder &video, const char *ffmpeg, RenderOutputKind kind, int width, int height,
                double fps, int outFd, char *reason);
 
-int writeVideoFrame(VideoEncoder &video, const unsigned char *rgb, size_t bytes, char *reason);
+// Waits while ffmpeg's pipe is full, but gives up once `stop` is set
+// (reason "interrupted"); the caller then abandons the video.
+int writeVideoFrame(VideoEncoder &video, const unsigned char *rgb, size_t bytes, const std::atomic<int> *stop,
+                    char *reason);
 
 // Ends the input and waits for ffmpeg: 1 when it wrote the whole file.
 // A stop while it finishes abandons it (reason "interrupted").

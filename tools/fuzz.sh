@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Fuzzes the file readers: builds the GL-free libraries with clang,
-# AddressSanitizer and libFuzzer coverage in build-fuzz, links one program
-# per tests/fuzz/*_fuzz.cpp, and runs each for a bounded time on a copy of
-# its seed corpus (tests/fuzz/corpus/<name>; new inputs go to the copy, the
+# Fuzzes the file readers and the dive's frame patterns: builds the GL-free
+# libraries with clang, AddressSanitizer and libFuzzer coverage in
+# build-fuzz, links one program per tests/fuzz/*_fuzz.cpp, and runs each for
+# a bounded time on a copy of its seed corpus (tests/fuzz/corpus/<name>; new inputs go to the copy, the
 # repository's corpus is never written). Any crash, sanitizer report, leak,
 # timeout or memory blow-up fails the script, whether or not libFuzzer's
 # exit status says so: its output is searched for every such report. The
@@ -18,10 +18,10 @@ jobs=$(nproc)
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORVEX_GUI=OFF -DQUORVEX_TESTS=OFF -DQUORVEX_BENCH=OFF -DQUORVEX_SANITIZE=address \
   -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >/dev/null
-cmake --build "$build" -j"$jobs" --target quorvex_render quorvex_generate >/dev/null
-# Every GL-free library, the layers top down, as a static link wants them.
+cmake --build "$build" -j"$jobs" --target quorvex_render >/dev/null
+# Every GL-free layer up to render/, top first, and what they link.
 libraries=()
-for layer in generate render deep files colour core; do libraries+=("$build/libquorvex_$layer.a"); done
+for layer in render deep files colour core; do libraries+=("$build/libquorvex_$layer.a"); done
 
 work=$(mktemp -d /tmp/quorvex-fuzz.XXXXXX)
 trap 'rm -rf "$work"' EXIT

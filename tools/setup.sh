@@ -11,6 +11,7 @@ packages=(
   xvfb xauth
   desktop-file-utils groff-base man-db dpkg-dev file
   ffmpeg parallel
+  openssh-server openssh-client slurm-wlm munge
 )
 
 missing=()

@@ -7,7 +7,9 @@
 #   2. ThreadSanitizer over threaded generation;
 #   3. the libFuzzer targets for the file readers, bounded in time;
 #   4. the default build: unit, gl and e2e tiers (each test program starts
-#      its own private Xvfb, so no display is needed).
+#      its own private Xvfb, so no display is needed), and the README's
+#      many-machine recipes on an ssh server and a one-node Slurm cluster
+#      that the test starts and stops itself (tests/cluster).
 # Any failure stops the run with a non-zero status.
 set -euo pipefail
 cd "$(dirname "$0")/.."

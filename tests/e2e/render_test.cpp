@@ -801,7 +801,12 @@ TEST_F(Render, VideosDecodeToTheFramesAndAMissingFfmpegIsOneLine) {
     // .mkv is lossless: it holds the very pixels of the frame files.
     mkdir(path("frames").c_str(), 0755);
     ASSERT_EQ(0, render(withOutput(args, path("frames/f-%02d.ppm"))).status);
+    const pid_t gone = fork();  // a writer killed with its temporary in place
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    std::ofstream(path(".dive.mkv.tmp" + std::to_string(gone) + "-0-0")) << "stale";
     ASSERT_EQ(0, render(withOutput(args, path("dive.mkv"))).status);
+    EXPECT_FALSE(exists(path(".dive.mkv.tmp" + std::to_string(gone) + "-0-0")));
     std::string pixels;
     for (const std::string &n : sortedEntries(path("frames"))) pixels += pnmPixels(slurp(path("frames/" + n)), "P6", 96, 54);
     EXPECT_TRUE(pixels == decodeVideo(path("dive.mkv")));
@@ -828,6 +833,49 @@ TEST_F(Render, AnInterruptedVideoLeavesNoFile) {
     EXPECT_EQ(SIGINT, o.signal) << o.err;
     EXPECT_NE(std::string::npos, o.err.find("dive.mp4 not written")) << o.err;
     EXPECT_TRUE(entries(dir).empty()) << entries(dir).front();
+}
+
+// Each wait on a FIFO no one opens, as an input or an output, and on an
+// ffmpeg that stops reading, ends by the signal with nothing written.
+TEST_F(Render, AnInterruptEndsEveryWaitOnAPipeOrOnFfmpeg) {
+    ASSERT_EQ(0, mkfifo(path("fifo").c_str(), 0600));
+    ASSERT_EQ(0, mkfifo(path("fifo.png").c_str(), 0600));
+    mkdir(path("bin").c_str(), 0755);
+    std::ofstream(path("bin/ffmpeg")) << "#!/bin/sh\necho $$ > " << path("bin/pid") << "\nexec sleep 600\n";
+    chmod(path("bin/ffmpeg").c_str(), 0755);
+    const std::vector<std::string> dive = {"--zoom-to-view", "-1,1,-1,1", "--frames", "12", "--size", "96x54"};
+    const std::vector<std::vector<std::string>> waits = {
+        {"--center=0,0", "--width", "3", "--size", "8x8", "--save-location", path("fifo"), path("o.png")},
+        {"--smooth", "--size", "8x8", path("fifo.png")},
+        {"--aa", "2", "--size", "8x8", path("fifo.png")},
+        {"--location", path("fifo"), path("o.png")},
+        {"--zoom-to", path("fifo"), "--frames", "3", path("f%d.png")},
+        {dive[0], dive[1], dive[2], dive[3], dive[4], dive[5], path("v.mkv")},
+    };
+    const size_t before = entries(dir).size();
+    for (const std::vector<std::string> &args : waits) {
+        int err[2];
+        ASSERT_EQ(0, pipe(err));
+        const std::string oldPath = getenv("PATH");
+        setenv("PATH", (path("bin") + ":" + oldPath).c_str(), 1);
+        const pid_t child = spawnRender(args, err[1]);
+        setenv("PATH", oldPath.c_str(), 1);
+        close(err[1]);
+        usleep(700000);
+        kill(child, args[0] == "--location" ? SIGTERM : SIGINT);
+        const double sent = nowMs();
+        siginfo_t ended = {};
+        while (waitid(P_PID, (id_t)child, &ended, WEXITED | WNOHANG | WNOWAIT) == 0 && ended.si_pid == 0 &&
+               nowMs() - sent < 3000)
+            usleep(10000);
+        EXPECT_NE(0, ended.si_pid) << args.back() << ": still running 3 s after the signal";
+        if (ended.si_pid == 0) kill(child, SIGKILL);
+        const Outcome o = finish(child, err[0]);
+        EXPECT_EQ(args[0] == "--location" ? SIGTERM : SIGINT, o.signal) << args.back() << ": " << o.err;
+        EXPECT_NE(std::string::npos, o.err.find("interrupted")) << o.err;
+        EXPECT_EQ(before, entries(dir).size()) << args.back() << " left a file";
+    }
+    EXPECT_NE(0, kill(std::stoi(slurp(path("bin/pid"))), 0)) << "the stand-in ffmpeg was ended";
 }
 
 // Minutes of work: the deep square at the highest detail, large; and a

@@ -169,7 +169,7 @@ TEST(RenderOptions, OutputKindByItsSuffix) {
 // Each refusal is a usage error whose one line names what was wrong.
 struct Refusal {
     std::vector<std::string> args;
-    const char *mentions;
+    std::string mentions;
 };
 
 // Each command line is a usage error of one line that names what is wrong.
@@ -249,8 +249,32 @@ TEST(RenderOptions, MalformedAndOutOfRangeValuesAreRefused) {
         {{"--center", "0,0", "--width", "1e-13", "--type", "J-Cosh", "a.png"}, "J-Cosh"},
         {{"--save-location", "a.qloc", "a.png"}, "--save-location needs"},
         {{"--location", "/nonexistent/a.qloc", "a.png"}, "cannot open"},
+        {{"--location", "/", "a.png"}, "cannot read /: Is a directory"},
     };
     expectRefused(refusals);
+}
+
+// A location file's words are quoted with their control bytes escaped, and
+// an output may be neither an input nor the other output.
+TEST(RenderOptions, QuotedFileTextIsEscapedAndNoOutputIsAnInput) {
+    const std::string loc = std::string(testing::TempDir()) + "esc.qloc";
+    FILE *f = fopen(loc.c_str(), "wb");
+    ASSERT_NE(nullptr, f);
+    fputs("quorvex-location 1\ntype Mandel\033[2Jbrot\ndetail 5\n", f);
+    fclose(f);
+    const std::string good = loc + ".png", same = loc + "-same.png";
+    f = fopen(good.c_str(), "wb");
+    ASSERT_NE(nullptr, f);
+    fputs("quorvex-location 1\ntype Mandelbrot\ndetail 5\ncenter 0,0\nwidth 1\npivot 0,0\n", f);
+    fclose(f);
+    expectRefused({
+        {{"--location", loc, "a.png"}, "unknown type 'Mandel\\x1b[2Jbrot'"},
+        {{"--center=0,0", "--width", "1", "--save-location", same, same}, "are the same file"},
+        {{"--location", good, "--save-location", good, "a.png"}, "is the file --location reads"},
+        {{"--location", good, good}, "OUTPUT '" + good + "' is the file --location reads"},
+    });
+    remove(loc.c_str());
+    remove(good.c_str());
 }
 
 TEST(RenderOptions, ADiveAndItsPictureOptions) {
@@ -331,6 +355,8 @@ TEST(RenderOptions, WhatADiveRefuses) {
         {{"--zoom-to-view", "-1,1,-1,1", "d/%d.png"}, "--frames"},
         {{"--frames", "12", "d/%d.png"}, "--zoom-to"},
         {{"--fps", "0", "a.png"}, "--fps"},
+        {with({"--fps", "1e-12", "d.mkv"}), "--fps '1e-12': expected a number from 0.01"},
+        {with({std::string(5000, 'n') + "%d.png"}), "is longer than"},
         {{"d/%03d.png"}, "for a dive"},
         {{"d.mkv"}, "for a dive"},
         {{"--smooth", "a.pgm"}, "--smooth and --aa"},
@@ -425,8 +451,10 @@ TEST(RenderOptions, HelpNamesEveryOption) {
                              "--from", "--help", ".png", ".ppm", ".pgm", ".frc", "M-Dragon", "--smooth", "--aa",
                              "--zoom-to", "--zoom-to-view", "--frames", "--fps", "--frame-range", ".mp4", ".webm",
                              ".mkv", "M-Cosh", "--center", "--width", "--location", "--save-location",
-                             "--no-approximation", "1e-12", "8421504", "--zoom-to-center", "--zoom-to-width"})
+                             "--no-approximation", "1e-12", "8421504", "--zoom-to-center", "--zoom-to-width",
+                             "up to 4096 characters", "from the same dive", "both\n                       files or neither"})
         EXPECT_NE(std::string::npos, help.find(name)) << name;
+    EXPECT_EQ(std::string::npos, help.find("any length"));
 }
 
 }  // namespace

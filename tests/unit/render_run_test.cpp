@@ -378,14 +378,29 @@ TEST_F(DiveRun, TheEndFramesAreStillsOfTheTwoViewsAndARangeIsTheSameBytes) {
         EXPECT_TRUE(still(options.zoomTo, "last.png") == slurp(frame(sub.c_str(), 6))) << "look " << look;
         EXPECT_FALSE(slurp(frame(sub.c_str(), 2)) == slurp(frame(sub.c_str(), 3)));
     }
-    // Frames 2..4 alone, into a directory where frame 3 exists already.
+    // Frames 2..4 alone, into a directory where frame 3 exists already as a
+    // whole frame of the size (kept, whatever it shows), and frames 2 and 4
+    // as files that are not (an empty one, one cut short): made again.
     options.firstFrame = 2, options.lastFrame = 4;
     mkdir(path("part").c_str(), 0755);
-    std::ofstream(frame("part", 3)) << "kept";
+    const std::string other = slurp(frame("all0", 3)), cut = slurp(frame("all2", 4)).substr(0, 200);
+    std::ofstream(frame("part", 3)) << other;
+    std::ofstream(frame("part", 2)) << "";
+    std::ofstream(frame("part", 4)) << cut;
     ASSERT_EQ(RUN_WRITTEN, dive("part")) << reason;
     EXPECT_EQ(3u, entries(path("part")).size());
-    EXPECT_EQ("kept", slurp(frame("part", 3)));
+    EXPECT_TRUE(other == slurp(frame("part", 3)));
     for (int k : {2, 4}) EXPECT_TRUE(slurp(frame("all2", k)) == slurp(frame("part", k))) << "frame " << k;
+    // A directory or a FIFO at a frame's name is refused before any frame.
+    ASSERT_EQ(0, rename(frame("part", 3).c_str(), path("spare.png").c_str()));
+    for (int node = 0; node < 2; ++node) {
+        ASSERT_EQ(0, node ? mkfifo(frame("part", 3).c_str(), 0600) : mkdir(frame("part", 3).c_str(), 0755));
+        unlink(frame("part", 2).c_str());
+        EXPECT_EQ(RUN_FAILED, dive("part"));
+        EXPECT_NE(nullptr, strstr(reason, node ? "a FIFO" : "a directory")) << reason;
+        EXPECT_EQ(2u, entries(path("part")).size()) << "no frame made";
+        ASSERT_EQ(0, remove(frame("part", 3).c_str()));
+    }
 }
 
 TEST_F(DiveRun, AStopWritesNoFrameAndOppositeViewsAreRefused) {
@@ -497,7 +512,7 @@ TEST(SmoothValues, RunOnAcrossTheBandsOfTheCount) {
 class RenderLocation : public RenderRun {
 protected:
     // The options of a command line (the arguments live in `args`).
-    RunResult runArgs(std::vector<std::string> given, const std::atomic<int> *stop = nullptr) {
+    void parseArgs(std::vector<std::string> given) {
         args = std::move(given);
         args.insert(args.begin(), "quorvex-render");
         std::vector<char *> argv;
@@ -505,6 +520,9 @@ protected:
         options = defaultRenderOptions();
         EXPECT_EQ(RENDER_PARSE_OK, parseRenderOptions((int)argv.size(), argv.data(), options, reason)) << reason;
         reason[0] = '\0';
+    }
+    RunResult runArgs(std::vector<std::string> given, const std::atomic<int> *stop = nullptr) {
+        parseArgs(std::move(given));
         std::unique_ptr<RenderPlan> plan(new RenderPlan());
         if (planRender(options, *plan, stop, reason) != PLAN_READY) return RUN_FAILED;
         options = plan->options;  // with what the location gave
@@ -613,6 +631,71 @@ TEST_F(RenderLocation, AStopDuringTheReferenceLeavesNothing) {
     EXPECT_EQ(RUN_INTERRUPTED, runArgs({MISIUREWICZ, "--width", "1e-50", "--detail", "8000000", "--save-location",
                                         path("x.qloc"), path("x.png")}, &stop));
     EXPECT_TRUE(entries(dir).empty());
+}
+
+// A million deep frames: the planner's listing and the runner's check of
+// the frames drawn in doubles each look at the stop flag.
+TEST_F(RenderLocation, AMillionFrameDiveStopsInItsPlanningAndBeforeItsFirstFrame) {
+    mkdir(path("M").c_str(), 0755);
+    parseArgs({"--center=-0.75,0.1", "--width", "1e-13", "--zoom-to-center", "-0.75,0.1", "--zoom-to-width", "1e-4000",
+             "--frames", "1000000", "--detail", "10", "--size", "8x8", path("M") + "/%07d.png"});
+    std::unique_ptr<RenderPlan> plan(new RenderPlan());
+    std::atomic<int> stop{1};
+    EXPECT_EQ(PLAN_INTERRUPTED, planRender(options, *plan, &stop, reason));
+    stop = 0;
+    ASSERT_EQ(PLAN_READY, planRender(options, *plan, &stop, reason)) << reason;
+    EXPECT_EQ(1000000u, plan->todo.size());
+    stop = 1;
+    EXPECT_EQ(RUN_INTERRUPTED, runPlan(*plan, &stop, nullptr, reason));
+    EXPECT_TRUE(entries(path("M")).empty());
+}
+
+// What a failed still leaves: nothing, its earlier files included.
+TEST_F(RenderLocation, AFailedStillOrLocationLeavesNeitherAndKeepsEarlierFiles) {
+    const std::vector<std::string> still = {MISIUREWICZ, "--width", "0.5", "--size", "8x8", "--save-location"};
+    auto with = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), still.begin(), still.end());
+        return more;
+    };
+    EXPECT_EQ(RUN_FAILED, runArgs(with({"/dev/full", path("p.png")})));
+    EXPECT_NE(nullptr, strstr(reason, "/dev/full")) << reason;
+    EXPECT_TRUE(entries(dir).empty()) << entries(dir).front();
+    // A killed writer's temporary goes, a live one's stays.
+    const pid_t gone = fork();
+    if (gone == 0) _exit(0);
+    waitpid(gone, nullptr, 0);
+    for (pid_t pid : {gone, getppid()}) std::ofstream(path((".p.png.tmp" + std::to_string(pid) + "-0-0").c_str()));
+    ASSERT_EQ(RUN_WRITTEN, runArgs(with({path("p.qloc"), path("p.png")}))) << reason;
+    EXPECT_EQ(3u, entries(dir).size()) << "p.png, p.qloc and the live writer's temporary";
+    // Read-only outputs, for a user who is not root: refused, kept.
+    ASSERT_EQ(0, chmod(dir.c_str(), 0777));
+    for (const char *name : {"p.png", "p.qloc"}) ASSERT_EQ(0, chmod(path(name).c_str(), 0444));
+    const std::string before = slurp(path("p.png")) + slurp(path("p.qloc"));
+    const pid_t child = fork();
+    if (child == 0) {
+        if (setgid(65534) != 0 || setuid(65534) != 0) _exit(20);
+        for (const char *name : {"p.png", "p.qloc"}) {
+            const std::string other = path(name) == path("p.png") ? path("q.qloc") : path("q.png");
+            const bool picture = strcmp(name, "p.png") == 0;
+            if (runArgs(with({picture ? other : path(name), picture ? path(name) : other})) != RUN_FAILED ||
+                !strstr(reason, "Permission denied"))
+                _exit(1);
+        }
+        _exit(0);
+    }
+    int status = -1;
+    ASSERT_EQ(child, waitpid(child, &status, 0));
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    EXPECT_TRUE(before == slurp(path("p.png")) + slurp(path("p.qloc")));
+    EXPECT_EQ(3u, entries(dir).size());
+}
+
+TEST_F(DiveRun, EveryDirectoryOfTheRangeIsCheckedBeforeTheFirstFrame) {
+    mkdir(path("d0").c_str(), 0755);
+    options.firstFrame = 0, options.lastFrame = 1;
+    EXPECT_EQ(RUN_FAILED, run(path("d%d/f.png")));
+    EXPECT_NE(nullptr, strstr(reason, "d1")) << reason;
+    EXPECT_TRUE(entries(path("d0")).empty());
 }
 
 TEST(RenderProgress, TheLineShowsRowsPercentAndTimeLeft) {
