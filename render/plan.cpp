@@ -245,10 +245,10 @@ std::string directoryOf(const char *path) {
 // What stands at a frame's name: nothing or a frame of this dive's format
 // and size, which is kept (written whole by an earlier run); another regular
 // file (empty, cut short, of another size) is made again; any other kind of
-// node is refused, and so is an input.
+// node is refused.
 enum FrameFile { FRAME_TO_MAKE, FRAME_KEPT, FRAME_REFUSED };
 
-FrameFile frameFileOf(const RenderOptions &o, const Inputs &in, const char *path, char *reason) {
+FrameFile frameFileOf(const RenderOptions &o, const char *path, char *reason) {
     struct stat st;
     if (stat(path, &st) != 0) {
         if (errno == ENOENT) return FRAME_TO_MAKE;
@@ -257,7 +257,6 @@ FrameFile frameFileOf(const RenderOptions &o, const Inputs &in, const char *path
     if (!S_ISREG(st.st_mode))
         return failWith(FRAME_REFUSED, reason, "%s is %s, not a frame file", path,
                         S_ISDIR(st.st_mode) ? "a directory" : S_ISFIFO(st.st_mode) ? "a FIFO" : "not a regular file");
-    if (checkNotAnInput(in, "the frame", path, reason) != PLAN_READY) return FRAME_REFUSED;
     if (st.st_size > 0 && pictureFileMatches(path, o.outputKind, o.width, o.height)) return FRAME_KEPT;
     return checkWriteTarget(path, reason) ? FRAME_TO_MAKE : FRAME_REFUSED;
 }
@@ -300,7 +299,9 @@ PlanResult planFrameFiles(RenderPlan &p, const std::atomic<int> *stop, char *rea
         const std::string directory = directoryOf(path);
         if (directory != d.name) listDirectory(d, directory);
         const bool present = !d.listed || d.files.count(path + directory.size()) != 0;
-        const FrameFile file = present ? frameFileOf(o, in, path, reason) : FRAME_TO_MAKE;
+        // An input at a frame's name is refused as an OUTPUT that is one is.
+        if (present && checkNotAnInput(in, "the frame", path, reason) != PLAN_READY) return PLAN_USAGE;
+        const FrameFile file = present ? frameFileOf(o, path, reason) : FRAME_TO_MAKE;
         if (file == FRAME_REFUSED) return PLAN_FAILED;
         if (file == FRAME_KEPT) continue;
         if (!d.checked && !checkWriteTarget(path, reason)) return PLAN_FAILED;
