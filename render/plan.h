@@ -37,7 +37,12 @@
 //      atomically, so one that exists is complete: a stopped dive resumes
 //      where it stopped, and a split one fills its gaps); a video always
 //      takes every frame.
-// The colours are the program's start-up tables with the chosen ramps.
+// The colours are the program's start-up tables with the chosen ramps, or
+// the chosen gradient (a --gradient file is read after step 3, a bad one
+// refused as a usage error) as tables for bands and as a fine table for
+// the other mappings (render/look.h). With a location the mapping is
+// LOOK_DEPTH_TEXT unless the command line or the --location file names one;
+// a .pgm or .frc keeps grid values whatever a recipe says.
 //
 // Layer: render.
 #ifndef QUORVEX_RENDER_PLAN_H
@@ -48,6 +53,7 @@
 #include <string>
 #include <vector>
 
+#include "colour/colouring.h"
 #include "colour/palette.h"
 #include "render/frame.h"
 #include "render/request.h"
@@ -61,7 +67,9 @@ struct RenderPlan {
     int deepDive;                       // a dive between locations (options.zoomLocation) with a deep end
     std::unique_ptr<FractalFile> file;  // --from, when its grid is only coloured; else null
     FrameStyle style;
-    ChannelTables tables;
+    ChannelTables tables;               // bands' colours: the ramps, or the gradient's
+    Colouring colouring;                // any other look's (style.look points here)
+    std::unique_ptr<GradientTable> palette;
     std::vector<int> todo;              // the frames to make, in order
     int firstFrame, lastFrame;          // the frames asked for
 };
