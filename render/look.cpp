@@ -39,10 +39,13 @@ int wholeRamp(const std::string &text, int *ramp) {
     return 1;
 }
 
-// "%.17g" keeps every double, but prints 64 as 64.
+// A double as the shortest decimal that reads back as it: every bit kept.
 std::string exact(double v) {
     char text[40];
-    snprintf(text, sizeof text, "%.17g", v);
+    for (int digits = 15; digits <= 17; ++digits) {  // the shortest that reads back as v
+        snprintf(text, sizeof text, "%.*g", digits, v);
+        if (strtod(text, nullptr) == v) break;
+    }
     return text;
 }
 

@@ -14,9 +14,10 @@
 //      gives the dive's last frame as a location, any other file is read as
 //      a parameter file and gives the last view; a file it cannot use is a
 //      usage error, since the last frame is part of what the command says;
-//   2. a location (--center and --width, or a --location file, refused as a
-//      usage error when it cannot be used; what the command line gives
-//      overrides the file): the view in doubles (locationView), and `deep`
+//   2. a location (--center and --width, or a --location file: a location
+//      file or a PNG's recipe, render/recipe.h, refused as a usage error
+//      when it cannot be used; what the command line gives overrides the
+//      file; a recipe of a view makes the picture a view again): the view in doubles (locationView), and `deep`
 //      when the width is below DEEP_WIDTH; a dive from a location takes its
 //      last frame as a view when neither end is deep, else as a location of
 //      its own (`deepDive`); below DEEP_WIDTH only the types the deep

@@ -27,7 +27,10 @@ int keyIndex(const std::string &key) {
 
 std::string exact(double v) {
     char text[40];
-    snprintf(text, sizeof text, "%.17g", v);
+    for (int digits = 15; digits <= 17; ++digits) {  // the shortest that reads back as v
+        snprintf(text, sizeof text, "%.*g", digits, v);
+        if (strtod(text, nullptr) == v) break;
+    }
     return text;
 }
 

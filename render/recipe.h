@@ -10,10 +10,11 @@
 //   type     the type's name                        (core/fractal_types.h)
 //   detail   1..8421504
 //   center   RE,IM, and width W: the location's digits (deep/location.h)
-//   view     or XSTART,XEND,YSTART,YEND, "%.17g" each: a picture by its view
-//   pivot    RE,IM (the location's digits; "%.17g" beside a view)
+//   view     or XSTART,XEND,YSTART,YEND: a picture by its view, each the
+//            shortest decimal that reads back as its double
+//   pivot    RE,IM (the location's digits; beside a view, as the view's)
 //   size     WxH
-//   colour   as --colour takes it, e.g. "log:0.14999999999999999,0"
+//   colour   as --colour takes it, e.g. "log:0.15,0"
 //   palette  as --palette takes it: R,G,B, a built-in name, or the
 //            colours of a gradient file ("colours:" and 1536 hex digits)
 //   shade    as --shade takes it: none, or slopes:ANGLE,RELIEF
