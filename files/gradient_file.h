@@ -29,6 +29,7 @@
 #include <stddef.h>
 
 #include "colour/gradient.h"
+#include "files/atomic_write.h"  // FILE_ERROR_SIZE: the reason buffers
 
 enum { GRADIENT_FILE_MAX = 64 * 1024 };
 

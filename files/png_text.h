@@ -41,6 +41,8 @@
 #include <string>
 #include <vector>
 
+#include "files/atomic_write.h"  // FILE_ERROR_SIZE: the reason buffers
+
 enum { PNG_TEXT_MAX_HEAD = 1 << 20 };
 
 enum PngTextResult { PNG_TEXT_READ, PNG_TEXT_NOT_PNG, PNG_TEXT_DAMAGED, PNG_TEXT_UNREADABLE };

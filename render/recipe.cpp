@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 
 #include "files/atomic_write.h"
 #include "files/png_text.h"
@@ -236,12 +237,24 @@ int applyRecipe(const Recipe &lines, int line, int whole, RenderOptions &o, int 
     return 1;
 }
 
-int readLocationRecipe(const char *path, RenderOptions &o, int *located, char *reason) {
+namespace {
+
+// True for a regular file that begins as a PNG does (anything else, a pipe
+// included, goes to the location file's reader untouched).
+bool looksLikePng(const char *path) {
     unsigned char head[8] = {0};
+    struct stat st;
+    if (stat(path, &st) != 0 || !S_ISREG(st.st_mode)) return false;
     FILE *in = fopen(path, "rb");
     const size_t n = in ? fread(head, 1, sizeof head, in) : 0;
     if (in) fclose(in);
-    if (!isPngSignature(head, n)) return locationFileRecipe(path, o, located, reason);
+    return isPngSignature(head, n);
+}
+
+}  // namespace
+
+int readLocationRecipe(const char *path, RenderOptions &o, int *located, char *reason) {
+    if (!looksLikePng(path)) return locationFileRecipe(path, o, located, reason);
     Recipe r;
     char why[FILE_ERROR_SIZE] = "";
     if (!pngRecipe(path, r, reason)) return 0;
