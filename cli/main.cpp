@@ -8,8 +8,11 @@
 //                        (deep/location.cpp checks them); no file is opened.
 //   render/plan.cpp      planRender turns the location into a view in
 //                        doubles (core/plane_view.h) and, the width being
-//                        below 1e-12, picks the deep engine; it checks that
-//                        out.png can be written and lists the frames: one.
+//                        below 1e-12, picks the deep engine; a location's
+//                        colours default to log:0.15 (render/look.h), the
+//                        ramps' gradient as a fine table (colour/gradient.h);
+//                        it checks that out.png can be written and lists
+//                        the frames: one.
 //   render/run.cpp       runPlan allocates the picture and makes frame 0:
 //   deep/deep_view.cpp   deepFrame computes the reference orbit
 //                        (deep/reference.cpp, MPFR) and its approximation
@@ -17,14 +20,18 @@
 //   render/frame.cpp     renderFrame shares the rows out among threads
 //                        (render/rows.cpp); each row's counts come from
 //                        deepViewRow, every cell perturbed from the
-//                        reference (deep/perturb.cpp), and become grid
-//                        values 255 * count / detail (core/state.h).
-//   render/output.cpp    writePictureFile colours each row through the
-//                        channel tables (colourGridRow, colour/palette.cpp)
-//                        and writes the PNG atomically (files/atomic_write).
+//                        reference (deep/perturb.cpp), and are coloured by
+//                        the look (colourValueRow, colour/colouring.cpp).
+//   render/output.cpp    writePictureFile writes the PNG atomically
+//                        (files/atomic_write), the picture's recipe in its
+//                        text chunks first (render/recipe.cpp).
 // A shallow view takes the explorer's own kernels instead (computeRow,
-// core/kernels.cpp); --smooth and --aa colour in renderFrame
-// (colour/smooth.cpp, colour/linear_light.cpp); a dive is a run of frames.
+// core/kernels.cpp), and with --view its grid values 255 * count / detail
+// (core/state.h) are coloured as they are written, through the channel
+// tables (colourGridRow, colour/palette.cpp); --smooth and --aa colour in
+// renderFrame (colour/smooth.cpp, colour/linear_light.cpp); a histogram or
+// slopes make every value of the picture before colouring any; a dive is a
+// run of frames.
 // This file: the exit status, the signals, and the progress bar
 // (cli/progress.cpp) that watches the run.
 //

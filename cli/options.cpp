@@ -7,6 +7,9 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <string>
+
+#include "colour/gradient.h"
 #include "colour/palette.h"
 #include "core/state.h"
 #include "render/dive.h"
@@ -22,7 +25,7 @@ enum {
     OPT_TYPE = 256, OPT_DETAIL, OPT_VIEW, OPT_PIVOT, OPT_SIZE, OPT_PALETTE, OPT_THREADS, OPT_FROM,
     OPT_SMOOTH, OPT_AA, OPT_ZOOM_TO, OPT_ZOOM_TO_VIEW, OPT_FRAMES, OPT_FPS, OPT_FRAME_RANGE,
     OPT_CENTER, OPT_WIDTH, OPT_LOCATION, OPT_SAVE_LOCATION, OPT_NO_APPROXIMATION, OPT_ZOOM_TO_CENTER,
-    OPT_ZOOM_TO_WIDTH,
+    OPT_ZOOM_TO_WIDTH, OPT_COLOUR, OPT_GRADIENT, OPT_SHADE,
 };
 
 // A whole decimal integer in lo..hi: no leading space, no trailing text.
@@ -77,14 +80,6 @@ int scanSize(const char *text, int *width, int *height) {
     Fields f;
     return splitFields(text, 'x', 2, f) && scanInt(f.field[0], 1, RENDER_MAX_SIDE, width) &&
            scanInt(f.field[1], 1, RENDER_MAX_SIDE, height);
-}
-
-int scanRamps(const char *text, int *ramps) {
-    Fields f;
-    if (!splitFields(text, ',', 3, f)) return 0;
-    for (int k = 0; k < 3; ++k)
-        if (!scanInt(f.field[k], 0, RAMPS - 1, &ramps[k])) return 0;
-    return 1;
 }
 
 // Each axis must span a non-empty, finite stretch of the plane (either
@@ -151,6 +146,8 @@ const struct option LONG_OPTIONS[] = {
     {"no-approximation", no_argument, nullptr, OPT_NO_APPROXIMATION},
     {"zoom-to-center", required_argument, nullptr, OPT_ZOOM_TO_CENTER},
     {"zoom-to-width", required_argument, nullptr, OPT_ZOOM_TO_WIDTH},
+    {"colour", required_argument, nullptr, OPT_COLOUR}, {"color", required_argument, nullptr, OPT_COLOUR},
+    {"gradient", required_argument, nullptr, OPT_GRADIENT}, {"shade", required_argument, nullptr, OPT_SHADE},
     {"help", no_argument, nullptr, 'h'},         {nullptr, 0, nullptr, 0},
 };
 
@@ -158,6 +155,17 @@ const char *optionName(int code) {
     for (const struct option *o = LONG_OPTIONS; o->name; ++o)
         if (o->val == code) return o->name;
     return "?";
+}
+
+// "twilight, fire, ...": the built-in gradients.
+std::string gradientList() {
+    std::string names;
+    for (int k = 0; gradientName(k); ++k) names += std::string(k ? ", " : "") + gradientName(k);
+    return names;
+}
+
+void expectPalette(char *text, size_t size) {
+    snprintf(text, size, "R,G,B: three ramp numbers 0..%d, or a gradient: %s", RAMPS - 1, gradientList().c_str());
 }
 
 // What each option expects, for the error line: the limits are the
@@ -173,7 +181,11 @@ void expectation(int code, char *text, size_t size) {
     case OPT_ZOOM_TO_VIEW: snprintf(text, size, "%s", VIEW); break;
     case OPT_PIVOT: snprintf(text, size, "X,Y: two finite numbers"); break;
     case OPT_SIZE: snprintf(text, size, "WxH, each side 1..%d", RENDER_MAX_SIDE); break;
-    case OPT_PALETTE: snprintf(text, size, "R,G,B: three ramp numbers 0..%d", RAMPS - 1); break;
+    case OPT_PALETTE: expectPalette(text, size); break;
+    case OPT_COLOUR: snprintf(text, size, "bands, cyclic[:D[,O]], log[:D[,O]] or histogram (D from %g to %g)",
+                              LOOK_MIN_DENSITY, LOOK_MAX_DENSITY); break;
+    case OPT_SHADE: snprintf(text, size, "none or slopes[:ANGLE[,RELIEF]] (ANGLE -360..360, RELIEF 0..%g)",
+                             LOOK_MAX_RELIEF); break;
     case OPT_THREADS: snprintf(text, size, "a whole number 1..%d", RENDER_MAX_THREADS); break;
     case OPT_AA: snprintf(text, size, "a whole number 1..%d", RENDER_MAX_AA); break;
     case OPT_FRAMES: snprintf(text, size, "a whole number 2..%d", RENDER_MAX_FRAMES); break;
@@ -195,11 +207,19 @@ int applyOption(int code, const char *value, RenderOptions &o) {
     case OPT_VIEW: o.given |= GIVEN_VIEW; return scanView(value, o);
     case OPT_PIVOT: o.given |= GIVEN_PIVOT; return scanPivot(value, o);
     case OPT_SIZE: o.given |= GIVEN_SIZE; return scanSize(value, &o.width, &o.height);
-    case OPT_PALETTE: return scanRamps(value, o.ramps);
+    case OPT_PALETTE: o.lookGiven |= LOOK_GIVEN_PALETTE; return scanPalette(value, o.look, o.ramps);
+    case OPT_GRADIENT:
+        o.lookGiven |= LOOK_GIVEN_PALETTE;
+        o.look.palette = PALETTE_FILE, o.look.paletteText = value;
+        return 1;
+    case OPT_COLOUR: o.lookGiven |= LOOK_GIVEN_COLOUR; return scanColour(value, o.look);
+    case OPT_SHADE: o.lookGiven |= LOOK_GIVEN_SHADE; return scanShade(value, o.look);
     case OPT_THREADS: return scanInt(value, 1, RENDER_MAX_THREADS, &o.threads);
     case OPT_FROM: o.fromPath = value; return 1;
-    case OPT_SMOOTH: o.given |= GIVEN_LOOK; o.smooth = 1; return 1;
-    case OPT_AA: o.given |= GIVEN_LOOK; return scanInt(value, 1, RENDER_MAX_AA, &o.aa);
+    case OPT_SMOOTH: o.given |= GIVEN_LOOK; o.lookGiven |= LOOK_GIVEN_SMOOTH; o.smooth = 1; return 1;
+    case OPT_AA:
+        o.given |= GIVEN_LOOK, o.lookGiven |= LOOK_GIVEN_AA;
+        return scanInt(value, 1, RENDER_MAX_AA, &o.aa);
     case OPT_ZOOM_TO_VIEW: o.given |= GIVEN_ZOOM; return scanZoomView(value, o);
     case OPT_FRAMES: o.given |= GIVEN_FRAMES; return scanInt(value, 2, RENDER_MAX_FRAMES, &o.frames);
     case OPT_FPS: o.given |= GIVEN_FPS; return scanFps(value, &o.fps);
@@ -259,9 +279,13 @@ RenderParseResult checkOutput(int argc, char **argv, int first, RenderOptions &o
         return failWith(RENDER_PARSE_USAGE, reason,
                         "OUTPUT '%s' must end in .png, .ppm, .pgm or .frc (or .mp4, .webm, .mkv for a dive)",
                         o.outputPath);
-    if ((o.smooth || o.aa > 1) && (o.outputKind == OUTPUT_PGM || o.outputKind == OUTPUT_FRC))
+    const bool grid = o.outputKind == OUTPUT_PGM || o.outputKind == OUTPUT_FRC;
+    if ((o.smooth || o.aa > 1) && grid)
         return failWith(RENDER_PARSE_USAGE, reason,
                         "--smooth and --aa colour the picture: write .png or .ppm, not '%s'", o.outputPath);
+    if ((o.look.colour != COLOUR_BANDS || o.look.slopes) && grid)
+        return failWith(RENDER_PARSE_USAGE, reason,
+                        "--colour and --shade colour the picture: write .png or .ppm, not '%s'", o.outputPath);
     if (o.outputKind == OUTPUT_FRC && (o.width > GRID_SIZE || o.height > GRID_SIZE))
         return failWith(RENDER_PARSE_USAGE, reason,
                         "a .frc file holds at most %dx%d cells, not %dx%d; write .png, .ppm or .pgm", GRID_SIZE,
@@ -359,14 +383,33 @@ void writeRenderHelp(FILE *out) {
             "                       the deep engine draws it (Mandelbrot, Julia, M-Dragon\n"
             "                       and J-Dragon only; other types are refused there)\n"
             "  --location FILE      take type, detail, centre, width and pivot from a\n"
-            "                       location file; options given override it\n"
+            "                       location file, or every setting from a PNG made by\n"
+            "                       quorvex-render (the same picture again, at another\n"
+            "                       --size if asked); options given override it\n"
             "  --save-location FILE write the location drawn (with the picture: both\n"
-            "                       files or neither)\n"
+            "                       files or neither; beside a picture in colour, its\n"
+            "                       look too)\n"
             "  --no-approximation   deep engine: step every iteration, for checking\n"
             "  --pivot X,Y          constant of the J- types (default 0,0), every digit\n"
             "                       kept at depth\n"
             "  --size WxH           picture size in cells (default %dx%d)\n"
-            "  --palette R,G,B      colour ramp of each channel, 0..%d (default 0,0,0)\n"
+            "  --palette R,G,B      colour ramp of each channel, 0..%d (default 0,0,0),\n"
+            "  --palette NAME       or a gradient: %s\n"
+            "  --gradient FILE      a gradient file: 256 lines of R G B (0..255 each)\n"
+            "  --colour MODE        how counts become colours (also --color):\n"
+            "                       bands      255 * count / detail through the palette,\n"
+            "                                  as the explorer shows it (the default)\n"
+            "                       cyclic[:D[,O]]  round the palette every D counts\n"
+            "                                  (default %g), O turns in (default 0)\n"
+            "                       log[:D[,O]]  round it every D of the count's natural\n"
+            "                                  logarithm (default %g)\n"
+            "                       histogram  once over the palette, equalised over\n"
+            "                                  the counts the picture holds (a dive:\n"
+            "                                  over its neighbouring frames)\n"
+            "                       With a location the default is %s\n"
+            "  --shade slopes[:A[,R]]  light the smooth count as a height field from\n"
+            "                       A degrees (0 right, 90 top; default %g), relief R\n"
+            "                       (default %g); --shade none turns it off\n"
             "  --threads N          threads to compute with (default: one per processor)\n"
             "  --from FILE.frc      take type, detail, view, pivot and size from a saved\n"
             "                       file, options given beside it overriding them; its\n"
@@ -407,13 +450,16 @@ void writeRenderHelp(FILE *out) {
             "dive goes on where it stopped: a kept frame must come from the same dive\n"
             "(the same command), so start a different dive in a fresh directory. Any\n"
             "other file there is made again. --smooth and --aa write .png, .ppm or a\n"
-            "video. With either, or in a dive, --from only gives the parameters: the\n"
-            "picture is computed again. No output may be an input or the other output.\n"
+            "video, and so do --colour and --shade other than bands and none. With any\n"
+            "of them, or in a dive, --from only gives the parameters: the picture is\n"
+            "computed again. A PNG carries every setting that shaped it, for\n"
+            "--location. No output may be an input or the other output.\n"
             "\n"
             "Exit status: 0 written, 1 failed (nothing written; a dive keeps the frames\n"
             "it finished), 2 bad command line. An interrupt ends it by its signal, with\n"
             "nothing written but a dive's finished frames.\n",
             RENDER_MAX_DETAIL, DETAIL_DEFAULT, LOCATION_MAX_DIGITS, LOCATION_MIN_WIDTH, DEEP_WIDTH, GRID_SIZE,
-            GRID_SIZE, RAMPS - 1, RENDER_MAX_AA, DEEP_WIDTH, RENDER_MAX_FRAMES, RENDER_MIN_FPS, RENDER_MAX_FPS,
+            GRID_SIZE, RAMPS - 1, gradientList().c_str(), LOOK_CYCLIC_DENSITY, LOOK_LOG_DENSITY, LOOK_DEPTH_TEXT,
+            LOOK_ANGLE, LOOK_RELIEF, RENDER_MAX_AA, DEEP_WIDTH, RENDER_MAX_FRAMES, RENDER_MIN_FPS, RENDER_MAX_FPS,
             GRID_SIZE, GRID_SIZE);
 }

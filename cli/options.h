@@ -11,7 +11,8 @@
 // --zoom-to-view, or --zoom-to-center with --zoom-to-width; with --frames)
 // writes a video or, through a pattern with one frame-number field
 // (render/dive.h), one .png or .ppm file a frame. --smooth and --aa colour
-// the picture, so they write .png, .ppm or a video. Every value is checked
+// the picture, so they write .png, .ppm or a video, and so do --colour and
+// --shade other than bands and none (their values: render/look.h). Every value is checked
 // here, up front, so that a render never starts on something it would have
 // to abandon: numbers must scan completely and be finite, sizes and counts
 // must lie in their ranges (render/request.h names the limits), and each
@@ -21,8 +22,8 @@
 // with neither --view nor --from; --save-location belongs to a still from
 // a location.
 //
-// The parser opens no file: --from, --location and --zoom-to are only
-// named here, and the planner (render/plan.h) reads them.
+// The parser opens no file: --from, --location, --zoom-to and --gradient
+// are only named here, and the planner (render/plan.h) reads them.
 //
 // parseRenderOptions returns RENDER_PARSE_OK, RENDER_PARSE_HELP (print
 // the help text, exit 0) or RENDER_PARSE_USAGE (one line in `reason`,

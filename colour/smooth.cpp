@@ -3,6 +3,7 @@
 #include <math.h>
 #include <string.h>
 
+#include "colour/colouring.h"
 #include "colour/palette.h"
 #include "core/plane_view.h"
 #include "core/portable_math.h"
@@ -195,6 +196,29 @@ void polynomialRow(const ChannelTables &tables, int type, const KernelView &v, i
     colourBatch(b, type, tables, scale, rgb);
 }
 
+// The batch's values, at their cells of the row at mu.
+void valueBatch(Batch &b, int type, double *mu) {
+    if (b.size == 0) return;
+    batchValues(b, type);
+    for (int i = 0; i < b.size; ++i) mu[b.cell[i]] = b.mu[i];
+    b.size = 0;
+}
+
+template <bool DRAGON>
+void polynomialValues(int type, const KernelView &v, int row, const int *counts, const OrbitEnd *ends, double *mu) {
+    const double y = cellY(v, row);
+    Batch b;
+    for (int i = 0; i < v.width; ++i) {
+        if (counts[i] >= v.detail) {
+            mu[i] = INSIDE_VALUE;
+            continue;
+        }
+        b.add<DRAGON>(type, v, cellX(v, i), y, counts[i], ends[i], i);
+        if (b.size == BATCH) valueBatch(b, type, mu);
+    }
+    valueBatch(b, type, mu);
+}
+
 }  // namespace
 
 double smoothValue(int type, const KernelView &v, double x, double y, int count, const OrbitEnd &end) {
@@ -223,4 +247,10 @@ void smoothRow(const ChannelTables &tables, int type, const KernelView &v, int r
         else
             colourContinuousValue(tables, (double)counts[i] * scale, rgb);
     }
+}
+
+void smoothValues(int type, const KernelView &v, int row, const int *counts, const OrbitEnd *ends, double *mu) {
+    if (isDragon(type)) return polynomialValues<true>(type, v, row, counts, ends, mu);
+    if (!countOnly(type)) return polynomialValues<false>(type, v, row, counts, ends, mu);
+    for (int i = 0; i < v.width; ++i) mu[i] = counts[i] >= v.detail ? INSIDE_VALUE : (double)counts[i];
 }

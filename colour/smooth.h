@@ -55,4 +55,8 @@ void smoothColour(const ChannelTables &tables, double mu, int count, int detail,
 void smoothRow(const ChannelTables &tables, int type, const KernelView &view, int row, const int *counts,
                const OrbitEnd *ends, unsigned char *rgb);
 
+// The same rows' mu as values (colour/colouring.h): view.width doubles at
+// mu, INSIDE_VALUE for the cells that never escaped.
+void smoothValues(int type, const KernelView &view, int row, const int *counts, const OrbitEnd *ends, double *mu);
+
 #endif

@@ -108,7 +108,7 @@ int field(const std::string &all, size_t &at, int line, const char *key, std::st
     return 1;
 }
 
-int parseLocation(const std::string &all, DeepLocation &loc, char *reason) {
+int parseLocation(const std::string &all, DeepLocation &loc, char *reason, std::string *rest) {
     size_t at = all.find('\n');
     if (all.empty()) return fail(reason, 1, "the file is empty%s", "");
     if (at == std::string::npos || all.compare(0, at, MAGIC) != 0)
@@ -131,17 +131,19 @@ int parseLocation(const std::string &all, DeepLocation &loc, char *reason) {
     if (!setWidth(loc, v.c_str(), why)) return fail(reason, 5, "%s", why);
     if (!field(all, at, 6, "pivot", v, reason)) return 0;
     if (!setPivotText(loc, v.c_str(), why)) return fail(reason, 6, "%s", why);
-    if (at != all.size()) return fail(reason, 7, "unexpected text after the pivot line%s", "");
+    if (rest) *rest = all.substr(at);
+    if (!rest && at != all.size()) return fail(reason, 7, "unexpected text after the pivot line%s", "");
     return 1;
 }
 
 }  // namespace
 
 int writeLocationText(FILE *out, const void *context, char *reason) {
-    const DeepLocation &loc = *(const DeepLocation *)context;
-    if (fprintf(out, "%s\ntype %s\ndetail %d\ncenter %s,%s\nwidth %s\npivot %s,%s\n", MAGIC,
+    const LocationText &t = *(const LocationText *)context;
+    const DeepLocation &loc = *t.loc;
+    if (fprintf(out, "%s\ntype %s\ndetail %d\ncenter %s,%s\nwidth %s\npivot %s,%s\n%s", MAGIC,
                 FRACTAL_TYPE_NAMES[loc.type], loc.detail, loc.re.c_str(), loc.im.c_str(), loc.width.c_str(),
-                loc.pivotRe.c_str(), loc.pivotIm.c_str()) < 0)
+                loc.pivotRe.c_str(), loc.pivotIm.c_str(), t.look->c_str()) < 0)
         return streamWriteFailed(reason);
     return 1;
 }
@@ -317,7 +319,7 @@ int locationNarrower(const DeepLocation &a, const DeepLocation &b) {
     return mpfr_less_p(x.v, y.v);
 }
 
-int readLocationFile(const char *path, DeepLocation &loc, char *reason) {
+int readLocationFile(const char *path, DeepLocation &loc, char *reason, std::string *rest) {
     FILE *in = fopen(path, "rb");
     if (!in) {
         setReason(reason, "cannot open %s: %s", path, strerror(errno));
@@ -342,7 +344,7 @@ int readLocationFile(const char *path, DeepLocation &loc, char *reason) {
     }
     DeepLocation read = loc;
     char why[FILE_ERROR_SIZE] = "";
-    if (!parseLocation(all, read, why)) {
+    if (!parseLocation(all, read, why, rest)) {
         setReason(reason, "%s %s", path, why);
         return 0;
     }
@@ -350,6 +352,7 @@ int readLocationFile(const char *path, DeepLocation &loc, char *reason) {
     return 1;
 }
 
-int writeLocationFile(const char *path, const DeepLocation &loc, char *reason) {
-    return atomicWriteFile(path, writeLocationText, &loc, reason);
+int writeLocationFile(const char *path, const DeepLocation &loc, char *reason, const std::string &look) {
+    const LocationText text = {&loc, &look};
+    return atomicWriteFile(path, writeLocationText, &text, reason);
 }

@@ -27,6 +27,10 @@
 //   width W               one number, > 0
 //   pivot RE,IM           two numbers (the J kinds' constant)
 //
+// and, saved beside a picture in colour, the picture's look after them
+// (size, colour, palette, shade, smooth, aa: render/recipe.h reads those;
+// this reader hands them over as they are, or refuses them when asked to).
+//
 // Limits, each for a reason:
 //   LOCATION_MAX_DIGITS  characters of one number: a centre that exact is
 //                        only useful at widths below 1e-4000;
@@ -36,7 +40,8 @@
 //                        take hours;
 //   LOCATION_MAX_MAGNITUDE  1e100 for the centre, width and pivot: the
 //                        picture's corners stay finite doubles;
-//   LOCATION_MAX_FILE    the longest file these limits allow.
+//   LOCATION_MAX_FILE    the longest file these limits allow, with room
+//                        for the look (a gradient's colours are 1545 bytes).
 // Reasons are one line (FILE_ERROR_SIZE bytes) and never quote a whole
 // number.
 //
@@ -53,7 +58,7 @@
 enum {
     LOCATION_MAX_DIGITS = 4096,
     LOCATION_MIN_WIDTH_EXP2 = -13288,  // 2^-13288 is about 1e-4000
-    LOCATION_MAX_FILE = 5 * LOCATION_MAX_DIGITS + 256,
+    LOCATION_MAX_FILE = 5 * LOCATION_MAX_DIGITS + 4096,
 };
 #define LOCATION_MAX_MAGNITUDE "1e100"
 #define LOCATION_MIN_WIDTH "1e-4000"  // LOCATION_MIN_WIDTH_EXP2 in decimal
@@ -112,10 +117,17 @@ void locationOffset(const DeepLocation &from, const DeepLocation &to, FloatExp &
 // 1 when a's width is below b's.
 int locationNarrower(const DeepLocation &a, const DeepLocation &b);
 
-int readLocationFile(const char *path, DeepLocation &loc, char *reason);
-int writeLocationFile(const char *path, const DeepLocation &loc, char *reason);
-// The file's text for a writer of files/atomic_write.h (`location` is a
-// const DeepLocation *).
-int writeLocationText(FILE *out, const void *location, char *reason);
+// `rest`, when not null, takes the lines after the pivot line as they are
+// (the look of a picture, render/recipe.h); without it they are refused.
+int readLocationFile(const char *path, DeepLocation &loc, char *reason, std::string *rest = nullptr);
+// `look`, when not empty, follows the pivot line: whole lines, each ending in a line feed.
+int writeLocationFile(const char *path, const DeepLocation &loc, char *reason, const std::string &look = "");
+// The file's text for a writer of files/atomic_write.h: the location and,
+// when not empty, its look.
+struct LocationText {
+    const DeepLocation *loc;
+    const std::string *look;
+};
+int writeLocationText(FILE *out, const void *text, char *reason);
 
 #endif

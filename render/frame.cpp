@@ -17,6 +17,8 @@ struct FrameJob {
     FrameStyle style;
     const ChannelTables *tables;
     const std::atomic<int> *stop;
+    double *values;                   // a look that needs the picture: every sample's value
+    const CountHistogram *histogram;  // a histogram look's
 };
 
 // Each worker's buffers for one row of samples, kept between rows.
@@ -25,6 +27,7 @@ struct Scratch {
     std::vector<int> counts;
     std::vector<OrbitEnd> ends;
     std::vector<uint32_t> light;
+    std::vector<double> mu;
 };
 
 // The grid values of sample row `row`; 0 when a stop cut a deep row short.
@@ -55,8 +58,50 @@ int smoothSampleRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb
     return 1;
 }
 
+// The values of sample row `row` (colour/colouring.h), view.width of them.
+int sampleValues(const FrameJob &job, int row, Scratch &s, double *values) {
+    const KernelView &v = job.samples;
+    const FrameSource &src = *job.source;
+    s.counts.resize((size_t)v.width);
+    s.ends.resize((size_t)v.width);
+    OrbitEnd *ends = job.style.smooth ? s.ends.data() : nullptr;
+    if (!src.deep && ends)
+        countRowEndsWith(fastestKernelPath(), src.params.type, v, row, s.counts.data(), ends);
+    else if (!src.deep)
+        countRowWith(fastestKernelPath(), src.params.type, v, row, s.counts.data());
+    else if (!deepViewRow(*src.deep, src.deepView, row, s.counts.data(), ends, job.stop))
+        return 0;
+    if (job.style.smooth) {
+        smoothValues(src.params.type, v, row, s.counts.data(), s.ends.data(), values);
+        return 1;
+    }
+    for (int i = 0; i < v.width; ++i) values[i] = s.counts[(size_t)i] >= v.detail ? INSIDE_VALUE : s.counts[(size_t)i];
+    return 1;
+}
+
+// The colours of sample row `row` under a look, from the picture's values
+// when it has them, else from the row's own (a look that reads nothing beside).
+int lookRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb) {
+    const int w = job.samples.width;
+    ValueRows rows;
+    if (job.values) {
+        const int last = job.style.height * job.style.aa - 1;
+        rows.row = job.values + (size_t)row * (size_t)w;
+        rows.above = row > 0 ? rows.row - w : rows.row;
+        rows.below = row < last ? rows.row + w : rows.row;
+    } else {
+        s.mu.resize((size_t)w);
+        if (!sampleValues(job, row, s, s.mu.data())) return 0;
+        rows.row = rows.above = rows.below = s.mu.data();
+    }
+    rows.width = w;
+    colourValueRow(*job.style.look, job.histogram, rows, job.style.aa, rgb);
+    return 1;
+}
+
 // The colours of sample row `row`, view.width cells of three bytes.
 int sampleRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb) {
+    if (job.style.look) return lookRow(job, row, s, rgb);
     if (job.style.smooth) return smoothSampleRow(job, row, s, rgb);
     s.values.resize((size_t)job.samples.width);
     if (!valueRow(job, row, s, s.values.data())) return 0;
@@ -92,11 +137,18 @@ int frameRow(int row, unsigned char *out, void *context) {
     return 1;
 }
 
-}  // namespace
+// The values of pixel row `row`'s aa sample rows, into the picture's.
+int valuesRowOfPixels(int row, unsigned char *, void *context) {
+    const FrameJob &job = *(const FrameJob *)context;
+    thread_local Scratch s;
+    const int n = job.style.aa, w = job.samples.width;
+    for (int a = 0; a < n; ++a)
+        if (!sampleValues(job, row * n + a, s, job.values + (size_t)(row * n + a) * (size_t)w)) return 0;
+    return 1;
+}
 
-RenderResult renderFrame(const FrameSource &source, const FrameStyle &style, const ChannelTables &tables,
-                         unsigned char *out, int threads, const std::atomic<int> *stop, RenderProgress progress,
-                         void *context) {
+FrameJob jobOf(const FrameSource &source, const FrameStyle &style, const ChannelTables &tables,
+               const std::atomic<int> *stop) {
     FrameJob job;
     job.source = &source;
     job.style = style;
@@ -104,7 +156,50 @@ RenderResult renderFrame(const FrameSource &source, const FrameStyle &style, con
     job.samples = kernelViewFor(source.params, style.width * job.style.aa, style.height * job.style.aa);
     job.tables = &tables;
     job.stop = stop;
+    job.values = nullptr;
+    job.histogram = source.histogram;
+    return job;
+}
+
+// Every sample's value (progress counts pixel rows), then the colours.
+RenderResult pictureFrame(FrameJob &job, const RenderGrid &rows, int threads, RenderProgress progress,
+                          void *context) {
+    std::vector<double> values(frameValueBytes(job.style) / sizeof(double));
+    job.values = values.data();
+    if (renderRows(rows, threads, job.stop, valuesRowOfPixels, &job, progress, context) != RENDER_DONE)
+        return RENDER_STOPPED;
+    CountHistogram own;
+    if (job.style.look->mapping == COLOUR_HISTOGRAM && !job.histogram) {
+        const ValueBins bins = binsOf(values.data(), values.size());
+        own = histogramOf({&bins});
+        job.histogram = &own;
+    }
+    return renderRows(rows, threads, job.stop, frameRow, &job, nullptr, nullptr);
+}
+
+}  // namespace
+
+size_t frameValueBytes(const FrameStyle &style) {
+    if (!style.look || !colouringNeedsPicture(*style.look)) return 0;
+    const size_t aa = (size_t)(style.aa < 1 ? 1 : style.aa);
+    return (size_t)style.width * aa * (size_t)style.height * aa * sizeof(double);
+}
+
+RenderResult renderFrame(const FrameSource &source, const FrameStyle &style, const ChannelTables &tables,
+                         unsigned char *out, int threads, const std::atomic<int> *stop, RenderProgress progress,
+                         void *context) {
+    FrameJob job = jobOf(source, style, tables, stop);
     const size_t bytes = style.coloured ? 3 : 1;
     const RenderGrid rows = {style.width, style.height, (size_t)style.width * bytes, out};
+    if (style.coloured && frameValueBytes(job.style) > 0) return pictureFrame(job, rows, threads, progress, context);
     return renderRows(rows, threads, stop, frameRow, &job, progress, context);
+}
+
+RenderResult frameValues(const FrameSource &source, const FrameStyle &style, double *values, int threads,
+                         const std::atomic<int> *stop) {
+    static const ChannelTables none = ChannelTables();
+    FrameJob job = jobOf(source, style, none, stop);
+    job.values = values;
+    const RenderGrid rows = {style.width, style.height, 0, nullptr};
+    return renderRows(rows, threads, stop, valuesRowOfPixels, &job, nullptr, nullptr);
 }

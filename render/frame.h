@@ -15,6 +15,11 @@
 //             (colourGridRow): the colours of a still, byte for byte.
 //   smooth    each cell is coloured from its continuous escape value
 //             (colour/smooth.h).
+//   look      (a Colouring instead of bands) each sample's value, its
+//             smooth count with --smooth, else its whole count, mapped onto
+//             the look's palette; a look that needs the whole picture (a
+//             histogram, slopes) makes every sample's value first, then
+//             colours them (colour/colouring.h), two passes of rows.
 //   aa N      each pixel is the mean, in linear light (colour/linear_light.h),
 //             of the colours of N x N samples on a regular sub-grid. The
 //             samples are the cells of the same view at N * width x
@@ -35,6 +40,7 @@
 
 #include <atomic>
 
+#include "colour/colouring.h"
 #include "colour/palette.h"
 #include "deep/deep_view.h"
 #include "render/rows.h"
@@ -44,6 +50,7 @@ struct FrameStyle {
     int aa;             // samples per pixel side, 1..8
     int smooth;         // 0: the integer count's colours
     int coloured;       // 1: three bytes a pixel; 0: grid values (aa 1, no smooth only)
+    const Colouring *look = nullptr;  // null: bands through the tables; else coloured by it
 };
 
 // What a frame is drawn from.
@@ -51,11 +58,24 @@ struct FrameSource {
     FractalParams params;    // type, detail, pivot and the view in doubles
     const DeepEngine *deep;  // or null: the double kernels
     DeepView deepView;       // the samples against the deep engine's reference
+    const CountHistogram *histogram = nullptr;  // a histogram look's: null for the frame's own
 };
 
 // Fills `out` (width x height pixels, rows top first, of one byte or three).
+// A look that needs the picture (colouringNeedsPicture) takes a double a
+// sample besides (frameValueBytes); std::bad_alloc when there is no room.
 RenderResult renderFrame(const FrameSource &source, const FrameStyle &style, const ChannelTables &tables,
                          unsigned char *out, int threads, const std::atomic<int> *stop, RenderProgress progress,
                          void *context);
+
+// The values (colour/colouring.h) of the frame's aa * width x aa * height
+// samples, rows top first: the first of a look's two steps, alone (a
+// survey of a dive's frames for its histogram, render/run.cpp).
+RenderResult frameValues(const FrameSource &source, const FrameStyle &style, double *values, int threads,
+                         const std::atomic<int> *stop);
+
+// The bytes frameValues fills, and renderFrame needs besides `out` when
+// the look needs the picture (0 when it does not).
+size_t frameValueBytes(const FrameStyle &style);
 
 #endif

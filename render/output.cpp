@@ -72,10 +72,22 @@ void pngFailed(png_structp png, png_const_charp message) {
 
 void pngWarned(png_structp, png_const_charp) {}
 
-void describePng(png_structp png, png_infop info, const RenderGrid &grid) {
+// `chunks` is the caller's, with room for every text: libpng only points at them.
+void describePng(png_structp png, png_infop info, const PictureJob &job, png_text *chunks) {
+    const RenderGrid &grid = job.grid;
     png_set_IHDR(png, info, (png_uint_32)grid.width, (png_uint_32)grid.height, 8, PNG_COLOR_TYPE_RGB,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_set_compression_level(png, PNG_COMPRESSION);
+    const size_t texts = job.text ? job.text->size() : 0;
+    for (size_t k = 0; k < texts; ++k) {
+        const PngText &t = (*job.text)[k];
+        memset(&chunks[k], 0, sizeof chunks[k]);
+        chunks[k].compression = PNG_TEXT_COMPRESSION_NONE;
+        chunks[k].key = const_cast<char *>(t.keyword.c_str());
+        chunks[k].text = const_cast<char *>(t.text.c_str());
+        chunks[k].text_length = t.text.size();
+    }
+    if (texts) png_set_text(png, info, chunks, (int)texts);
     png_write_info(png, info);
 }
 
@@ -102,17 +114,19 @@ int writePngStream(FILE *stream, const void *context, char *reason) {
     const StreamJob &s = *(const StreamJob *)context;
     const PictureJob &job = *s.job;
     unsigned char *rgb = (unsigned char *)malloc((size_t)job.grid.width * 3);
+    png_text *chunks = (png_text *)calloc(job.text ? job.text->size() + 1 : 1, sizeof(png_text));
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, reason, pngFailed, pngWarned);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     volatile int written = 0;  // set between setjmp and a possible longjmp
-    if (!rgb || !png || !info) {
+    if (!rgb || !chunks || !png || !info) {
         setReason(reason, "not enough memory to write a PNG");
     } else if (setjmp(png_jmpbuf(png)) == 0) {
         png_init_io(png, stream);
-        describePng(png, info, job.grid);
+        describePng(png, info, job, chunks);
         written = writePngRows(png, s, rgb, reason);
     }
     png_destroy_write_struct(&png, &info);
+    free(chunks);
     free(rgb);
     return written;
 }

@@ -13,6 +13,9 @@
 // colour already (three bytes a pixel: smooth colour, anti-aliasing) is
 // written as it is. Grid row 0 is the top row of every image.
 //
+// A PNG carries the job's text chunks, if it has any, right after its
+// header (a picture's recipe, render/recipe.h).
+//
 // Rows are coloured and written one at a time, so a picture far larger than
 // the program's window costs one row of colour on top of the grid.
 //
@@ -27,9 +30,11 @@
 #define QUORVEX_RENDER_OUTPUT_H
 
 #include <atomic>
+#include <vector>
 
 #include "colour/palette.h"
 #include "files/paramfile.h"
+#include "files/png_text.h"
 #include "render/rows.h"
 
 enum RenderOutputKind { OUTPUT_PNG, OUTPUT_PPM, OUTPUT_PGM, OUTPUT_FRC, OUTPUT_MP4, OUTPUT_WEBM, OUTPUT_MKV };
@@ -49,6 +54,7 @@ struct PictureJob {
     void *context;
     int coloured;                   // the grid holds three bytes a pixel already
     const ChannelTables *tables;    // the colours of grid values (not needed for .pgm)
+    const std::vector<PngText> *text = nullptr;  // a PNG's tEXt chunks, before its image data (may be null)
 };
 
 // 1 when the file is in place; 0 with a one-line reason. `kind` is .png,

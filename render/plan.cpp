@@ -14,7 +14,9 @@
 #include "core/state.h"
 #include "deep/reference.h"
 #include "files/atomic_write.h"
+#include "files/gradient_file.h"
 #include "render/dive.h"
+#include "render/recipe.h"
 
 namespace {
 
@@ -68,7 +70,8 @@ PlanResult readZoomFile(RenderOptions &o, const std::atomic<int> *stop, char *re
     const char *path = o.zoomPath;
     if (stopped(stop)) return readFailed(stop, reason, "--zoom-to", path, why);
     if (looksLikeLocation(path)) {
-        if (!readLocationFile(path, o.zoomLocation, why)) return readFailed(stop, reason, "--zoom-to", path, why);
+        std::string look;  // a picture's look, saved with it: the first frame's rules
+        if (!readLocationFile(path, o.zoomLocation, why, &look)) return readFailed(stop, reason, "--zoom-to", path, why);
         o.zoomLocated = 1;
         return PLAN_READY;
     }
@@ -82,21 +85,13 @@ PlanResult readZoomFile(RenderOptions &o, const std::atomic<int> *stop, char *re
     return PLAN_READY;
 }
 
-// The --location file under what the command line gave.
-PlanResult readLocation(RenderOptions &o, const std::atomic<int> *stop, char *reason) {
-    DeepLocation file = defaultLocation();
+// The --location file (a location file or a picture's recipe) under what
+// the command line gave; `located` 0 when it gave a view.
+PlanResult readLocation(RenderOptions &o, int *located, const std::atomic<int> *stop, char *reason) {
     char why[FILE_ERROR_SIZE] = "";
-    if (stopped(stop) || !readLocationFile(o.locationPath, file, why)) {
+    if (stopped(stop) || !readLocationRecipe(o.locationPath, o, located, why)) {
         if (stopped(stop)) return failWith(PLAN_INTERRUPTED, reason, "%s", WRITE_INTERRUPTED);
         return failWith(PLAN_USAGE, reason, "--location: %s", why);
-    }
-    if (!(o.given & GIVEN_TYPE)) o.params.type = file.type;
-    if (!(o.given & GIVEN_DETAIL)) o.params.detail = file.detail;
-    if (!(o.given & GIVEN_CENTER)) o.location.re = file.re, o.location.im = file.im;
-    if (!(o.given & GIVEN_WIDTH)) o.location.width = file.width;
-    if (!(o.given & GIVEN_PIVOT)) {
-        o.location.pivotRe = file.pivotRe, o.location.pivotIm = file.pivotIm;
-        o.params.xPivot = decimalToDouble(file.pivotRe), o.params.yPivot = decimalToDouble(file.pivotIm);
     }
     return PLAN_READY;
 }
@@ -121,6 +116,14 @@ PlanResult planZoomLocation(RenderPlan &p, char *reason) {
     return PLAN_READY;
 }
 
+// A --location picture whose recipe gives a view: drawn as that --view.
+PlanResult planRecipeView(RenderPlan &p, char *reason) {
+    if (p.options.zoomLocated)
+        return failWith(PLAN_USAGE, reason, "%s need the first frame as a location; %s gives a view",
+                        RENDER_ZOOM_LOCATION, p.options.locationPath);
+    return PLAN_READY;
+}
+
 // A location instead of --view: its view, and whether it is deep. The
 // command line has already refused the forms that cannot be one.
 PlanResult planLocation(RenderPlan &p, const std::atomic<int> *stop, char *reason) {
@@ -132,10 +135,13 @@ PlanResult planLocation(RenderPlan &p, const std::atomic<int> *stop, char *reaso
                             RENDER_ZOOM_LOCATION);
         return PLAN_READY;
     }
+    if (!(o.lookGiven & LOOK_GIVEN_COLOUR)) scanColour(LOOK_DEPTH_TEXT, o.look);
+    int located = 1;
     if (o.locationPath) {
-        const PlanResult read = readLocation(o, stop, reason);
+        const PlanResult read = readLocation(o, &located, stop, reason);
         if (read != PLAN_READY) return read;
     }
+    if (!located) return planRecipeView(p, reason);
     o.location.type = o.params.type, o.location.detail = o.params.detail;
     double view[4];
     locationView(o.location, o.width, o.height, view);
@@ -171,7 +177,7 @@ PlanResult readFrom(RenderPlan &p, const std::atomic<int> *stop, char *reason) {
         return failWith(PLAN_FAILED, reason, "cannot use %s: %s", o.fromPath, why);
     }
     mergeFile(o, *file);
-    const bool compute = (o.given & SHAPING) != 0;
+    const bool compute = (o.given & SHAPING) != 0 || o.look.colour != COLOUR_BANDS || o.look.slopes;
     if (compute && o.params.type < 0)
         return failWith(PLAN_FAILED, reason, "%s holds the unknown type '%s'; name one with --type", o.fromPath,
                         file->typeName);
@@ -321,11 +327,49 @@ PlanResult planFrames(RenderPlan &p, const std::atomic<int> *stop, char *reason)
 }
 
 // Grid values (one byte a pixel, coloured as they are written) unless the
-// picture is coloured while it is made: smooth colour, anti-aliasing, or
-// the frames of a video, which go to ffmpeg as colours.
-FrameStyle styleOf(const RenderOptions &o) {
-    const int coloured = o.smooth || o.aa > 1 || isVideoKind(o.outputKind);
-    return FrameStyle{o.width, o.height, o.aa, o.smooth, coloured};
+// picture is coloured while it is made: smooth colour, anti-aliasing, a
+// look other than bands, or the frames of a video, which go to ffmpeg as
+// colours.
+FrameStyle styleOf(const RenderPlan &p) {
+    const RenderOptions &o = p.options;
+    const bool look = o.look.colour != COLOUR_BANDS || o.look.slopes;
+    const int coloured = o.smooth || o.aa > 1 || look || isVideoKind(o.outputKind);
+    FrameStyle style = {o.width, o.height, o.aa, o.smooth, coloured};
+    if (look) style.look = &p.colouring;
+    return style;
+}
+
+// A .pgm or .frc holds grid values: a look, smooth colour or anti-aliasing
+// that a recipe gave (the command line refuses them there) is dropped.
+void keepGridValues(RenderOptions &o) {
+    if (o.outputKind != OUTPUT_PGM && o.outputKind != OUTPUT_FRC) return;
+    o.look.colour = COLOUR_BANDS, o.look.slopes = 0, o.smooth = 0, o.aa = 1;
+}
+
+// The palette as a gradient: the ramps, a built-in one, a file's (read
+// now, and kept as its colours, so a recipe carries them), or colours.
+PlanResult planPalette(RenderPlan &p, char *reason) {
+    LookOptions &look = p.options.look;
+    const int *ramps = p.options.ramps;
+    p.tables = startupChannelTables(ramps[0], ramps[1], ramps[2]);
+    char why[FILE_ERROR_SIZE] = "";
+    Gradient g = rampGradient(p.tables);
+    if (look.palette == PALETTE_NAMED && !namedGradient(look.paletteText.c_str(), g))
+        return failWith(PLAN_USAGE, reason, "--palette: no gradient named '%.40s'", look.paletteText.c_str());
+    if (look.palette == PALETTE_FILE) {
+        if (!readGradientFile(look.paletteText.c_str(), g, why))
+            return failWith(PLAN_USAGE, reason, "--gradient: %s", why);
+        look.palette = PALETTE_COLOURS, look.paletteText = gradientColoursText(g);
+    }
+    if (look.palette == PALETTE_COLOURS && !gradientFromColours(look.paletteText, g))
+        return failWith(PLAN_USAGE, reason, "--palette: not a gradient's colours");
+    if (look.palette != PALETTE_RAMPS) p.tables = gradientTables(g);
+    p.palette.reset(new GradientTable);
+    fillGradientTable(g, *p.palette);
+    const LookOptions &l = look;
+    p.colouring = Colouring{l.colour, l.density, l.offset, l.slopes, l.angle, l.relief, p.palette.get()};
+    p.colouring.detail = p.options.params.detail;
+    return PLAN_READY;
 }
 
 }  // namespace
@@ -344,11 +388,10 @@ PlanResult planRender(const RenderOptions &options, RenderPlan &p, const std::at
     PlanResult r = options.zoomPath ? readZoomFile(p.options, stop, reason) : PLAN_READY;
     if (r == PLAN_READY) r = planLocation(p, stop, reason);
     if (r == PLAN_READY && options.fromPath) r = readFrom(p, stop, reason);
+    if (r == PLAN_READY) keepGridValues(p.options), r = planPalette(p, reason);
     if (r == PLAN_READY) r = checkOutputs(p, reason);
     if (r == PLAN_READY) r = checkShape(p, reason);
     if (r != PLAN_READY) return r;
-    const RenderOptions &o = p.options;
-    p.style = styleOf(o);
-    p.tables = startupChannelTables(o.ramps[0], o.ramps[1], o.ramps[2]);
+    p.style = styleOf(p);
     return planFrames(p, stop, reason);
 }

@@ -14,9 +14,10 @@
 //      gives the dive's last frame as a location, any other file is read as
 //      a parameter file and gives the last view; a file it cannot use is a
 //      usage error, since the last frame is part of what the command says;
-//   2. a location (--center and --width, or a --location file, refused as a
-//      usage error when it cannot be used; what the command line gives
-//      overrides the file): the view in doubles (locationView), and `deep`
+//   2. a location (--center and --width, or a --location file: a location
+//      file or a PNG's recipe, render/recipe.h, refused as a usage error
+//      when it cannot be used; what the command line gives overrides the
+//      file; a recipe of a view makes the picture a view again): the view in doubles (locationView), and `deep`
 //      when the width is below DEEP_WIDTH; a dive from a location takes its
 //      last frame as a view when neither end is deep, else as a location of
 //      its own (`deepDive`); below DEEP_WIDTH only the types the deep
@@ -47,7 +48,12 @@
 //      always takes every frame.
 // A stop (`stop`, may be null) breaks off a read of an input that waits (a
 // FIFO no one writes) and the listing of the frames: PLAN_INTERRUPTED.
-// The colours are the program's start-up tables with the chosen ramps.
+// The colours are the program's start-up tables with the chosen ramps, or
+// the chosen gradient (a --gradient file is read after step 3, a bad one
+// refused as a usage error) as tables for bands and as a fine table for
+// the other mappings (render/look.h). With a location the mapping is
+// LOOK_DEPTH_TEXT unless the command line or the --location file names one;
+// a .pgm or .frc keeps grid values whatever a recipe says.
 //
 // Layer: render.
 #ifndef QUORVEX_RENDER_PLAN_H
@@ -58,6 +64,7 @@
 #include <string>
 #include <vector>
 
+#include "colour/colouring.h"
 #include "colour/palette.h"
 #include "render/frame.h"
 #include "render/request.h"
@@ -71,7 +78,9 @@ struct RenderPlan {
     int deepDive;                       // a dive between locations (options.zoomLocation) with a deep end
     std::unique_ptr<FractalFile> file;  // --from, when its grid is only coloured; else null
     FrameStyle style;
-    ChannelTables tables;
+    ChannelTables tables;               // bands' colours: the ramps, or the gradient's
+    Colouring colouring;                // any other look's (style.look points here)
+    std::unique_ptr<GradientTable> palette;
     std::vector<int> todo;              // the frames to make, in order
     int firstFrame, lastFrame;          // the frames asked for
 };

@@ -37,5 +37,7 @@ RenderOptions defaultRenderOptions() {
     o.approximation = 1;
     o.zoomLocation = defaultLocation();
     o.zoomLocated = 0;
+    o.look = defaultLook();
+    o.lookGiven = 0;
     return o;
 }

@@ -4,7 +4,7 @@
 // any file; the planner (render/plan.h) reads the files it names and works
 // out the rest. What is not given keeps the program's start state:
 // Mandelbrot, detail 50, view -5..5 on both axes, pivot (0, 0), ramps
-// 0,0,0, 800 x 800, one thread per processor.
+// 0,0,0 in bands, 800 x 800, one thread per processor.
 //
 // Layer: render.
 #ifndef QUORVEX_RENDER_REQUEST_H
@@ -13,6 +13,7 @@
 #include "core/plane_view.h"
 #include "deep/location.h"
 #include "files/paramfile.h"
+#include "render/look.h"
 #include "render/output.h"
 
 // The side limit is what 32-bit cell indices and the progress arithmetic
@@ -29,6 +30,10 @@ enum {
 // about a million, and an MP4's durations overflow far above that: one
 // frame in a hundred seconds is the slowest rate all three containers take.
 const double RENDER_MIN_FPS = 0.01, RENDER_MAX_FPS = 1000.0;
+
+// Which parts of the look were given on the command line (so that they
+// override a recipe, render/recipe.h).
+enum { LOOK_GIVEN_COLOUR = 1, LOOK_GIVEN_PALETTE = 2, LOOK_GIVEN_SHADE = 4, LOOK_GIVEN_SMOOTH = 8, LOOK_GIVEN_AA = 16 };
 
 // The options that give a dive's last frame as a location, for messages.
 #define RENDER_ZOOM_LOCATION "--zoom-to-center and --zoom-to-width (or --zoom-to with a location file)"
@@ -73,6 +78,10 @@ struct RenderOptions {
     // --zoom-to-width, or --zoom-to with a location file).
     DeepLocation zoomLocation;
     int zoomLocated;
+    // How counts become colours (render/look.h), ramps aside; which parts
+    // the command line gave (LOOK_GIVEN_*).
+    LookOptions look;
+    int lookGiven;
 };
 
 // True for a dive (a last view was given).

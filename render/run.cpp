@@ -18,6 +18,8 @@
 #include "files/atomic_write.h"
 #include "render/dive.h"
 #include "render/output.h"
+#include "render/recipe.h"
+#include "render/survey.h"
 #include "render/video.h"
 
 namespace {
@@ -40,6 +42,8 @@ struct Run {
     // Frames from locations (a deep still, a dive between locations):
     DeepFrames deep;
     long bits;  // of a dive's frame locations
+    std::vector<PngText> text[2];  // each frame's recipe, for a PNG
+    DiveSurveys surveys;           // a dive's histogram (render/survey.h)
 };
 
 // What one frame is: its view in doubles and, for frames from locations,
@@ -75,6 +79,22 @@ Frame frameOf(const Run &r, int k, long bits) {
 long cellsPerFrame(const Run &r) { return (long)r.plan->style.width * r.plan->style.height; }
 
 size_t frameBytes(const Run &r) { return (size_t)cellsPerFrame(r) * (r.plan->style.coloured ? 3 : 1); }
+
+// The place a frame's recipe names: its location when it is drawn from one
+// (or a still was asked for by one), else its view.
+const DeepLocation *recipePlace(const Run &r, const Frame &f) {
+    if (locatedFrames(*r.plan)) return &f.loc;
+    return r.plan->located && !isDive(*r.o) ? &r.o->location : nullptr;
+}
+
+void noteRecipe(Run &r, const Frame &f) {
+    std::vector<PngText> &text = r.text[r.current];
+    text.clear();
+    const Recipe recipe = pictureRecipe(*r.o, f.params, recipePlace(r, f));
+    if (recipe.empty()) return;
+    text.push_back(PngText{RECIPE_SOFTWARE_KEY, RECIPE_SOFTWARE});
+    for (const RecipeLine &l : recipe) text.push_back(PngText{RECIPE_KEY_PREFIX + l.key, l.value});
+}
 
 void startRun(Run &r) {
     const RenderOptions &o = *r.o;
@@ -186,14 +206,14 @@ int warnBeyondDoubles(const Run &r) {
 RunResult allocateFrames(Run &r, char *reason) {
     if (r.plan->file) return RUN_WRITTEN;
     const int buffers = r.o->framePattern && r.plan->todo.size() > 1 ? 2 : 1;
-    const size_t bytes = frameBytes(r) * buffers;
+    const size_t bytes = frameBytes(r) * buffers + frameValueBytes(r.plan->style);
     const int w = r.plan->style.width, h = r.plan->style.height;
     const char *colour = r.plan->style.coloured ? " in colour" : "";
     if (bytes > physicalMemory())
         return failWith(RUN_FAILED, reason, "a %dx%d picture%s needs %zu MiB, more than the %zu MiB of memory here", w,
                         h, colour, bytes >> 20, physicalMemory() >> 20);
     for (int b = 0; b < buffers; ++b) {
-        r.bytes[b].reset((unsigned char *)malloc(bytes / buffers));
+        r.bytes[b].reset((unsigned char *)malloc(frameBytes(r)));
         if (!r.bytes[b])
             return failWith(RUN_FAILED, reason, "not enough memory for a %dx%d picture%s (%zu MiB)", w, h, colour,
                             bytes >> 20);
@@ -221,23 +241,48 @@ RenderResult deepSource(Run &r, const Frame &f, FrameSource &source) {
     return ref == REFERENCE_STOPPED ? RENDER_STOPPED : RENDER_DONE;
 }
 
+// A dive's frame under a histogram takes it from its neighbours' surveys
+// (render/survey.h), made before its own reference is prepared.
+RenderResult surveyFrame(int j, ValueBins &bins, void *context) {
+    Run &r = *(Run *)context;
+    const Frame f = frameOf(r, j, r.bits);
+    FrameStyle style = surveyStyle(r.plan->style);
+    FrameSource source = {f.params, nullptr, DeepView()};
+    if (f.deep && deepFrame(r.deep, f.loc, style.width, style.height, r.stop, nullptr, nullptr, &source.deep,
+                            &source.deepView) == REFERENCE_STOPPED)
+        return RENDER_STOPPED;
+    std::vector<double> values((size_t)style.width * (size_t)style.height);
+    if (frameValues(source, style, values.data(), r.o->threads, r.stop) != RENDER_DONE) return RENDER_STOPPED;
+    bins = binsOf(values.data(), values.size());
+    return RENDER_DONE;
+}
+
+RenderResult drawFrame(Run &r, const Frame &f, int k) {
+    FrameSource source = {f.params, nullptr, DeepView()};
+    const FrameStyle &style = r.plan->style;
+    if (isDive(*r.o) && style.look && style.look->mapping == COLOUR_HISTOGRAM) {
+        if (diveHistogram(r.surveys, k, r.o->frames, surveyFrame, &r) != RENDER_DONE) return RENDER_STOPPED;
+        source.histogram = &r.surveys.histogram;
+    }
+    RenderResult made = f.deep ? deepSource(r, f, source) : RENDER_DONE;
+    if (made == RENDER_DONE)
+        made = renderFrame(source, style, r.plan->tables, r.bytes[r.current].get(), r.o->threads, r.stop, reportRows,
+                           &r);
+    return made;
+}
+
 // RUN_WRITTEN when frame k is in r.bytes[r.current].
 RunResult makeFrame(Run &r, int k, char *reason) {
     const Frame f = frameOf(r, k, r.bits);
-    FrameSource source = {f.params, nullptr, DeepView()};
     RenderResult made = RENDER_DONE;
-    if (f.deep) {
-        try {
-            made = deepSource(r, f, source);
-        } catch (const std::bad_alloc &) {
-            return failWith(RUN_FAILED, reason, "not enough memory for the reference orbit of detail %d",
-                            r.o->params.detail);
-        }
+    try {
+        made = drawFrame(r, f, k);
+    } catch (const std::bad_alloc &) {
+        return failWith(RUN_FAILED, reason, "not enough memory for the reference orbit of detail %d or the "
+                        "picture's values", r.o->params.detail);
     }
-    if (made == RENDER_DONE)
-        made = renderFrame(source, r.plan->style, r.plan->tables, r.bytes[r.current].get(), r.o->threads, r.stop,
-                           reportRows, &r);
     if (made == RENDER_STOPPED) return RUN_INTERRUPTED;
+    noteRecipe(r, f);
     ++r.framesMade;
     return RUN_WRITTEN;
 }
@@ -246,11 +291,11 @@ RunResult makeFrame(Run &r, int k, char *reason) {
 PictureJob pictureOf(const Run &r) {
     const RenderPlan &p = *r.plan;
     if (p.file)
-        return PictureJob{
-            {p.file->width, p.file->height, GRID_SIZE, p.file->grid}, r.stop, nullptr, nullptr, 0, &p.tables};
+        return PictureJob{{p.file->width, p.file->height, GRID_SIZE, p.file->grid}, r.stop, nullptr, nullptr, 0,
+                          &p.tables, &r.text[r.current]};
     const size_t stride = (size_t)p.style.width * (p.style.coloured ? 3 : 1);
     const RenderGrid grid = {p.style.width, p.style.height, stride, r.bytes[r.current].get()};
-    return PictureJob{grid, r.stop, nullptr, nullptr, p.style.coloured, &p.tables};
+    return PictureJob{grid, r.stop, nullptr, nullptr, p.style.coloured, &p.tables, &r.text[r.current]};
 }
 
 RunResult interrupted(const Run &r, char *reason) {
@@ -297,13 +342,19 @@ RunResult writeStill(Run &r, char *reason) {
         watchEnd(r.watch);
         if (made == RUN_INTERRUPTED) return interrupted(r, reason);
         if (made != RUN_WRITTEN) return made;
+    } else {
+        noteRecipe(r, frameOf(r, 0, r.bits));
     }
     removeStaleTemporaries(o.outputPath);
     PendingWrite location;
     char why[FILE_ERROR_SIZE] = "";
+    // Beside a picture in colour, the location file carries its look too.
+    const bool colour = o.outputKind == OUTPUT_PNG || o.outputKind == OUTPUT_PPM;
+    const std::string look = colour ? lookLines(o) : "";
+    const LocationText text = {&o.location, &look};
     if (o.saveLocationPath) {
         removeStaleTemporaries(o.saveLocationPath);
-        if (!atomicWriteBegin(o.saveLocationPath, writeLocationText, &o.location, location, why))
+        if (!atomicWriteBegin(o.saveLocationPath, writeLocationText, &text, location, why))
             return writeFailed(r, o.saveLocationPath, why, reason);
     }
     const RunResult written = writeStillFile(r, reason);

@@ -2,10 +2,19 @@
 #include <gtest/gtest.h>
 #include <stdlib.h>
 
+#include <math.h>
+#include <string.h>
+
 #include <algorithm>
+#include <memory>
+#include <set>
+#include <string>
 #include <vector>
 
+#include "colour/colouring.h"
+#include "colour/gradient.h"
 #include "colour/palette.h"
+#include "files/gradient_file.h"
 
 namespace {
 
@@ -204,6 +213,123 @@ TEST_F(PaletteTest, ChangingASelectorAloneChangesNothing) {
 TEST(NextRamp, AdvancesAndWrapsEightToZero) {
     for (int k = 0; k < 8; ++k) EXPECT_EQ(nextRamp(k), k + 1);
     EXPECT_EQ(nextRamp(8), 0);
+}
+
+// ---- the colouring of values -------------------------------------------------
+
+// A gradient whose colour k is (k, 255 - k, 7), its table, and a colouring of it.
+struct Ramp {
+    Ramp() : table(new GradientTable) {
+        g.size = GRADIENT_MAX;
+        for (int k = 0; k < GRADIENT_MAX; ++k) g.rgb[k][0] = (unsigned char)k, g.rgb[k][1] = (unsigned char)(255 - k), g.rgb[k][2] = 7;
+        g.inside[0] = g.inside[1] = g.inside[2] = 1;
+        fillGradientTable(g, *table);
+    }
+    std::vector<unsigned char> colours(Colouring c, std::vector<double> v, const CountHistogram *h = nullptr) {
+        c.palette = table.get();
+        std::vector<unsigned char> rgb(v.size() * 3);
+        colourValueRow(c, h, ValueRows{v.data(), v.data(), v.data(), (int)v.size()}, 1, rgb.data());
+        return rgb;
+    }
+    Gradient g;
+    std::unique_ptr<GradientTable> table;
+};
+
+// Entry `k` of the ramp, within `slack` on each channel.
+void expectEntry(const unsigned char *rgb, int k, int slack, const char *what) {
+    EXPECT_NEAR(rgb[0], k, slack) << what;
+    EXPECT_NEAR(rgb[1], 255 - k, slack) << what;
+    EXPECT_EQ(7, rgb[2]) << what;
+}
+
+TEST(Colouring, CyclicAndLogMappingsGiveTheStatedColours) {
+    Ramp ramp;
+    // cyclic:64,0.25: count 16 is half a turn, 40 seven eighths, 48 a whole turn, 80 one and a half
+    std::vector<unsigned char> rgb = ramp.colours({COLOUR_CYCLIC, 64.0, 0.25, 0, 0, 0, nullptr}, {16, 40, 48, 80, -16});
+    expectEntry(&rgb[0], 128, 0, "16"), expectEntry(&rgb[3], 224, 0, "40"), expectEntry(&rgb[6], 0, 0, "48");
+    expectEntry(&rgb[9], 128, 0, "80"), expectEntry(&rgb[12], 0, 0, "-16 wraps backwards");
+    // log:4 ln 2: a turn every quadrupling of 1 + count
+    rgb = ramp.colours({COLOUR_LOG, 4.0 * log(2.0), 0.0, 0, 0, 0, nullptr}, {1, 3, 0, -5, INSIDE_VALUE});
+    expectEntry(&rgb[0], 64, 1, "1"), expectEntry(&rgb[3], 128, 1, "3"), expectEntry(&rgb[6], 0, 0, "0");
+    expectEntry(&rgb[9], 0, 0, "below 0 is 0");
+    EXPECT_EQ(1, rgb[12] + rgb[13] + rgb[14] - 2) << "the inside colour";
+}
+
+TEST(Colouring, AHistogramEqualisesAndPoolsSetsEvenly) {
+    const std::vector<double> values = {10.0, 20.0, 30.5, 30.25, INSIDE_VALUE};
+    const ValueBins bins = binsOf(values.data(), values.size());
+    EXPECT_EQ(4u, bins.total) << "the inside is not counted";
+    const CountHistogram h = histogramOf({&bins});
+    EXPECT_EQ(0.0, histogramTurns(h, 5.0));
+    EXPECT_EQ(0.0, histogramTurns(h, 10.0));
+    EXPECT_EQ(0.25, histogramTurns(h, 20.0));
+    EXPECT_EQ(0.75, histogramTurns(h, 30.5)) << "half-way across count 30, which holds half the samples";
+    EXPECT_EQ(1.0, histogramTurns(h, 31.0));
+    // A set of one sample weighs as much as a set of four.
+    const double one = 100.0;
+    const ValueBins single = binsOf(&one, 1);
+    EXPECT_EQ(0.5, histogramTurns(histogramOf({&bins, &single}), 31.0));
+    Ramp ramp;
+    const std::vector<unsigned char> rgb = ramp.colours({COLOUR_HISTOGRAM, 0, 0, 0, 0, 0, nullptr}, {20.0, 31.0}, &h);
+    expectEntry(&rgb[0], 255 / 4, 1, "a quarter of the way"), expectEntry(&rgb[3], 255, 0, "the last colour");
+}
+
+TEST(Colouring, SlopesLightWhatFacesTheLightAndLeaveFlatGround) {
+    Ramp ramp;
+    const Colouring lit = {COLOUR_CYCLIC, 1e6, 0.5, 1, 0.0, 1.0, nullptr};  // light from the right
+    const std::vector<double> up = {39, 39, 39}, row = {41, 40, 39}, flat = {40, 40, 40};
+    std::vector<unsigned char> rgb(9), plain = ramp.colours(lit, flat);
+    Colouring c = lit;
+    c.palette = ramp.table.get();
+    colourValueRow(c, nullptr, ValueRows{row.data(), row.data(), row.data(), 3}, 1, rgb.data());
+    EXPECT_GT(rgb[3], plain[3]) << "falling to the right faces the light";
+    colourValueRow(c, nullptr, ValueRows{flat.data(), flat.data(), flat.data(), 3}, 1, rgb.data());
+    EXPECT_EQ(plain, rgb) << "flat ground keeps its colour";
+    const std::vector<double> back = {39, 40, 41};
+    colourValueRow(c, nullptr, ValueRows{back.data(), back.data(), back.data(), 3}, 1, rgb.data());
+    EXPECT_LT(rgb[3], plain[3]) << "rising to the right faces away";
+    c.angle = 90.0;  // from the top: ground falling towards the top faces it
+    colourValueRow(c, nullptr, ValueRows{up.data(), flat.data(), flat.data(), 3}, 1, rgb.data());
+    EXPECT_GT(rgb[4], plain[4] + 10);
+}
+
+TEST(Gradients, MixedAsLightAndBuiltInOnesMeetAtTheirEnds) {
+    Gradient grey;
+    ASSERT_TRUE(namedGradient("grey", grey));
+    EXPECT_EQ(0, grey.rgb[0][0]);
+    EXPECT_NEAR(188, grey.rgb[64][0], 1) << "half the light of white is about 188, not 128";
+    for (int k = 0; gradientName(k); ++k) {
+        Gradient g;
+        ASSERT_TRUE(namedGradient(gradientName(k), g));
+        for (int c = 0; c < 3; ++c) EXPECT_NEAR(g.rgb[0][c], g.rgb[255][c], 24) << gradientName(k) << ": a seam";
+    }
+    EXPECT_FALSE(namedGradient("Twilight", grey));
+}
+
+TEST(GradientFiles, TheirColoursAndEveryWayOfBeingWrong) {
+    std::string good;
+    for (int k = 0; k < 256; ++k) good += std::to_string(k) + "\t" + std::to_string(k / 2) + "  9" + (k % 2 ? " name\r\n" : "\n");
+    Gradient g;
+    char why[FILE_ERROR_SIZE] = "";
+    ASSERT_TRUE(parseGradient(good.data(), good.size(), g, why)) << why;
+    EXPECT_TRUE(g.rgb[255][0] == 255 && g.rgb[255][1] == 127 && g.rgb[255][2] == 9 && g.size == 256);
+    EXPECT_TRUE(parseGradient((good + "\n\n").data(), good.size() + 2, g, why)) << "blank lines after the last";
+    const struct {
+        std::string text;
+        const char *says;
+    } bad[] = {
+        {good.substr(0, good.find('\n') + 1), "1 colours"},       {good + "1 2 3\n", "line 257: more than"},
+        {"256 0 0\n" + good, "line 1"},                          {"1 2\n" + good, "line 1"},
+        {"0001 2 3\n" + good, "line 1"},                         {"1 2 3x\n" + good, "line 1"},
+        {std::string("1 2 3\0\n", 7) + good, "NUL"},             {"1,2,3\n" + good, "line 1"},
+    };
+    for (const auto &b : bad) {
+        why[0] = '\0';
+        EXPECT_FALSE(parseGradient(b.text.data(), b.text.size(), g, why)) << b.says;
+        EXPECT_NE(nullptr, strstr(why, b.says)) << why;
+    }
+    EXPECT_FALSE(readGradientFile("/nonexistent/a.map", g, why));
+    EXPECT_NE(nullptr, strstr(why, "cannot open"));
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 
 #include "core/kernels.h"
 #include "cli/options.h"
+#include "render/look.h"
 #include "render/plan.h"
 
 namespace {
@@ -250,6 +251,15 @@ TEST(RenderOptions, MalformedAndOutOfRangeValuesAreRefused) {
         {{"--save-location", "a.qloc", "a.png"}, "--save-location needs"},
         {{"--location", "/nonexistent/a.qloc", "a.png"}, "cannot open"},
         {{"--location", "/", "a.png"}, "cannot read /: Is a directory"},
+        {{"--colour", "rainbow", "a.png"}, "--colour 'rainbow'"},
+        {{"--colour", "cyclic:0", "a.png"}, "--colour"},
+        {{"--colour", "log:1,x", "a.png"}, "--colour"},
+        {{"--colour", "histogram:2", "a.png"}, "--colour"},
+        {{"--colour", "log:0.1", "a.pgm"}, "write .png or .ppm"},
+        {{"--shade", "slopes:400", "a.png"}, "--shade"},
+        {{"--shade", "slopes:45,-1", "a.png"}, "--shade"},
+        {{"--shade", "slopes", "a.frc"}, "write .png or .ppm"},
+        {{"--palette", "Fire", "a.png"}, "or a gradient: twilight, fire"},
     };
     expectRefused(refusals);
 }
@@ -275,6 +285,20 @@ TEST(RenderOptions, QuotedFileTextIsEscapedAndNoOutputIsAnInput) {
     });
     remove(loc.c_str());
     remove(good.c_str());
+}
+
+TEST(RenderOptions, LooksAndTheirDefaults) {
+    Parsed p = parse({"--colour", "log:0.5,0.25", "--shade", "slopes:90", "--palette", "ocean", "a.png"});
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_EQ("log:0.5,0.25", colourText(p.options.look));
+    EXPECT_EQ("slopes:90,1", shadeText(p.options.look));
+    EXPECT_EQ("ocean", paletteText(p.options.look, p.options.ramps));
+    EXPECT_EQ(0, p.options.given) << "a look alone does not reshape a --from picture's parameters";
+    EXPECT_EQ("cyclic:64,0", colourText(parse({"--color", "cyclic", "a.png"}).options.look));
+    EXPECT_EQ("bands", colourText(parse({"--view", "-1,1,-1,1", "a.png"}).options.look));
+    EXPECT_EQ("log:0.15,0", colourText(parse({"--center", "0,0", "--width", "1e-20", "a.png"}).options.look));
+    EXPECT_EQ("bands", colourText(parse({"--center", "0,0", "--width", "1e-20", "a.pgm"}).options.look));
+    EXPECT_EQ("histogram", colourText(parse({"--center=0,0", "--width=1", "--colour=histogram", "a.png"}).options.look));
 }
 
 TEST(RenderOptions, ADiveAndItsPictureOptions) {
@@ -452,7 +476,8 @@ TEST(RenderOptions, HelpNamesEveryOption) {
                              "--zoom-to", "--zoom-to-view", "--frames", "--fps", "--frame-range", ".mp4", ".webm",
                              ".mkv", "M-Cosh", "--center", "--width", "--location", "--save-location",
                              "--no-approximation", "1e-12", "8421504", "--zoom-to-center", "--zoom-to-width",
-                             "up to 4096 characters", "from the same dive", "both\n                       files or neither"})
+                             "up to 4096 characters", "from the same dive", "both\n                       files or neither",
+                             "--colour", "--gradient", "--shade", "histogram", "twilight", "log:0.15"})
         EXPECT_NE(std::string::npos, help.find(name)) << name;
     EXPECT_EQ(std::string::npos, help.find("any length"));
 }

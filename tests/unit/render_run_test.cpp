@@ -38,6 +38,7 @@
 #include "cli/options.h"
 #include "render/run.h"
 #include "colour/smooth.h"
+#include "files/png_text.h"
 
 namespace {
 
@@ -415,6 +416,20 @@ TEST_F(DiveRun, AStopWritesNoFrameAndOppositeViewsAreRefused) {
     EXPECT_NE(nullptr, strstr(reason, "opposite")) << reason;
 }
 
+// A histogram dive takes each frame's histogram from its neighbours'
+// surveys: a range is still the bytes of the whole run, and a frame is not
+// equalised over itself alone (that is a still's histogram).
+TEST_F(DiveRun, AHistogramDiveSplitIntoRangesIsTheSameBytes) {
+    options.look.colour = COLOUR_HISTOGRAM, options.smooth = 1;
+    options.frames = 20, options.lastFrame = 19;
+    ASSERT_EQ(RUN_WRITTEN, dive("all")) << reason;
+    options.firstFrame = 11, options.lastFrame = 13;
+    ASSERT_EQ(RUN_WRITTEN, dive("part")) << reason;
+    for (int k = 11; k <= 13; ++k) EXPECT_TRUE(slurp(frame("all", k)) == slurp(frame("part", k))) << "frame " << k;
+    const double first[4] = {-2.5, 1.0, -1.0, 1.0};
+    EXPECT_FALSE(still(first, "first.png") == slurp(frame("all", 0)));
+}
+
 TEST(DiveViews, WidthsShrinkGeometricallyAboutOnePointThatHoldsStill) {
     Dive d;
     d.first = FractalParams{MANDELBROT_TYPE, 50, -2.5, 1.0, -1.25, 0.75, 0, 0};
@@ -624,6 +639,91 @@ TEST_F(RenderLocation, ADeepDiveSharesOneReferenceItsEndsAreStillsAndARangeIsThe
         EXPECT_TRUE(slurp(path("all1") + name) == slurp(path("part") + name)) << "frame " << k;
     }
     EXPECT_FALSE(slurp(path("all1") + "/f-4.png") == slurp(path("all1") + "/f-5.png"));
+}
+
+TEST_F(RenderLocation, AHistogramSpreadsADeepViewOverThePaletteWhereBandsGiveAFew) {
+    size_t colours[2];
+    for (int histogram = 0; histogram < 2; ++histogram) {
+        ASSERT_EQ(RUN_WRITTEN, runArgs({MISIUREWICZ, "--width", "3e-31", "--detail", "2000", "--size", "96x54",
+                                        "--smooth", "--palette", "twilight", "--colour",
+                                        histogram ? "histogram" : "bands", path("h.ppm")})) << reason;
+        const std::string rgb = slurp(path("h.ppm")).substr(13);
+        std::set<std::string> seen;
+        for (size_t k = 0; k + 2 < rgb.size(); k += 3) seen.insert(rgb.substr(k, 3));
+        colours[histogram] = seen.size();
+    }
+    EXPECT_LT(colours[0], 20u);
+    EXPECT_GE(colours[1], 200u);
+}
+
+// Every setting, carried by the PNG and by the location file saved beside
+// it, makes the same bytes again; another size is another picture of it.
+TEST_F(RenderLocation, APictureAndItsLocationFileCarryTheirRecipe) {
+    std::string map;
+    for (int k = 0; k < 256; ++k) map += std::to_string(k) + " " + std::to_string(255 - k) + " 40\n";
+    std::ofstream(path("g.map")) << map;
+    ASSERT_EQ(RUN_WRITTEN, runArgs({"--type", "Julia", "--pivot", "-0.8,0.156", "--center", "0.1,0.2", "--width",
+                                    "1e-20", "--detail", "3000", "--size", "64x40", "--colour", "cyclic:33,0.5",
+                                    "--gradient", path("g.map"), "--shade", "slopes:300,0.25", "--smooth", "--aa",
+                                    "2", "--save-location", path("a.qloc"), path("a.png")})) << reason;
+    const std::string picture = slurp(path("a.png"));
+    for (const char *again : {"a.png", "a.qloc"}) {
+        ASSERT_EQ(RUN_WRITTEN, runArgs({"--location", path(again), "--threads", "3", path("b.png")})) << reason;
+        EXPECT_TRUE(picture == slurp(path("b.png"))) << again;
+    }
+    EXPECT_NE(std::string::npos, slurp(path("a.qloc")).find("\npivot -0.8,0.156\nsize 64x40\ncolour cyclic:33,0.5\n"));
+    ASSERT_EQ(RUN_WRITTEN, runArgs({"--location", path("a.png"), "--size", "32x20", "--colour", "log", path("c.png")}));
+    EXPECT_TRUE(options.smooth && options.aa == 2 && options.look.slopes && options.look.colour == COLOUR_LOG);
+    EXPECT_EQ(32, options.width);
+    // A view, and the look of a location by default.
+    ASSERT_EQ(RUN_WRITTEN, runArgs({"--view", "-2,1,-1,1", "--size", "30x20", "--palette", "4,6,3", path("v.png")}));
+    ASSERT_EQ(RUN_WRITTEN, runArgs({"--location", path("v.png"), path("w.png")})) << reason;
+    EXPECT_TRUE(slurp(path("v.png")) == slurp(path("w.png")));
+    EXPECT_EQ(COLOUR_BANDS, options.look.colour);
+    ASSERT_EQ(RUN_WRITTEN, runArgs({MISIUREWICZ, "--width", "1e-5", "--size", "30x20", path("d.png")}));
+    EXPECT_EQ(LOOK_DEPTH_TEXT, colourText(options.look).substr(0, 8));
+}
+
+// A PNG whose recipe is foreign, damaged or wrong is refused with one line.
+TEST_F(RenderLocation, PicturesNotMadeHereOrDamagedAreRefused) {
+    ASSERT_EQ(RUN_WRITTEN, runArgs({"--view", "-2,1,-1,1", "--size", "30x20", path("v.png")}));
+    const std::string good = slurp(path("v.png"));
+    // Replace the text of chunk `keyword` with `text`, its checksum made right.
+    auto with = [&](const std::string &keyword, const std::string &text) {
+        const size_t key = good.find(keyword + std::string(1, '\0')), start = key - 8;
+        const size_t length = (size_t)(unsigned char)good[start + 2] << 8 | (unsigned char)good[start + 3];
+        std::string data = keyword + std::string(1, '\0') + text, chunk(4, '\0');
+        for (int b = 0; b < 4; ++b) chunk[b] = (char)(data.size() >> (24 - 8 * b));
+        chunk += "tEXt" + data;
+        const uint32_t crc = pngCrc(0, (const unsigned char *)chunk.data() + 4, chunk.size() - 4);
+        for (int b = 0; b < 4; ++b) chunk += (char)(crc >> (24 - 8 * b));
+        return good.substr(0, start) + chunk + good.substr(start + length + 12);
+    };
+    std::string flipped = good;
+    flipped[good.find("Quorvex detail") + 16] ^= 1;
+    const struct {
+        std::string bytes;
+        const char *says;
+    } bad[] = {
+        {with("Software", "another program"), "not made by quorvex-render"},
+        {flipped, "checksum"},
+        {good.substr(0, good.find("Quorvex size")), "ends inside a chunk"},
+        {with("Quorvex aa", "9"), "aa: not 1..8"},
+        {with("Quorvex detail", "0"), "detail"},
+        {with("Quorvex colour", "plaid"), "colour"},
+        {with("Quorvex view", "0,0,0,1"), "view"},
+        {with("Quorvex size", "10x10\nsize 5x5"), "size"},
+        {with("Quorvex palette", "colours:00"), "palette"},
+        {with("Quorvex view", "").erase(good.find("Quorvex view") - 8, 25), "no place"},
+        {"not a picture", "line 1"},
+    };
+    for (const auto &b : bad) {
+        std::ofstream(path("x.png"), std::ios::binary) << b.bytes;
+        EXPECT_EQ(RUN_FAILED, runArgs({"--location", path("x.png"), path("y.png")})) << b.says;
+        EXPECT_NE(nullptr, strstr(reason, b.says)) << reason;
+        EXPECT_EQ(nullptr, strchr(reason, '\n'));
+    }
+    EXPECT_EQ(2u, entries(dir).size()) << "nothing written";
 }
 
 TEST_F(RenderLocation, AStopDuringTheReferenceLeavesNothing) {

@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
+#include <set>
 #include <vector>
 
 #include "colour/palette.h"
@@ -182,6 +184,38 @@ TEST(RenderFrame, SmoothAndAntiAliasedFramesAreTheSameOnEveryThreadCountAndPath)
             }
         }
     }
+}
+
+// Histograms and slopes read the whole picture and the rows beside each
+// row, which other threads make: still the same bytes on any thread count
+// and kernel path, and each look really changes the picture.
+TEST(RenderFrame, LooksThatReadThePictureAreTheSameOnEveryThreadCountAndPath) {
+    std::unique_ptr<GradientTable> table(new GradientTable);
+    Gradient g;
+    ASSERT_TRUE(namedGradient("twilight", g));
+    fillGradientTable(g, *table);
+    const Colouring looks[] = {{COLOUR_HISTOGRAM, 0, 0, 1, 30.0, 0.5, table.get()},
+                               {COLOUR_LOG, 0.05, 0.25, 1, 200.0, 2.0, table.get()},
+                               {COLOUR_CYCLIC, 7.0, 0.0, 0, 0, 0, table.get()}};
+    std::set<std::vector<unsigned char>> pictures;
+    for (int type : {MANDELBROT_TYPE, J_DRAGON_TYPE, M_PHOENIX_TYPE}) {
+        const FractalParams p = {type, 200, -1.9, 1.1, 1.2, -1.3, -0.4, 0.6};
+        for (const Colouring &look : looks) {
+            for (FrameStyle style : {FrameStyle{41, 27, 1, 1, 1}, FrameStyle{23, 17, 3, 0, 1}}) {
+                style.look = &look;
+                const std::vector<unsigned char> first = frameOf(p, style, 1);
+                pictures.insert(first);
+                ASSERT_TRUE(first == frameOf(p, style, 7)) << "type " << type << ", look " << look.mapping;
+                for (int path = PLAIN_PATH; path < KERNEL_PATHS; ++path) {
+                    if (!overrideKernelPath((KernelPath)path)) continue;
+                    const bool same = first == frameOf(p, style, 2);
+                    clearKernelPathOverride();
+                    ASSERT_TRUE(same) << "type " << type << " on " << kernelPathName((KernelPath)path);
+                }
+            }
+        }
+    }
+    EXPECT_EQ(3u * 3 * 2, pictures.size()) << "every look and style its own picture";
 }
 
 }  // namespace
