@@ -25,7 +25,7 @@ enum {
     OPT_TYPE = 256, OPT_DETAIL, OPT_VIEW, OPT_PIVOT, OPT_SIZE, OPT_PALETTE, OPT_THREADS, OPT_FROM,
     OPT_SMOOTH, OPT_AA, OPT_ZOOM_TO, OPT_ZOOM_TO_VIEW, OPT_FRAMES, OPT_FPS, OPT_FRAME_RANGE,
     OPT_CENTER, OPT_WIDTH, OPT_LOCATION, OPT_SAVE_LOCATION, OPT_NO_APPROXIMATION, OPT_ZOOM_TO_CENTER,
-    OPT_ZOOM_TO_WIDTH, OPT_COLOUR, OPT_GRADIENT, OPT_SHADE,
+    OPT_ZOOM_TO_WIDTH, OPT_COLOUR, OPT_GRADIENT, OPT_SHADE, OPT_TILES, OPT_TILE_RANGE, OPT_JOIN,
 };
 
 // A whole decimal integer in lo..hi: no leading space, no trailing text.
@@ -107,10 +107,21 @@ int scanFps(const char *text, double *fps) {
     return scanDouble(text, fps) && *fps >= RENDER_MIN_FPS && *fps <= RENDER_MAX_FPS;
 }
 
-int scanRange(const char *text, RenderOptions &o) {
+// "A:B" of whole numbers 0..last with A <= B.
+int scanSpan(const char *text, int last, int *first, int *second) {
     Fields f;
-    return splitFields(text, ':', 2, f) && scanInt(f.field[0], 0, RENDER_MAX_FRAMES - 1, &o.firstFrame) &&
-           scanInt(f.field[1], 0, RENDER_MAX_FRAMES - 1, &o.lastFrame) && o.firstFrame <= o.lastFrame;
+    return splitFields(text, ':', 2, f) && scanInt(f.field[0], 0, last, first) && scanInt(f.field[1], 0, last, second) &&
+           *first <= *second;
+}
+
+int scanRange(const char *text, RenderOptions &o) {
+    return scanSpan(text, RENDER_MAX_FRAMES - 1, &o.firstFrame, &o.lastFrame);
+}
+
+int scanTiles(const char *text, RenderOptions &o) {
+    Fields f;
+    return splitFields(text, 'x', 2, f) && scanInt(f.field[0], 1, TILE_MAX_GRID, &o.tileColumns) &&
+           scanInt(f.field[1], 1, TILE_MAX_GRID, &o.tileRows);
 }
 
 // A decimal pivot keeps its digits for the deep engine; any other form
@@ -148,6 +159,8 @@ const struct option LONG_OPTIONS[] = {
     {"zoom-to-width", required_argument, nullptr, OPT_ZOOM_TO_WIDTH},
     {"colour", required_argument, nullptr, OPT_COLOUR}, {"color", required_argument, nullptr, OPT_COLOUR},
     {"gradient", required_argument, nullptr, OPT_GRADIENT}, {"shade", required_argument, nullptr, OPT_SHADE},
+    {"tiles", required_argument, nullptr, OPT_TILES}, {"tile-range", required_argument, nullptr, OPT_TILE_RANGE},
+    {"join", required_argument, nullptr, OPT_JOIN},
     {"help", no_argument, nullptr, 'h'},         {nullptr, 0, nullptr, 0},
 };
 
@@ -191,6 +204,8 @@ void expectation(int code, char *text, size_t size) {
     case OPT_FRAMES: snprintf(text, size, "a whole number 2..%d", RENDER_MAX_FRAMES); break;
     case OPT_FPS: snprintf(text, size, "a number from %g to %g", RENDER_MIN_FPS, RENDER_MAX_FPS); break;
     case OPT_FRAME_RANGE: snprintf(text, size, "A:B, whole frame numbers with A <= B"); break;
+    case OPT_TILES: snprintf(text, size, "CxR: columns and rows of tiles, 1..%d each", TILE_MAX_GRID); break;
+    case OPT_TILE_RANGE: snprintf(text, size, "A:B, whole tile numbers with A <= B"); break;
     case OPT_CENTER:
     case OPT_ZOOM_TO_CENTER: snprintf(text, size, CENTRE, LOCATION_MAX_DIGITS, LOCATION_MAX_MAGNITUDE); break;
     case OPT_WIDTH:
@@ -224,6 +239,11 @@ int applyOption(int code, const char *value, RenderOptions &o) {
     case OPT_FRAMES: o.given |= GIVEN_FRAMES; return scanInt(value, 2, RENDER_MAX_FRAMES, &o.frames);
     case OPT_FPS: o.given |= GIVEN_FPS; return scanFps(value, &o.fps);
     case OPT_FRAME_RANGE: o.given |= GIVEN_RANGE; return scanRange(value, o);
+    case OPT_TILES: o.given |= GIVEN_TILES; return scanTiles(value, o);
+    case OPT_TILE_RANGE:
+        o.given |= GIVEN_TILE_RANGE;
+        return scanSpan(value, TILE_MAX_GRID * TILE_MAX_GRID - 1, &o.firstTile, &o.lastTile);
+    case OPT_JOIN: o.joinPattern = value; return 1;
     case OPT_CENTER: o.given |= GIVEN_CENTER; return setCentre(o.location, value, nullptr);
     case OPT_WIDTH: o.given |= GIVEN_WIDTH; return setWidth(o.location, value, nullptr);
     case OPT_LOCATION: o.locationPath = value; return 1;
@@ -270,11 +290,45 @@ RenderParseResult checkDive(RenderOptions &o, char *reason) {
     return RENDER_PARSE_OK;
 }
 
+// The tiles of a still: made, each a file of the pattern OUTPUT, or joined
+// into OUTPUT (then checked as any still's).
+RenderParseResult checkTiles(RenderOptions &o, char *reason) {
+    const char *out = o.outputPath;
+    if (!(o.given & GIVEN_TILES)) return failWith(RENDER_PARSE_USAGE, reason, "--tile-range and --join need --tiles CxR");
+    if (isDive(o) || (o.given & (GIVEN_FRAMES | GIVEN_FPS | GIVEN_RANGE)))
+        return failWith(RENDER_PARSE_USAGE, reason, "--tiles split a still, not a dive");
+    const int tiles = o.tileColumns * o.tileRows;
+    if (o.joinPattern) {
+        if (o.given & GIVEN_TILE_RANGE)
+            return failWith(RENDER_PARSE_USAGE, reason, "--tile-range makes tiles; --join joins them all");
+        if (framePatternFields(o.joinPattern) != 1)
+            return failWith(RENDER_PARSE_USAGE, reason, "--join '%s' needs one tile-number field such as %%03d",
+                            o.joinPattern);
+        if (!outputKindOf(out, &o.outputKind) || o.outputKind == OUTPUT_FRC || isVideoKind(o.outputKind))
+            return failWith(RENDER_PARSE_USAGE, reason, "OUTPUT '%s' of a join must end in .png, .ppm or .pgm", out);
+        return RENDER_PARSE_OK;
+    }
+    if (framePatternFields(out) != 1)
+        return failWith(RENDER_PARSE_USAGE, reason,
+                        "OUTPUT '%s' is the tiles' pattern: it needs one tile-number field such as %%03d", out);
+    if (o.saveLocationPath)
+        return failWith(RENDER_PARSE_USAGE, reason, "--save-location goes with the picture: give it to the --join");
+    if (!(o.given & GIVEN_TILE_RANGE)) o.firstTile = 0, o.lastTile = tiles - 1;
+    if (o.lastTile >= tiles)
+        return failWith(RENDER_PARSE_USAGE, reason, "--tile-range %d:%d: the tiles of %dx%d are 0..%d", o.firstTile,
+                        o.lastTile, o.tileColumns, o.tileRows, tiles - 1);
+    return RENDER_PARSE_OK;
+}
+
 RenderParseResult checkOutput(int argc, char **argv, int first, RenderOptions &o, char *reason) {
     if (first >= argc) return failWith(RENDER_PARSE_USAGE, reason, "no OUTPUT file given");
     if (first + 1 < argc)
         return failWith(RENDER_PARSE_USAGE, reason, "more than one OUTPUT file given: '%s'", argv[first + 1]);
     o.outputPath = argv[first];
+    if (o.joinPattern || (o.given & (GIVEN_TILES | GIVEN_TILE_RANGE))) {
+        const RenderParseResult tiles = checkTiles(o, reason);
+        if (tiles != RENDER_PARSE_OK || !o.joinPattern) return tiles;
+    }
     if (!outputKindOf(o.outputPath, &o.outputKind))
         return failWith(RENDER_PARSE_USAGE, reason,
                         "OUTPUT '%s' must end in .png, .ppm, .pgm or .frc (or .mp4, .webm, .mkv for a dive)",
@@ -440,6 +494,17 @@ void writeRenderHelp(FILE *out) {
             "  --frame-range A:B    make only frames A..B (numbered from 0), to share a\n"
             "                       dive out among machines\n"
             "\n"
+            "A still split into tiles, made on many machines and joined once:\n"
+            "  --tiles CxR          C columns and R rows of tiles, 1..%d each; OUTPUT is\n"
+            "                       a pattern with one tile-number field, such as\n"
+            "                       t/tile-%%03d: one file of values a tile (a tile whose\n"
+            "                       file holds it whole already is kept)\n"
+            "  --tile-range A:B     make only tiles A..B (numbered row by row from 0)\n"
+            "  --join PATTERN       with the picture's options and --tiles, join its tiles\n"
+            "                       into OUTPUT (.png, .ppm or .pgm): the bytes of the\n"
+            "                       still made in one run; a missing, damaged or foreign\n"
+            "                       tile is refused, nothing written\n"
+            "\n"
             "OUTPUT by suffix: .png (colour), .ppm (colour, binary PPM), .pgm (the grid\n"
             "values, binary PGM) or .frc (a parameter file the explorer can load; at\n"
             "most %dx%d).\n"
@@ -461,5 +526,5 @@ void writeRenderHelp(FILE *out) {
             RENDER_MAX_DETAIL, DETAIL_DEFAULT, LOCATION_MAX_DIGITS, LOCATION_MIN_WIDTH, DEEP_WIDTH, GRID_SIZE,
             GRID_SIZE, RAMPS - 1, gradientList().c_str(), LOOK_CYCLIC_DENSITY, LOOK_LOG_DENSITY, LOOK_DEPTH_TEXT,
             LOOK_ANGLE, LOOK_RELIEF, RENDER_MAX_AA, DEEP_WIDTH, RENDER_MAX_FRAMES, RENDER_MIN_FPS, RENDER_MAX_FPS,
-            GRID_SIZE, GRID_SIZE);
+            TILE_MAX_GRID, GRID_SIZE, GRID_SIZE);
 }

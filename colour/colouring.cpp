@@ -104,6 +104,22 @@ ValueBins binsOf(const double *values, size_t n) {
     return b;
 }
 
+void mergeBins(ValueBins &into, const ValueBins &b) {
+    if (b.count.empty()) return;
+    if (into.count.empty()) into.first = b.first;
+    const long lo = b.first < into.first ? b.first : into.first;
+    const long end = b.first + (long)b.count.size(), intoEnd = into.first + (long)into.count.size();
+    const size_t size = (size_t)((end > intoEnd ? end : intoEnd) - lo);
+    if (lo != into.first || size != into.count.size()) {  // widened: moved into a larger range
+        std::vector<uint64_t> count(size, 0);
+        for (size_t k = 0; k < into.count.size(); ++k) count[(size_t)(into.first - lo) + k] = into.count[k];
+        into.first = lo;
+        into.count.swap(count);
+    }
+    for (size_t k = 0; k < b.count.size(); ++k) into.count[(size_t)(b.first - lo) + k] += b.count[k];
+    into.total += b.total;
+}
+
 CountHistogram histogramOf(const std::vector<const ValueBins *> &sets, const std::vector<double> *weights) {
     CountHistogram h = {0, {0.0}};
     long lo = 0, hi = -1;

@@ -28,7 +28,8 @@
 // Inside samples take the palette's inside colour, unshaded.
 //
 // A histogram counts values by whole count (floor v) in bins: binsOf
-// counts one set of values (a picture, or a survey of one); histogramOf
+// counts one set of values (a picture, or a survey of one), mergeBins adds
+// the counts of a part of a picture to those of its others; histogramOf
 // pools several sets, each weighing the same however many samples it
 // holds (or as weighted), so a dive can pool the surveys of neighbouring frames. Bins are
 // whole numbers and the pooling runs in the order given, so a histogram
@@ -92,6 +93,10 @@ struct CountHistogram {
 };
 
 ValueBins binsOf(const double *values, size_t n);
+// Adds `b`'s samples to `into` ({0, {}, 0} to start): binsOf of a picture
+// is the merge of binsOf of its parts in any order, so a picture made in
+// tiles has the histogram of the picture made whole.
+void mergeBins(ValueBins &into, const ValueBins &b);
 CountHistogram histogramOf(std::initializer_list<const ValueBins *> sets);
 // `weights` (may be null: all 1) weigh each set as a whole.
 CountHistogram histogramOf(const std::vector<const ValueBins *> &sets, const std::vector<double> *weights = nullptr);

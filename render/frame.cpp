@@ -2,6 +2,7 @@
 
 #include <stdint.h>
 
+#include <algorithm>
 #include <vector>
 
 #include "colour/linear_light.h"
@@ -19,6 +20,7 @@ struct FrameJob {
     const std::atomic<int> *stop;
     double *values;                   // a look that needs the picture: every sample's value
     const CountHistogram *histogram;  // a histogram look's
+    FrameArea area;                   // the pixels whose values are made (frameAreaValues)
 };
 
 // Each worker's buffers for one row of samples, kept between rows.
@@ -27,7 +29,9 @@ struct Scratch {
     std::vector<int> counts;
     std::vector<OrbitEnd> ends;
     std::vector<uint32_t> light;
-    std::vector<double> mu;
+    std::vector<double> mu, spanMu;
+    std::vector<FloatExp> dx, dy;
+    std::vector<DeepSample> deep;
 };
 
 // The grid values of sample row `row`; 0 when a stop cut a deep row short.
@@ -58,25 +62,74 @@ int smoothSampleRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb
     return 1;
 }
 
-// The values of sample row `row` (colour/colouring.h), view.width of them.
-int sampleValues(const FrameJob &job, int row, Scratch &s, double *values) {
+// deepViewRow (deep/deep_view.h) for columns first .. first + count - 1
+// alone, each cell's offset computed as it computes them: a tile's cells
+// are the whole picture's, bit for bit. Into counts[first ..], ends[first ..].
+int deepSpan(const FrameJob &job, int row, int first, int count, Scratch &s, int *counts, OrbitEnd *ends) {
+    const DeepView &v = job.source->deepView;
+    s.dx.resize((size_t)count), s.dy.resize((size_t)count), s.deep.resize((size_t)count);
+    const double twiceWide = 2.0 * v.cellsWide;
+    const FloatExp y = v.im + v.width * ((double)(2 * row - v.cellsHigh) / twiceWide);
+    for (int i = 0; i < count; ++i) {
+        s.dx[(size_t)i] = v.re + v.width * ((double)(2 * (first + i) - v.cellsWide) / twiceWide);
+        s.dy[(size_t)i] = y;
+    }
+    if (!deepSamples(*job.source->deep, s.dx.data(), s.dy.data(), count, s.deep.data(), job.stop)) return 0;
+    for (int i = 0; i < count; ++i) {
+        const DeepSample &d = s.deep[(size_t)i];
+        counts[first + i] = d.count;
+        if (ends) ends[first + i] = OrbitEnd{d.zr, d.zi, 0.0, 0.0};
+    }
+    return 1;
+}
+
+// The counts (and with smooth the ends) of sample row `row`'s columns first
+// .. first + count - 1, at those places of s.counts and s.ends; the places
+// before them hold the detail (never escaped: smoothValues passes them
+// over). The kernels take a row from column 0, so a shallow span is counted
+// from there; the deep engine counts the span alone. 0 when a stop cut it short.
+int spanCounts(const FrameJob &job, int row, int first, int count, Scratch &s) {
     const KernelView &v = job.samples;
     const FrameSource &src = *job.source;
-    s.counts.resize((size_t)v.width);
-    s.ends.resize((size_t)v.width);
+    s.counts.resize((size_t)(first + count));
+    s.ends.resize((size_t)(first + count));
     OrbitEnd *ends = job.style.smooth ? s.ends.data() : nullptr;
+    KernelView upTo = v;
+    upTo.width = first + count;
     if (!src.deep && ends)
-        countRowEndsWith(fastestKernelPath(), src.params.type, v, row, s.counts.data(), ends);
+        countRowEndsWith(fastestKernelPath(), src.params.type, upTo, row, s.counts.data(), ends);
     else if (!src.deep)
-        countRowWith(fastestKernelPath(), src.params.type, v, row, s.counts.data());
-    else if (!deepViewRow(*src.deep, src.deepView, row, s.counts.data(), ends, job.stop))
+        countRowWith(fastestKernelPath(), src.params.type, upTo, row, s.counts.data());
+    else if (first == 0 && count == v.width)
+        return deepViewRow(*src.deep, src.deepView, row, s.counts.data(), ends, job.stop);
+    else if (!deepSpan(job, row, first, count, s, s.counts.data(), ends))
         return 0;
+    std::fill(s.counts.begin(), s.counts.begin() + first, v.detail);
+    return 1;
+}
+
+// The values (colour/colouring.h) of sample row `row`'s columns first ..
+// first + count - 1, at values[0 .. count - 1].
+int spanValues(const FrameJob &job, int row, int first, int count, Scratch &s, double *values) {
+    const KernelView &v = job.samples;
+    if (!spanCounts(job, row, first, count, s)) return 0;
+    const int *counts = s.counts.data() + first;
     if (job.style.smooth) {
-        smoothValues(src.params.type, v, row, s.counts.data(), s.ends.data(), values);
+        KernelView upTo = v;
+        upTo.width = first + count;
+        s.spanMu.resize(first ? (size_t)(first + count) : 0);
+        double *mu = first ? s.spanMu.data() : values;
+        smoothValues(job.source->params.type, upTo, row, s.counts.data(), s.ends.data(), mu);
+        if (first) std::copy(mu + first, mu + first + count, values);
         return 1;
     }
-    for (int i = 0; i < v.width; ++i) values[i] = s.counts[(size_t)i] >= v.detail ? INSIDE_VALUE : s.counts[(size_t)i];
+    for (int i = 0; i < count; ++i) values[i] = counts[i] >= v.detail ? INSIDE_VALUE : counts[i];
     return 1;
+}
+
+// The values of sample row `row`, view.width of them.
+int sampleValues(const FrameJob &job, int row, Scratch &s, double *values) {
+    return spanValues(job, row, 0, job.samples.width, s, values);
 }
 
 // The colours of sample row `row` under a look, from the picture's values
@@ -119,17 +172,15 @@ void addLight(const LinearLight &light, const unsigned char *rgb, int pixels, in
         }
 }
 
-int frameRow(int row, unsigned char *out, void *context) {
-    const FrameJob &job = *(const FrameJob *)context;
-    thread_local Scratch s;
-    if (!job.style.coloured) return valueRow(job, row, s, out);
-    const int n = job.style.aa, pixels = job.style.width;
-    if (n == 1) return sampleRow(job, row, s, out);
+// The mean light of a pixel row's n sample rows, sample row a coloured by
+// colour(a, rgb), into `out`; 0 when a row was cut short.
+template <class Colour>
+int meanOfSampleRows(int n, int pixels, Scratch &s, Colour colour, unsigned char *out) {
     const LinearLight &light = linearLight();
-    s.colours.resize((size_t)job.samples.width * 3);
+    s.colours.resize((size_t)pixels * (size_t)n * 3);
     s.light.assign((size_t)pixels * 3, 0);
     for (int a = 0; a < n; ++a) {
-        if (!sampleRow(job, row * n + a, s, s.colours.data())) return 0;
+        if (!colour(a, s.colours.data())) return 0;
         addLight(light, s.colours.data(), pixels, n, s.light.data());
     }
     const uint32_t samples = (uint32_t)(n * n);
@@ -137,14 +188,42 @@ int frameRow(int row, unsigned char *out, void *context) {
     return 1;
 }
 
-// The values of pixel row `row`'s aa sample rows, into the picture's.
+int frameRow(int row, unsigned char *out, void *context) {
+    const FrameJob &job = *(const FrameJob *)context;
+    thread_local Scratch s;
+    if (!job.style.coloured) return valueRow(job, row, s, out);
+    const int n = job.style.aa;
+    if (n == 1) return sampleRow(job, row, s, out);
+    return meanOfSampleRows(n, job.style.width, s,
+                            [&](int a, unsigned char *rgb) { return sampleRow(job, row * n + a, s, rgb); }, out);
+}
+
+// The values of the area's pixel row `row`: its aa sample rows, into the job's.
 int valuesRowOfPixels(int row, unsigned char *, void *context) {
     const FrameJob &job = *(const FrameJob *)context;
     thread_local Scratch s;
-    const int n = job.style.aa, w = job.samples.width;
-    for (int a = 0; a < n; ++a)
-        if (!sampleValues(job, row * n + a, s, job.values + (size_t)(row * n + a) * (size_t)w)) return 0;
+    const int n = job.style.aa, first = job.area.x * n, count = job.area.width * n;
+    for (int a = 0; a < n; ++a) {
+        double *values = job.values + (size_t)(row * n + a) * (size_t)count;
+        if (!spanValues(job, (job.area.y + row) * n + a, first, count, s, values)) return 0;
+    }
     return 1;
+}
+
+// Sample row `a` of a pixel row coloured from values (colourValuesRow).
+void valueSampleColours(const FrameStyle &style, const ChannelTables &tables, const CountHistogram *histogram,
+                        int detail, const double *const *rows, int a, Scratch &s, unsigned char *rgb) {
+    const int w = style.width * style.aa;
+    const double *v = rows[a + 1];
+    if (style.look) {
+        colourValueRow(*style.look, histogram, ValueRows{rows[a], v, rows[a + 2], w}, style.aa, rgb);
+    } else if (style.smooth) {
+        for (int i = 0; i < w; ++i) smoothColour(tables, v[i], v[i] == INSIDE_VALUE ? detail : 0, detail, rgb + 3 * i);
+    } else {
+        s.values.resize((size_t)w);
+        for (int i = 0; i < w; ++i) s.values[(size_t)i] = gridValue(v[i] == INSIDE_VALUE ? detail : (int)v[i], detail);
+        colourGridRow(tables, s.values.data(), w, rgb);
+    }
 }
 
 FrameJob jobOf(const FrameSource &source, const FrameStyle &style, const ChannelTables &tables,
@@ -158,6 +237,7 @@ FrameJob jobOf(const FrameSource &source, const FrameStyle &style, const Channel
     job.stop = stop;
     job.values = nullptr;
     job.histogram = source.histogram;
+    job.area = FrameArea{0, 0, style.width, style.height};
     return job;
 }
 
@@ -197,9 +277,34 @@ RenderResult renderFrame(const FrameSource &source, const FrameStyle &style, con
 
 RenderResult frameValues(const FrameSource &source, const FrameStyle &style, double *values, int threads,
                          const std::atomic<int> *stop) {
+    return frameAreaValues(source, style, FrameArea{0, 0, style.width, style.height}, values, threads, stop, nullptr,
+                           nullptr);
+}
+
+RenderResult frameAreaValues(const FrameSource &source, const FrameStyle &style, const FrameArea &area,
+                             double *values, int threads, const std::atomic<int> *stop, RenderProgress progress,
+                             void *context) {
     static const ChannelTables none = ChannelTables();
     FrameJob job = jobOf(source, style, none, stop);
     job.values = values;
-    const RenderGrid rows = {style.width, style.height, 0, nullptr};
-    return renderRows(rows, threads, stop, valuesRowOfPixels, &job, nullptr, nullptr);
+    job.area = area;
+    const RenderGrid rows = {area.width, area.height, 0, nullptr};
+    return renderRows(rows, threads, stop, valuesRowOfPixels, &job, progress, context);
+}
+
+void colourValuesRow(const FrameStyle &style, const ChannelTables &tables, const CountHistogram *histogram,
+                     int detail, const double *const *rows, unsigned char *out) {
+    thread_local Scratch s;
+    const int n = style.aa < 1 ? 1 : style.aa;
+    if (!style.coloured) {
+        for (int i = 0; i < style.width; ++i)
+            out[i] = gridValue(rows[1][i] == INSIDE_VALUE ? detail : (int)rows[1][i], detail);
+        return;
+    }
+    auto colour = [&](int a, unsigned char *rgb) {
+        valueSampleColours(style, tables, histogram, detail, rows, a, s, rgb);
+        return 1;
+    };
+    if (n == 1) colour(0, out);
+    else meanOfSampleRows(n, style.width, s, colour, out);
 }

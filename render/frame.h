@@ -29,6 +29,14 @@
 // Nothing depends on the thread count or the kernel path: every path gives
 // the same counts and orbit ends, and the colouring is scalar.
 //
+// A picture's values can be made a part at a time (frameAreaValues: the
+// tiles of a poster) and coloured later, a pixel row at a time, from the
+// sample rows around it (colourValuesRow): the bytes renderFrame gives.
+// A part's samples are those of the whole picture: the kernels count a
+// row from its first column (so a part right of the first costs the
+// columns left of it too), the deep engine counts the part's cells alone
+// against the whole picture's reference and view.
+//
 // A deep source draws its samples' counts and orbit ends from a deep engine
 // (its view at aa * width x aa * height cells, deep/deep_view.h), and
 // `params`, the view in doubles, gives smooth colour each sample's point and
@@ -77,5 +85,27 @@ RenderResult frameValues(const FrameSource &source, const FrameStyle &style, dou
 // The bytes frameValues fills, and renderFrame needs besides `out` when
 // the look needs the picture (0 when it does not).
 size_t frameValueBytes(const FrameStyle &style);
+
+// Pixels x .. x + width - 1 of rows y .. y + height - 1.
+struct FrameArea {
+    int x, y, width, height;
+};
+
+// frameValues of the area alone: its aa * width x aa * height samples, rows
+// top first, the very values frameValues gives them; `progress` counts the
+// area's pixel rows.
+RenderResult frameAreaValues(const FrameSource &source, const FrameStyle &style, const FrameArea &area,
+                             double *values, int threads, const std::atomic<int> *stop, RenderProgress progress,
+                             void *context);
+
+// Pixel row r of the picture from its samples' values: `rows` points at
+// sample rows r*aa - 1 .. r*aa + aa (aa + 2 of them; the picture's first and
+// last sample rows stand in for those beyond it), each aa * width values.
+// Writes what renderFrame writes for that row: three bytes a pixel, or
+// grid values when the style is not `coloured`. `detail` scales bands and
+// marks the samples that never escaped; `histogram` is a histogram look's,
+// of the whole picture.
+void colourValuesRow(const FrameStyle &style, const ChannelTables &tables, const CountHistogram *histogram,
+                     int detail, const double *const *rows, unsigned char *out);
 
 #endif

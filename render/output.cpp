@@ -33,6 +33,17 @@ const unsigned char *gridRow(const RenderGrid &grid, int row) {
     return grid.cells + grid.stride * (size_t)row;
 }
 
+// Row r as the job gives it: the grid's, or `own` filled by its row
+// function (null, with the reason, when that failed).
+const unsigned char *pictureRow(const PictureJob &job, int r, unsigned char *own, char *reason) {
+    if (!job.row) return gridRow(job.grid, r);
+    return job.row(r, own, job.rowContext, reason) ? own : nullptr;
+}
+
+size_t sourceRowBytes(const PictureJob &job) {
+    return job.row ? (size_t)job.grid.width * (job.coloured ? 3 : 1) : 0;
+}
+
 // 1 when the caller asked to stop (and the reason says so).
 int stopped(const PictureJob &job, char *reason) {
     if (!job.stop || job.stop->load(std::memory_order_relaxed) == 0) return 0;
@@ -49,11 +60,12 @@ int writePnmStream(FILE *stream, const void *context, char *reason) {
     const PictureJob &job = *s.job;
     const int colour = s.kind == OUTPUT_PPM;
     const size_t rowBytes = (size_t)job.grid.width * (colour ? 3 : 1);
-    std::vector<unsigned char> rgb(colour ? rowBytes : 0);
+    std::vector<unsigned char> rgb(colour ? rowBytes : 0), own(sourceRowBytes(job));
     if (!writePnmHeader(stream, job.grid.width, job.grid.height, colour)) return streamWriteFailed(reason);
     for (int r = 0; r < job.grid.height; ++r) {
         if (stopped(job, reason)) return 0;
-        const unsigned char *bytes = gridRow(job.grid, r);
+        const unsigned char *bytes = pictureRow(job, r, own.data(), reason);
+        if (!bytes) return 0;
         if (colour && !job.coloured) {
             colourGridRow(*job.tables, bytes, job.grid.width, rgb.data());
             bytes = rgb.data();
@@ -92,13 +104,14 @@ void describePng(png_structp png, png_infop info, const PictureJob &job, png_tex
 }
 
 // Runs between setjmp and the end of the write: nothing here may own
-// memory that a longjmp out of libpng would leak, so the row buffer is the
-// caller's.
-int writePngRows(png_structp png, const StreamJob &s, unsigned char *rgb, char *reason) {
+// memory that a longjmp out of libpng would leak, so the row buffers are
+// the caller's.
+int writePngRows(png_structp png, const StreamJob &s, unsigned char *rgb, unsigned char *own, char *reason) {
     const PictureJob &job = *s.job;
     for (int r = 0; r < job.grid.height; ++r) {
         if (stopped(job, reason)) return 0;
-        const unsigned char *row = gridRow(job.grid, r);
+        const unsigned char *row = pictureRow(job, r, own, reason);
+        if (!row) return 0;
         if (!job.coloured) {
             colourGridRow(*job.tables, row, job.grid.width, rgb);
             row = rgb;
@@ -114,19 +127,21 @@ int writePngStream(FILE *stream, const void *context, char *reason) {
     const StreamJob &s = *(const StreamJob *)context;
     const PictureJob &job = *s.job;
     unsigned char *rgb = (unsigned char *)malloc((size_t)job.grid.width * 3);
+    unsigned char *own = (unsigned char *)malloc(sourceRowBytes(job) + 1);
     png_text *chunks = (png_text *)calloc(job.text ? job.text->size() + 1 : 1, sizeof(png_text));
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, reason, pngFailed, pngWarned);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     volatile int written = 0;  // set between setjmp and a possible longjmp
-    if (!rgb || !chunks || !png || !info) {
+    if (!rgb || !own || !chunks || !png || !info) {
         setReason(reason, "not enough memory to write a PNG");
     } else if (setjmp(png_jmpbuf(png)) == 0) {
         png_init_io(png, stream);
         describePng(png, info, job, chunks);
-        written = writePngRows(png, s, rgb, reason);
+        written = writePngRows(png, s, rgb, own, reason);
     }
     png_destroy_write_struct(&png, &info);
     free(chunks);
+    free(own);
     free(rgb);
     return written;
 }

@@ -17,7 +17,9 @@
 // header (a picture's recipe, render/recipe.h).
 //
 // Rows are coloured and written one at a time, so a picture far larger than
-// the program's window costs one row of colour on top of the grid.
+// the program's window costs one row of colour on top of the grid. A job
+// may give its rows one at a time instead of a grid in memory (the join of
+// a poster's tiles): then the picture costs a row or two.
 //
 // Everything goes through atomicWriteFile: the named file appears complete
 // or not at all, and a failure leaves any earlier file as it was. `stop`
@@ -48,13 +50,17 @@ inline bool isVideoKind(RenderOutputKind kind) {
 }
 
 struct PictureJob {
-    RenderGrid grid;                // grid values, or RGB when `coloured`
+    RenderGrid grid;                // grid values, or RGB when `coloured` (cells null: from `row`)
     const std::atomic<int> *stop;
     RenderProgress progress;
     void *context;
     int coloured;                   // the grid holds three bytes a pixel already
     const ChannelTables *tables;    // the colours of grid values (not needed for .pgm)
     const std::vector<PngText> *text = nullptr;  // a PNG's tEXt chunks, before its image data (may be null)
+    // Or the rows in turn, top first: row r into `out` (grid.width values
+    // or colours), 1; or 0 with a one-line reason, which fails the write.
+    int (*row)(int r, unsigned char *out, void *rowContext, char *reason) = nullptr;
+    void *rowContext = nullptr;
 };
 
 // 1 when the file is in place; 0 with a one-line reason. `kind` is .png,

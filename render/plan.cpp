@@ -17,12 +17,14 @@
 #include "files/gradient_file.h"
 #include "render/dive.h"
 #include "render/recipe.h"
+#include "render/tiles.h"
 
 namespace {
 
 // What shapes the picture: given beside --from, any of it has the picture
 // computed again instead of the file's grid coloured.
-const int SHAPING = GIVEN_SIZE | GIVEN_TYPE | GIVEN_DETAIL | GIVEN_VIEW | GIVEN_PIVOT | GIVEN_LOOK | GIVEN_ZOOM;
+const int SHAPING =
+    GIVEN_SIZE | GIVEN_TYPE | GIVEN_DETAIL | GIVEN_VIEW | GIVEN_PIVOT | GIVEN_LOOK | GIVEN_ZOOM | GIVEN_TILES;
 
 // "Mandelbrot, Julia, M-Dragon and J-Dragon": the types the deep engine draws.
 std::string deepTypeNames() {
@@ -216,7 +218,7 @@ PlanResult checkNotAnInput(const Inputs &in, const char *what, const char *path,
 PlanResult checkOutputs(const RenderPlan &p, char *reason) {
     const RenderOptions &o = p.options;
     const Inputs in = inputsOf(o);
-    if (!o.framePattern) {
+    if (!o.framePattern && !makesTiles(o)) {
         if (!checkWriteTarget(o.outputPath, reason)) return PLAN_FAILED;
         if (checkNotAnInput(in, "OUTPUT", o.outputPath, reason) != PLAN_READY) return PLAN_USAGE;
     }
@@ -372,6 +374,55 @@ PlanResult planPalette(RenderPlan &p, char *reason) {
     return PLAN_READY;
 }
 
+// What stands at a tile's name: a whole tile of this picture is kept; as
+// for a dive's frames (frameFileOf), any other regular file is made again,
+// any other kind of node refused.
+FrameFile tileFileOf(const RenderPlan &p, int k, const char *path, char *reason) {
+    struct stat st;
+    if (stat(path, &st) != 0) {
+        if (errno == ENOENT) return checkWriteTarget(path, reason) ? FRAME_TO_MAKE : FRAME_REFUSED;
+        return failWith(FRAME_REFUSED, reason, "%s: %s", path, strerror(errno));
+    }
+    if (!S_ISREG(st.st_mode))
+        return failWith(FRAME_REFUSED, reason, "%s is %s, not a tile file", path,
+                        S_ISDIR(st.st_mode) ? "a directory" : S_ISFIFO(st.st_mode) ? "a FIFO" : "not a regular file");
+    if (tileFileMatches(path, tileHeaderOf(p, k))) return FRAME_KEPT;
+    return checkWriteTarget(path, reason) ? FRAME_TO_MAKE : FRAME_REFUSED;
+}
+
+// A tile's name: it must fit, and for a join be neither output.
+PlanResult checkTileName(const RenderOptions &o, int k, const std::string &path, char *reason) {
+    if (path.empty())
+        return failWith(PLAN_USAGE, reason, "the name of tile %d is longer than %d bytes", k, PATH_MAX - 1);
+    if (!o.joinPattern) return checkNotAnInput(inputsOf(o), "the tile", path.c_str(), reason);
+    for (const char *out : {o.outputPath, o.saveLocationPath})
+        if (out && sameFile(out, path.c_str()))
+            return failWith(PLAN_USAGE, reason, "'%s' is tile %d of the join; write it elsewhere", out, k);
+    return PLAN_READY;
+}
+
+PlanResult planTiles(RenderPlan &p, const std::atomic<int> *stop, char *reason) {
+    const RenderOptions &o = p.options;
+    if (!o.tileColumns) return PLAN_READY;
+    if (o.tileColumns > o.width || o.tileRows > o.height)
+        return failWith(PLAN_USAGE, reason, "--tiles %dx%d: a %dx%d picture has fewer pixels than tiles on a side",
+                        o.tileColumns, o.tileRows, o.width, o.height);
+    p.tileDigest = tileSettingsDigest(p);
+    const int first = o.joinPattern ? 0 : o.firstTile, last = o.joinPattern ? o.tileColumns * o.tileRows - 1 : o.lastTile;
+    for (int k = first; k <= last; ++k) {
+        if ((k - first) % FRAMES_BETWEEN_STOP_LOOKS == 0 && stopped(stop))
+            return failWith(PLAN_INTERRUPTED, reason, "%s", WRITE_INTERRUPTED);
+        const std::string path = tilePathOf(o, k);
+        const PlanResult name = checkTileName(o, k, path, reason);
+        if (name != PLAN_READY) return name;
+        if (o.joinPattern) continue;
+        const FrameFile file = tileFileOf(p, k, path.c_str(), reason);
+        if (file == FRAME_REFUSED) return PLAN_FAILED;
+        if (file == FRAME_TO_MAKE) p.tiles.push_back(k);
+    }
+    return PLAN_READY;
+}
+
 }  // namespace
 
 std::string framePathOf(const RenderOptions &o, int k) {
@@ -385,6 +436,8 @@ PlanResult planRender(const RenderOptions &options, RenderPlan &p, const std::at
     p.located = p.deep = p.deepDive = 0;
     p.file.reset();
     p.todo.clear();
+    p.tiles.clear();
+    p.tileDigest = 0;
     PlanResult r = options.zoomPath ? readZoomFile(p.options, stop, reason) : PLAN_READY;
     if (r == PLAN_READY) r = planLocation(p, stop, reason);
     if (r == PLAN_READY && options.fromPath) r = readFrom(p, stop, reason);
@@ -393,5 +446,6 @@ PlanResult planRender(const RenderOptions &options, RenderPlan &p, const std::at
     if (r == PLAN_READY) r = checkShape(p, reason);
     if (r != PLAN_READY) return r;
     p.style = styleOf(p);
-    return planFrames(p, stop, reason);
+    r = planFrames(p, stop, reason);
+    return r == PLAN_READY ? planTiles(p, stop, reason) : r;
 }

@@ -45,7 +45,12 @@
 //      name longer than PATH_MAX; every directory a frame goes into is
 //      checked before the first frame (its names are read once, so a
 //      million frames are listed in a fraction of a second); a video
-//      always takes every frame.
+//      always takes every frame;
+//   7. a still split into tiles (--tiles, render/tiles.h): the grid must
+//      fit the picture (a pixel a tile at least); the tiles to make are
+//      those of the range whose file is not already a whole tile of this
+//      picture (files/tile_file.h's tileFileMatches), refused as a dive's
+//      frames are; a join's OUTPUT (and --save-location) may be no tile.
 // A stop (`stop`, may be null) breaks off a read of an input that waits (a
 // FIFO no one writes) and the listing of the frames: PLAN_INTERRUPTED.
 // The colours are the program's start-up tables with the chosen ramps, or
@@ -58,6 +63,8 @@
 // Layer: render.
 #ifndef QUORVEX_RENDER_PLAN_H
 #define QUORVEX_RENDER_PLAN_H
+
+#include <stdint.h>
 
 #include <atomic>
 #include <memory>
@@ -83,6 +90,10 @@ struct RenderPlan {
     std::unique_ptr<GradientTable> palette;
     std::vector<int> todo;              // the frames to make, in order
     int firstFrame, lastFrame;          // the frames asked for
+    // A still split into tiles (render/tiles.h): the tiles to make, in
+    // order, and the digest of the settings that shape the values.
+    std::vector<int> tiles;
+    uint64_t tileDigest;
 };
 
 PlanResult planRender(const RenderOptions &options, RenderPlan &plan, const std::atomic<int> *stop, char *reason);

@@ -39,5 +39,8 @@ RenderOptions defaultRenderOptions() {
     o.zoomLocated = 0;
     o.look = defaultLook();
     o.lookGiven = 0;
+    o.tileColumns = o.tileRows = 0;
+    o.firstTile = o.lastTile = 0;
+    o.joinPattern = nullptr;
     return o;
 }

@@ -13,6 +13,7 @@
 #include "core/plane_view.h"
 #include "deep/location.h"
 #include "files/paramfile.h"
+#include "files/tile_file.h"
 #include "render/look.h"
 #include "render/output.h"
 
@@ -48,6 +49,7 @@ enum {
     GIVEN_LOOK = 32,  // --smooth or --aa: the picture is computed, never only coloured
     GIVEN_ZOOM = 64, GIVEN_FRAMES = 128, GIVEN_FPS = 256, GIVEN_RANGE = 512,
     GIVEN_CENTER = 1024, GIVEN_WIDTH = 2048, GIVEN_ZOOM_CENTER = 4096, GIVEN_ZOOM_WIDTH = 8192,
+    GIVEN_TILES = 16384, GIVEN_TILE_RANGE = 32768,
 };
 
 struct RenderOptions {
@@ -82,10 +84,20 @@ struct RenderOptions {
     // the command line gave (LOOK_GIVEN_*).
     LookOptions look;
     int lookGiven;
+    // A still split into tiles (--tiles, render/tiles.h): the grid (0 x 0
+    // when it is not), and either the tiles to make, each a file of the
+    // pattern OUTPUT, or with --join the pattern of the tiles to join into
+    // OUTPUT.
+    int tileColumns, tileRows;             // 1..TILE_MAX_GRID
+    int firstTile, lastTile;               // --tile-range, else every tile
+    const char *joinPattern;               // --join, or null
 };
 
 // True for a dive (a last view was given).
 inline bool isDive(const RenderOptions &o) { return (o.given & GIVEN_ZOOM) != 0; }
+
+// True when the still's tiles are made (not joined).
+inline bool makesTiles(const RenderOptions &o) { return o.tileColumns > 0 && !o.joinPattern; }
 
 // The start state described above (threads from the processor count).
 RenderOptions defaultRenderOptions();

@@ -20,6 +20,7 @@
 #include "render/output.h"
 #include "render/recipe.h"
 #include "render/survey.h"
+#include "render/tiles.h"
 #include "render/video.h"
 
 namespace {
@@ -44,6 +45,10 @@ struct Run {
     long bits;  // of a dive's frame locations
     std::vector<PngText> text[2];  // each frame's recipe, for a PNG
     DiveSurveys surveys;           // a dive's histogram (render/survey.h)
+    // A still in tiles (render/tiles.h): the rows made of the tiles to
+    // make, for the bar; or the join.
+    long tileRowsDone, tileRows;
+    std::unique_ptr<TileJoin> join;
 };
 
 // What one frame is: its view in doubles and, for frames from locations,
@@ -204,7 +209,7 @@ int warnBeyondDoubles(const Run &r) {
 // Frame files take two frames: one drawn while the other is written. A
 // grid taken from --from as it is takes none.
 RunResult allocateFrames(Run &r, char *reason) {
-    if (r.plan->file) return RUN_WRITTEN;
+    if (r.plan->file || r.o->joinPattern) return RUN_WRITTEN;
     const int buffers = r.o->framePattern && r.plan->todo.size() > 1 ? 2 : 1;
     const size_t bytes = frameBytes(r) * buffers + frameValueBytes(r.plan->style);
     const int w = r.plan->style.width, h = r.plan->style.height;
@@ -294,8 +299,10 @@ PictureJob pictureOf(const Run &r) {
         return PictureJob{{p.file->width, p.file->height, GRID_SIZE, p.file->grid}, r.stop, nullptr, nullptr, 0,
                           &p.tables, &r.text[r.current]};
     const size_t stride = (size_t)p.style.width * (p.style.coloured ? 3 : 1);
-    const RenderGrid grid = {p.style.width, p.style.height, stride, r.bytes[r.current].get()};
-    return PictureJob{grid, r.stop, nullptr, nullptr, p.style.coloured, &p.tables, &r.text[r.current]};
+    const RenderGrid grid = {p.style.width, p.style.height, stride, r.join ? nullptr : r.bytes[r.current].get()};
+    PictureJob job = {grid, r.stop, nullptr, nullptr, p.style.coloured, &p.tables, &r.text[r.current]};
+    if (r.join) job.row = joinRow, job.rowContext = r.join.get();
+    return job;
 }
 
 RunResult interrupted(const Run &r, char *reason) {
@@ -327,7 +334,19 @@ RunResult writeStillFile(Run &r, char *reason) {
     job.progress = watchRows, job.context = (void *)r.watch;
     const int written = writePictureFile(o.outputPath, o.outputKind, job, why);
     watchEnd(r.watch);
+    if (!written && r.join && r.join->failed)
+        return failWith(RUN_FAILED, reason, "%s; %s not written", why, o.outputPath);
     return written ? RUN_WRITTEN : writeFailed(r, o.outputPath, why, reason);
+}
+
+// Every tile checked before anything is written.
+RunResult startTileJoin(Run &r, char *reason) {
+    r.join.reset(new TileJoin());
+    watchBegin(r.watch, "checking ", "tiles");
+    const int opened = startJoin(*r.join, *r.plan, r.stop, reason);
+    watchEnd(r.watch);
+    if (opened) return RUN_WRITTEN;
+    return strcmp(reason, WRITE_INTERRUPTED) == 0 ? interrupted(r, reason) : RUN_FAILED;
 }
 
 // With --save-location the location is written first, held as a temporary
@@ -336,7 +355,11 @@ RunResult writeStillFile(Run &r, char *reason) {
 // temporary; it gets the location before the picture is written at all).
 RunResult writeStill(Run &r, char *reason) {
     const RenderOptions &o = *r.o;
-    if (!r.plan->file) {
+    if (o.joinPattern) {
+        const RunResult opened = startTileJoin(r, reason);
+        if (opened != RUN_WRITTEN) return opened;
+        noteRecipe(r, frameOf(r, 0, r.bits));
+    } else if (!r.plan->file) {
         watchBegin(r.watch, "rendering", "rows");
         const RunResult made = makeFrame(r, 0, reason);
         watchEnd(r.watch);
@@ -458,10 +481,76 @@ RunResult writeDive(Run &r, char *reason) {
     return result;
 }
 
+// ---- a still's tiles (render/tiles.h) ----
+
+void reportTileRows(int rows, int, void *context) {
+    const Run &r = *(const Run *)context;
+    watchCount(r.watch, r.tileRowsDone + rows, r.tileRows);
+}
+
+RunResult tilesInterrupted(const Run &r, char *reason) {
+    if (r.framesDone == 0) return failWith(RUN_INTERRUPTED, reason, "interrupted, no tile made");
+    return failWith(RUN_INTERRUPTED, reason, "interrupted after %ld of %zu tiles; the same command goes on from there",
+                    r.framesDone, r.plan->tiles.size());
+}
+
+// Tile k's values from `source` (the whole picture's), into its file.
+RunResult makeTile(Run &r, const FrameSource &source, int k, char *reason) {
+    const TileHeader h = tileHeaderOf(*r.plan, k);
+    const size_t bytes = tileSamples(h) * sizeof(double);
+    if (bytes > physicalMemory())
+        return failWith(RUN_FAILED, reason, "tile %d's values need %zu MiB, more than the %zu MiB of memory here; "
+                        "cut the picture into more tiles", k, bytes >> 20, physicalMemory() >> 20);
+    std::vector<double> values;
+    try {
+        values.resize(tileSamples(h));
+    } catch (const std::bad_alloc &) {
+        return failWith(RUN_FAILED, reason, "not enough memory for tile %d's values (%zu MiB)", k, bytes >> 20);
+    }
+    const FrameArea area = {h.area.x, h.area.y, h.area.width, h.area.height};
+    if (frameAreaValues(source, r.plan->style, area, values.data(), r.o->threads, r.stop, reportTileRows, &r) !=
+        RENDER_DONE)
+        return tilesInterrupted(r, reason);
+    r.tileRowsDone += h.area.height;
+    const std::string path = tilePathOf(*r.o, k);
+    char why[FILE_ERROR_SIZE] = "";
+    if (!writeTileFile(path.c_str(), h, binsOf(values.data(), values.size()), values.data(), why))
+        return failWith(RUN_FAILED, reason, "cannot write %s: %s", path.c_str(), why);
+    ++r.framesDone;
+    return RUN_WRITTEN;
+}
+
+RunResult makeTiles(Run &r, char *reason) {
+    const RenderPlan &p = *r.plan;
+    const long kept = (long)(r.o->lastTile - r.o->firstTile + 1) - (long)p.tiles.size();
+    if (kept > 0)
+        watchNote(r.watch, "tiles %d..%d: %ld already made, kept; %zu to make", r.o->firstTile, r.o->lastTile, kept,
+                  p.tiles.size());
+    if (p.tiles.empty()) return RUN_WRITTEN;
+    if (!warnBeyondDoubles(r)) return tilesInterrupted(r, reason);
+    r.tileRowsDone = r.tileRows = 0;
+    for (int k : p.tiles) r.tileRows += tileHeaderOf(p, k).area.height;
+    // Every tile is drawn against the whole picture's view, or deep engine.
+    const Frame f = frameOf(r, 0, r.bits);
+    FrameSource source = {f.params, nullptr, DeepView()};
+    try {
+        if (f.deep && deepSource(r, f, source) != RENDER_DONE) return tilesInterrupted(r, reason);
+    } catch (const std::bad_alloc &) {
+        return failWith(RUN_FAILED, reason, "not enough memory for the reference orbit of detail %d",
+                        r.o->params.detail);
+    }
+    watchBegin(r.watch, "rendering", "rows");
+    RunResult made = RUN_WRITTEN;
+    for (size_t t = 0; t < p.tiles.size() && made == RUN_WRITTEN; ++t) made = makeTile(r, source, p.tiles[t], reason);
+    watchEnd(r.watch);
+    return made;
+}
+
 RunResult runFrames(Run &r, char *reason) {
+    if (makesTiles(*r.o)) return makeTiles(r, reason);
     noteKeptFrames(r);
     if (r.plan->todo.empty()) return RUN_WRITTEN;
-    if (!warnBeyondDoubles(r)) return interrupted(r, reason);
+    if (!r.o->joinPattern && !warnBeyondDoubles(r)) return interrupted(r, reason);
     const RunResult result = allocateFrames(r, reason);
     if (result != RUN_WRITTEN) return result;
     return isDive(*r.o) ? writeDive(r, reason) : writeStill(r, reason);

@@ -1,0 +1,123 @@
+#include "render/tiles.h"
+
+#include <limits.h>
+
+#include "render/dive.h"
+#include "render/output.h"
+#include "render/recipe.h"
+
+namespace {
+
+const RenderOptions &optionsOf(const TileJoin &j) { return j.plan->options; }
+
+// The first tile of row `row` of the grid.
+TileArea rowArea(const RenderOptions &o, int row) {
+    return tileArea(o.width, o.height, o.tileColumns, o.tileRows, row * o.tileColumns);
+}
+
+int tileFailed(int k, const std::string &path, const char *why, char *reason) {
+    return failWith(0, reason, "cannot join tile %d, %s: %s", k, path.c_str(), why);
+}
+
+// Opens the tiles of grid row `row` for their samples (the previous row's
+// are closed: all their samples are in the ring).
+int openTileRow(TileJoin &j, int row, char *reason) {
+    const RenderOptions &o = optionsOf(j);
+    for (int c = 0; c < o.tileColumns; ++c) {
+        const int k = row * o.tileColumns + c;
+        const std::string path = tilePathOf(o, k);
+        char why[FILE_ERROR_SIZE] = "";
+        if (!openTile(path.c_str(), tileHeaderOf(*j.plan, k), j.open[(size_t)c], nullptr, why))
+            return tileFailed(k, path, why, reason);
+    }
+    j.openRow = row;
+    return 1;
+}
+
+// The next sample row, across a row of tiles, into the ring.
+int readSampleRow(TileJoin &j, char *reason) {
+    const RenderOptions &o = optionsOf(j);
+    const int n = o.aa, pixelRow = j.samplesRead / n;
+    if (j.openRow < 0 || pixelRow >= rowArea(o, j.openRow).y + rowArea(o, j.openRow).height)
+        if (!openTileRow(j, j.openRow + 1, reason)) return 0;
+    double *row = j.ring[(size_t)(j.samplesRead % (n + 2))].data();
+    for (int c = 0; c < o.tileColumns; ++c) {
+        TileReader &t = j.open[(size_t)c];
+        char why[FILE_ERROR_SIZE] = "";
+        if (!readTileRow(t, row + (size_t)t.header.area.x * (size_t)n, why)) {
+            const int k = j.openRow * o.tileColumns + c;
+            return tileFailed(k, tilePathOf(o, k), why, reason);
+        }
+    }
+    ++j.samplesRead;
+    return 1;
+}
+
+}  // namespace
+
+uint64_t tileSettingsDigest(const RenderPlan &p) {
+    const RenderOptions &o = p.options;
+    const Recipe recipe = pictureRecipe(o, o.params, p.located ? &o.location : nullptr);
+    std::string text = TILE_VALUES "\n";
+    for (const RecipeLine &l : recipe)
+        if (l.key != "colour" && l.key != "palette" && l.key != "shade") text += l.key + " " + l.value + "\n";
+    text += "approximation " + std::to_string(o.approximation) + "\n";
+    return tileDigest(text.data(), text.size());
+}
+
+TileHeader tileHeaderOf(const RenderPlan &p, int k) {
+    const RenderOptions &o = p.options;
+    TileHeader h;
+    h.encoding = o.smooth ? TILE_SMOOTH : TILE_COUNTS;
+    h.pictureWidth = o.width, h.pictureHeight = o.height, h.aa = o.aa;
+    h.columns = o.tileColumns, h.rows = o.tileRows, h.index = k;
+    h.area = tileArea(o.width, o.height, o.tileColumns, o.tileRows, k);
+    h.digest = p.tileDigest;
+    return h;
+}
+
+std::string tilePathOf(const RenderOptions &o, int k) {
+    char path[PATH_MAX];
+    return framePath(o.joinPattern ? o.joinPattern : o.outputPath, k, path, sizeof path) ? path : "";
+}
+
+int startJoin(TileJoin &j, const RenderPlan &p, const std::atomic<int> *stop, char *reason) {
+    const RenderOptions &o = p.options;
+    j.plan = &p;
+    const bool histogram = p.style.look && p.style.look->mapping == COLOUR_HISTOGRAM;
+    ValueBins all = {0, {}, 0};
+    for (int k = 0; k < o.tileColumns * o.tileRows; ++k) {
+        if (stop && stop->load() != 0) return failWith(0, reason, "%s", WRITE_INTERRUPTED);
+        const std::string path = tilePathOf(o, k);
+        TileReader t;
+        ValueBins bins;
+        char why[FILE_ERROR_SIZE] = "";
+        if (!openTile(path.c_str(), tileHeaderOf(p, k), t, histogram ? &bins : nullptr, why))
+            return tileFailed(k, path, why, reason);
+        closeTile(t);
+        if (histogram) mergeBins(all, bins);
+    }
+    if (histogram) j.histogram = histogramOf({&all});
+    j.open.resize((size_t)o.tileColumns);
+    j.ring.assign((size_t)o.aa + 2, std::vector<double>((size_t)o.width * (size_t)o.aa));
+    j.openRow = -1, j.samplesRead = 0, j.failed = 0;
+    return 1;
+}
+
+int joinRow(int row, unsigned char *out, void *join, char *reason) {
+    TileJoin &j = *(TileJoin *)join;
+    const RenderOptions &o = optionsOf(j);
+    const int n = o.aa, last = o.height * n - 1;
+    const int needed = row * n + n < last ? row * n + n : last;  // the row below this pixel row's samples
+    while (j.samplesRead <= needed)
+        if (!readSampleRow(j, reason)) return j.failed = 1, 0;
+    const double *rows[TILE_MAX_AA + 2];
+    for (int a = -1; a <= n; ++a) {
+        const int s = row * n + a < 0 ? 0 : row * n + a > last ? last : row * n + a;
+        rows[a + 1] = j.ring[(size_t)(s % (n + 2))].data();
+    }
+    colourValuesRow(j.plan->style, j.plan->tables, &j.histogram, o.params.detail, rows, out);
+    if (row == o.height - 1)
+        for (TileReader &t : j.open) closeTile(t);
+    return 1;
+}
