@@ -240,19 +240,14 @@ int writeTileFile(const char *path, const TileHeader &h, const ValueBins &bins, 
 }
 
 int tileFileMatches(const char *path, const TileHeader &want) {
-    const int fd = open(path, O_RDONLY | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return 0;
-    struct stat st;
-    unsigned char head[TILE_HEADER_SIZE];
-    TileHeader got;
-    int64_t first = 0;
-    uint32_t bins = 0;
-    const int matches = fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
-                        pread(fd, head, sizeof head, 0) == (ssize_t)sizeof head &&
-                        decodeHeader(head, got, first, bins, nullptr) && sameTile(got, want, nullptr) &&
-                        st.st_size == fileBytes(got, bins);
-    close(fd);
-    return matches;
+    TileReader t;
+    char why[FILE_ERROR_SIZE];
+    if (!openTile(path, want, t, nullptr, why)) return 0;
+    std::vector<double> row((size_t)t.header.area.width * (size_t)t.header.aa);
+    int whole = 1;
+    for (int r = 0; r < t.header.area.height * t.header.aa && whole; ++r) whole = readTileRow(t, row.data(), why);
+    closeTile(t);
+    return whole;
 }
 
 int openTile(const char *path, const TileHeader &want, TileReader &t, ValueBins *bins, char *reason) {

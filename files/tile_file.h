@@ -3,7 +3,7 @@
 //
 //   TileHeader h = tileHeader(...);  plus encoding, digest, index
 //   writeTileFile(path, h, bins, values, reason);        atomically
-//   tileFileMatches(path, h);        a whole tile of this picture is there
+//   tileFileMatches(path, h);        a whole, sound tile of this picture is there
 //
 //   TileReader t;
 //   openTile(path, h, t, &bins, reason);  its header checked against h, its
@@ -108,8 +108,9 @@ size_t tileSampleBytes(const TileHeader &h);
 int writeTileFile(const char *path, const TileHeader &h, const ValueBins &bins, const double *values,
                   char *reason);
 
-// 1 when `path` is a regular file of `want`'s header and of the length its
-// bins make it: the cheap check that a tile already made may be kept.
+// 1 when `path` is a whole tile of `want`'s header, every sample in range
+// and its CRC right: the check that a tile already made may be kept (it
+// reads the file, far cheaper than computing it again).
 int tileFileMatches(const char *path, const TileHeader &want);
 
 struct TileReader {

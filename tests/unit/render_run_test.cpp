@@ -852,3 +852,90 @@ TEST(RenderProgress, ADisabledBarPrintsNothingAndAnEnabledOneCleansUp) {
 }
 
 }  // namespace
+
+// ---- posters in tiles -----------------------------------------------------------
+
+// The picture made in tiles and joined is the one-run still byte for byte:
+// in doubles and at depth, plain and smooth with samples and slopes (which
+// read across seams) and a histogram over the whole picture, on grids that
+// do and do not divide the size.
+TEST_F(RenderLocation, TilesJoinedAreTheStillOfOneRun) {
+    const std::vector<std::string> places[2] = {{"--center=-0.75,0.1", "--width", "2.5", "--detail", "400"},
+                                                {MISIUREWICZ, "--width", "3e-31", "--detail", "2000"}};
+    const std::vector<std::string> looks[2] = {{"--palette", "2,4,6"},
+                                               {"--smooth", "--aa", "2", "--colour", "histogram", "--shade", "slopes"}};
+    for (int deep = 0; deep < 2; ++deep)
+        for (int look = 0; look < 2; ++look) {
+            std::vector<std::string> a = places[deep];
+            a.insert(a.end(), looks[look].begin(), looks[look].end());
+            a.insert(a.end(), {"--size", "96x54"});
+            auto with = [&](std::vector<std::string> more) {
+                more.insert(more.begin(), a.begin(), a.end());
+                return more;
+            };
+            ASSERT_EQ(RUN_WRITTEN, runArgs(with({path("one.png")}))) << reason;
+            EXPECT_EQ(deep, this->deep);
+            for (const char *grid : {"4x3", "5x7"}) {
+                const std::string tiles = path(grid) + "-%02d";
+                ASSERT_EQ(RUN_WRITTEN, runArgs(with({"--tiles", grid, "--tile-range", "0:3", tiles}))) << reason;
+                ASSERT_EQ(RUN_WRITTEN, runArgs(with({"--tiles", grid, tiles}))) << reason;
+                ASSERT_EQ(RUN_WRITTEN, runArgs(with({"--tiles", grid, "--join", tiles, path("joined.png")})))
+                    << reason;
+                EXPECT_TRUE(slurp(path("one.png")) == slurp(path("joined.png")))
+                    << (deep ? "deep " : "shallow ") << look << " " << grid;
+            }
+        }
+}
+
+// A join refuses, with one line naming the tile, a tile that is missing,
+// of another picture, grid or number, made with other settings, cut short
+// or damaged within, and writes nothing; the making keeps whole tiles and
+// makes again those that are not.
+TEST_F(RenderLocation, AJoinRefusesAMissingForeignOrDamagedTileAndWritesNothing) {
+    const std::vector<std::string> a = {"--center=-0.75,0.1", "--width", "2.5", "--smooth", "--size", "40x30"};
+    auto with = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), a.begin(), a.end());
+        return more;
+    };
+    ASSERT_EQ(RUN_WRITTEN, runArgs(with({"--tiles", "2x2", path("t%d")}))) << reason;
+    ASSERT_EQ(RUN_WRITTEN, runArgs(with({"--size", "40x31", "--tiles", "2x2", path("other%d")}))) << reason;
+    ASSERT_EQ(RUN_WRITTEN, runArgs(with({"--detail", "99", "--tiles", "2x2", path("digest%d")}))) << reason;
+    const std::string good = slurp(path("t1"));
+    std::string flipped = good;
+    flipped[good.size() - 4 - 20 * 15 * 8] ^= 1;  // the low bits of the first (escaped) sample: only the CRC tells
+    const struct {
+        std::string bytes;
+        const char *says;
+    } bad[] = {
+        {"", "missing"},
+        {slurp(path("other1")), "another picture"},
+        {slurp(path("digest1")), "settings digest differs"},
+        {slurp(path("t0")), "holds tile 0"},
+        {good.substr(0, good.size() - 9), "cut short"},
+        {good + "x", "too long"},
+        {flipped, "CRC"},
+        {"\x89QVTILE\n" + good.substr(8, 20), "cut short"},
+        {"a text file, not a tile at all, a text file, not a tile at all, a text file, not a tile", "not a tile"},
+    };
+    for (const auto &b : bad) {
+        unlink(path("t1").c_str());
+        if (strcmp(b.says, "missing")) std::ofstream(path("t1"), std::ios::binary) << b.bytes;
+        EXPECT_EQ(RUN_FAILED, runArgs(with({"--tiles", "2x2", "--join", path("t%d"), path("p.png")}))) << b.says;
+        EXPECT_NE(nullptr, strstr(reason, b.says)) << reason;
+        EXPECT_NE(nullptr, strstr(reason, (path("t1") + ":").c_str())) << reason;
+        EXPECT_EQ(nullptr, strchr(reason, '\n'));
+        EXPECT_EQ(-1, access(path("p.png").c_str(), F_OK)) << b.says;
+    }
+    // Made again: the damaged and the cut tiles alone, the whole ones kept.
+    const std::string whole3 = slurp(path("t3")), kept = slurp(path("t0")) + slurp(path("t2"));
+    std::ofstream(path("t1"), std::ios::binary) << flipped;
+    std::ofstream(path("t3"), std::ios::binary) << whole3.substr(0, 200);
+    struct stat before;
+    ASSERT_EQ(0, stat(path("t0").c_str(), &before));
+    ASSERT_EQ(RUN_WRITTEN, runArgs(with({"--tiles", "2x2", path("t%d")}))) << reason;
+    struct stat after;
+    ASSERT_EQ(0, stat(path("t0").c_str(), &after));
+    EXPECT_EQ(before.st_ino, after.st_ino) << "kept, not written again";
+    EXPECT_TRUE(kept == slurp(path("t0")) + slurp(path("t2")));
+    EXPECT_TRUE(good == slurp(path("t1")) && whole3 == slurp(path("t3")));
+}
