@@ -462,6 +462,38 @@ TEST(RenderOptions, ParsingAgainStartsAfresh) {
     EXPECT_STREQ("b.ppm", p.options.outputPath);
 }
 
+// A still in tiles: the grid, the range (every tile when not given), the
+// join's pattern, and what goes with neither.
+TEST(RenderOptions, TilesAndTheirJoin) {
+    Parsed p = parse({"--size", "64x48", "--tiles", "4x3", "--tile-range", "2:5", "t/%03d"});
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_TRUE(makesTiles(p.options));
+    EXPECT_TRUE(p.options.tileColumns == 4 && p.options.tileRows == 3 && p.options.firstTile == 2 &&
+                p.options.lastTile == 5);
+    p = parse({"--size", "64x48", "--tiles", "4x3", "--join", "t/%03d", "poster.png"});
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_FALSE(makesTiles(p.options));
+    EXPECT_STREQ("t/%03d", p.options.joinPattern);
+    EXPECT_EQ(11, parse({"--size", "64x48", "--tiles", "4x3", "t%d"}).options.lastTile);
+    const std::vector<Refusal> refusals = {
+        {{"--tiles", "0x3", "t%d"}, "--tiles '0x3'"},
+        {{"--tiles", "257x1", "t%d"}, "1..256"},
+        {{"--tiles", "4x3", "--tile-range", "5:12", "t%d"}, "0..11"},
+        {{"--tiles", "4x3", "--tile-range", "5:4", "t%d"}, "--tile-range '5:4'"},
+        {{"--tile-range", "0:1", "t%d"}, "need --tiles"},
+        {{"--join", "t%d", "p.png"}, "need --tiles"},
+        {{"--tiles", "2x2", "t.png"}, "tile-number field"},
+        {{"--tiles", "2x2", "--join", "t", "p.png"}, "tile-number field"},
+        {{"--tiles", "2x2", "--join", "t%d", "p.frc"}, "of a join"},
+        {{"--tiles", "2x2", "--join", "t%d", "--tile-range", "0:1", "p.png"}, "--join joins them all"},
+        {{"--tiles", "2x2", "--zoom-to-view", "-1,1,-1,1", "--frames", "3", "t%d"}, "not a dive"},
+        {{"--tiles", "2x2", "--save-location", "x.qloc", "t%d"}, "give it to the --join"},
+        {{"--size", "8x8", "--tiles", "9x1", "t%d"}, "fewer pixels than tiles"},
+        {{"--tiles", "2x2", "--join", "p%d.png", "p1.png"}, "is tile 1 of the join"},
+    };
+    expectRefused(refusals);
+}
+
 TEST(RenderOptions, HelpNamesEveryOption) {
     char *text = nullptr;
     size_t size = 0;
@@ -477,7 +509,8 @@ TEST(RenderOptions, HelpNamesEveryOption) {
                              ".mkv", "M-Cosh", "--center", "--width", "--location", "--save-location",
                              "--no-approximation", "1e-12", "8421504", "--zoom-to-center", "--zoom-to-width",
                              "up to 4096 characters", "from the same dive", "both\n                       files or neither",
-                             "--colour", "--gradient", "--shade", "histogram", "twilight", "log:0.15"})
+                             "--colour", "--gradient", "--shade", "histogram", "twilight", "log:0.15", "--tiles",
+                             "--tile-range", "--join"})
         EXPECT_NE(std::string::npos, help.find(name)) << name;
     EXPECT_EQ(std::string::npos, help.find("any length"));
 }
