@@ -6,6 +6,8 @@
 # must match the README exactly once, so a recipe that changes fails here
 # until this test follows it. Both must write the frames of one plain run
 # byte for byte, and so must a task cancelled part way and submitted again.
+# The poster recipes (tiles by GNU parallel, by a Slurm array, then the
+# join) must each write the still of one plain run byte for byte.
 #   recipes_test.sh BINDIR SOURCE_DIR     (exit 77: the services cannot start)
 set -euo pipefail
 bindir=$1 source=$2 readme=$2/README.md
@@ -82,4 +84,29 @@ again=$(grep -o 'sbatch --array=[0-9]* dive.sbatch' "$readme" | head -n 1)
 job=$(submit $(sed 's/--array=[0-9]*/--array=0/' <<<"$again"))
 wait_for "$job"
 same_frames "$work/slurm" "the Slurm array, task 0 cancelled and submitted again ($made frames before)"
-echo "recipes: GNU parallel over two ssh hosts, and Slurm with a task cancelled after $made frames and resubmitted: 12 frames each, byte for byte"
+
+# Posters: a deep place, tiles of a 3x2 grid that divides no side evenly.
+POSTER=("--size 32768x18432=>--size 97x55" "--tiles 8x8=>--tiles 3x2")
+poster_dir() {
+  mkdir -p "$1"
+  "$bindir/quorvex-render" --center=0,1 --width 3e-31 --detail 2000 --size 8x8 --save-location "$1/valley.qloc" \
+    "$1/place.png"
+}
+joined() {
+  (cd "$1" && bash -c "$(shrink "$(recipe '**Joining the tiles**')" "${POSTER[@]}")") || fail "$2: the join failed"
+  cmp -s "$work/poster/plain.png" "$1/poster.png" || fail "$2: the joined poster differs from one plain run"
+}
+poster_dir "$work/poster"
+(cd "$work/poster" && quorvex-render --location valley.qloc --size 97x55 --smooth --aa 2 plain.png)
+poster_dir "$work/poster-parallel"
+script=$(shrink "$(recipe '**Tiles by GNU parallel over several hosts.**')" "seq 0 2 63=>seq 0 2 5" "${POSTER[@]}")
+(cd "$work/poster-parallel" && bash -c "$script") || fail "the poster's GNU parallel recipe failed"
+joined "$work/poster-parallel" "tiles by GNU parallel"
+poster_dir "$work/poster-slurm"
+shrink "$(recipe '**Tiles by a Slurm job array.**')" "--array=0-15=>--array=0-2" "--cpus-per-task=8=>--cpus-per-task=1" \
+  "PER=4=>PER=2" "TILES=64=>TILES=6" "${POSTER[@]}" >"$work/poster-slurm/poster.sbatch"
+cd "$work/poster-slurm"
+wait_for "$(submit sbatch poster.sbatch)"
+joined "$work/poster-slurm" "tiles by a Slurm array"
+
+echo "recipes: GNU parallel over two ssh hosts, and Slurm with a task cancelled after $made frames and resubmitted: 12 frames each, byte for byte; a poster's tiles by each, joined: the plain still byte for byte"
