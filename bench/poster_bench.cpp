@@ -35,7 +35,7 @@
 namespace {
 
 struct Child {
-    double seconds;
+    double seconds, cpu;  // real, and processor time of all its threads
     long peakKiB;
     int ok;
 };
@@ -60,8 +60,10 @@ Child render(const std::vector<std::string> &args) {
     int status = 0;
     rusage use;
     memset(&use, 0, sizeof use);
-    if (pid < 0 || wait4(pid, &status, 0, &use) != pid) return Child{0, 0, 0};
-    return Child{now() - start, use.ru_maxrss, WIFEXITED(status) && WEXITSTATUS(status) == 0};
+    if (pid < 0 || wait4(pid, &status, 0, &use) != pid) return Child{0, 0, 0, 0};
+    const double cpu = (double)use.ru_utime.tv_sec + use.ru_utime.tv_usec / 1e6 + (double)use.ru_stime.tv_sec +
+                       use.ru_stime.tv_usec / 1e6;
+    return Child{now() - start, cpu, use.ru_maxrss, WIFEXITED(status) && WEXITSTATUS(status) == 0};
 }
 
 std::string slurp(const std::string &path) {
@@ -87,7 +89,7 @@ int deepPoster(const std::string &dir, int rounds, int side) {
     const std::vector<std::string> still = {"--center=0,1", "--width", "3e-31", "--detail", "2000",
                                             "--size",       size,    "--threads", "2"};
     const std::string tiles = dir + "/deep-%02d", one = dir + "/one.png", joined = dir + "/joined.png";
-    double whole = 0, split = 0, join = 0;
+    double whole = 0, split = 0, join = 0, wholeCpu = 0, splitCpu = 0;
     long joinPeak = 0;
     for (int r = 0; r < rounds; ++r) {
         const Child a = render(with(still, {one}));
@@ -97,12 +99,15 @@ int deepPoster(const std::string &dir, int rounds, int side) {
         if (!a.ok || !made.ok || !joining.ok) return failed("a deep run");
         if (slurp(one) != slurp(joined)) return failed("the join: it differs from the one-run still,");
         whole += a.seconds, split += made.seconds + joining.seconds, join += joining.seconds;
+        wholeCpu += a.cpu, splitCpu += made.cpu + joining.cpu;
         if (joining.peakKiB > joinPeak) joinPeak = joining.peakKiB;
-        printf("round %d: one run %.2f s; 16 tiles %.2f s + join %.2f s\n", r + 1, a.seconds, made.seconds,
-               joining.seconds);
+        printf("round %d: one run %.2f s (cpu %.2f); 16 tiles %.2f s (cpu %.2f) + join %.2f s (cpu %.2f)\n", r + 1,
+               a.seconds, a.cpu, made.seconds, made.cpu, joining.seconds, joining.cpu);
+        fflush(stdout);
     }
     printf("%s deep still, %d rounds (a shared machine: re-measure when quiet)\n", size.c_str(), rounds);
     printf("  tiles and join / one run          %6.3fx   (target at most 1.05x)\n", split / whole);
+    printf("  the same in processor time        %6.3fx\n", splitCpu / wholeCpu);
     printf("  join: %.2f s a round, peak %.1f MiB\n", join / rounds, joinPeak / 1024.0);
     return 1;
 }

@@ -494,30 +494,74 @@ RunResult tilesInterrupted(const Run &r, char *reason) {
                     r.framesDone, r.plan->tiles.size());
 }
 
-// Tile k's values from `source` (the whole picture's), into its file.
-RunResult makeTile(Run &r, const FrameSource &source, int k, char *reason) {
-    const TileHeader h = tileHeaderOf(*r.plan, k);
-    const size_t bytes = tileSamples(h) * sizeof(double);
-    if (bytes > physicalMemory())
-        return failWith(RUN_FAILED, reason, "tile %d's values need %zu MiB, more than the %zu MiB of memory here; "
-                        "cut the picture into more tiles", k, bytes >> 20, physicalMemory() >> 20);
+// A tile's file, written by a thread of its own while the next tile is
+// computed (its bins and encoding would otherwise leave a processor idle).
+struct TileWriter {
+    std::thread thread;
     std::vector<double> values;
+    TileHeader header;
+    std::string path;
+    int written = 1;
+    char why[FILE_ERROR_SIZE] = "";
+};
+
+void writeTile(TileWriter *w) {
+    const ValueBins bins = binsOf(w->values.data(), w->values.size());
+    w->written = writeTileFile(w->path.c_str(), w->header, bins, w->values.data(), w->why);
+}
+
+// Waits for the tile being written, if any; RUN_FAILED when it failed.
+RunResult finishTile(Run &r, TileWriter &w, char *reason) {
+    if (!w.thread.joinable()) return RUN_WRITTEN;
+    w.thread.join();
+    if (!w.written) return failWith(RUN_FAILED, reason, "cannot write %s: %s", w.path.c_str(), w.why);
+    ++r.framesDone;
+    return RUN_WRITTEN;
+}
+
+// Tile k's values from `source` (the whole picture's) into `w`, then
+// written by its thread.
+RunResult makeTile(Run &r, const FrameSource &source, int k, TileWriter &w, char *reason) {
+    const TileHeader h = tileHeaderOf(*r.plan, k);
+    const size_t bytes = tileSamples(h) * sizeof(double), held = r.plan->tiles.size() > 1 ? 2 * bytes : bytes;
+    if (held > physicalMemory())
+        return failWith(RUN_FAILED, reason, "tile %d's values and the last tile's, written "
+                        "meanwhile, need %zu MiB, more than the %zu MiB of memory here; cut the picture into more tiles", k, held >> 20, physicalMemory() >> 20);
     try {
-        values.resize(tileSamples(h));
+        w.values.resize(tileSamples(h));
     } catch (const std::bad_alloc &) {
         return failWith(RUN_FAILED, reason, "not enough memory for tile %d's values (%zu MiB)", k, bytes >> 20);
     }
     const FrameArea area = {h.area.x, h.area.y, h.area.width, h.area.height};
-    if (frameAreaValues(source, r.plan->style, area, values.data(), r.o->threads, r.stop, reportTileRows, &r) !=
+    if (frameAreaValues(source, r.plan->style, area, w.values.data(), r.o->threads, r.stop, reportTileRows, &r) !=
         RENDER_DONE)
         return tilesInterrupted(r, reason);
     r.tileRowsDone += h.area.height;
-    const std::string path = tilePathOf(*r.o, k);
-    char why[FILE_ERROR_SIZE] = "";
-    if (!writeTileFile(path.c_str(), h, binsOf(values.data(), values.size()), values.data(), why))
-        return failWith(RUN_FAILED, reason, "cannot write %s: %s", path.c_str(), why);
-    ++r.framesDone;
+    w.header = h, w.path = tilePathOf(*r.o, k);
+    try {
+        w.thread = std::thread(writeTile, &w);
+    } catch (const std::system_error &) {
+        writeTile(&w);
+    }
     return RUN_WRITTEN;
+}
+
+// Tile after tile, each written while the next is computed.
+RunResult makeEachTile(Run &r, const FrameSource &source, char *reason) {
+    TileWriter w[2];
+    RunResult made = RUN_WRITTEN;
+    const std::vector<int> &tiles = r.plan->tiles;
+    for (size_t t = 0; t < tiles.size() && made == RUN_WRITTEN; ++t) {
+        made = makeTile(r, source, tiles[t], w[t % 2], reason);
+        char why[RENDER_REASON_SIZE];
+        if (finishTile(r, w[(t + 1) % 2], why) != RUN_WRITTEN && made != RUN_FAILED)
+            made = RUN_FAILED, memcpy(reason, why, sizeof why);
+    }
+    char why[RENDER_REASON_SIZE];
+    for (TileWriter &each : w)
+        if (finishTile(r, each, why) != RUN_WRITTEN && made != RUN_FAILED)
+            made = RUN_FAILED, memcpy(reason, why, sizeof why);
+    return made == RUN_INTERRUPTED ? tilesInterrupted(r, reason) : made;
 }
 
 RunResult makeTiles(Run &r, char *reason) {
@@ -540,8 +584,7 @@ RunResult makeTiles(Run &r, char *reason) {
                         r.o->params.detail);
     }
     watchBegin(r.watch, "rendering", "rows");
-    RunResult made = RUN_WRITTEN;
-    for (size_t t = 0; t < p.tiles.size() && made == RUN_WRITTEN; ++t) made = makeTile(r, source, p.tiles[t], reason);
+    const RunResult made = makeEachTile(r, source, reason);
     watchEnd(r.watch);
     return made;
 }

@@ -1,6 +1,7 @@
 #include "render/tiles.h"
 
 #include <limits.h>
+#include <string.h>
 
 #include "render/dive.h"
 #include "render/output.h"
@@ -53,7 +54,75 @@ int readSampleRow(TileJoin &j, char *reason) {
     return 1;
 }
 
+// Pixel row `row` (the rows above it done) into `out`; 0 with a reason.
+int colourRow(TileJoin &j, int row, unsigned char *out, char *reason) {
+    const RenderOptions &o = optionsOf(j);
+    const int n = o.aa, last = o.height * n - 1;
+    const int needed = row * n + n < last ? row * n + n : last;  // the row below this pixel row's samples
+    while (j.samplesRead <= needed)
+        if (!readSampleRow(j, reason)) return 0;
+    const double *rows[TILE_MAX_AA + 2];
+    for (int a = -1; a <= n; ++a) {
+        const int s = row * n + a < 0 ? 0 : row * n + a > last ? last : row * n + a;
+        rows[a + 1] = j.ring[(size_t)(s % (n + 2))].data();
+    }
+    colourValuesRow(j.plan->style, j.plan->tables, &j.histogram, o.params.detail, rows, out);
+    if (row == o.height - 1)
+        for (TileReader &t : j.open) closeTile(t);
+    return 1;
+}
+
+// The reader thread: every pixel row in turn, at most JOIN_AHEAD ahead of
+// the writer; a failure ends it, its reason kept for the writer.
+void readAhead(TileJoin *join) {
+    TileJoin &j = *join;
+    const int height = optionsOf(j).height;
+    for (int row = 0; row < height; ++row) {
+        {
+            std::unique_lock<std::mutex> hold(j.lock);
+            j.changed.wait(hold, [&] { return j.quit || row - j.taken < JOIN_AHEAD; });
+            if (j.quit) return;
+        }
+        char why[RENDER_REASON_SIZE] = "";
+        const int made = colourRow(j, row, j.ahead[(size_t)(row % JOIN_AHEAD)].data(), why);
+        std::lock_guard<std::mutex> hold(j.lock);
+        if (!made) {
+            memcpy(j.why, why, sizeof why);
+            j.failed = 1;
+        } else {
+            j.coloured = row + 1;
+        }
+        j.changed.notify_all();
+        if (!made) return;
+    }
+}
+
+// Row `row` from the reader thread, started with the first row.
+int takeRow(TileJoin &j, int row, unsigned char *out, char *reason) {
+    const size_t bytes = j.ahead[0].size();
+    if (!j.reader.joinable()) j.reader = std::thread(readAhead, &j);
+    std::unique_lock<std::mutex> hold(j.lock);
+    j.changed.wait(hold, [&] { return j.coloured > row || j.failed; });
+    if (j.coloured <= row) return failWith(0, reason, "%s", j.why);
+    memcpy(out, j.ahead[(size_t)(row % JOIN_AHEAD)].data(), bytes);
+    j.taken = row + 1;
+    j.changed.notify_all();
+    return 1;
+}
+
 }  // namespace
+
+TileJoin::~TileJoin() {
+    if (reader.joinable()) {
+        {
+            std::lock_guard<std::mutex> hold(lock);
+            quit = 1;
+        }
+        changed.notify_all();
+        reader.join();
+    }
+    for (TileReader &t : open) closeTile(t);
+}
 
 uint64_t tileSettingsDigest(const RenderPlan &p) {
     const RenderOptions &o = p.options;
@@ -101,23 +170,16 @@ int startJoin(TileJoin &j, const RenderPlan &p, const std::atomic<int> *stop, ch
     j.open.resize((size_t)o.tileColumns);
     j.ring.assign((size_t)o.aa + 2, std::vector<double>((size_t)o.width * (size_t)o.aa));
     j.openRow = -1, j.samplesRead = 0, j.failed = 0;
+    if (o.threads > 1)
+        j.ahead.assign(JOIN_AHEAD, std::vector<unsigned char>((size_t)o.width * (p.style.coloured ? 3 : 1)));
     return 1;
 }
 
+
 int joinRow(int row, unsigned char *out, void *join, char *reason) {
     TileJoin &j = *(TileJoin *)join;
-    const RenderOptions &o = optionsOf(j);
-    const int n = o.aa, last = o.height * n - 1;
-    const int needed = row * n + n < last ? row * n + n : last;  // the row below this pixel row's samples
-    while (j.samplesRead <= needed)
-        if (!readSampleRow(j, reason)) return j.failed = 1, 0;
-    const double *rows[TILE_MAX_AA + 2];
-    for (int a = -1; a <= n; ++a) {
-        const int s = row * n + a < 0 ? 0 : row * n + a > last ? last : row * n + a;
-        rows[a + 1] = j.ring[(size_t)(s % (n + 2))].data();
-    }
-    colourValuesRow(j.plan->style, j.plan->tables, &j.histogram, o.params.detail, rows, out);
-    if (row == o.height - 1)
-        for (TileReader &t : j.open) closeTile(t);
-    return 1;
+    if (!j.ahead.empty()) return takeRow(j, row, out, reason);
+    if (colourRow(j, row, out, reason)) return 1;
+    j.failed = 1;
+    return 0;
 }

@@ -21,7 +21,10 @@
 // truncated or otherwise changed tile is refused before anything is
 // written, with one line naming it; a histogram look takes the merged bins,
 // the histogram of the whole picture. Then the writer asks for the pixel
-// rows in turn (joinRow): sample rows are read across a row of tiles, left
+// rows in turn (joinRow), coloured a few rows ahead of it by a second
+// thread where there are two (the one-run still colours while it
+// computes, and compresses after: so the join costs little more than the
+// compression both do). Sample rows are read across a row of tiles, left
 // to right, into a ring of aa + 2 rows the width of the picture, which
 // holds every row a pixel row's colouring reads (slopes read the sample
 // rows above and below, across seams too). A row of tiles is open at a
@@ -42,7 +45,10 @@
 #include <stdint.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "files/tile_file.h"
@@ -67,11 +73,20 @@ struct TileJoin {
     std::vector<std::vector<double>> ring;  // sample row s at ring[s % (aa + 2)]
     int samplesRead = 0;                    // sample rows read, top first
     CountHistogram histogram;               // a histogram look's, of the whole picture
-    int failed = 0;                         // a tile failed while the picture was written
-    ~TileJoin() {
-        for (TileReader &t : open) closeTile(t);
-    }
+    std::atomic<int> failed{0};             // a tile failed while the picture was written
+    // With more than one thread, pixel rows are read and coloured by a
+    // thread of their own up to JOIN_AHEAD rows ahead of the writer, which
+    // compresses meanwhile: pixel row r waits at ahead[r % JOIN_AHEAD].
+    std::thread reader;
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<std::vector<unsigned char>> ahead;
+    int coloured = 0, taken = 0, quit = 0;  // under `lock`
+    char why[RENDER_REASON_SIZE] = "";      // the reader's failure, under `lock`
+    ~TileJoin();
 };
+
+enum { JOIN_AHEAD = 8 };
 
 // Opens and checks every tile of the plan's join; 0 with one line naming
 // the first tile that is missing or refused, or WRITE_INTERRUPTED when
@@ -79,6 +94,7 @@ struct TileJoin {
 int startJoin(TileJoin &j, const RenderPlan &p, const std::atomic<int> *stop, char *reason);
 
 // A PictureJob's row function (render/output.h): `join` is a TileJoin.
+// Rows are asked for in turn, top first.
 int joinRow(int row, unsigned char *out, void *join, char *reason);
 
 #endif

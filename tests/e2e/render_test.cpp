@@ -495,6 +495,7 @@ TEST_F(Render, BadInputIsOneLineAndNoFile) {
     std::string damaged = slurp(path("made.png"));
     damaged[damaged.find("Quorvex size") + 14] ^= 4;
     std::ofstream(path("damaged.png"), std::ios::binary) << damaged;
+    std::ofstream(path("made.pn0"), std::ios::binary) << slurp(path("made.png"));
     const std::string foreign = std::string(QUORVEX_SOURCE_DIR) + "/docs/window.png";
     const std::vector<BadRun> cases = {
         {{"--gradient", "@/short.map", "@/o.png"}, 2, "--gradient: @/short.map: 1 colours, not 256"},
@@ -545,6 +546,9 @@ TEST_F(Render, BadInputIsOneLineAndNoFile) {
          "first frame as a location"},
         {{"--center=0,1", "--width", "1e-20", "--zoom-to-view", "-1,1,-1,1", "--frames", "3", "@/f%d.png"}, 2,
          "last frame as --zoom-to-center"},
+        {{"--tiles", "2x2", "--join", "@/tile-%d", "@/p.png"}, 1, "cannot join tile 0, @/tile-0: missing"},
+        {{"--tiles", "1x1", "--join", "@/made.pn%d", "@/p.png"}, 1, "tile 0, @/made.pn0: not a tile file"},
+        {{"--tiles", "2x0", "@/tile-%d"}, 2, "--tiles '2x0'"},
     };
     const size_t before = entries(dir).size();
     for (const BadRun &c : cases) {
