@@ -110,8 +110,8 @@ int scanFps(const char *text, double *fps) {
 // "A:B" of whole numbers 0..last with A <= B.
 int scanSpan(const char *text, int last, int *first, int *second) {
     Fields f;
-    return splitFields(text, ':', 2, f) && scanInt(f.field[0], 0, last, first) && scanInt(f.field[1], 0, last, second) &&
-           *first <= *second;
+    return splitFields(text, ':', 2, f) && scanInt(f.field[0], 0, last, first) &&
+           scanInt(f.field[1], 0, last, second) && *first <= *second;
 }
 
 int scanRange(const char *text, RenderOptions &o) {
@@ -294,7 +294,8 @@ RenderParseResult checkDive(RenderOptions &o, char *reason) {
 // into OUTPUT (then checked as any still's).
 RenderParseResult checkTiles(RenderOptions &o, char *reason) {
     const char *out = o.outputPath;
-    if (!(o.given & GIVEN_TILES)) return failWith(RENDER_PARSE_USAGE, reason, "--tile-range and --join need --tiles CxR");
+    if (!(o.given & GIVEN_TILES))
+        return failWith(RENDER_PARSE_USAGE, reason, "--tile-range and --join need --tiles CxR");
     if (isDive(o) || (o.given & (GIVEN_FRAMES | GIVEN_FPS | GIVEN_RANGE)))
         return failWith(RENDER_PARSE_USAGE, reason, "--tiles split a still, not a dive");
     const int tiles = o.tileColumns * o.tileRows;

@@ -125,7 +125,8 @@ int decodeHeader(const unsigned char *in, TileHeader &h, int64_t &first, uint32_
     if (memcmp(in, MAGIC, sizeof MAGIC) != 0) return failWith(0, reason, "not a tile file");
     uint32_t f[FIELDS];
     for (int k = 0; k < FIELDS; ++k) f[k] = get32(in + 8 + 4 * k);
-    if (f[F_VERSION] != TILE_VERSION) return failWith(0, reason, "a tile file of version %u, not %d", f[0], TILE_VERSION);
+    if (f[F_VERSION] != TILE_VERSION)
+        return failWith(0, reason, "a tile file of version %u, not %d", f[F_VERSION], TILE_VERSION);
     for (int k = 0; k < FIELDS; ++k)
         if (f[k] > TILE_MAX_SIDE) return failWith(0, reason, "damaged: a field of its header is out of range");
     h.encoding = (int)f[F_ENCODING];
@@ -153,7 +154,8 @@ int sameTile(const TileHeader &got, const TileHeader &want, char *reason) {
                         want.rows);
     if (got.index != want.index) return failWith(0, reason, "holds tile %d, not tile %d", got.index, want.index);
     if (got.encoding != want.encoding)
-        return failWith(0, reason, "made %s --smooth; this picture is %s", got.encoding == TILE_SMOOTH ? "with" : "without",
+        return failWith(0, reason, "made %s --smooth; this picture is %s",
+                        got.encoding == TILE_SMOOTH ? "with" : "without",
                         want.encoding == TILE_SMOOTH ? "smooth" : "not smooth");
     if (got.digest != want.digest)
         return failWith(0, reason, "made with other settings (type, detail, place, pivot or approximation): its "

@@ -17,7 +17,7 @@
 #include "files/gradient_file.h"
 #include "render/dive.h"
 #include "render/recipe.h"
-#include "render/tiles.h"
+#include "render/tile_grid.h"
 
 namespace {
 
@@ -386,7 +386,7 @@ FrameFile tileFileOf(const RenderPlan &p, int k, const char *path, char *reason)
     if (!S_ISREG(st.st_mode))
         return failWith(FRAME_REFUSED, reason, "%s is %s, not a tile file", path,
                         S_ISDIR(st.st_mode) ? "a directory" : S_ISFIFO(st.st_mode) ? "a FIFO" : "not a regular file");
-    if (tileFileMatches(path, tileHeaderOf(p, k))) return FRAME_KEPT;
+    if (tileFileMatches(path, tileHeaderOf(p.options, p.tileDigest, k))) return FRAME_KEPT;
     return checkWriteTarget(path, reason) ? FRAME_TO_MAKE : FRAME_REFUSED;
 }
 
@@ -407,8 +407,9 @@ PlanResult planTiles(RenderPlan &p, const std::atomic<int> *stop, char *reason) 
     if (o.tileColumns > o.width || o.tileRows > o.height)
         return failWith(PLAN_USAGE, reason, "--tiles %dx%d: a %dx%d picture has fewer pixels than tiles on a side",
                         o.tileColumns, o.tileRows, o.width, o.height);
-    p.tileDigest = tileSettingsDigest(p);
-    const int first = o.joinPattern ? 0 : o.firstTile, last = o.joinPattern ? o.tileColumns * o.tileRows - 1 : o.lastTile;
+    p.tileDigest = tileSettingsDigest(o, p.located);
+    const int first = o.joinPattern ? 0 : o.firstTile;
+    const int last = o.joinPattern ? o.tileColumns * o.tileRows - 1 : o.lastTile;
     for (int k = first; k <= last; ++k) {
         if ((k - first) % FRAMES_BETWEEN_STOP_LOOKS == 0 && stopped(stop))
             return failWith(PLAN_INTERRUPTED, reason, "%s", WRITE_INTERRUPTED);

@@ -525,8 +525,10 @@ RunResult makeTile(Run &r, const FrameSource &source, int k, TileWriter &w, char
     const TileHeader h = tileHeaderOf(*r.plan, k);
     const size_t bytes = tileSamples(h) * sizeof(double), held = r.plan->tiles.size() > 1 ? 2 * bytes : bytes;
     if (held > physicalMemory())
-        return failWith(RUN_FAILED, reason, "tile %d's values and the last tile's, written "
-                        "meanwhile, need %zu MiB, more than the %zu MiB of memory here; cut the picture into more tiles", k, held >> 20, physicalMemory() >> 20);
+        return failWith(RUN_FAILED, reason,
+                        "tile %d's values and the last tile's, written meanwhile, need %zu MiB, more than the %zu MiB "
+                        "of memory here; cut the picture into more tiles",
+                        k, held >> 20, physicalMemory() >> 20);
     try {
         w.values.resize(tileSamples(h));
     } catch (const std::bad_alloc &) {

@@ -3,9 +3,7 @@
 #include <limits.h>
 #include <string.h>
 
-#include "render/dive.h"
 #include "render/output.h"
-#include "render/recipe.h"
 
 namespace {
 
@@ -122,32 +120,6 @@ TileJoin::~TileJoin() {
         reader.join();
     }
     for (TileReader &t : open) closeTile(t);
-}
-
-uint64_t tileSettingsDigest(const RenderPlan &p) {
-    const RenderOptions &o = p.options;
-    const Recipe recipe = pictureRecipe(o, o.params, p.located ? &o.location : nullptr);
-    std::string text = TILE_VALUES "\n";
-    for (const RecipeLine &l : recipe)
-        if (l.key != "colour" && l.key != "palette" && l.key != "shade") text += l.key + " " + l.value + "\n";
-    text += "approximation " + std::to_string(o.approximation) + "\n";
-    return tileDigest(text.data(), text.size());
-}
-
-TileHeader tileHeaderOf(const RenderPlan &p, int k) {
-    const RenderOptions &o = p.options;
-    TileHeader h;
-    h.encoding = o.smooth ? TILE_SMOOTH : TILE_COUNTS;
-    h.pictureWidth = o.width, h.pictureHeight = o.height, h.aa = o.aa;
-    h.columns = o.tileColumns, h.rows = o.tileRows, h.index = k;
-    h.area = tileArea(o.width, o.height, o.tileColumns, o.tileRows, k);
-    h.digest = p.tileDigest;
-    return h;
-}
-
-std::string tilePathOf(const RenderOptions &o, int k) {
-    char path[PATH_MAX];
-    return framePath(o.joinPattern ? o.joinPattern : o.outputPath, k, path, sizeof path) ? path : "";
 }
 
 int startJoin(TileJoin &j, const RenderPlan &p, const std::atomic<int> *stop, char *reason) {

@@ -13,8 +13,10 @@
 // (frameAreaValues, render/frame.h).
 //
 // Making (render/run.cpp): each tile in the range whose file is not already
-// a whole tile of this picture (planned like a dive's frames, render/plan.h)
-// is computed and written atomically with its header and bins.
+// a whole, sound tile of this picture (planned like a dive's frames,
+// render/plan.h; names and headers are render/tile_grid.h's) is computed
+// and written atomically with its header and bins, while the next is
+// computed.
 //
 // Joining: every tile is opened first, its header checked against this
 // picture's (tileHeaderOf) and its bins merged, so that a missing, foreign,
@@ -32,12 +34,6 @@
 // tile damaged within its samples (a value out of range, a CRC that
 // differs) fails the write there: the writer removes what it wrote.
 //
-// The settings digest: FNV-1a of the recipe's lines (render/recipe.h) that
-// shape the values (type, detail, place, pivot, size, smooth, aa), the
-// deep engine's approximation, and TILE_VALUES, raised whenever a change
-// to the engines changes the values they make. Colours are not in it: the
-// join may colour the tiles any way.
-//
 // Layer: render.
 #ifndef QUORVEX_RENDER_TILES_H
 #define QUORVEX_RENDER_TILES_H
@@ -53,18 +49,10 @@
 
 #include "files/tile_file.h"
 #include "render/plan.h"
-
-#define TILE_VALUES "tile values 1"
-
-// The digest of `p`'s settings that shape its values.
-uint64_t tileSettingsDigest(const RenderPlan &p);
+#include "render/tile_grid.h"
 
 // What the file of tile k of `p`'s picture holds in its header.
-TileHeader tileHeaderOf(const RenderPlan &p, int k);
-
-// The file of tile k: OUTPUT's pattern when tiles are made, --join's when
-// they are joined ("" when the name is longer than PATH_MAX).
-std::string tilePathOf(const RenderOptions &o, int k);
+inline TileHeader tileHeaderOf(const RenderPlan &p, int k) { return tileHeaderOf(p.options, p.tileDigest, k); }
 
 struct TileJoin {
     const RenderPlan *plan = nullptr;
