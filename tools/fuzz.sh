@@ -38,7 +38,7 @@ for source in tests/fuzz/*_fuzz.cpp; do
   name=$(basename "$source" .cpp)
   program="$build/$name"
   clang++ -std=c++17 -g -O1 -Wall -Wextra -Werror -ffp-contract=off -fno-omit-frame-pointer \
-    -fsanitize=fuzzer,address -I"$root" "$source" "${libraries[@]}" -lmpfr -lgmp -lpng -lpthread -lm -o "$program"
+    -fsanitize=fuzzer,address -I"$root" "$source" "${libraries[@]}" -lmpfr -lgmp -lpng -lz -lpthread -lm -o "$program"
 
   corpus="$work/$name"
   mkdir -p "$corpus"
