@@ -2,10 +2,18 @@
 // the plain double loop's bytes, whatever the thread count, write nothing
 // outside the grid, and stop between rows when asked. Coloured frames
 // (smooth, anti-aliased) are the same bytes on any thread count and path.
+// A poster's tiles, each written while the next is computed, and their
+// join, coloured ahead of its writer, are the one-run still.
 #include <gtest/gtest.h>
 
+#include <stdlib.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <fstream>
 #include <memory>
+#include <sstream>
+#include <string>
 #include <set>
 #include <vector>
 
@@ -14,6 +22,7 @@
 #include "core/kernels_simd.h"
 #include "render/frame.h"
 #include "render/rows.h"
+#include "render/run.h"
 
 namespace {
 
@@ -216,6 +225,32 @@ TEST(RenderFrame, LooksThatReadThePictureAreTheSameOnEveryThreadCountAndPath) {
         }
     }
     EXPECT_EQ(3u * 3 * 2, pictures.size()) << "every look and style its own picture";
+}
+
+TEST(RenderTiles, TilesWrittenAndJoinedOnTwoThreadsAreTheStill) {
+    char made[] = "/tmp/quorvex-threaded-tiles-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(made));
+    const std::string dir = made, pattern = dir + "/t%d", one = dir + "/one.png", joined = dir + "/joined.png";
+    RenderOptions o = defaultRenderOptions();
+    o.params = FractalParams{MANDELBROT_TYPE, 300, -2.0, 1.0, -1.0, 1.0, 0, 0};
+    o.width = 61, o.height = 37, o.smooth = 1, o.aa = 2, o.threads = 2, o.outputKind = OUTPUT_PNG;
+    char reason[RENDER_REASON_SIZE] = "";
+    auto run = [&](RenderOptions r, const std::string &out) {
+        r.outputPath = out.c_str();
+        EXPECT_EQ(RUN_WRITTEN, runRender(r, nullptr, nullptr, reason)) << reason;
+    };
+    run(o, one);
+    o.given |= GIVEN_TILES, o.tileColumns = 3, o.tileRows = 4, o.firstTile = 0, o.lastTile = 11;
+    run(o, pattern);
+    o.joinPattern = pattern.c_str();
+    run(o, joined);
+    auto slurp = [](const std::string &path) {
+        std::ostringstream all;
+        all << std::ifstream(path, std::ios::binary).rdbuf();
+        return all.str();
+    };
+    EXPECT_TRUE(slurp(one) == slurp(joined));
+    EXPECT_EQ(0, system(("rm -rf '" + dir + "'").c_str()));
 }
 
 }  // namespace
