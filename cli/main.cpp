@@ -31,7 +31,9 @@
 // tables (colourGridRow, colour/palette.cpp); --smooth and --aa colour in
 // renderFrame (colour/smooth.cpp, colour/linear_light.cpp); a histogram or
 // slopes make every value of the picture before colouring any; a dive is a
-// run of frames.
+// run of frames. --tiles makes the values of parts of the picture into tile
+// files (frameAreaValues), and --join colours them row by row as the PNG is
+// written (render/tiles.cpp).
 // This file: the exit status, the signals, and the progress bar
 // (cli/progress.cpp) that watches the run.
 //
