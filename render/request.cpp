@@ -37,5 +37,6 @@ RenderOptions defaultRenderOptions() {
     o.approximation = 1;
     o.zoomLocation = defaultLocation();
     o.zoomLocated = 0;
+    o.findMinibrot = o.zoomMinibrot = 0;
     return o;
 }

@@ -328,7 +328,17 @@ RunResult saveLocation(const Run &r, char *reason) {
                     why);
 }
 
+// A .qloc OUTPUT: the still's location, and no picture.
+RunResult writeLocationOnly(const Run &r, char *reason) {
+    const RenderOptions &o = *r.o;
+    char why[FILE_ERROR_SIZE] = "";
+    if (!writeLocationFile(o.outputPath, o.location, why)) return writeFailed(r, o.outputPath, why, reason);
+    return saveLocation(r, reason);
+}
+
 RunResult runFrames(Run &r, char *reason) {
+    if (!r.plan->note.empty()) watchNote(r.watch, "%s", r.plan->note.c_str());
+    if (r.o->outputKind == OUTPUT_LOCATION) return writeLocationOnly(r, reason);
     noteKeptFrames(r);
     if (r.plan->todo.empty()) return RUN_WRITTEN;
     warnBeyondDoubles(r);

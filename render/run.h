@@ -22,6 +22,8 @@
 //      (render/video.h), whose temporary is renamed once ffmpeg has ended
 //      well;
 //   5. a still's --save-location, once its picture is in place.
+// What the plan found (a minibrot) is said first, as a note; a .qloc
+// OUTPUT writes the still's location instead of steps 1 to 4.
 // `stop` (may be null) is polled throughout: the frames made stay (one being
 // written is finished), the frame in hand and an unfinished video do not,
 // and the result is RUN_INTERRUPTED. A file that fails while a stop is

@@ -19,8 +19,9 @@
 #include "core/kernels.h"
 #include "core/state.h"
 #include "files/atomic_write.h"
-#include "deep/perturb.h"
 #include "deep/deep_view.h"
+#include "deep/minibrot.h"
+#include "deep/perturb.h"
 #include "render/frame.h"
 
 namespace {
@@ -405,6 +406,104 @@ TEST(DeepEngine, AStopEndsTheReferencePromptly) {
 TEST(DeepEngine, DrawsEveryTypeAndNoNumberOutsideTheTable) {
     for (int type = -1; type <= FRACTAL_TYPES; ++type)
         EXPECT_EQ(deepTypeSupported(type), type >= MANDELBROT_TYPE && type <= J_COSH_TYPE) << type;
+}
+
+// ---- the minibrot finder -------------------------------------------------------
+
+// Picture B of the deep benchmark is centred on a period-80150 nucleus.
+const char *const B_RE =
+    "-0.74364388703715870475219149604482263358453091224053223633867222264789862276025693574157947088861800085378"
+    "845092894546588926388533030804579010458312773";
+const char *const B_IM =
+    "0.131825904205311970493132053527391134858357567582994082637122145688150715700395995911030547823061349970094"
+    "072983562899208048092247768779050486056724214";
+
+// `from` moved by (dx, dy) widths of `width`, every digit kept.
+std::string moved(const char *from, double along, const char *width) {
+    mpfr_t v, w;
+    mpfr_inits2(600, v, w, (mpfr_ptr)0);
+    mpfr_set_str(v, from, 10, MPFR_RNDN);
+    mpfr_set_str(w, width, 10, MPFR_RNDN);
+    mpfr_mul_d(w, w, along, MPFR_RNDN);
+    mpfr_add(v, v, w, MPFR_RNDN);
+    char text[400];
+    mpfr_snprintf(text, sizeof text, "%.170Re", v);
+    mpfr_clears(v, w, (mpfr_ptr)0);
+    return text;
+}
+
+// The distance of a found centre from (re, im), in widths of the found frame.
+double offByWidths(const DeepLocation &found, const char *re, const char *im) {
+    mpfr_t a, b, d;
+    mpfr_inits2(800, a, b, d, (mpfr_ptr)0);
+    double most = 0;
+    for (int axis = 0; axis < 2; ++axis) {
+        mpfr_set_str(a, axis ? found.im.c_str() : found.re.c_str(), 10, MPFR_RNDN);
+        mpfr_set_str(b, axis ? im : re, 10, MPFR_RNDN);
+        mpfr_sub(d, a, b, MPFR_RNDN);
+        mpfr_set_str(b, found.width.c_str(), 10, MPFR_RNDN);
+        mpfr_div(d, d, b, MPFR_RNDN);
+        most = fmax(most, fabs(mpfr_get_d(d, MPFR_RNDN)));
+    }
+    mpfr_clears(a, b, d, (mpfr_ptr)0);
+    return most;
+}
+
+TEST(DeepMinibrot, FromAWiderPictureBesideItFindsTheBenchmarksPeriod80150Nucleus) {
+    const DeepLocation loc = place(MANDELBROT_TYPE, moved(B_RE, 0.23, "1e-90").c_str(),
+                                   moved(B_IM, -0.11, "1e-90").c_str(), "1e-90", 1000000);
+    Minibrot m;
+    char why[FILE_ERROR_SIZE] = "";
+    ASSERT_EQ(MINIBROT_FOUND, findMinibrot(loc, 1280, 720, nullptr, nullptr, nullptr, m, why)) << why;
+    EXPECT_EQ(80150, m.period);
+    EXPECT_GT(m.newtonSteps, 1) << "the centre was not the nucleus";
+    EXPECT_LT(offByWidths(m.location, B_RE, B_IM), 1e-6) << "the centre to the digits its width needs";
+    const double width = decimalToDouble(m.location.width);
+    EXPECT_TRUE(width > 1e-99 && width < 7.1e-99) << width << ": the minibrot in its frame, as picture B shows it";
+}
+
+// The seahorse picture A (height 4e-30) and the M-Cosine Misiurewicz picture.
+TEST(DeepMinibrot, FindsTheMinibrotsInsideThePictures) {
+    const DeepLocation a = place(MANDELBROT_TYPE, VALLEY_RE, VALLEY_IM, "7.1e-30", 10000);
+    Minibrot m;
+    char why[FILE_ERROR_SIZE] = "";
+    ASSERT_EQ(MINIBROT_FOUND, findMinibrot(a, 1280, 720, nullptr, nullptr, nullptr, m, why)) << why;
+    EXPECT_EQ(8007, m.period);
+    EXPECT_LT(offByWidths(m.location, VALLEY_RE, VALLEY_IM), 7.1e-30 / decimalToDouble(m.location.width));
+    const DeepLocation cosine = placeAt(OTHER_SIX[2], "1e-20", 20000);
+    ASSERT_EQ(MINIBROT_FOUND, findMinibrot(cosine, 320, 180, nullptr, nullptr, nullptr, m, why)) << why;
+    EXPECT_EQ(28, m.period);
+    // Its frame drawn by the deep engine: the minibrot's interior in the middle.
+    std::unique_ptr<DeepEngine> e = engineFor(m.location, 64, 36);
+    EXPECT_EQ(m.location.detail, deepSample(*e, FloatExp::zero(), FloatExp::zero()).count);
+    EXPECT_LT(deepSample(*e, locationWidth(m.location) * 0.5, FloatExp::zero()).count, m.location.detail);
+}
+
+TEST(DeepMinibrot, RefusesWithOneLineWhatHasNone) {
+    const struct {
+        DeepLocation loc;
+        const char *says;
+    } cases[] = {
+        {place(JULIA_TYPE, "0", "0", "1e-20", 100), "Julia has no minibrots"},
+        {place(M_PHOENIX_TYPE, "-1", "0", "1e-20", 100), "no critical point"},
+        {place(MANDELBROT_TYPE, "1", "1", "1e-20", 100), "escapes"},
+        {place(MANDELBROT_TYPE, "-0.5", "0", "1e-20", 100), "period up to the detail"},
+        {place(M_DRAGON_TYPE, "-0.60048518044024083831781964149904277709706563836789",
+               "1.24962106768765317375920889488570288801046891283800", "1e-20", 20000),
+         "outside the picture"},
+    };
+    for (const auto &c : cases) {
+        Minibrot m;
+        char why[FILE_ERROR_SIZE] = "";
+        EXPECT_EQ(MINIBROT_NONE, findMinibrot(c.loc, 320, 180, nullptr, nullptr, nullptr, m, why)) << c.says;
+        EXPECT_NE(nullptr, strstr(why, c.says)) << why;
+        EXPECT_EQ(nullptr, strchr(why, '\n'));
+    }
+    std::atomic<int> stop{1};
+    Minibrot m;
+    char why[FILE_ERROR_SIZE] = "";
+    EXPECT_EQ(MINIBROT_STOPPED, findMinibrot(place(MANDELBROT_TYPE, B_RE, B_IM, "1e-90", 1000000), 1280, 720, &stop,
+                                             nullptr, nullptr, m, why));
 }
 
 // ---- the location file ---------------------------------------------------------

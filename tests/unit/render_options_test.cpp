@@ -157,6 +157,8 @@ TEST(RenderOptions, OutputKindByItsSuffix) {
     EXPECT_EQ(OUTPUT_FRC, kind);
     ASSERT_TRUE(outputKindOf("x.webm", &kind));
     EXPECT_EQ(OUTPUT_WEBM, kind);
+    ASSERT_TRUE(outputKindOf("x.qloc", &kind));
+    EXPECT_EQ(OUTPUT_LOCATION, kind);
     EXPECT_FALSE(outputKindOf(".webm", &kind));
     EXPECT_FALSE(outputKindOf("x.PNG", &kind));
     EXPECT_FALSE(outputKindOf("x.jpg", &kind));
@@ -405,6 +407,54 @@ TEST(RenderOptions, ADiveBetweenLocations) {
                 p.options.zoomLocation.pivotRe == "0.25");
 }
 
+// The seahorse picture of the deep benchmark, 7.1e-30 wide at 16:9: a
+// period-8007 minibrot sits in it.
+const char *const SEAHORSE = "--center=-0.743643887037158704752191506114774,0.131825904205311970493132056385139";
+
+TEST(RenderOptions, TheMinibrotFoundInALocationIsTheStillOrTheDivesEnd) {
+    const std::vector<std::string> picture = {SEAHORSE, "--width", "7.1e-30", "--size", "1280x720",
+                                              "--detail", "10000"};
+    auto with = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), picture.begin(), picture.end());
+        return more;
+    };
+    Parsed p = parse(with({"--find-minibrot", "a.png"}));
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_TRUE(p.deep && !isDive(p.options));
+    EXPECT_EQ(0u, p.options.location.re.find("-0.74364388703715870475219150611477977")) << p.options.location.re;
+    const double width = decimalToDouble(p.options.location.width);
+    EXPECT_TRUE(width > 2e-32 && width < 7.1e-30) << "framed inside the picture: " << width;
+    const DeepLocation still = p.options.location;
+    p = parse(with({"--zoom-to-minibrot", "--frames", "30", "d/%d.png"}));
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_TRUE(p.deepDive && p.options.zoomLocated);
+    EXPECT_TRUE(p.options.zoomLocation.re == still.re && p.options.zoomLocation.width == still.width);
+    EXPECT_EQ("7.1e-30", p.options.location.width) << "the dive starts where it was asked to";
+    p = parse(with({"--find-minibrot", "spot.qloc"}));
+    ASSERT_EQ(RENDER_PARSE_OK, p.result) << p.reason;
+    EXPECT_EQ(OUTPUT_LOCATION, p.options.outputKind);
+    // Nothing to find is a failure, not a bad command line.
+    RenderOptions o = defaultRenderOptions();
+    ASSERT_TRUE(setCentre(o.location, "1,1", nullptr) && setWidth(o.location, "1e-20", nullptr));
+    o.given |= GIVEN_CENTER | GIVEN_WIDTH, o.findMinibrot = 1, o.outputPath = "a.png";
+    std::unique_ptr<RenderPlan> plan(new RenderPlan());
+    char reason[RENDER_REASON_SIZE] = "";
+    EXPECT_EQ(PLAN_FAILED, planRender(o, *plan, nullptr, reason));
+    EXPECT_NE(nullptr, strstr(reason, "escapes")) << reason;
+    const std::vector<Refusal> refusals = {
+        {{"--find-minibrot", "a.png"}, "search the picture of a location"},
+        {{"--zoom-to-minibrot", "--frames", "5", "d/%d.png"}, "search the picture of a location"},
+        {with({"--find-minibrot", "--zoom-to-view", "-1,1,-1,1", "--frames", "3", "d/%d.png"}), "--zoom-to-minibrot"},
+        {with({"--zoom-to-minibrot", "--zoom-to-view", "-1,1,-1,1", "--frames", "3", "d/%d.png"}), "one last frame"},
+        {with({"--zoom-to-minibrot", "--frames", "3", "d.qloc"}), "not of a dive"},
+        {with({"--smooth", "a.qloc"}), "--smooth and --aa"},
+        {{"a.qloc"}, "writes a location"},
+        {with({"--type", "J-Cosine", "--find-minibrot", "a.png"}), "J-Cosine has no minibrots"},
+        {with({"--type", "M-Phoenix", "--zoom-to-minibrot", "--frames", "3", "d/%d.png"}), "no critical point"},
+    };
+    expectRefused(refusals);
+}
+
 TEST(RenderOptions, ParsingAgainStartsAfresh) {
     // getopt keeps its place between calls unless it is told to start over.
     ASSERT_EQ(RENDER_PARSE_USAGE, parse({"--detail", "0", "a.png"}).result);
@@ -427,7 +477,8 @@ TEST(RenderOptions, HelpNamesEveryOption) {
                              "--from", "--help", ".png", ".ppm", ".pgm", ".frc", "M-Dragon", "--smooth", "--aa",
                              "--zoom-to", "--zoom-to-view", "--frames", "--fps", "--frame-range", ".mp4", ".webm",
                              ".mkv", "M-Cosh", "--center", "--width", "--location", "--save-location",
-                             "--no-approximation", "1e-12", "8421504", "--zoom-to-center", "--zoom-to-width"})
+                             "--no-approximation", "1e-12", "8421504", "--zoom-to-center", "--zoom-to-width",
+                             "--find-minibrot", "--zoom-to-minibrot", ".qloc"})
         EXPECT_NE(std::string::npos, help.find(name)) << name;
 }
 

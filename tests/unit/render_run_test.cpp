@@ -623,6 +623,30 @@ TEST_F(RenderLocation, ADeepDiveSharesOneReferenceItsEndsAreStillsAndARangeIsThe
     EXPECT_FALSE(slurp(path("all1") + "/f-4.png") == slurp(path("all1") + "/f-5.png"));
 }
 
+// A .qloc OUTPUT is the location alone: here the minibrot found in the
+// deep benchmark's seahorse picture, which a still of it then draws again.
+TEST_F(RenderLocation, AQlocOutputWritesTheFoundLocationAndNoPicture) {
+    const std::vector<std::string> seahorse = {
+        "--center=-0.743643887037158704752191506114774,0.131825904205311970493132056385139", "--width", "7.1e-30",
+        "--size", "1280x720", "--detail", "10000"};
+    std::vector<std::string> args = seahorse;
+    args.insert(args.end(), {"--find-minibrot", "--save-location", path("saved.qloc"), path("m.qloc")});
+    ASSERT_EQ(RUN_WRITTEN, runArgs(args)) << reason;
+    EXPECT_EQ(2u, entries(dir).size()) << "m.qloc and saved.qloc, no picture";
+    EXPECT_TRUE(slurp(path("m.qloc")) == slurp(path("saved.qloc")));
+    DeepLocation found = defaultLocation();
+    char why[FILE_ERROR_SIZE] = "";
+    ASSERT_TRUE(readLocationFile(path("m.qloc").c_str(), found, why)) << why;
+    EXPECT_EQ(10000, found.detail);
+    EXPECT_LT(decimalToDouble(found.width), 7.1e-30);
+    args = seahorse;
+    args.insert(args.end(), {"--find-minibrot", "--size", "64x36", path("m.pgm")});
+    ASSERT_EQ(RUN_WRITTEN, runArgs(args)) << reason;
+    const std::string still = slurp(path("m.pgm"));
+    ASSERT_EQ(RUN_WRITTEN, runArgs({"--location", path("m.qloc"), "--size", "64x36", path("again.pgm")})) << reason;
+    EXPECT_TRUE(still == slurp(path("again.pgm"))) << "the same place at 64x36 as at 1280x720";
+}
+
 TEST_F(RenderLocation, AStopDuringTheReferenceLeavesNothing) {
     std::atomic<int> stop{1};
     EXPECT_EQ(RUN_INTERRUPTED, runArgs({MISIUREWICZ, "--width", "1e-50", "--detail", "8000000", "--save-location",
