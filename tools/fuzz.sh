@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Fuzzes the file readers: builds the GL-free library with clang,
-# AddressSanitizer and libFuzzer coverage in build-fuzz, links one program
-# per tests/fuzz/*_fuzz.cpp, and runs each for a bounded time on a copy of
+# Fuzzes the file readers: builds the readers' libraries (files/ and the
+# colour/ and core/ ones below it) with clang, AddressSanitizer and
+# libFuzzer coverage in build-fuzz, links one program per
+# tests/fuzz/*_fuzz.cpp, and runs each for a bounded time on a copy of
 # its seed corpus (tests/fuzz/corpus/<name>; new inputs go to the copy, the
 # repository's corpus is never written). Any crash, sanitizer report, leak,
 # timeout or memory blow-up fails the script, whether or not libFuzzer's
@@ -18,7 +19,7 @@ jobs=$(nproc)
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DQUORVEX_GUI=OFF -DQUORVEX_TESTS=OFF -DQUORVEX_BENCH=OFF -DQUORVEX_SANITIZE=address \
   -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >/dev/null
-cmake --build "$build" -j"$jobs" --target quorvex_core >/dev/null
+cmake --build "$build" -j"$jobs" --target quorvex_files >/dev/null
 
 work=$(mktemp -d /tmp/quorvex-fuzz.XXXXXX)
 trap 'rm -rf "$work"' EXIT
@@ -35,7 +36,8 @@ for source in tests/fuzz/*_fuzz.cpp; do
   name=$(basename "$source" .cpp)
   program="$build/$name"
   clang++ -std=c++17 -g -O1 -Wall -Wextra -Werror -ffp-contract=off -fno-omit-frame-pointer \
-    -fsanitize=fuzzer,address -I"$root" "$source" "$build/libquorvex_core.a" -lpthread -lm -o "$program"
+    -fsanitize=fuzzer,address -I"$root" "$source" "$build/libquorvex_files.a" "$build/libquorvex_colour.a" \
+    "$build/libquorvex_core.a" -lpthread -lm -o "$program"
 
   corpus="$work/$name"
   mkdir -p "$corpus"
