@@ -39,5 +39,6 @@ RenderOptions defaultRenderOptions() {
     o.zoomLocated = 0;
     o.look = defaultLook();
     o.lookGiven = 0;
+    o.findMinibrot = o.zoomMinibrot = 0;
     return o;
 }

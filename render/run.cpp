@@ -458,7 +458,19 @@ RunResult writeDive(Run &r, char *reason) {
     return result;
 }
 
+// A .qloc OUTPUT: the still's location, the place alone, and no picture;
+// a --save-location beside it gets the same.
+RunResult writeLocationOnly(const Run &r, char *reason) {
+    const RenderOptions &o = *r.o;
+    char why[FILE_ERROR_SIZE] = "";
+    for (const char *path : {o.outputPath, o.saveLocationPath})
+        if (path && !writeLocationFile(path, o.location, why)) return writeFailed(r, path, why, reason);
+    return RUN_WRITTEN;
+}
+
 RunResult runFrames(Run &r, char *reason) {
+    if (!r.plan->note.empty()) watchNote(r.watch, "%s", r.plan->note.c_str());
+    if (r.o->outputKind == OUTPUT_LOCATION) return writeLocationOnly(r, reason);
     noteKeptFrames(r);
     if (r.plan->todo.empty()) return RUN_WRITTEN;
     if (!warnBeyondDoubles(r)) return interrupted(r, reason);
