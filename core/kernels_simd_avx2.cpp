@@ -30,6 +30,7 @@ struct Avx2 {
     static D add(D a, D b) { return _mm256_add_pd(a, b); }
     static D sub(D a, D b) { return _mm256_sub_pd(a, b); }
     static D mul(D a, D b) { return _mm256_mul_pd(a, b); }
+    static D abs(D a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
     static M le(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
     static M eq(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
     static D blend(int lanes, D a, const double *row) {

@@ -31,6 +31,7 @@ struct Avx512 {
     static D add(D a, D b) { return _mm512_add_pd(a, b); }
     static D sub(D a, D b) { return _mm512_sub_pd(a, b); }
     static D mul(D a, D b) { return _mm512_mul_pd(a, b); }
+    static D abs(D a) { return _mm512_abs_pd(a); }
     static M le(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_LE_OQ); }
     static M eq(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
     static D blend(int lanes, D a, const double *row) { return _mm512_mask_load_pd(a, (__mmask8)lanes, row); }

@@ -22,6 +22,7 @@ struct Sse2 {
     static D add(D a, D b) { return _mm_add_pd(a, b); }
     static D sub(D a, D b) { return _mm_sub_pd(a, b); }
     static D mul(D a, D b) { return _mm_mul_pd(a, b); }
+    static D abs(D a) { return _mm_andnot_pd(_mm_set1_pd(-0.0), a); }
     static M le(D a, D b) { return _mm_cmple_pd(a, b); }
     static M eq(D a, D b) { return _mm_cmpeq_pd(a, b); }
     static D blend(int lanes, D a, const double *row) {
