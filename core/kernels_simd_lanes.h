@@ -107,6 +107,10 @@
 //   blend(lanes, a, row) a, with the lanes set in `lanes` taking their values
 //                        from the aligned row
 //   storeEnds(p, zr, zi, pr, pi)  the lanes as OrbitEnds at p .. p + LANES - 1
+//   storePasses(counts, lanes, tests, base)  for each lane l in the bit mask
+//                        `lanes` (each failed in the block of TestWord
+//                        `tests`): counts[l] = base + the tests it passed
+//                        before its first failure (Tests::passedSteps)
 
 namespace {
 
@@ -237,6 +241,23 @@ struct Tests {
         const TestWord failed = ~tests & (column() << l);
         const int highest = 63 - __builtin_clzll(failed);
         return BLOCK_STEPS - 1 - highest / LANES;
+    }
+
+    // storePasses lane by lane: on two lanes as fast as any vector's.
+    static void storeEach(int *counts, int lanes, TestWord tests, int base) {
+        for (; lanes; lanes &= lanes - 1)
+            counts[__builtin_ctz(lanes)] = base + passedSteps(tests, __builtin_ctz(lanes));
+    }
+
+    // The word with a step's bit left set only where that step and every
+    // step before it passed: a lane's passes before its first failure are
+    // then the set bits of its column (a vector can count them all at once).
+    static TestWord leadingPasses(TestWord tests) {
+        for (int d = 1; d < BLOCK_STEPS; d *= 2) {
+            const TestWord firstSteps = ALL_PASSED & ~(ALL_PASSED >> (d * LANES));  // none d steps before
+            tests &= (tests >> (d * LANES)) | firstSteps;
+        }
+        return tests;
     }
 };
 
@@ -517,17 +538,20 @@ private:
                         repeated |= captured(r[u], saved[u], near + u * LANES,
                                              going[u] & ~failed & ~failedLater & ~repeated, rowCi(job),
                                              GroupClocks{age - savedAge, job.limit - age});
-                    for (int lanes = failed; lanes; lanes &= lanes - 1) {
-                        const int l = __builtin_ctz(lanes), passed = T::passedSteps(tests[u], l);
-                        counts[l] = blockAge + passed;
-                        if (ENDS)
-                            start.keep(*job.kept, first + u * LANES + l, u * LANES + l, passed);
-                    }
-                    for (int lanes = failedLater; lanes; lanes &= lanes - 1) {
-                        const int l = __builtin_ctz(lanes), passed = T::passedSteps(later[u], l);
-                        counts[l] = blockAge + BLOCK_STEPS + passed;
-                        if (ENDS)
-                            laterStart.keep(*job.kept, first + u * LANES + l, u * LANES + l, passed);
+                    if (failed)
+                        V::storePasses(counts, failed, tests[u], blockAge);
+                    if (failedLater)
+                        V::storePasses(counts, failedLater, later[u], blockAge + BLOCK_STEPS);
+                    if (ENDS) {
+                        for (int lanes = failed; lanes; lanes &= lanes - 1) {
+                            const int l = __builtin_ctz(lanes);
+                            start.keep(*job.kept, first + u * LANES + l, u * LANES + l, counts[l] - blockAge);
+                        }
+                        for (int lanes = failedLater; lanes; lanes &= lanes - 1) {
+                            const int l = __builtin_ctz(lanes);
+                            laterStart.keep(*job.kept, first + u * LANES + l, u * LANES + l,
+                                            counts[l] - blockAge - BLOCK_STEPS);
+                        }
                     }
                     for (int lanes = repeated; lanes; lanes &= lanes - 1) {
                         counts[__builtin_ctz(lanes)] = job.limit;
