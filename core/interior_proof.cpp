@@ -19,6 +19,10 @@ constexpr double LARGEST_CONSTANT = 16.0;
 // A disc wider than this is no proof of anything inside the escape disc.
 constexpr double LARGEST_RADIUS = 1.0;
 
+// What a step's rounding adds to a radius, at most, for constants of a size
+// near the sets (a guess at r_0's least size only: the bounds are computed).
+constexpr double ROUNDING_FLOOR = 0x1p-40;
+
 // An upper bound of the exact value behind x, a double computed from exact
 // non-negative terms by a chain of at most 24 rounded operations: each
 // loses less than a factor 1 - u, so the exact value is below x (1 + 25u),
@@ -133,8 +137,7 @@ bool guessCycle(const Ball &ball, const Orbit &start, double distance, int longe
     const double growth = Ball::growth(g, h);
     if (!period || !(growth < 1.0))
         return false;
-    const double floor = period * ball.radius(start, 0.0, 0.0);
-    r0 = 2.0 * (separation<Ball>(m, start) + floor) / (1.0 - growth);
+    r0 = 2.0 * (separation<Ball>(m, start) + period * ROUNDING_FLOOR) / (1.0 - growth);
     return r0 <= LARGEST_RADIUS;
 }
 
