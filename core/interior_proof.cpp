@@ -43,16 +43,19 @@ inline bool discPasses(double mr, double mi, double r) {
     return a * a + b * b <= 4.0;
 }
 
-// The rules' balls. grow(m, g, h) takes the first-order growth of the
-// radii over one step from m, growth(g, h) the growth from there (the
-// two-disc rule, Phoenix, keeps it in g and h; the others keep its square
-// in g); radius(m, r, rho) bounds the radius of the disc holding F(w) for
-// every w in D(m, r) (and w_n-1 in D((m.pr, m.pi), rho)); see the header.
+// The rules' balls. grow(m, g) takes the first-order growth of the radii
+// over one step from m into g, and rate(g, weight) the growth over the
+// steps taken, with the radius of the previous iterate's disc against the
+// iterate's that it keeps (Phoenix; 1 for the others). radius(m, r, rho)
+// bounds the radius of the disc holding F(w) for every w in D(m, r) (and
+// w_n-1 in D((m.pr, m.pi), rho)); see the header.
 struct QuadraticBall {
     Quadratic step;
     enum { PREVIOUS = 0 };
-    void grow(const Orbit &m, double &g, double &) const { g *= 4.0 * (m.zr * m.zr + m.zi * m.zi); }
-    static double growth(double g, double) { return sqrt(g); }
+    typedef double Growth;  // its square
+    static Growth noGrowth() { return 1.0; }
+    void grow(const Orbit &m, Growth &g) const { g *= 4.0 * (m.zr * m.zr + m.zi * m.zi); }
+    static double rate(Growth g, double &weight) { return weight = 1.0, sqrt(g); }
     double radius(const Orbit &m, double r, double) const {
         const double size = modulus(m.zr, m.zi), reach = up(size + r);
         return up(r * (2.0 * size + r) + 6.0 * U * (reach * reach + size * size) +
@@ -66,11 +69,13 @@ struct DragonBall {
     explicit DragonBall(Dragon d)
         : step(d), lambda(modulus(d.lr, d.li)), lambdaSum(up(fabs(d.lr) + fabs(d.li))) {}
     enum { PREVIOUS = 0 };
-    void grow(const Orbit &m, double &g, double &) const {
+    typedef double Growth;  // its square
+    static Growth noGrowth() { return 1.0; }
+    void grow(const Orbit &m, Growth &g) const {
         const double a = 1.0 - 2.0 * m.zr, b = 2.0 * m.zi;  // 1 - 2m
         g *= (step.lr * step.lr + step.li * step.li) * (a * a + b * b);
     }
-    static double growth(double g, double) { return sqrt(g); }
+    static double rate(Growth g, double &weight) { return weight = 1.0, sqrt(g); }
     double radius(const Orbit &m, double r, double) const {
         const double size = modulus(m.zr, m.zi), reach = up(size + r);
         const double spread = modulus(1.0 - 2.0 * m.zr, 2.0 * m.zi);  // |1 - 2m|
@@ -79,14 +84,26 @@ struct DragonBall {
     }
 };
 
+// Two discs: the radii (r, rho) grow by [[2|m|, |t|], [1, 0]] a step, and
+// the product of these over the cycle grows them by its largest eigenvalue
+// when they stand in the ratio of its eigenvector.
 struct PhoenixBall {
     Phoenix step;  // s, t
     enum { PREVIOUS = 1 };
-    void grow(const Orbit &m, double &g, double &h) const {
-        const double next = 2.0 * sqrt(m.zr * m.zr + m.zi * m.zi) * g + fabs(step.t) * h;
-        h = g, g = next;
+    struct Growth {
+        double a, b, c, d;  // [[a, b], [c, d]]
+    };
+    static Growth noGrowth() { return {1.0, 0.0, 0.0, 1.0}; }
+    void grow(const Orbit &m, Growth &g) const {
+        const double twice = 2.0 * sqrt(m.zr * m.zr + m.zi * m.zi), t = fabs(step.t);
+        g = {twice * g.a + t * g.c, twice * g.b + t * g.d, g.a, g.b};
     }
-    static double growth(double g, double h) { return g > h ? g : h; }
+    static double rate(Growth g, double &weight) {
+        const double half = 0.5 * (g.a + g.d), root = sqrt(half * half - (g.a * g.d - g.b * g.c));
+        const double largest = half + root;
+        weight = g.c > 0.0 ? g.c / (largest - g.d) : 1.0;  // (largest - d, c), scaled to (1, weight)
+        return largest;
+    }
     double radius(const Orbit &m, double r, double rho) const {
         const double size = modulus(m.zr, m.zi), reach = up(size + r);
         const double before = modulus(m.pr, m.pi), beforeReach = up(before + rho);
@@ -107,47 +124,57 @@ bool closeTo(const Orbit &a, const Orbit &b, double within) {
     return Ball::PREVIOUS ? z && fabs(a.pr - b.pr) <= within && fabs(a.pi - b.pi) <= within : z;
 }
 
-// A bound of the larger of the two distances between the states (z, and
-// the previous iterates): |dr| + |di| is at least the distance.
-template <class Ball>
-double separation(const Orbit &a, const Orbit &b) {
-    const double z = up(fabs(a.zr - b.zr) + fabs(a.zi - b.zi));
-    if (!Ball::PREVIOUS)
-        return z;
-    const double p = up(fabs(a.pr - b.pr) + fabs(a.pi - b.pi));
-    return z > p ? z : p;
+// Bounds of the distances between two iterates and between the previous
+// iterates they keep: |dr| + |di| is at least the distance.
+inline double apart(double ar, double ai, double br, double bi) {
+    return up(fabs(ar - br) + fabs(ai - bi));
 }
+
+// The discs to check: radius r0 around the iterate, rho0 around the
+// previous one (Phoenix), period steps.
+struct Discs {
+    int period;
+    double r0, rho0;
+};
 
 // The guess: the first return within twice the distance seen, the growth
-// of the radii to it and the radius to start from. False when there is no
-// return, the orbit leaves, or the cycle does not contract.
+// of the radii to it and the radii to start from, each twice its share of
+// the return's distance over 1 - growth. False when there is no return,
+// the orbit leaves, or the cycle does not contract.
 template <class Ball>
-bool guessCycle(const Ball &ball, const Orbit &start, double distance, int longest, int &period, double &r0) {
+bool guessCycle(const Ball &ball, const Orbit &start, double distance, int longest, Discs &discs) {
     Orbit m = start;
-    double g = 1.0, h = 1.0;
-    period = 0;
-    for (int k = 1; k <= longest && !period; ++k) {
+    typename Ball::Growth g = Ball::noGrowth();
+    discs.period = 0;
+    for (int k = 1; k <= longest && !discs.period; ++k) {
         if (!passes(m))
             return false;
-        ball.grow(m, g, h);
+        ball.grow(m, g);
         ball.step(m, m.zr * m.zr, m.zi * m.zi);
         if (closeTo<Ball>(m, start, 2.0 * distance))
-            period = k;
+            discs.period = k;
     }
-    const double growth = Ball::growth(g, h);
-    if (!period || !(growth < 1.0))
+    double weight;
+    const double growth = Ball::rate(g, weight), slack = 1.0 - growth;
+    if (!discs.period || !(growth < 1.0) || !(weight > 0.0))
         return false;
-    r0 = 2.0 * (separation<Ball>(m, start) + period * ROUNDING_FLOOR) / (1.0 - growth);
-    return r0 <= LARGEST_RADIUS;
+    const double floor = discs.period * ROUNDING_FLOOR;
+    discs.r0 = 2.0 * (apart(m.zr, m.zi, start.zr, start.zi) + floor) / slack;
+    if (Ball::PREVIOUS) {
+        const double rho = 2.0 * (apart(m.pr, m.pi, start.pr, start.pi) + floor) / slack;
+        discs.r0 = rho / weight > discs.r0 ? rho / weight : discs.r0;
+    }
+    discs.rho0 = weight * discs.r0;
+    return discs.r0 <= LARGEST_RADIUS && discs.rho0 <= LARGEST_RADIUS;
 }
 
-// The check: discs of radius r0 around start and its next period - 1
-// iterates pass the test, and the period-th lies inside the first.
+// The check: discs around start and its next period - 1 iterates pass the
+// test, and the period-th lies inside the first (both discs for Phoenix).
 template <class Ball>
-bool discsHold(const Ball &ball, const Orbit &start, int period, double r0) {
+bool discsHold(const Ball &ball, const Orbit &start, const Discs &discs) {
     Orbit m = start;
-    double r = r0, rho = r0;
-    for (int k = 0; k < period; ++k) {
+    double r = discs.r0, rho = discs.rho0;
+    for (int k = 0; k < discs.period; ++k) {
         if (!discPasses(m.zr, m.zi, r))
             return false;
         const double next = ball.radius(m, r, rho);
@@ -156,19 +183,19 @@ bool discsHold(const Ball &ball, const Orbit &start, int period, double r0) {
             return false;
         ball.step(m, m.zr * m.zr, m.zi * m.zi);
     }
-    if (!(up(up(fabs(m.zr - start.zr) + fabs(m.zi - start.zi)) + r) <= r0))
+    if (!(up(apart(m.zr, m.zi, start.zr, start.zi) + r) <= discs.r0))
         return false;
-    return !Ball::PREVIOUS || up(up(fabs(m.pr - start.pr) + fabs(m.pi - start.pi)) + rho) <= r0;
+    return !Ball::PREVIOUS || up(apart(m.pr, m.pi, start.pr, start.pi) + rho) <= discs.rho0;
 }
 
 template <class Ball>
 bool prove(const Ball &ball, const CaptureTry &t) {
     const Orbit start = {t.zr, t.zi, t.pr, t.pi};
     int longest = t.lag < CAPTURE_LONGEST ? t.lag : CAPTURE_LONGEST;
-    longest = t.room / 8 < longest ? t.room / 8 : longest;
-    int period;
-    double r0;
-    return guessCycle(ball, start, t.distance, longest, period, r0) && discsHold(ball, start, period, r0);
+    const int worth = t.room / (8 * t.lanes);
+    longest = worth < longest ? worth : longest;
+    Discs discs;
+    return guessCycle(ball, start, t.distance, longest, discs) && discsHold(ball, start, discs);
 }
 
 bool finiteAndSmall(double x, double largest) {
@@ -179,7 +206,7 @@ bool finiteAndSmall(double x, double largest) {
 bool plausible(const CaptureTry &t) {
     return finiteAndSmall(t.zr, 2.0) && finiteAndSmall(t.zi, 2.0) && finiteAndSmall(t.pr, LARGEST_CONSTANT) &&
            finiteAndSmall(t.pi, LARGEST_CONSTANT) && finiteAndSmall(t.cr, LARGEST_CONSTANT) &&
-           finiteAndSmall(t.ci, LARGEST_CONSTANT) && t.distance >= 0.0 && t.lag >= 1;
+           finiteAndSmall(t.ci, LARGEST_CONSTANT) && t.distance >= 0.0 && t.lag >= 1 && t.lanes >= 1;
 }
 
 // Relaxed: it changes only while no row is computed.

@@ -1,7 +1,7 @@
 // interior_proof.h - a cell whose double orbit is proven to be captured by
 // an attracting cycle counts `detail` without being iterated to the limit.
 //
-//   CaptureTry t = {zr, zi, pr, pi, cr, ci, distance, lag, room};
+//   CaptureTry t = {zr, zi, pr, pi, cr, ci, distance, lag, room, lanes};
 //   if (captureProven(rule, t))
 //       count = limit;                           // exactly the plain loop's count
 //   else
@@ -55,12 +55,16 @@
 // period p is the first k <= lag at which the orbit returns to within
 // 2 near of z_n in every part; the growth G of the radii over those p steps
 // (their first-order part) is the cycle's multiplier, and
-// r_0 = 2 (|m_p - m_0| + a rounding floor) / (1 - G). A cell starts at
-// CAPTURE_FIRST_NEAR; after a failed try its near shrinks to the distance
-// seen over CAPTURE_SHRINK, so it is tried again only once its orbit has
-// come that much closer. A try costs about two plain steps per step of the
-// cycle, so cycles longer than an eighth of the steps left, or than
-// CAPTURE_LONGEST, are not tried.
+// r_0 = 2 (|m_p - m_0| + a rounding floor) / (1 - G). (Phoenix's two radii
+// grow by a 2 x 2 matrix a step: G is the largest eigenvalue of the
+// product over the cycle, and the radii start in its eigenvector's ratio.)
+// A cell starts at CAPTURE_FIRST_NEAR; after a failed try its near shrinks
+// to the distance seen over CAPTURE_SHRINK, so it is tried again only once
+// its orbit has come that much closer. A try costs about two plain steps
+// per step of the cycle, and a plain step as much as `lanes` steps of a
+// path that runs that many lanes at once: cycles longer than an eighth of
+// the steps left over `lanes`, or than CAPTURE_LONGEST, are not tried; and
+// no orbit is tried before CAPTURE_PATIENCE steps per lane.
 //
 // Only the polynomial rules are proven (Mandelbrot .. J-Phoenix). The
 // cosine and cosh types call the C library, whose rounding nothing here
@@ -83,6 +87,13 @@ constexpr double CAPTURE_SHRINK = 4.0;
 // The longest cycle tried: each try of it costs two walks along it.
 enum { CAPTURE_LONGEST = 4096 };
 
+// A try costs about as much as this many steps of every lane of a vector (a
+// few dozen nanoseconds): an orbit is tried only once it has run that many
+// steps per lane of its path without an exact repeat. Orbits that fall
+// into their cycle quickly end on the repeat, which costs less than a try;
+// the rest still save most of their steps.
+enum { CAPTURE_PATIENCE = 32 };
+
 struct CaptureTry {
     double zr, zi;    // z_n, whose predecessors all passed the test
     double pr, pi;    // for Phoenix z_n-1 (0 for the other rules)
@@ -90,6 +101,7 @@ struct CaptureTry {
     double distance;  // z_n lies this near, in every part, to the state...
     int lag;          // ... this many steps back (>= 1)
     int room;         // steps left before the limit
+    int lanes;        // lanes the path runs at once (1: one cell at a time)
 };
 
 // True only when the orbit from the try's state provably never fails the

@@ -73,10 +73,13 @@
 //
 // Interior proof. The look compares the real part for nearness, not
 // equality: within the lane's `near` (core/interior_proof.h) of the
-// checkpoint's. Lanes whose whole state is equal end as above; lanes whose
-// whole state is near are handed to captureProven one by one (provenLanes)
-// and end at the limit when it holds; a lane tried in vain has its `near`
-// shrunk, so it is tried again only once its orbit has come closer.
+// checkpoint's. `near` is 0, equality, until the lane's orbit has run
+// CAPTURE_PATIENCE steps per lane (in the lane engine, from the next
+// checkpoint update on), then CAPTURE_FIRST_NEAR. Lanes whose whole state
+// is equal end as above; lanes whose whole state is near are handed to
+// captureProven one by one (provenLanes) and end at the limit when it
+// holds; a lane tried in vain has its `near` shrunk, so it is tried again
+// only once its orbit has come closer.
 //
 // Layer: core.
 #ifndef QUORVEX_CORE_KERNELS_SIMD_LANES_H
@@ -364,10 +367,11 @@ inline __attribute__((always_inline)) int nearLanes(typename V::D zr, typename V
 }
 
 // The interior proof (core/interior_proof.h) for the lanes of one vector in
-// `lanes` whose whole state lies within their near of the checkpoint s:
-// returns those proven captured; a lane tried in vain has its near shrunk.
-// clocks.lag(l) and clocks.room(l) say how far back lane l's checkpoint
-// lies and how many steps it has left.
+// `lanes` whose whole state lies within their near of the checkpoint s and
+// that have run CAPTURE_PATIENCE steps a lane: returns those proven
+// captured; a lane tried in vain has its near shrunk. clocks.lag(l),
+// clocks.room(l) and clocks.age(l) say how far back lane l's checkpoint
+// lies, how many steps it has left and how many it has taken.
 template <class V, class Map, class Clocks>
 int provenLanes(const LaneRegs<V> &r, const SavedStates &s, double *near, int lanes, double ci, Clocks clocks) {
     enum { LANES = V::LANES };
@@ -387,6 +391,8 @@ int provenLanes(const LaneRegs<V> &r, const SavedStates &s, double *near, int la
     int proven = 0;
     for (; lanes; lanes &= lanes - 1) {
         const int l = __builtin_ctz(lanes);
+        if (clocks.age(l) < CAPTURE_PATIENCE * LANES)
+            continue;
         double distance = 0.0;
         auto widen = [&](double a, double b) {
             const double part = __builtin_fabs(a - b);
@@ -395,7 +401,7 @@ int provenLanes(const LaneRegs<V> &r, const SavedStates &s, double *near, int la
         widen(zr[l], s.zr[l]), widen(zi[l], s.zi[l]);
         if (Map::PREVIOUS)
             widen(pr[l], s.pr[l]), widen(pi[l], s.pi[l]);
-        const CaptureTry t = {zr[l], zi[l], pr[l], pi[l], cr[l], ci, distance, clocks.lag(l), clocks.room(l)};
+        const CaptureTry t = {zr[l], zi[l], pr[l], pi[l], cr[l], ci, distance, clocks.lag(l), clocks.room(l), LANES};
         if (captureProven(Map::RULE, t))
             proven |= 1 << l;
         else
@@ -491,14 +497,14 @@ private:
             return listLanes(first, r, going, age, list);
         wasted = 0;
         BlockStart<V, U, Map::PREVIOUS> start, laterStart;
-        alignas(64) double near[N];
+        alignas(64) double near[N];  // 0, equality only, until the lanes are patient
         int savedAge = age;
         for (int u = 0; u < U; ++u) {
             saved[u].take(r[u]);
             doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
         }
         for (int k = 0; k < N; ++k)
-            near[k] = CAPTURE_FIRST_NEAR;
+            near[k] = 0.0;
         for (;;) {
             // Two blocks before a look where both fit: the look costs less a
             // step; a lane that ends in the first idles through the second.
@@ -537,7 +543,7 @@ private:
                     if (maybeRepeated && age < job.limit)
                         repeated |= captured(r[u], saved[u], near + u * LANES,
                                              going[u] & ~failed & ~failedLater & ~repeated, rowCi(job),
-                                             GroupClocks{age - savedAge, job.limit - age});
+                                             GroupClocks{age - savedAge, job.limit - age, age});
                     if (failed)
                         V::storePasses(counts, failed, tests[u], blockAge);
                     if (failedLater)
@@ -568,6 +574,9 @@ private:
             wasted += (long long)(N - live) * (age - blockAge);
             if (wasted >= (long long)live * REFILL_STEPS * LANES)
                 return listLanes(first, r, going, age, list);
+            if (blockAge < CAPTURE_PATIENCE * LANES && age >= CAPTURE_PATIENCE * LANES)
+                for (int k = 0; k < N; ++k)
+                    near[k] = CAPTURE_FIRST_NEAR;  // the lanes have become patient
             if ((age & (age - 1)) == 0) {
                 savedAge = age;
 #pragma GCC unroll 8
@@ -640,11 +649,12 @@ private:
         }
     };
 
-    // A group's lanes all started together: one lag, one room.
+    // A group's lanes all started together: one lag, one room, one age.
     struct GroupClocks {
-        int lagSteps, roomSteps;
+        int lagSteps, roomSteps, ageSteps;
         int lag(int) const { return lagSteps; }
         int room(int) const { return roomSteps; }
+        int age(int) const { return ageSteps; }
     };
 
     // The lanes in `lanes` proven captured (provenLanes).
@@ -697,6 +707,7 @@ struct LaneTable {
     alignas(64) double sr[N], si[N], spr[N], spi[N];  // checkpoint of the whole state
     alignas(64) double due[N], interval[N];            // next checkpoint clock, its interval
     alignas(64) double taken[N], near[N];               // checkpoint clock; nearness to try the proof at
+    alignas(64) double patientAt[N];                    // clock from which near is CAPTURE_FIRST_NEAR, not 0
     alignas(64) double nextZr[N], nextZi[N], nextPr[N], nextPi[N], nextCr[N];
     int cell[N], nextCell[N], nextAge[N];              // cell: index into the counts, or -1: idle
     long long start[N];  // clock at which the lane would have held z_0; IDLE_START when idle
@@ -795,7 +806,9 @@ private:
         t_.due[k] = idle ? __builtin_inf() : (double)clock_;
         t_.interval[k] = CHECK_PERIOD;
         t_.taken[k] = (double)clock_;
-        t_.near[k] = CAPTURE_FIRST_NEAR;
+        const bool patient = !idle && age >= CAPTURE_PATIENCE * LANES;
+        t_.near[k] = patient ? CAPTURE_FIRST_NEAR : 0.0;
+        t_.patientAt[k] = idle || patient ? __builtin_inf() : (double)(t_.start[k] + CAPTURE_PATIENCE * LANES);
     }
 
     // After a block: lanes that failed, repeated their checkpoint or reached
@@ -876,12 +889,13 @@ private:
         return V::bits(m);
     }
 
-    // Lane k's clocks: steps since its checkpoint, steps left.
+    // Lane k's clocks: steps since its checkpoint, steps left, steps taken.
     struct Clocks {
         const LaneEngine &e;
         int k;
         int lag(int l) const { return (int)(e.clock_ - (long long)e.t_.taken[k + l]); }
-        int room(int l) const { return e.job_.limit - (int)(e.clock_ - e.t_.start[k + l]); }
+        int room(int l) const { return e.job_.limit - age(l); }
+        int age(int l) const { return (int)(e.clock_ - e.t_.start[k + l]); }
     };
 
     // The lanes of vector u in `lanes` proven captured (provenLanes).
@@ -911,6 +925,11 @@ private:
         const D now = V::splat((double)clock_);
         for (int u = 0; u < U; ++u) {
             const int k = u * LANES;
+            const M patient = V::le(V::load(t_.patientAt + k), now);
+            if (V::bits(patient)) {
+                V::store(t_.near + k, V::pick(patient, V::splat(CAPTURE_FIRST_NEAR), V::load(t_.near + k)));
+                V::store(t_.patientAt + k, V::pick(patient, V::splat(__builtin_inf()), V::load(t_.patientAt + k)));
+            }
             const M due = V::le(V::load(t_.due + k), now);
             if (!V::bits(due))
                 continue;

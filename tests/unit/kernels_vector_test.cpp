@@ -333,8 +333,8 @@ bool passesOnward(FractalRule rule, const CaptureTry &t, int steps) {
 
 // Minibrot, cardioid and disc interiors with their edges, shallow and at
 // width 2e-6: counts as the plain loop's, cell for cell, while the proof
-// ends most interior cells; and every orbit proven captured still passes
-// 20000 steps after its try.
+// ends many interior cells (most of the rest end on exact repeats first);
+// and every orbit proven captured still passes 20000 steps after its try.
 TEST_P(KernelPaths, InteriorProofKeepsThePlainLoopsCounts) {
     const double period5 = -1.9854242530542052;  // the nucleus of a period-5 minibrot
     const struct {
@@ -363,7 +363,7 @@ TEST_P(KernelPaths, InteriorProofKeepsThePlainLoopsCounts) {
             }
         }
     watchCaptureTries(nullptr);
-    EXPECT_GT((long)provenTries.size(), interior / 2) << capturedTries << " tries, " << interior << " cells at the limit";
+    EXPECT_GT((long)provenTries.size(), interior / 5) << capturedTries << " tries, " << interior << " cells at the limit";
     for (const auto &p : provenTries)
         ASSERT_TRUE(passesOnward(p.first, p.second, 20000))
             << "rule " << p.first << ": z " << p.second.zr << " " << p.second.zi << ", c " << p.second.cr << " "
@@ -398,7 +398,7 @@ TEST(InteriorProof, NeverHoldsForAnOrbitThatEscapes) {
                 const double d = fmax(fmax(fabs(a.zr - b.zr), fabs(a.zi - b.zi)), fmax(fabs(a.pr - b.pr), fabs(a.pi - b.pi)));
                 if (d > 1.0 / 64)
                     continue;
-                const CaptureTry t = {a.zr, a.zi, a.pr, a.pi, c.real(), c.imag(), d, lag, 1 << 20};
+                const CaptureTry t = {a.zr, a.zi, a.pr, a.pi, c.real(), c.imag(), d, lag, 1 << 20, 1};
                 ASSERT_FALSE(captureProven(rule, t))
                     << "rule " << rule << ", c " << c << ", state " << n << " of " << orbit.size() << ", lag " << lag;
             }
