@@ -29,6 +29,10 @@
 //
 // Orbit ends: counts with ends against counts alone, on the shipped path.
 //
+// Interior proof (core/interior_proof.h), square view, shipped path: per type
+// the cells at the limit, the cells proven there, the tries, and the time
+// the tries take (replayed alone, fastest of 5) against the frame's time.
+//
 // Before and after: configured with -DQUORVEX_BENCH_BASELINE=<revision>
 // (bench/CMakeLists.txt), the program also runs that revision's kernel
 // paths, named "<path>-before", and prints both in one table.
@@ -43,6 +47,7 @@
 #include <string>
 #include <vector>
 
+#include "core/interior_proof.h"
 #include "core/kernels.h"
 #include "core/kernels_simd.h"
 
@@ -390,6 +395,56 @@ void printBound(const RecordingReporter &report) {
     }
 }
 
+// The tries of one frame, as the kernels make them.
+struct ProofLog {
+    std::vector<std::pair<FractalRule, CaptureTry>> tries;
+    long proven = 0;
+};
+ProofLog *proofLog;
+
+void logTry(FractalRule rule, const CaptureTry &t, bool proven) {
+    proofLog->tries.push_back({rule, t});
+    proofLog->proven += proven;
+}
+
+// Seconds the tries take again, one after another (the fastest of 5).
+double provingSeconds(const ProofLog &log) {
+    double best = 1e9;
+    for (int k = 0; k < 5; ++k) {
+        long proven = 0;
+        const double start = threadSeconds();
+        for (const auto &t : log.tries)
+            proven += captureProven(t.first, t.second);
+        const double seconds = threadSeconds() - start;
+        best = seconds < best ? seconds : best;
+        benchmark::DoNotOptimize(proven);
+    }
+    return best;
+}
+
+void printInteriorProof(const RecordingReporter &report) {
+    const Frame &f = FRAMES[1];
+    const KernelPath path = fastestKernelPath();
+    printf("\nInterior proof, %s view, %s path: cells at the limit, proven, tries; the tries' time of the frame's\n",
+           f.name, kernelPathName(path));
+    std::vector<unsigned char> grid(WIDTH);
+    for (int type = f.firstType; type <= f.lastType; ++type) {
+        ProofLog log;
+        proofLog = &log;
+        watchCaptureTries(logTry);
+        for (int row = 0; row < WIDTH; row += f.rowStep)
+            computeRowWith(path, type, f.view, row, grid.data());
+        watchCaptureTries(nullptr);
+        const double atLimit = workOf(f, type).atLimit, proving = provingSeconds(log);
+        printf("  %-11s %7.0f at the limit %7ld proven (%5.1f %%) %7zu tries %8.3f ms", TYPE_NAMES[type], atLimit,
+               log.proven, atLimit > 0 ? 100 * log.proven / atLimit : 0.0, log.tries.size(), proving * 1e3);
+        auto frame = report.results.find(benchName(f, type, path));
+        if (frame != report.results.end())
+            printf(" of %8.3f ms (%4.1f %%)", frame->second.seconds * 1e3, 100 * proving / frame->second.seconds);
+        printf("\n");
+    }
+}
+
 // Cells per second of the baseline's paths and this build's, per view and type.
 void printBeforeAfter(const RecordingReporter &report) {
 #if defined(QUORVEX_BASELINE)
@@ -434,6 +489,7 @@ int main(int argc, char **argv) {
     printSpeedups(report);
     printBeforeAfter(report);
     printEndsCost(report);
+    printInteriorProof(report);
     printBound(report);
     benchmark::Shutdown();
     return 0;

@@ -90,8 +90,8 @@ int dieBy(int signo) {
 }  // namespace
 
 // The plan: 0 to go on, else the exit status (the interrupt's included).
-int planOrExit(const RenderOptions &options, RenderPlan &plan, char *reason) {
-    switch (planRender(options, plan, &stopSignal, reason)) {
+int planOrExit(const RenderOptions &options, RenderPlan &plan, const RunWatch *watch, char *reason) {
+    switch (planRender(options, plan, &stopSignal, reason, watch)) {
     case PLAN_READY: return 0;
     case PLAN_USAGE: fprintf(stderr, "quorvex-render: %s (try --help)\n", reason); return 2;
     case PLAN_FAILED: fprintf(stderr, "quorvex-render: %s\n", reason); return 1;
@@ -112,9 +112,9 @@ int main(int argc, char **argv) {
     catchStopSignals();
     // Orbits, tables and a --from grid: on the heap.
     std::unique_ptr<RenderPlan> plan(new RenderPlan());
-    if (const int status = planOrExit(options, *plan, reason)) return status;
     ProgressWatch progress;
     startProgressWatch(progress, isatty(STDERR_FILENO) ? stderr : nullptr);
+    if (const int status = planOrExit(options, *plan, &progress.watch, reason)) return status;
     switch (runPlan(*plan, &stopSignal, &progress.watch, reason)) {
     case RUN_WRITTEN: return 0;
     case RUN_FAILED: fprintf(stderr, "quorvex-render: %s\n", reason); return 1;

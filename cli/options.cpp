@@ -25,7 +25,8 @@ enum {
     OPT_TYPE = 256, OPT_DETAIL, OPT_VIEW, OPT_PIVOT, OPT_SIZE, OPT_PALETTE, OPT_THREADS, OPT_FROM,
     OPT_SMOOTH, OPT_AA, OPT_ZOOM_TO, OPT_ZOOM_TO_VIEW, OPT_FRAMES, OPT_FPS, OPT_FRAME_RANGE,
     OPT_CENTER, OPT_WIDTH, OPT_LOCATION, OPT_SAVE_LOCATION, OPT_NO_APPROXIMATION, OPT_ZOOM_TO_CENTER,
-    OPT_ZOOM_TO_WIDTH, OPT_COLOUR, OPT_GRADIENT, OPT_SHADE, OPT_TILES, OPT_TILE_RANGE, OPT_JOIN,
+    OPT_ZOOM_TO_WIDTH, OPT_COLOUR, OPT_GRADIENT, OPT_SHADE, OPT_FIND_MINIBROT, OPT_ZOOM_TO_MINIBROT,
+    OPT_TILES, OPT_TILE_RANGE, OPT_JOIN,
 };
 
 // A whole decimal integer in lo..hi: no leading space, no trailing text.
@@ -159,6 +160,8 @@ const struct option LONG_OPTIONS[] = {
     {"zoom-to-width", required_argument, nullptr, OPT_ZOOM_TO_WIDTH},
     {"colour", required_argument, nullptr, OPT_COLOUR}, {"color", required_argument, nullptr, OPT_COLOUR},
     {"gradient", required_argument, nullptr, OPT_GRADIENT}, {"shade", required_argument, nullptr, OPT_SHADE},
+    {"find-minibrot", no_argument, nullptr, OPT_FIND_MINIBROT},
+    {"zoom-to-minibrot", no_argument, nullptr, OPT_ZOOM_TO_MINIBROT},
     {"tiles", required_argument, nullptr, OPT_TILES}, {"tile-range", required_argument, nullptr, OPT_TILE_RANGE},
     {"join", required_argument, nullptr, OPT_JOIN},
     {"help", no_argument, nullptr, 'h'},         {nullptr, 0, nullptr, 0},
@@ -253,6 +256,8 @@ int applyOption(int code, const char *value, RenderOptions &o) {
         o.given |= GIVEN_ZOOM | GIVEN_ZOOM_CENTER;
         return setCentre(o.zoomLocation, value, nullptr);
     case OPT_ZOOM_TO_WIDTH: o.given |= GIVEN_ZOOM | GIVEN_ZOOM_WIDTH; return setWidth(o.zoomLocation, value, nullptr);
+    case OPT_FIND_MINIBROT: o.findMinibrot = 1; return 1;
+    case OPT_ZOOM_TO_MINIBROT: o.given |= GIVEN_ZOOM; o.zoomMinibrot = 1; return 1;
     default: return 0;
     }
 }
@@ -270,6 +275,8 @@ RenderParseResult checkDive(RenderOptions &o, char *reason) {
                             "OUTPUT '%s' is for a dive: give --zoom-to or --zoom-to-view and --frames", out);
         return RENDER_PARSE_OK;
     }
+    if (o.outputKind == OUTPUT_LOCATION)
+        return failWith(RENDER_PARSE_USAGE, reason, "a .qloc OUTPUT is the location of a still, not of a dive");
     if (!(o.given & GIVEN_FRAMES)) return failWith(RENDER_PARSE_USAGE, reason, "a dive needs --frames N (2 or more)");
     if (video && (o.given & GIVEN_RANGE))
         return failWith(RENDER_PARSE_USAGE, reason,
@@ -305,7 +312,8 @@ RenderParseResult checkTiles(RenderOptions &o, char *reason) {
         if (framePatternFields(o.joinPattern) != 1)
             return failWith(RENDER_PARSE_USAGE, reason, "--join '%s' needs one tile-number field such as %%03d",
                             o.joinPattern);
-        if (!outputKindOf(out, &o.outputKind) || o.outputKind == OUTPUT_FRC || isVideoKind(o.outputKind))
+        if (!outputKindOf(out, &o.outputKind) ||
+            (o.outputKind != OUTPUT_PNG && o.outputKind != OUTPUT_PPM && o.outputKind != OUTPUT_PGM))
             return failWith(RENDER_PARSE_USAGE, reason, "OUTPUT '%s' of a join must end in .png, .ppm or .pgm", out);
         return RENDER_PARSE_OK;
     }
@@ -332,9 +340,10 @@ RenderParseResult checkOutput(int argc, char **argv, int first, RenderOptions &o
     }
     if (!outputKindOf(o.outputPath, &o.outputKind))
         return failWith(RENDER_PARSE_USAGE, reason,
-                        "OUTPUT '%s' must end in .png, .ppm, .pgm or .frc (or .mp4, .webm, .mkv for a dive)",
+                        "OUTPUT '%s' must end in .png, .ppm, .pgm, .frc or .qloc (or .mp4, .webm, .mkv for a dive)",
                         o.outputPath);
-    const bool grid = o.outputKind == OUTPUT_PGM || o.outputKind == OUTPUT_FRC;
+    // Grid values and a location alone carry no colours.
+    const bool grid = o.outputKind == OUTPUT_PGM || o.outputKind == OUTPUT_FRC || o.outputKind == OUTPUT_LOCATION;
     if ((o.smooth || o.aa > 1) && grid)
         return failWith(RENDER_PARSE_USAGE, reason,
                         "--smooth and --aa colour the picture: write .png or .ppm, not '%s'", o.outputPath);
@@ -355,6 +364,12 @@ RenderParseResult checkLocation(const RenderOptions &o, char *reason) {
     if (!centre) {
         if (o.saveLocationPath)
             return failWith(RENDER_PARSE_USAGE, reason, "--save-location needs --center and --width, or --location");
+        if (o.findMinibrot || o.zoomMinibrot)
+            return failWith(RENDER_PARSE_USAGE, reason, "--find-minibrot and --zoom-to-minibrot %s",
+                            RENDER_MINIBROT_NEEDS);
+        if (o.outputKind == OUTPUT_LOCATION)
+            return failWith(RENDER_PARSE_USAGE, reason,
+                            "a .qloc OUTPUT writes a location: give --center and --width, or --location");
         if (o.zoomLocated)
             return failWith(RENDER_PARSE_USAGE, reason,
                             "%s need the first frame as a location: --center and --width, or --location",
@@ -373,6 +388,9 @@ RenderParseResult checkLocation(const RenderOptions &o, char *reason) {
         return failWith(RENDER_PARSE_USAGE, reason, "--center needs --width");
     if (isDive(o) && o.saveLocationPath)
         return failWith(RENDER_PARSE_USAGE, reason, "--save-location writes the location of a still, not of a dive");
+    if (isDive(o) && o.findMinibrot)
+        return failWith(RENDER_PARSE_USAGE, reason,
+                        "--find-minibrot makes a still of the minibrot; a dive to it is --zoom-to-minibrot");
     return RENDER_PARSE_OK;
 }
 
@@ -384,12 +402,12 @@ RenderParseResult parseRenderOptions(int argc, char **argv, RenderOptions &o, ch
     int index = 0, zoomCode = 0;
     for (int code; (code = getopt_long(argc, argv, "h", LONG_OPTIONS, &index)) != -1;) {
         if (code == OPT_ZOOM_TO || code == OPT_ZOOM_TO_VIEW || code == OPT_ZOOM_TO_CENTER ||
-            code == OPT_ZOOM_TO_WIDTH) {
+            code == OPT_ZOOM_TO_WIDTH || code == OPT_ZOOM_TO_MINIBROT) {
             const int kind = code == OPT_ZOOM_TO_WIDTH ? OPT_ZOOM_TO_CENTER : code;
             if (zoomCode && zoomCode != kind)
                 return failWith(RENDER_PARSE_USAGE, reason,
-                                "give one last frame: --zoom-to, --zoom-to-view, or --zoom-to-center with "
-                                "--zoom-to-width");
+                                "give one last frame: --zoom-to, --zoom-to-view, --zoom-to-minibrot, or "
+                                "--zoom-to-center with --zoom-to-width");
             zoomCode = kind;
         }
         if (code == 'h') return RENDER_PARSE_HELP;
@@ -435,8 +453,11 @@ void writeRenderHelp(FILE *out) {
             "  --width W            each (with --width, instead of --view): the plane\n"
             "                       width of the picture, down to %s; the height\n"
             "                       follows the picture's shape. Below a width of %s\n"
-            "                       the deep engine draws it (Mandelbrot, Julia, M-Dragon\n"
-            "                       and J-Dragon only; other types are refused there)\n"
+            "                       the deep engine draws it, every type at any depth;\n"
+            "                       its counts are those of exact iteration but in\n"
+            "                       chaotic cells (0.1 to 2 %% of the benchmark pictures'\n"
+            "                       cells) and cells whose orbit passes within a rounding\n"
+            "                       of the escape radius\n"
             "  --location FILE      take type, detail, centre, width and pivot from a\n"
             "                       location file, or every setting from a PNG made by\n"
             "                       quorvex-render (the same picture again, at another\n"
@@ -445,6 +466,11 @@ void writeRenderHelp(FILE *out) {
             "                       files or neither; beside a picture in colour, its\n"
             "                       look too)\n"
             "  --no-approximation   deep engine: step every iteration, for checking\n"
+            "  --find-minibrot      draw the minibrot found in the location's picture\n"
+            "                       (Mandelbrot, M-Dragon, M-Cosine, M-Cosh): its period\n"
+            "                       by the ball method, its nucleus by Newton's method,\n"
+            "                       framed by its size; one line and status 1 when none\n"
+            "                       is found. Its location: --save-location or .qloc\n"
             "  --pivot X,Y          constant of the J- types (default 0,0), every digit\n"
             "                       kept at depth\n"
             "  --size WxH           picture size in cells (default %dx%d)\n"
@@ -490,6 +516,8 @@ void writeRenderHelp(FILE *out) {
             "                       engine draws the frames, all of them against one\n"
             "                       reference orbit at the deeper end. A dive from a\n"
             "                       deep location needs its last frame so too\n"
+            "  --zoom-to-minibrot   the last frame is the minibrot found in the first\n"
+            "                       frame's picture (as --find-minibrot finds it)\n"
             "  --frames N           frames in the dive, 2..%d (needed)\n"
             "  --fps F              frames a second of a video, %g..%g (default 30)\n"
             "  --frame-range A:B    make only frames A..B (numbered from 0), to share a\n"
@@ -507,8 +535,9 @@ void writeRenderHelp(FILE *out) {
             "                       tile is refused, nothing written\n"
             "\n"
             "OUTPUT by suffix: .png (colour), .ppm (colour, binary PPM), .pgm (the grid\n"
-            "values, binary PGM) or .frc (a parameter file the explorer can load; at\n"
-            "most %dx%d).\n"
+            "values, binary PGM), .frc (a parameter file the explorer can load; at\n"
+            "most %dx%d) or .qloc (no picture: the location file of a still from a\n"
+            "location, e.g. the minibrot --find-minibrot found).\n"
             "A dive writes a pattern with one frame-number field, such as\n"
             "dive/frame-%%05d.png or .ppm, one file a frame, or a .mp4, .webm or .mkv\n"
             "video through ffmpeg (which must be on PATH). A frame whose file holds a\n"

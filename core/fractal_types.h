@@ -10,12 +10,12 @@
 //   1     Julia       J     z^2 + p                      -        yes   squaring
 //   2     M-Dragon    M     c z (1 - z)                  0.5      yes   squaring (conjugate)
 //   3     J-Dragon    J     p z (1 - z)                  -        yes   squaring (conjugate)
-//   4     M-Phoenix   M     z^2 + s + t z_n-1            0        no    phoenix
-//   5     J-Phoenix   J     the same with (s, t) = p     -        no    phoenix
-//   6     M-Cosine    M     (cos z)^2 + c, (a^2-b^2)+cr  0        no    count
-//   7     J-Cosine    J     (cos z)^2 + p, (a^2+cr)-b^2  -        no    count
-//   8     M-Cosh      M     conj((cosh z)^2) + c         0        no    count
-//   9     J-Cosh      J     conj((cosh z)^2) + p         -        no    count
+//   4     M-Phoenix   M     z^2 + s + t z_n-1            0        yes   phoenix
+//   5     J-Phoenix   J     the same with (s, t) = p     -        yes   phoenix
+//   6     M-Cosine    M     (cos z)^2 + c, (a^2-b^2)+cr  0        yes   count
+//   7     J-Cosine    J     (cos z)^2 + p, (a^2+cr)-b^2  -        yes   count
+//   8     M-Cosh      M     conj((cosh z)^2) + c         0        yes   count
+//   9     J-Cosh      J     conj((cosh z)^2) + p         -        yes   count
 //
 // M kinds start from a fixed value and take the plane point as the
 // constant; J kinds start from the plane point and take the pivot p.
@@ -57,12 +57,12 @@ inline constexpr FractalTypeInfo FRACTAL_TYPE_TABLE[FRACTAL_TYPES] = {
     {"Julia", 1, QUADRATIC_RULE, 0.0, 1, SMOOTH_SQUARING},
     {"M-Dragon", 0, DRAGON_RULE, 0.5, 1, SMOOTH_SQUARING},
     {"J-Dragon", 1, DRAGON_RULE, 0.0, 1, SMOOTH_SQUARING},
-    {"M-Phoenix", 0, PHOENIX_RULE, 0.0, 0, SMOOTH_PHOENIX},
-    {"J-Phoenix", 1, PHOENIX_RULE, 0.0, 0, SMOOTH_PHOENIX},
-    {"M-Cosine", 0, M_COSINE_RULE, 0.0, 0, SMOOTH_COUNT},
-    {"J-Cosine", 1, J_COSINE_RULE, 0.0, 0, SMOOTH_COUNT},
-    {"M-Cosh", 0, COSH_RULE, 0.0, 0, SMOOTH_COUNT},
-    {"J-Cosh", 1, COSH_RULE, 0.0, 0, SMOOTH_COUNT},
+    {"M-Phoenix", 0, PHOENIX_RULE, 0.0, 1, SMOOTH_PHOENIX},
+    {"J-Phoenix", 1, PHOENIX_RULE, 0.0, 1, SMOOTH_PHOENIX},
+    {"M-Cosine", 0, M_COSINE_RULE, 0.0, 1, SMOOTH_COUNT},
+    {"J-Cosine", 1, J_COSINE_RULE, 0.0, 1, SMOOTH_COUNT},
+    {"M-Cosh", 0, COSH_RULE, 0.0, 1, SMOOTH_COUNT},
+    {"J-Cosh", 1, COSH_RULE, 0.0, 1, SMOOTH_COUNT},
 };
 
 #endif

@@ -8,6 +8,7 @@
 #include <atomic>
 
 #include "core/cpu_features.h"
+#include "core/interior_proof.h"
 #include "core/kernel_steps.h"
 #include "core/kernels_plain.h"
 #include "core/kernels_simd_isa.h"
@@ -23,6 +24,8 @@ inline bool sameOrbit(const Orbit &a, const Orbit &b) {
 // Steps taken before the cycle check starts: most orbits of a typical view
 // end sooner, and those pay nothing for the check.
 enum { UNCHECKED_STEPS = 16 };
+static_assert((int)CAPTURE_PATIENCE >= (int)UNCHECKED_STEPS && (CAPTURE_PATIENCE & (CAPTURE_PATIENCE - 1)) == 0,
+              "the checkpoint at n = CAPTURE_PATIENCE arms the interior proof");
 
 // What a count hands back besides: the orbit's end, or nothing.
 struct NoEnd {
@@ -36,12 +39,49 @@ struct EndAt {
     void reachedLimit() { *end = {0.0, 0.0, 0.0, 0.0}; }
 };
 
+// The interior proof (core/interior_proof.h) for the rules it covers: the
+// step's constant and rule, and whether the orbit from z is captured.
+template <class Step> constexpr bool PROVABLE = false;
+template <> constexpr bool PROVABLE<Quadratic> = true;
+template <> constexpr bool PROVABLE<Dragon> = true;
+template <> constexpr bool PROVABLE<Phoenix> = true;
+
+inline bool captured(FractalRule rule, double c0, double c1, const Orbit &z, double distance, long long lag,
+                     int room) {
+    return captureProven(rule, CaptureTry{z.zr, z.zi, z.pr, z.pi, c0, c1, distance, (int)lag, room, 1});
+}
+inline bool captured(const Quadratic &s, const Orbit &z, double distance, long long lag, int room) {
+    return captured(QUADRATIC_RULE, s.cr, s.ci, z, distance, lag, room);
+}
+inline bool captured(const Dragon &s, const Orbit &z, double distance, long long lag, int room) {
+    return captured(DRAGON_RULE, s.lr, s.li, z, distance, lag, room);
+}
+inline bool captured(const Phoenix &s, const Orbit &z, double distance, long long lag, int room) {
+    return captured(PHOENIX_RULE, s.s, s.t, z, distance, lag, room);
+}
+template <class Step>
+inline bool captured(const Step &, const Orbit &, double, long long, int) {
+    return false;
+}
+
+// The largest difference between two states' parts; NaN if a part is.
+inline double stateDistance(const Orbit &a, const Orbit &b) {
+    const double d[4] = {fabs(a.zr - b.zr), fabs(a.zi - b.zi), fabs(a.pr - b.pr), fabs(a.pi - b.pi)};
+    const double sum = d[0] + d[1] + d[2] + d[3];
+    double most = d[0];
+    for (double x : d)
+        most = x > most ? x : most;
+    return sum == sum ? most : sum;
+}
+
 // The plain loop's count, with Brent's cycle check from UNCHECKED_STEPS on
 // (unless CYCLES is false: then the plain loop itself): the state is saved
 // at n = 16, 32, 64 ... and every later state compared with it. A repeat
 // means the orbit cycles through iterates that all passed the test, so the
-// loop would have run to the limit. Step(z, zr2, zi2) computes z_n+1 from
-// z_n and its squares; `end` learns how the orbit ended.
+// loop would have run to the limit. From n = CAPTURE_PATIENCE on, a state
+// near the saved one, within the cell's `near` in every part, is tried by
+// the interior proof, which ends the count at the limit too when it holds. Step(z, zr2, zi2) computes
+// z_n+1 from z_n and its squares; `end` learns how the orbit ended.
 template <bool CYCLES = true, class Step, class End = NoEnd>
 inline __attribute__((always_inline)) int cycleCheckedCount(Orbit z, int limit, Step step, End end = End()) {
     int n = 0;
@@ -52,16 +92,29 @@ inline __attribute__((always_inline)) int cycleCheckedCount(Orbit z, int limit, 
         step(z, zr2, zi2);
     }
     Orbit saved = {NAN, NAN, NAN, NAN};
-    long long due = n;
+    long long due = n, savedAt = n;
+    double near = 0.0;  // equality only, until the orbit has run CAPTURE_PATIENCE steps
     for (; n < limit; ++n) {
         const double zr2 = z.zr * z.zr, zi2 = z.zi * z.zi;
         if (!(zr2 + zi2 <= 4.0))
             return end.failed(z), n;
-        if (sameOrbit(z, saved))
-            return end.reachedLimit(), limit;
+        // The real part first (near includes equal): the rest only when it is near.
+        if (PROVABLE<Step> ? fabs(z.zr - saved.zr) <= near : z.zr == saved.zr) {
+            if (sameOrbit(z, saved))
+                return end.reachedLimit(), limit;
+            const double distance = stateDistance(z, saved);
+            if (PROVABLE<Step> && distance <= near) {
+                if (captured(step, z, distance, n - savedAt, limit - n))
+                    return end.reachedLimit(), limit;
+                near = distance / CAPTURE_SHRINK;
+            }
+        }
         if (n == due) {
             saved = z;
+            savedAt = n;
             due *= 2;
+            if (n == CAPTURE_PATIENCE)
+                near = CAPTURE_FIRST_NEAR;
         }
         step(z, zr2, zi2);
     }

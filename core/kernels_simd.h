@@ -21,6 +21,13 @@
 // never escape: its count is the limit. The comparison is ==, never a
 // tolerance (+0 == -0 is sound: a zero's sign never reaches a non-zero part).
 //
+// Interior proof: once an orbit has run CAPTURE_PATIENCE steps per lane, a
+// state that is only near the saved one (every part within the cell's
+// nearness) is handed to captureProven (core/interior_proof.h), which
+// proves, or fails to prove, that the double orbit from it never escapes;
+// when it proves it, the count is the limit too. Mandelbrot to J-Phoenix
+// only; where the proof fails the orbit is iterated on as before.
+//
 // A path the processor lacks is never run: computeRowWith falls back to
 // SCALAR_PATH for it, so ask kernelPathAvailable first when the path matters.
 //

@@ -30,6 +30,7 @@ struct Avx2 {
     static D add(D a, D b) { return _mm256_add_pd(a, b); }
     static D sub(D a, D b) { return _mm256_sub_pd(a, b); }
     static D mul(D a, D b) { return _mm256_mul_pd(a, b); }
+    static D abs(D a) { return _mm256_andnot_pd(_mm256_set1_pd(-0.0), a); }
     static M le(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_LE_OQ); }
     static M eq(D a, D b) { return _mm256_cmp_pd(a, b, _CMP_EQ_OQ); }
     static D blend(int lanes, D a, const double *row) {
@@ -52,6 +53,20 @@ struct Avx2 {
         _mm256_storeu_pd(e + 4, _mm256_permute2f128_pd(b, d, 0x20));
         _mm256_storeu_pd(e + 8, _mm256_permute2f128_pd(a, c, 0x31));
         _mm256_storeu_pd(e + 12, _mm256_permute2f128_pd(b, d, 0x31));
+    }
+    // Each lane's column of the leading passes (bits 4 apart) in a quadword
+    // of its own: each byte's two bits folded into its low nibble, then the
+    // bytes added.
+    static void storePasses(int *counts, int lanes, TestWord tests, int base) {
+        const __m256i lead = _mm256_set1_epi64x((long long)Tests<LANES>::leadingPasses(tests));
+        __m256i mine = _mm256_and_si256(_mm256_srlv_epi64(lead, _mm256_set_epi64x(3, 2, 1, 0)),
+                                        _mm256_set1_epi64x((long long)Tests<LANES>::column()));
+        mine = _mm256_and_si256(_mm256_add_epi64(mine, _mm256_srli_epi64(mine, 4)), _mm256_set1_epi8(0x0F));
+        const __m256i sums = _mm256_sad_epu8(mine, _mm256_setzero_si256());
+        const __m128i each = _mm256_castsi256_si128(_mm256_permutevar8x32_epi32(sums, _mm256_set_epi32(0, 0, 0, 0, 6, 4, 2, 0)));
+        const __m128i bit = _mm_set_epi32(8, 4, 2, 1);
+        const __m128i store = _mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(lanes), bit), bit);
+        _mm_maskstore_epi32(counts, store, _mm_add_epi32(each, _mm_set1_epi32(base)));
     }
     static void compress(double *dst, int lanes, D a) {
         alignas(32) double all[LANES];

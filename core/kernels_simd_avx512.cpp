@@ -31,6 +31,7 @@ struct Avx512 {
     static D add(D a, D b) { return _mm512_add_pd(a, b); }
     static D sub(D a, D b) { return _mm512_sub_pd(a, b); }
     static D mul(D a, D b) { return _mm512_mul_pd(a, b); }
+    static D abs(D a) { return _mm512_abs_pd(a); }
     static M le(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_LE_OQ); }
     static M eq(D a, D b) { return _mm512_cmp_pd_mask(a, b, _CMP_EQ_OQ); }
     static D blend(int lanes, D a, const double *row) { return _mm512_mask_load_pd(a, (__mmask8)lanes, row); }
@@ -56,6 +57,17 @@ struct Avx512 {
         _mm512_storeu_pd(e + 8, _mm512_maskz_shuffle_f64x2(0xFF, acLow, bdLow, _MM_SHUFFLE(3, 1, 3, 1)));
         _mm512_storeu_pd(e + 16, _mm512_maskz_shuffle_f64x2(0xFF, acHigh, bdHigh, _MM_SHUFFLE(2, 0, 2, 0)));
         _mm512_storeu_pd(e + 24, _mm512_maskz_shuffle_f64x2(0xFF, acHigh, bdHigh, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+    // Each lane's column of the leading passes (one bit a byte) in a
+    // quadword of its own: a multiply adds its bytes into the top one.
+    static void storePasses(int *counts, int lanes, TestWord tests, int base) {
+        const __m512i lead = _mm512_set1_epi64((long long)Tests<LANES>::leadingPasses(tests));
+        const __m512i shifted = _mm512_maskz_srlv_epi64(0xFF, lead, _mm512_set_epi64(7, 6, 5, 4, 3, 2, 1, 0));
+        const __m512i mine = _mm512_and_si512(shifted, _mm512_set1_epi64((long long)Tests<LANES>::column()));
+        const __m512i sums =
+            _mm512_maskz_srli_epi64(0xFF, _mm512_mullo_epi64(mine, _mm512_set1_epi64(0x0101010101010101LL)), 56);
+        _mm256_mask_storeu_epi32(counts, (__mmask8)lanes,
+                                 _mm256_add_epi32(_mm512_maskz_cvtepi64_epi32(0xFF, sums), _mm256_set1_epi32(base)));
     }
     static void compress(double *dst, int lanes, D a) {
         _mm512_storeu_pd(dst, _mm512_maskz_compress_pd((__mmask8)lanes, a));

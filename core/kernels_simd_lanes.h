@@ -71,11 +71,22 @@
 // multiple of p after z_mu that the block ends meet, well before the limit
 // on deep interiors.
 //
+// Interior proof. The look compares the real part for nearness, not
+// equality: within the lane's `near` (core/interior_proof.h) of the
+// checkpoint's. `near` is 0, equality, until the lane's orbit has run
+// CAPTURE_PATIENCE steps per lane (in the lane engine, from the next
+// checkpoint update on), then CAPTURE_FIRST_NEAR. Lanes whose whole state
+// is equal end as above; lanes whose whole state is near are handed to
+// captureProven one by one (provenLanes) and end at the limit when it
+// holds; a lane tried in vain has its `near` shrunk, so it is tried again
+// only once its orbit has come closer.
+//
 // Layer: core.
 #ifndef QUORVEX_CORE_KERNELS_SIMD_LANES_H
 #define QUORVEX_CORE_KERNELS_SIMD_LANES_H
 
 #include "core/fractal_types.h"
+#include "core/interior_proof.h"
 #include "core/kernels.h"
 #include "core/kernels_simd_isa.h"
 
@@ -85,6 +96,7 @@
 //   DOUBLING             how the quadratic step doubles (a Doubling)
 //   splat load store     broadcast, aligned load and store
 //   add sub mul          one IEEE operation per lane
+//   abs(a)               |a| (the sign bit cleared)
 //   le(a, b) eq(a, b)    a <= b, a == b, ordered (false for NaN)
 //   keepLe(m, a, b)      m & (a <= b)
 //   same(m, a, b)        m & (a == b)
@@ -98,6 +110,10 @@
 //   blend(lanes, a, row) a, with the lanes set in `lanes` taking their values
 //                        from the aligned row
 //   storeEnds(p, zr, zi, pr, pi)  the lanes as OrbitEnds at p .. p + LANES - 1
+//   storePasses(counts, lanes, tests, base)  for each lane l in the bit mask
+//                        `lanes` (each failed in the block of TestWord
+//                        `tests`): counts[l] = base + the tests it passed
+//                        before its first failure (Tests::passedSteps)
 
 namespace {
 
@@ -130,6 +146,7 @@ struct LaneRegs {
 // z <- z^2 + c (Mandelbrot, Julia)
 struct QuadraticMap {
     enum { PREVIOUS = 0 };
+    static constexpr FractalRule RULE = QUADRATIC_RULE;
     static constexpr double M_START = 0.0;
     template <class V>
     static void step(LaneRegs<V> &r, typename V::D zr2, typename V::D zi2, const typename V::D *two) {
@@ -143,6 +160,7 @@ struct QuadraticMap {
 // The multiplies outnumber the adds already: 2 * p stays an add.
 struct DragonMap {
     enum { PREVIOUS = 0 };
+    static constexpr FractalRule RULE = DRAGON_RULE;
     static constexpr double M_START = 0.5;
     template <class V>
     static void step(LaneRegs<V> &r, typename V::D zr2, typename V::D zi2, const typename V::D *) {
@@ -158,6 +176,7 @@ struct DragonMap {
 // multiplies balance already: 2 * p stays an add.
 struct PhoenixMap {
     enum { PREVIOUS = 1 };
+    static constexpr FractalRule RULE = PHOENIX_RULE;
     static constexpr double M_START = 0.0;
     template <class V>
     static void step(LaneRegs<V> &r, typename V::D zr2, typename V::D zi2, const typename V::D *) {
@@ -225,6 +244,23 @@ struct Tests {
         const TestWord failed = ~tests & (column() << l);
         const int highest = 63 - __builtin_clzll(failed);
         return BLOCK_STEPS - 1 - highest / LANES;
+    }
+
+    // storePasses lane by lane: on two lanes as fast as any vector's.
+    static void storeEach(int *counts, int lanes, TestWord tests, int base) {
+        for (; lanes; lanes &= lanes - 1)
+            counts[__builtin_ctz(lanes)] = base + passedSteps(tests, __builtin_ctz(lanes));
+    }
+
+    // The word with a step's bit left set only where that step and every
+    // step before it passed: a lane's passes before its first failure are
+    // then the set bits of its column (a vector can count them all at once).
+    static TestWord leadingPasses(TestWord tests) {
+        for (int d = 1; d < BLOCK_STEPS; d *= 2) {
+            const TestWord firstSteps = ALL_PASSED & ~(ALL_PASSED >> (d * LANES));  // none d steps before
+            tests &= (tests >> (d * LANES)) | firstSteps;
+        }
+        return tests;
     }
 };
 
@@ -318,6 +354,62 @@ inline double rowCi(const LaneJob &job) {
     return job.jKind ? job.yPivot : job.y;
 }
 
+// A vector's checkpoint in memory: its lanes' whole state when it was taken.
+struct SavedStates {
+    const double *zr, *zi, *pr, *pi;
+};
+
+// The lanes in `lanes` whose real part lies within their near of the
+// checkpoint: the vectors' one look for both rules of the cycle check.
+template <class V>
+inline __attribute__((always_inline)) int nearLanes(typename V::D zr, typename V::D savedZr, const double *near) {
+    return V::bits(V::le(V::abs(V::sub(zr, savedZr)), V::load(near)));
+}
+
+// The interior proof (core/interior_proof.h) for the lanes of one vector in
+// `lanes` whose whole state lies within their near of the checkpoint s and
+// that have run CAPTURE_PATIENCE steps a lane: returns those proven
+// captured; a lane tried in vain has its near shrunk. clocks.lag(l),
+// clocks.room(l) and clocks.age(l) say how far back lane l's checkpoint
+// lies, how many steps it has left and how many it has taken.
+template <class V, class Map, class Clocks>
+int provenLanes(const LaneRegs<V> &r, const SavedStates &s, double *near, int lanes, double ci, Clocks clocks) {
+    enum { LANES = V::LANES };
+    const typename V::D bound = V::load(near);
+    typename V::M m = V::le(V::abs(V::sub(r.zr, V::load(s.zr))), bound);
+    m = V::keepLe(m, V::abs(V::sub(r.zi, V::load(s.zi))), bound);
+    if (Map::PREVIOUS) {
+        m = V::keepLe(m, V::abs(V::sub(r.pr, V::load(s.pr))), bound);
+        m = V::keepLe(m, V::abs(V::sub(r.pi, V::load(s.pi))), bound);
+    }
+    lanes &= V::bits(m);
+    if (!lanes)
+        return 0;
+    alignas(64) double zr[LANES], zi[LANES], pr[LANES], pi[LANES], cr[LANES];
+    V::store(zr, r.zr), V::store(zi, r.zi), V::store(cr, r.cr);
+    V::store(pr, Map::PREVIOUS ? r.pr : V::splat(0.0)), V::store(pi, Map::PREVIOUS ? r.pi : V::splat(0.0));
+    int proven = 0;
+    for (; lanes; lanes &= lanes - 1) {
+        const int l = __builtin_ctz(lanes);
+        if (clocks.age(l) < CAPTURE_PATIENCE * LANES)
+            continue;
+        double distance = 0.0;
+        auto widen = [&](double a, double b) {
+            const double part = __builtin_fabs(a - b);
+            distance = part > distance ? part : distance;
+        };
+        widen(zr[l], s.zr[l]), widen(zi[l], s.zi[l]);
+        if (Map::PREVIOUS)
+            widen(pr[l], s.pr[l]), widen(pi[l], s.pi[l]);
+        const CaptureTry t = {zr[l], zi[l], pr[l], pi[l], cr[l], ci, distance, clocks.lag(l), clocks.room(l), LANES};
+        if (captureProven(Map::RULE, t))
+            proven |= 1 << l;
+        else
+            near[l] = distance / CAPTURE_SHRINK;
+    }
+    return proven;
+}
+
 // Start value z0 and constant c of a vector of cells at real coordinates x.
 // The J kinds start from the point and take the pivot as the constant; the
 // M kinds start from the map's M_START (0, or M-Dragon's critical point
@@ -405,10 +497,14 @@ private:
             return listLanes(first, r, going, age, list);
         wasted = 0;
         BlockStart<V, U, Map::PREVIOUS> start, laterStart;
+        alignas(64) double near[N];  // 0, equality only, until the lanes are patient
+        int savedAge = age;
         for (int u = 0; u < U; ++u) {
             saved[u].take(r[u]);
             doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
         }
+        for (int k = 0; k < N; ++k)
+            near[k] = 0.0;
         for (;;) {
             // Two blocks before a look where both fit: the look costs less a
             // step; a lane that ends in the first idles through the second.
@@ -427,13 +523,13 @@ private:
             const int blockAge = age;
             age += two ? 2 * BLOCK_STEPS : steps;
             TestWord allPassed = T::ALL_PASSED;
-            int maybeRepeated = 0;  // the real part first: the rest is compared when it matches
+            int maybeRepeated = 0;  // the real part first: the rest is compared when it is near
 #pragma GCC unroll 8
             for (int u = 0; u < U; ++u) {
                 if (!two)
                     later[u] = T::ALL_PASSED;
                 allPassed &= (tests[u] & later[u]) | doneColumns[u];
-                maybeRepeated |= V::bits(V::eq(r[u].zr, saved[u].zr)) & going[u];
+                maybeRepeated |= nearLanes<V>(r[u].zr, saved[u].zr, near + u * LANES) & going[u];
             }
             if (allPassed != T::ALL_PASSED || maybeRepeated || age == job.limit) {
                 live = 0;
@@ -444,17 +540,24 @@ private:
                     int repeated = age == job.limit ? going[u] & ~failed & ~failedLater
                                    : maybeRepeated  ? going[u] & ~failed & ~failedLater & sameState(r[u], saved[u])
                                                     : 0;
-                    for (int lanes = failed; lanes; lanes &= lanes - 1) {
-                        const int l = __builtin_ctz(lanes), passed = T::passedSteps(tests[u], l);
-                        counts[l] = blockAge + passed;
-                        if (ENDS)
-                            start.keep(*job.kept, first + u * LANES + l, u * LANES + l, passed);
-                    }
-                    for (int lanes = failedLater; lanes; lanes &= lanes - 1) {
-                        const int l = __builtin_ctz(lanes), passed = T::passedSteps(later[u], l);
-                        counts[l] = blockAge + BLOCK_STEPS + passed;
-                        if (ENDS)
-                            laterStart.keep(*job.kept, first + u * LANES + l, u * LANES + l, passed);
+                    if (maybeRepeated && age < job.limit)
+                        repeated |= captured(r[u], saved[u], near + u * LANES,
+                                             going[u] & ~failed & ~failedLater & ~repeated, rowCi(job),
+                                             GroupClocks{age - savedAge, job.limit - age, age});
+                    if (failed)
+                        V::storePasses(counts, failed, tests[u], blockAge);
+                    if (failedLater)
+                        V::storePasses(counts, failedLater, later[u], blockAge + BLOCK_STEPS);
+                    if (ENDS) {
+                        for (int lanes = failed; lanes; lanes &= lanes - 1) {
+                            const int l = __builtin_ctz(lanes);
+                            start.keep(*job.kept, first + u * LANES + l, u * LANES + l, counts[l] - blockAge);
+                        }
+                        for (int lanes = failedLater; lanes; lanes &= lanes - 1) {
+                            const int l = __builtin_ctz(lanes);
+                            laterStart.keep(*job.kept, first + u * LANES + l, u * LANES + l,
+                                            counts[l] - blockAge - BLOCK_STEPS);
+                        }
                     }
                     for (int lanes = repeated; lanes; lanes &= lanes - 1) {
                         counts[__builtin_ctz(lanes)] = job.limit;
@@ -471,10 +574,15 @@ private:
             wasted += (long long)(N - live) * (age - blockAge);
             if (wasted >= (long long)live * REFILL_STEPS * LANES)
                 return listLanes(first, r, going, age, list);
-            if ((age & (age - 1)) == 0)
+            if (blockAge < CAPTURE_PATIENCE * LANES && age >= CAPTURE_PATIENCE * LANES)
+                for (int k = 0; k < N; ++k)
+                    near[k] = CAPTURE_FIRST_NEAR;  // the lanes have become patient
+            if ((age & (age - 1)) == 0) {
+                savedAge = age;
 #pragma GCC unroll 8
                 for (int u = 0; u < U; ++u)
                     saved[u].take(r[u]);
+            }
         }
     }
 
@@ -541,6 +649,26 @@ private:
         }
     };
 
+    // A group's lanes all started together: one lag, one room, one age.
+    struct GroupClocks {
+        int lagSteps, roomSteps, ageSteps;
+        int lag(int) const { return lagSteps; }
+        int room(int) const { return roomSteps; }
+        int age(int) const { return ageSteps; }
+    };
+
+    // The lanes in `lanes` proven captured (provenLanes).
+    static int captured(const LaneRegs<V> &r, const Checkpoint &saved, double *near, int lanes, double ci,
+                        GroupClocks clocks) {
+        if (!lanes)
+            return 0;
+        alignas(64) double zr[LANES], zi[LANES], pr[LANES], pi[LANES];
+        V::store(zr, saved.zr), V::store(zi, saved.zi);
+        if (Map::PREVIOUS)
+            V::store(pr, saved.pr), V::store(pi, saved.pi);
+        return provenLanes<V, Map>(r, SavedStates{zr, zi, pr, pi}, near, lanes, ci, clocks);
+    }
+
     static int sameState(const LaneRegs<V> &r, const Checkpoint &s) {
         M m = V::eq(r.zr, s.zr);
         m = V::same(m, r.zi, s.zi);
@@ -578,6 +706,8 @@ template <int N>
 struct LaneTable {
     alignas(64) double sr[N], si[N], spr[N], spi[N];  // checkpoint of the whole state
     alignas(64) double due[N], interval[N];            // next checkpoint clock, its interval
+    alignas(64) double taken[N], near[N];               // checkpoint clock; nearness to try the proof at
+    alignas(64) double patientAt[N];                    // clock from which near is CAPTURE_FIRST_NEAR, not 0
     alignas(64) double nextZr[N], nextZi[N], nextPr[N], nextPi[N], nextCr[N];
     int cell[N], nextCell[N], nextAge[N];              // cell: index into the counts, or -1: idle
     long long start[N];  // clock at which the lane would have held z_0; IDLE_START when idle
@@ -675,6 +805,10 @@ private:
         t_.sr[k] = t_.si[k] = t_.spr[k] = t_.spi[k] = __builtin_nan("");
         t_.due[k] = idle ? __builtin_inf() : (double)clock_;
         t_.interval[k] = CHECK_PERIOD;
+        t_.taken[k] = (double)clock_;
+        const bool patient = !idle && age >= CAPTURE_PATIENCE * LANES;
+        t_.near[k] = patient ? CAPTURE_FIRST_NEAR : 0.0;
+        t_.patientAt[k] = idle || patient ? __builtin_inf() : (double)(t_.start[k] + CAPTURE_PATIENCE * LANES);
     }
 
     // After a block: lanes that failed, repeated their checkpoint or reached
@@ -688,8 +822,8 @@ private:
         for (int u = 0; u < U; ++u) {
             tests[u] |= idleColumns_[u];
             allPassed &= tests[u];
-            // The real part first: the rest of the state is compared only when it matches.
-            maybeRepeated |= V::bits(V::eq(r[u].zr, V::load(t_.sr + u * LANES)));
+            // The real part first: the rest of the state is compared only when it is near.
+            maybeRepeated |= nearLanes<V>(r[u].zr, V::load(t_.sr + u * LANES), t_.near + u * LANES);
         }
         if (allPassed == T::ALL_PASSED && !maybeRepeated && !atStop)
             return;
@@ -698,7 +832,11 @@ private:
 #pragma GCC unroll 8
         for (int u = 0; u < U; ++u) {
             failed[u] = T::failedLanes(tests[u]);
-            limited[u] = maybeRepeated ? sameState(r[u], u) & ~failed[u] : 0;
+            limited[u] = 0;
+            if (maybeRepeated) {
+                limited[u] = sameState(r[u], u) & ~failed[u] & ~idleLanes_[u];
+                limited[u] |= capturedLanes(r[u], u, ~failed[u] & ~limited[u] & ~idleLanes_[u] & T::LANE_BITS);
+            }
             if (atStop)
                 limited[u] |= lanesAtLimit(u) & ~failed[u];
             limited[u] &= ~idleLanes_[u];
@@ -751,6 +889,24 @@ private:
         return V::bits(m);
     }
 
+    // Lane k's clocks: steps since its checkpoint, steps left, steps taken.
+    struct Clocks {
+        const LaneEngine &e;
+        int k;
+        int lag(int l) const { return (int)(e.clock_ - (long long)e.t_.taken[k + l]); }
+        int room(int l) const { return e.job_.limit - age(l); }
+        int age(int l) const { return (int)(e.clock_ - e.t_.start[k + l]); }
+    };
+
+    // The lanes of vector u in `lanes` proven captured (provenLanes).
+    int capturedLanes(const LaneRegs<V> &r, int u, int lanes) {
+        if (!lanes)
+            return 0;
+        const int k = u * LANES;
+        const SavedStates saved = {t_.sr + k, t_.si + k, t_.spr + k, t_.spi + k};
+        return provenLanes<V, Map>(r, saved, t_.near + k, lanes, rowCi(job_), Clocks{*this, k});
+    }
+
     int lanesAtLimit(int u) const {
         int lanes = 0;
         for (int l = 0; l < LANES; ++l)
@@ -769,6 +925,11 @@ private:
         const D now = V::splat((double)clock_);
         for (int u = 0; u < U; ++u) {
             const int k = u * LANES;
+            const M patient = V::le(V::load(t_.patientAt + k), now);
+            if (V::bits(patient)) {
+                V::store(t_.near + k, V::pick(patient, V::splat(CAPTURE_FIRST_NEAR), V::load(t_.near + k)));
+                V::store(t_.patientAt + k, V::pick(patient, V::splat(__builtin_inf()), V::load(t_.patientAt + k)));
+            }
             const M due = V::le(V::load(t_.due + k), now);
             if (!V::bits(due))
                 continue;
@@ -779,6 +940,7 @@ private:
                 V::store(t_.spi + k, V::pick(due, r[u].pi, V::load(t_.spi + k)));
             }
             const D interval = V::load(t_.interval + k);
+            V::store(t_.taken + k, V::pick(due, now, V::load(t_.taken + k)));
             V::store(t_.due + k, V::pick(due, V::add(now, interval), V::load(t_.due + k)));
             V::store(t_.interval + k, V::pick(due, V::add(interval, interval), interval));
         }

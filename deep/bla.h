@@ -14,6 +14,30 @@
 // a rebase (|Z + dw| < |dw|) and, since steps whose Z lies within
 // BLA_ESCAPE_MARGIN of the escape test are given radius 0, an escape.
 //
+// The other rules' steps (reference.h, perturb.h) have linear parts too,
+// each a map of its own shape (the template parameter Map):
+//   BlaStep      dw' = a dw + b dc: the quadratic rule (a = 2 Z, radius
+//                BLA_EPSILON |Z|) and cosine, whose exact step
+//                -sin(2Z + d) sin d + dc is -S d + dc to within
+//                |K| |d|^2 + |S| |d|^3 (S = sin 2Z, K = cos 2Z): a = -S,
+//                radius BLA_EPSILON |S| / (2 |S| + 3 |K|), which keeps that
+//                below half a rounding of |S d|.
+//   BlaConjStep  dw' = a dw + b dc + bc conj(dc): cosh, whose step
+//                conj(sinh(2Z + d) sinh d) + dc conjugates the delta; two
+//                such steps are complex-linear in it again, and every block
+//                has an even number of steps, so only the steps themselves
+//                (never kept) are conjugating. Radius as for cosine with
+//                sinh 2Z and cosh 2Z.
+//   BlaPairStep  (d, e)' = A (d, e) + B (ds, dt): Phoenix, whose state is
+//                the delta d and the previous delta e, and whose constant's
+//                parts s and t are real (ds, dt the pixel's). One step is
+//                A = [2Z, T; 1, 0], B = [1, P; 0, 0] (P = Z_m-1) leaving out
+//                d^2 and dt e: valid for |d| + |e| < BLA_EPSILON |Z| when
+//                |dt| < BLA_EPSILON |T| / 2 over the whole picture (else
+//                the tables are not built, and every step is exact).
+//                |A| and |B| are column sums of moduli, the bound that
+//                goes with the size |d| + |e|.
+//
 // The table is a binary tree over the orbit: level k (1..levels) holds the
 // block of 2^k steps starting at each multiple of 2^k, entry
 // step[first[k] + (m >> k)]. A block reaching past Z_last has radius 0. One table is
@@ -23,6 +47,7 @@
 //   BlaTable<double> t;
 //   buildBlaTable(ref, 0, dcMax, t);   // orbit 0 of a DeepReference
 //   const BlaStep<double> *s = blaLookup(t, m, sizeOfDw, stepsLeft, &length, &level);
+//   BlaTable<double, BlaPairStep> p;   // Phoenix's: the map named second
 //
 // Layer: deep.
 #ifndef QUORVEX_DEEP_BLA_H
@@ -54,22 +79,35 @@ template <class T> struct alignas(32) BlaStep {
     Cx<T> a, b;
 };
 
+template <class T> struct BlaConjStep {
+    Cx<T> a, b, bc;
+};
+
+// a[2 * row + column], b likewise (column 0 multiplies ds, 1 dt).
+template <class T> struct BlaPairStep {
+    Cx<T> a[4], b[4];
+};
+
 // Level k's entry j is step[first[k] + j]: one block of memory, one index.
-template <class T> struct BlaTable {
+template <class T, template <class> class Map = BlaStep> struct BlaTable {
     int levels;  // 0 when the orbit is shorter than two steps
-    std::vector<BlaStep<T>> step;
+    std::vector<Map<T>> step;
     std::vector<size_t> first;  // first[0] is unused
-    // radius[i]: step[i] is valid for |re dw| + |im dw| < radius[i]. On
+    // radius[i]: step[i] is valid for a delta of size below radius[i] (the
+    // size |re dw| + |im dw|, or for Phoenix that of d plus that of e). On
     // their own, because a lookup reads a radius at each level it tries and
     // one whole entry at the end. Level 1 starts at radius.data().
     std::vector<T> radius;
 };
 
-// T is double or FloatExp (which needs the orbit's FloatExp copy). `stop`
-// (may be null) is polled every few thousand entries: 0 when it ended the
-// building (the table is then unusable), 1 when the table is complete.
-template <class T>
-int buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T> &table, const std::atomic<int> *stop);
+// T is double or FloatExp (which needs the orbit's FloatExp copy); Map is
+// BlaStep for the quadratic and cosine rules, BlaConjStep for cosh,
+// BlaPairStep for Phoenix (dcMax then bounds |ds| + |dt|). `stop` (may be
+// null) is polled every few thousand entries: 0 when it ended the building
+// (the table is then unusable), 1 when the table is complete.
+template <class T, template <class> class Map>
+int buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T, Map> &table,
+                  const std::atomic<int> *stop);
 
 // The longest block that starts at step m, is valid for dw with
 // |re dw| + |im dw| = dwSize and has at most `stepsLeft` steps; null when no
@@ -78,8 +116,8 @@ int buildBlaTable(const DeepReference &ref, int orbit, T dcMax, BlaTable<T> &tab
 // are 1..K and the search for K starts at *level (the level found last
 // time, which a run of blocks mostly keeps) and goes up or down from there;
 // K goes back to *level.
-template <class T>
-inline const BlaStep<T> *blaLookup(const BlaTable<T> &t, int m, T dwSize, int stepsLeft, int *length, int *level) {
+template <class T, template <class> class Map>
+inline const Map<T> *blaLookup(const BlaTable<T, Map> &t, int m, T dwSize, int stepsLeft, int *length, int *level) {
     int top = t.levels;  // the highest level with a block starting at m that fits
     if (m) top = __builtin_ctz((unsigned)m) < top ? __builtin_ctz((unsigned)m) : top;
     while (top >= 1 && (1 << top) > stepsLeft) --top;

@@ -54,7 +54,7 @@ int deepViewRow(const DeepEngine &e, const DeepView &v, int row, int *counts, Or
     if (!deepSamples(e, s.dx.data(), s.dy.data(), v.cellsWide, s.samples.data(), stop)) return 0;
     for (size_t i = 0; i < n; ++i) {
         counts[i] = s.samples[i].count;
-        if (ends) ends[i] = OrbitEnd{s.samples[i].zr, s.samples[i].zi, 0.0, 0.0};
+        if (ends) ends[i] = OrbitEnd{s.samples[i].zr, s.samples[i].zi, s.samples[i].pr, s.samples[i].pi};
     }
     return 1;
 }

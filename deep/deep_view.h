@@ -18,15 +18,15 @@
 // own, so the counts do not depend on the rows or threads around them.
 //
 // DeepFrames serves the deep pictures of a run (a dive's frames, or one
-// still): one reference orbit, computed when the first picture needs it,
-// at the narrower end with the precision of that end, so it is the
-// reference a still of that end computes. Every picture it reaches uses it
-// with tables of its own reach; it reaches a picture whose precision it has
-// and whose centre lies within DEEP_REACH_WIDTHS of the picture's widths
-// (so each cell's offset from it keeps every bit the cell needs). A picture
-// it does not reach gets a reference of its own. What a picture is given
-// depends on that picture alone, never on the others made in the same run,
-// so a dive split into ranges makes the same bytes.
+// still): one reference (its orbits, reference.h), computed when the first
+// picture needs it, at the narrower end with the precision of that end, so
+// it is the reference a still of that end computes. Every picture it
+// reaches uses it with tables of its own reach; it reaches a picture whose
+// precision it has and whose centre lies within DEEP_REACH_WIDTHS of the
+// picture's widths (so each cell's offset from it keeps every bit the cell
+// needs). A picture it does not reach gets a reference of its own. What a
+// picture is given depends on that picture alone, never on the others made
+// in the same run, so a dive split into ranges makes the same bytes.
 //
 // Layer: deep.
 #ifndef QUORVEX_DEEP_DEEP_VIEW_H

@@ -9,20 +9,9 @@
 
 #include "core/cpu_features.h"
 #include "core/fractal_types.h"
+#include "deep/lanes.h"
 
 namespace {
-
-template <class T> T fromFloatExp(FloatExp v);
-template <> double fromFloatExp<double>(FloatExp v) { return v.toDouble(); }
-template <> FloatExp fromFloatExp<FloatExp>(FloatExp v) { return v; }
-
-template <class T> const BlaTable<T> *tableOf(const DeepEngine &e, int orbit);
-template <> const BlaTable<double> *tableOf<double>(const DeepEngine &e, int orbit) {
-    return e.approximation ? &e.table[orbit] : nullptr;
-}
-template <> const BlaTable<FloatExp> *tableOf<FloatExp>(const DeepEngine &e, int orbit) {
-    return e.approximation ? &e.tableF[orbit] : nullptr;
-}
 
 // The escape test on w: (h - w)^2 > limit, with h = 0 and limit 4 for
 // Mandelbrot and Julia, h = L/2 and limit 4 |L|^2 for the Dragons.
@@ -42,16 +31,10 @@ template <class T> struct Lane {
     int index;  // the sample it works on, -1 when idle
 };
 
-template <class T> const Cx<T> *orbitData(const ReferenceOrbit &o);
-template <> const Cx<double> *orbitData<double>(const ReferenceOrbit &o) { return o.z.data(); }
-template <> const Cx<FloatExp> *orbitData<FloatExp>(const ReferenceOrbit &o) { return o.zf.data(); }
-
 template <class T> void follow(const DeepEngine &e, int orbit, Lane<T> &l) {
     l.z = orbitData<T>(e.ref.orbit[orbit]);
-    l.table = tableOf<T>(e, orbit);
-    l.rEntry = l.table && l.table->levels >= BLA_ENTRY_LEVEL
-                   ? l.table->radius.data() + l.table->first[BLA_ENTRY_LEVEL]
-                   : nullptr;
+    l.table = tableOf<T, BlaStep>(e, orbit);
+    l.rEntry = entryRadii(l.table);
     l.last = e.ref.orbit[orbit].last;
 }
 
@@ -61,7 +44,7 @@ template <class T> void follow(const DeepEngine &e, int orbit, Lane<T> &l) {
 template <class T, bool DRAGON> inline __attribute__((always_inline)) int advance(const DeepEngine &e, Lane<T> &l, DeepSample &out) {
     const int detail = e.ref.detail;
     if (l.n >= detail) {
-        out = DeepSample{detail, 0.0, 0.0};
+        out = DeepSample{detail, 0.0, 0.0, 0.0, 0.0};
         return 1;
     }
     Cx<T> Z = l.z[l.m];
@@ -70,7 +53,7 @@ template <class T, bool DRAGON> inline __attribute__((always_inline)) int advanc
     const double vr = DRAGON ? l.test.hr - zr : zr, vi = DRAGON ? l.test.hi - zi : zi;
     const double v = vr * vr + vi * vi;
     if (!(v <= l.test.limit)) {
-        out = DeepSample{l.n, zr, zi};
+        out = DeepSample{l.n, zr, zi, 0.0, 0.0};
         return 1;
     }
     const T dwSize = magnitude1(l.dw);
@@ -92,8 +75,6 @@ template <class T, bool DRAGON> inline __attribute__((always_inline)) int advanc
     ++l.m, ++l.n;
     return 0;
 }
-
-template <class T> Cx<T> lift(Cx<double> v) { return Cx<T>{fromDouble<T>(v.re), fromDouble<T>(v.im)}; }
 
 // Sets up the lane of the point centre + d: w's delta and c's delta for the
 // type. 0 when the answer is known at once (it is then in `out`).
@@ -120,7 +101,7 @@ template <class T> int startLane(const DeepEngine &e, Cx<T> d, Lane<T> &l, DeepS
         l.dc = d * Cx<T>{k.re - d.re * 0.25, k.im - d.im * 0.25};
     } else if (lambda.re == 0.0 && lambda.im == 0.0) {  // z_1 = 0 for every start: only z_0 can escape
         const double zr = ref.centre.re + dd.re, zi = ref.centre.im + dd.im;
-        out = zr * zr + zi * zi <= 4.0 ? DeepSample{ref.detail, 0, 0} : DeepSample{0, zr, zi};
+        out = zr * zr + zi * zi <= 4.0 ? DeepSample{ref.detail, 0, 0, 0, 0} : DeepSample{0, zr, zi, 0, 0};
         return 0;
     } else {  // dw = -L d
         const Cx<T> p = lift<T>(lambda) * d;
@@ -137,36 +118,20 @@ void dragonZ(const EscapeTest &test, DeepSample &s) {
     s.zr = 0.5 - qr, s.zi = -qi;
 }
 
-// The samples run two at a time, one pass of each in turn: their
-// dependency chains are independent, so the processor overlaps them (one
-// sample's loop alone waits on its own multiplications; a third lane no
-// longer fits the registers and is slower).
+// The rule of Mandelbrot, Julia and the Dragons for the driver (lanes.h).
+template <class T, bool DRAGON> struct QuadraticRule {
+    typedef T Value;
+    typedef ::Lane<T> Lane;
+    static int start(const DeepEngine &e, Cx<T> d, Lane &l, DeepSample &out) { return startLane<T>(e, d, l, out); }
+    static int advance(const DeepEngine &e, Lane &l, DeepSample &out) { return ::advance<T, DRAGON>(e, l, out); }
+    static void finish(const DeepEngine &e, const Lane &l, DeepSample &out) {
+        if (DRAGON && out.count < e.ref.detail) dragonZ(l.test, out);
+    }
+};
 
 template <class T, bool DRAGON> int sampleBatch(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count,
                                    DeepSample *out, const std::atomic<int> *stop) {
-    Lane<T> a, b;
-    int next = 0, busy = 0;
-    int stopped = 0;
-    auto fill = [&](Lane<T> &l) {
-        l.index = -1;
-        if (stop && next < count && stop->load(std::memory_order_relaxed)) stopped = 1, next = count;
-        while (next < count && l.index < 0) {
-            const Cx<T> d = {fromFloatExp<T>(dx[next]), fromFloatExp<T>(dy[next])};
-            if (startLane<T>(e, d, l, out[next]))
-                l.index = next;
-            ++next;
-        }
-        busy += l.index >= 0;
-    };
-    auto pass = [&](Lane<T> &l) {
-        if (l.index < 0 || advance<T, DRAGON>(e, l, out[l.index]) != 1) return;
-        if (DRAGON && out[l.index].count < e.ref.detail) dragonZ(l.test, out[l.index]);
-        --busy;
-        fill(l);
-    };
-    fill(a), fill(b);
-    while (busy > 0) pass(a), pass(b);
-    return !stopped;
+    return runLanes<QuadraticRule<T, DRAGON>>(e, dx, dy, count, out, stop);
 }
 
 #if defined(__x86_64__)
@@ -310,10 +275,25 @@ int narrowerThan(const DeepLocation &loc, const char *width) {
 
 template <class T> T cMax(const DeepReference &ref, T reach) {
     if (ref.critical) return fromDouble<T>(0.0);  // the J kinds: c is the pivot for all
+    // Phoenix's bound is on |ds| + |dt|, at most sqrt 2 times the modulus.
+    if (ref.rule == PHOENIX_RULE) return reach * 1.5;
     if (!ref.dragon) return reach;
     // |d (1/2 - L/2 - d/4)| with a little room for rounding
     const double k = hypot(0.5 - ref.lambda.re * 0.5, ref.lambda.im * 0.5);
     return reach * (k * (1.0 + 0x1p-40) + toDouble(reach) * 0.25 + 0x1p-1000);
+}
+
+// Orbit o's tables, of the kind its rule takes, in T.
+template <class T, template <class> class Map> int buildTables(DeepEngine &e, int o, FloatExp reach,
+                                                             const std::atomic<int> *stop) {
+    BlaTable<T, Map> &t = (e.*TablesOf<T, Map>::at)[o];
+    return buildBlaTable<T, Map>(e.ref, o, cMax<T>(e.ref, fromFloatExp<T>(reach)), t, stop);
+}
+
+template <class T> int buildRuleTables(DeepEngine &e, int o, FloatExp reach, const std::atomic<int> *stop) {
+    if (e.ref.rule == PHOENIX_RULE) return buildTables<T, BlaPairStep>(e, o, reach, stop);
+    if (e.ref.rule == COSH_RULE) return buildTables<T, BlaConjStep>(e, o, reach, stop);
+    return buildTables<T, BlaStep>(e, o, reach, stop);
 }
 
 }  // namespace
@@ -321,10 +301,9 @@ template <class T> T cMax(const DeepReference &ref, T reach) {
 int prepareDeepTables(DeepEngine &e, FloatExp reach, int floatExp, const std::atomic<int> *stop) {
     e.floatExp = floatExp;
     if (!e.approximation) return 1;
-    for (int o = 0; o <= e.ref.critical; ++o) {
-        const int built = floatExp
-                              ? buildBlaTable<FloatExp>(e.ref, o, cMax<FloatExp>(e.ref, reach), e.tableF[o], stop)
-                              : buildBlaTable<double>(e.ref, o, cMax<double>(e.ref, reach.toDouble()), e.table[o], stop);
+    for (int o = 0; o < e.ref.orbits; ++o) {
+        const int built = floatExp ? buildRuleTables<FloatExp>(e, o, reach, stop)
+                                   : buildRuleTables<double>(e, o, reach, stop);
         if (!built) return 0;
     }
     return 1;
@@ -343,6 +322,8 @@ ReferenceResult prepareDeepEngine(const DeepLocation &loc, int cells, FloatExp r
 
 int deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
                 const std::atomic<int> *stop) {
+    if (e.ref.rule == PHOENIX_RULE) return phoenixSamples(e, dx, dy, count, out, stop);
+    if (trigonometricRule(e.ref.rule)) return trigSamples(e, dx, dy, count, out, stop);
     if (e.floatExp && e.ref.dragon) return sampleBatch<FloatExp, true>(e, dx, dy, count, out, stop);
     if (e.floatExp) return sampleBatch<FloatExp, false>(e, dx, dy, count, out, stop);
 #if defined(__x86_64__)

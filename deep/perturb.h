@@ -7,6 +7,7 @@
 //   DeepSample s = deepSample(e, dx, dy);   // the point centre + (dx, dy)
 //   s.count   0..detail: the escape count, as the plain double loop counts
 //   s.zr, zi  the first iterate that failed the escape test (count < detail)
+//   s.pr, pi  Phoenix: the iterate before it (0 when count is 0); else 0
 //
 // prepareDeepEngine computes the reference orbits at the location's centre
 // (reference.h) and, when `approximation` is set, their tables (bla.h) for
@@ -28,34 +29,41 @@
 //   skip: where m is a multiple of BLA_ENTRY_STEPS and the block of that
 //     length is valid, the longest valid table blocks from m (bla.h), or
 //     else one exact step dw = (2 Z_m + dw) dw + dc.
+// The other rules keep that shape, each with its own exact step:
+//   Phoenix  the state is the delta d of z and e of the previous iterate
+//     (P_m = Z_m-1): d' = (2 Z_m + d) d + T e + dt p + ds, e' = d, where p
+//     = P_m + e is the pixel's previous iterate and (ds, dt) its constant
+//     less the reference's (T the reference's t; dt multiplies p whole,
+//     never added to T, where it would be lost). The map has no critical
+//     point (it is invertible while t is not 0), so the rebase is to the
+//     orbit from (0, 0) with (d, e) = (z, p), when |z| + |p| < |d| + |e|
+//     or at the orbit's last value: it never makes the delta larger.
+//   Cosine  d' = -sin(2 Z_m + d) sin d + dc, the difference of the squared
+//     cosines with nothing to cancel for a tiny d, sin(2 Z_m + d) taken as
+//     S_m + (S_m (cos d - 1) + K_m sin d) from the reference's MPFR values
+//     (reference.h) and sin d, cos d - 1 from their series
+//     (trig_delta.h: + - * only, so the same bits on every processor).
+//   Cosh  d' = conj(sinh(2 Z_m + d) sinh d) + dc, likewise.
+//   Both rebase to the critical orbit from 0 as above, and to the second
+//     critical orbit (from pi/2, or i pi/2) when z is nearer +-pi/2 (or
+//     +-i pi/2) than |d|: d = +-(z -+ pi/2), the sign by the evenness of
+//     the maps. Those are all the critical points inside the escape
+//     radius, so, as for the quadratic rule, no glitch is left to detect
+//     and no reference beyond those orbits is needed.
 // Deltas are doubles, or FloatExp for locations narrower than
 // DEEP_DOUBLE_WIDTH, where the cell spacing and its products with small
 // reference values leave the range of normal doubles. deepSamples runs
 // doubles four to an AVX2 vector where the processor has it (`portable`
-// turns that off), with the same bits as the portable loop.
+// turns that off), with the same bits as the portable loop: Mandelbrot,
+// Julia and the Dragons only; the other rules' loops are portable.
 //
 // Layer: deep.
 #ifndef QUORVEX_DEEP_PERTURB_H
 #define QUORVEX_DEEP_PERTURB_H
 
-#include "deep/bla.h"
-#include "deep/reference.h"
+#include "deep/engine.h"
 
 #define DEEP_DOUBLE_WIDTH "1e-280"
-
-struct DeepEngine {
-    int approximation;  // set by the caller: use the tables
-    int portable;       // set by the caller: no vector path (to check it)
-    int floatExp;       // set by prepareDeepEngine (or prepareDeepTables)
-    DeepReference ref;
-    BlaTable<double> table[2];
-    BlaTable<FloatExp> tableF[2];
-};
-
-struct DeepSample {
-    int count;
-    double zr, zi;
-};
 
 ReferenceResult prepareDeepEngine(const DeepLocation &loc, int cells, FloatExp reach,
                                   const std::atomic<int> *stop, ReferenceProgress progress, void *context,

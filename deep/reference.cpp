@@ -2,56 +2,12 @@
 
 #include <mpfr.h>
 
-#include "core/fractal_types.h"
+#include "deep/exact_step.h"
 
 namespace {
 
 // Steps between polls of the stop flag and calls of the progress callback.
 const int POLL_STEPS = 4096;
-
-struct BigCx {
-    mpfr_t re, im;
-    explicit BigCx(mpfr_prec_t bits) { mpfr_inits2(bits, re, im, (mpfr_ptr)0); }
-    ~BigCx() { mpfr_clears(re, im, (mpfr_ptr)0); }
-    BigCx(const BigCx &) = delete;
-    BigCx &operator=(const BigCx &) = delete;
-    void set(const std::string &r, const std::string &i) {
-        mpfr_set_str(re, r.c_str(), 10, MPFR_RNDN);
-        mpfr_set_str(im, i.c_str(), 10, MPFR_RNDN);
-    }
-    Cx<double> nearest() const { return {mpfr_get_d(re, MPFR_RNDN), mpfr_get_d(im, MPFR_RNDN)}; }
-};
-
-FloatExp floatExpOf(const mpfr_t v) {
-    long e = 0;
-    const double m = mpfr_get_d_2exp(&e, v, MPFR_RNDN);
-    return FloatExp::make(m, e);
-}
-
-// K = L/2 - L^2/4 and, when `from` is given, W_0 = L (1/2 - from).
-void dragonOf(const BigCx &l, const BigCx *from, BigCx &k, BigCx *w0, mpfr_prec_t bits) {
-    BigCx sq(bits);
-    mpfr_sqr(sq.re, l.re, MPFR_RNDN);  // re(L^2) = lr^2 - li^2, im = 2 lr li
-    mpfr_fms(sq.re, l.im, l.im, sq.re, MPFR_RNDN);  // li^2 - lr^2 = -re(L^2)
-    mpfr_mul(sq.im, l.re, l.im, MPFR_RNDN);
-    mpfr_mul_2ui(sq.im, sq.im, 1, MPFR_RNDN);
-    mpfr_div_2ui(k.re, l.re, 1, MPFR_RNDN);
-    mpfr_div_2ui(k.im, l.im, 1, MPFR_RNDN);
-    mpfr_div_2ui(sq.re, sq.re, 2, MPFR_RNDN);
-    mpfr_div_2ui(sq.im, sq.im, 2, MPFR_RNDN);
-    mpfr_add(k.re, k.re, sq.re, MPFR_RNDN);
-    mpfr_sub(k.im, k.im, sq.im, MPFR_RNDN);
-    if (!from) return;
-    BigCx d(bits);  // 1/2 - from
-    mpfr_ui_sub(d.re, 1, from->re, MPFR_RNDN);
-    mpfr_sub_d(d.re, d.re, 0.5, MPFR_RNDN);
-    mpfr_neg(d.im, from->im, MPFR_RNDN);
-    mpfr_mul(w0->re, l.re, d.re, MPFR_RNDN);
-    mpfr_fms(w0->re, l.im, d.im, w0->re, MPFR_RNDN);
-    mpfr_neg(w0->re, w0->re, MPFR_RNDN);
-    mpfr_mul(w0->im, l.re, d.im, MPFR_RNDN);
-    mpfr_fma(w0->im, l.im, d.re, w0->im, MPFR_RNDN);
-}
 
 struct OrbitJob {
     const DeepReference *ref;
@@ -59,7 +15,7 @@ struct OrbitJob {
     const std::atomic<int> *stop;
     ReferenceProgress progress;
     void *context;
-    int done, total;  // progress over both orbits
+    int done, total;  // progress over all the orbits
 };
 
 bool escapes(const DeepReference &ref, Cx<double> w) {
@@ -68,24 +24,38 @@ bool escapes(const DeepReference &ref, Cx<double> w) {
     return !(hr * hr + hi * hi <= 4.0 * (ref.lambda.re * ref.lambda.re + ref.lambda.im * ref.lambda.im));
 }
 
-void keep(ReferenceOrbit &o, const BigCx &w, int wantFloatExp) {
+void keep(ReferenceOrbit &o, const BigCx &w, const ExactStep *trig, int wantFloatExp) {
     o.z.push_back(w.nearest());
-    if (wantFloatExp) o.zf.push_back(Cx<FloatExp>{floatExpOf(w.re), floatExpOf(w.im)});
+    if (wantFloatExp) o.zf.push_back(floatExpOf(w));
+    if (!trig) return;
+    o.s.push_back(trig->s.nearest()), o.k.push_back(trig->k.nearest());
+    if (wantFloatExp) o.sf.push_back(floatExpOf(trig->s)), o.kf.push_back(floatExpOf(trig->k));
 }
 
-// W_0 = start, W_n+1 = W_n^2 + k, until the escape test fails or detail.
-ReferenceResult iterate(OrbitJob &job, BigCx &w, const BigCx &k, mpfr_prec_t bits, ReferenceOrbit &o) {
+void clearOrbit(ReferenceOrbit &o, size_t size, bool trig, int wantFloatExp) {
+    for (auto *v : {&o.z, &o.s, &o.k}) v->clear();
+    for (auto *v : {&o.zf, &o.sf, &o.kf}) v->clear();
+    o.z.reserve(size);
+    if (wantFloatExp) o.zf.reserve(size);
+    if (!trig) return;
+    o.s.reserve(size), o.k.reserve(size);
+    if (wantFloatExp) o.sf.reserve(size), o.kf.reserve(size);
+}
+
+// W_0 = w (with p = 0 before it), then the rule's steps, until the escape
+// test fails or detail.
+ReferenceResult iterate(OrbitJob &job, ExactStep &rule, BigCx &w, ReferenceOrbit &o, mpfr_prec_t bits) {
     const int detail = job.ref->detail;
-    o.z.clear(), o.zf.clear();
-    o.z.reserve((size_t)detail + 1);
-    if (job.wantFloatExp) o.zf.reserve((size_t)detail + 1);
-    mpfr_t rr, ii;
-    mpfr_inits2(bits, rr, ii, (mpfr_ptr)0);
+    const bool trig = trigonometricRule(rule.rule);
+    clearOrbit(o, (size_t)detail + 1, trig, job.wantFloatExp);
+    BigCx p(bits);
+    p.zero();
     ReferenceResult result = REFERENCE_DONE;
     o.escaped = 0;
     int n = 0;
     for (;; ++n) {
-        keep(o, w, job.wantFloatExp);
+        if (trig) rule.values(w);
+        keep(o, w, trig ? &rule : nullptr, job.wantFloatExp);
         if (escapes(*job.ref, o.z.back())) {
             o.escaped = 1;
             break;
@@ -98,18 +68,22 @@ ReferenceResult iterate(OrbitJob &job, BigCx &w, const BigCx &k, mpfr_prec_t bit
             }
             if (job.progress) job.progress(job.done + n, job.total, job.context);
         }
-        mpfr_sqr(rr, w.re, MPFR_RNDN);
-        mpfr_sqr(ii, w.im, MPFR_RNDN);
-        mpfr_mul(w.im, w.re, w.im, MPFR_RNDN);
-        mpfr_mul_2ui(w.im, w.im, 1, MPFR_RNDN);
-        mpfr_add(w.im, w.im, k.im, MPFR_RNDN);
-        mpfr_sub(w.re, rr, ii, MPFR_RNDN);
-        mpfr_add(w.re, w.re, k.re, MPFR_RNDN);
+        rule.step(w, p);
     }
-    mpfr_clears(rr, ii, (mpfr_ptr)0);
     o.last = n;
     job.done += detail;
     return result;
+}
+
+// Where orbit `index` starts: orbit 0 where the centre does (`first`), the
+// critical orbit at 0, the second at pi/2 or i pi/2.
+void startOf(const DeepReference &ref, int index, const BigCx &first, BigCx &w) {
+    if (index == 0) return w.set(first);
+    w.zero();
+    if (index != ref.second) return;
+    const mpfr_ptr half = ref.rule == COSH_RULE ? w.im : w.re;
+    mpfr_const_pi(half, MPFR_RNDN);
+    mpfr_div_2ui(half, half, 1, MPFR_RNDN);
 }
 
 std::atomic<long> referenceCount{0};
@@ -144,27 +118,31 @@ ReferenceResult computeReference(const DeepLocation &loc, int cells, int wantFlo
     const mpfr_prec_t bits = (mpfr_prec_t)referencePrecision(loc, cells);
     ref.type = loc.type, ref.detail = loc.detail, ref.precision = bits;
     const FractalTypeInfo &type = FRACTAL_TYPE_TABLE[loc.type];
-    const int julia = type.jKind;
+    const int julia = type.jKind, trig = trigonometricRule(type.rule);
+    ref.rule = type.rule;
     ref.critical = julia;
+    ref.second = trig ? julia + 1 : -1;
+    ref.orbits = 1 + julia + trig;
     ref.dragon = type.rule == DRAGON_RULE;
-    BigCx centre(bits), pivot(bits), start(bits), k(bits);
+    BigCx centre(bits), pivot(bits), first(bits), k(bits), w(bits);
     centre.set(loc.re, loc.im);
     pivot.set(loc.pivotRe, loc.pivotIm);
     ref.centre = centre.nearest();
     ref.lambda = ref.dragon && !julia ? centre.nearest() : pivot.nearest();
+    ref.constant = julia ? pivot.nearest() : centre.nearest();
+    first.zero();
     if (ref.dragon) {
-        dragonOf(julia ? pivot : centre, julia ? &centre : nullptr, k, julia ? &start : nullptr, bits);
+        dragonConstant(julia ? pivot : centre, julia ? &centre : nullptr, k, julia ? &first : nullptr, bits);
     } else {
-        const BigCx &constant = julia ? pivot : centre;
-        mpfr_set(k.re, constant.re, MPFR_RNDN), mpfr_set(k.im, constant.im, MPFR_RNDN);
-        if (julia) mpfr_set(start.re, centre.re, MPFR_RNDN), mpfr_set(start.im, centre.im, MPFR_RNDN);
+        k.set(julia ? pivot : centre);
+        if (julia) first.set(centre);
     }
-    if (!julia) mpfr_set_zero(start.re, 1), mpfr_set_zero(start.im, 1);
-    OrbitJob job = {&ref, wantFloatExp, stop, progress, context, 0, loc.detail * (ref.critical + 1)};
-    ReferenceResult r = iterate(job, start, k, bits, ref.orbit[0]);
-    if (r == REFERENCE_DONE && ref.critical) {
-        mpfr_set_zero(start.re, 1), mpfr_set_zero(start.im, 1);
-        r = iterate(job, start, k, bits, ref.orbit[1]);
+    ExactStep rule(ref.rule, k, bits);
+    OrbitJob job = {&ref, wantFloatExp, stop, progress, context, 0, loc.detail * ref.orbits};
+    ReferenceResult r = REFERENCE_DONE;
+    for (int o = 0; o < ref.orbits && r == REFERENCE_DONE; ++o) {
+        startOf(ref, o, first, w);
+        r = iterate(job, rule, w, ref.orbit[o], bits);
     }
     if (r == REFERENCE_DONE && progress) progress(job.total, job.total, context);
     return r;

@@ -64,7 +64,8 @@ int smoothSampleRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb
 
 // deepViewRow (deep/deep_view.h) for columns first .. first + count - 1
 // alone, each cell's offset computed as it computes them: a tile's cells
-// are the whole picture's, bit for bit. Into counts[first ..], ends[first ..].
+// are the whole picture's, bit for bit (a change there is one here too; the
+// tiles' tests compare them). Into counts[first ..], ends[first ..].
 int deepSpan(const FrameJob &job, int row, int first, int count, Scratch &s, int *counts, OrbitEnd *ends) {
     const DeepView &v = job.source->deepView;
     s.dx.resize((size_t)count), s.dy.resize((size_t)count), s.deep.resize((size_t)count);
@@ -78,7 +79,7 @@ int deepSpan(const FrameJob &job, int row, int first, int count, Scratch &s, int
     for (int i = 0; i < count; ++i) {
         const DeepSample &d = s.deep[(size_t)i];
         counts[first + i] = d.count;
-        if (ends) ends[first + i] = OrbitEnd{d.zr, d.zi, 0.0, 0.0};
+        if (ends) ends[first + i] = OrbitEnd{d.zr, d.zi, d.pr, d.pi};
     }
     return 1;
 }

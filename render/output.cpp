@@ -195,7 +195,7 @@ int pictureFileMatches(const char *path, RenderOutputKind kind, int width, int h
 int outputKindOf(const char *path, RenderOutputKind *kind) {
     static const struct { const char *suffix; RenderOutputKind kind; } SUFFIXES[] = {
         {".png", OUTPUT_PNG}, {".ppm", OUTPUT_PPM}, {".pgm", OUTPUT_PGM}, {".frc", OUTPUT_FRC},
-        {".mp4", OUTPUT_MP4}, {".webm", OUTPUT_WEBM}, {".mkv", OUTPUT_MKV},
+        {".mp4", OUTPUT_MP4}, {".webm", OUTPUT_WEBM}, {".mkv", OUTPUT_MKV}, {".qloc", OUTPUT_LOCATION},
     };
     const char *base = strrchr(path, '/');
     base = base ? base + 1 : path;

@@ -5,6 +5,8 @@
 //   .png  the same colours, 8-bit RGB, through libpng
 //   .frc  a parameter file the explorer loads (files/paramfile.h)
 //   .mp4 .webm .mkv  a dive's video (render/video.h writes those)
+//   .qloc  no picture: the location of a still (deep/location.h), written
+//          by the runner (render/run.h)
 // The PNM header is the program's own (writePnmHeader, files/pnm.h: "P5\n"
 // or "P6\n", "W H\n", "255\n", then rows top first, nothing else). A
 // picture of grid values is coloured row by row with colourGridRow and the
@@ -39,7 +41,9 @@
 #include "files/png_text.h"
 #include "render/rows.h"
 
-enum RenderOutputKind { OUTPUT_PNG, OUTPUT_PPM, OUTPUT_PGM, OUTPUT_FRC, OUTPUT_MP4, OUTPUT_WEBM, OUTPUT_MKV };
+enum RenderOutputKind {
+    OUTPUT_PNG, OUTPUT_PPM, OUTPUT_PGM, OUTPUT_FRC, OUTPUT_MP4, OUTPUT_WEBM, OUTPUT_MKV, OUTPUT_LOCATION,
+};
 
 // The output kind of a path by its suffix (lower case); 0 when it has none
 // of them. A name that is nothing but a suffix is a hidden file, not an image.

@@ -12,6 +12,7 @@
 #include <unordered_set>
 
 #include "core/state.h"
+#include "deep/minibrot.h"
 #include "deep/reference.h"
 #include "files/atomic_write.h"
 #include "files/gradient_file.h"
@@ -126,9 +127,36 @@ PlanResult planRecipeView(RenderPlan &p, char *reason) {
     return PLAN_READY;
 }
 
+// The minibrot inside the first frame's picture becomes the still's
+// location or the dive's last frame.
+PlanResult planMinibrot(RenderPlan &p, const std::atomic<int> *stop, const RunWatch *watch, char *reason) {
+    RenderOptions &o = p.options;
+    const char *option = o.zoomMinibrot ? "--zoom-to-minibrot" : "--find-minibrot";
+    Minibrot m;
+    char why[FILE_ERROR_SIZE] = "";
+    if (!minibrotTypeSupported(o.location.type)) {
+        findMinibrot(o.location, o.width, o.height, stop, nullptr, nullptr, m, why);
+        return failWith(PLAN_USAGE, reason, "%s: %s", option, why);
+    }
+    watchBegin(watch, "finding  ", "steps");
+    const MinibrotResult found = findMinibrot(o.location, o.width, o.height, stop, watchRows, (void *)watch, m, why);
+    watchEnd(watch);
+    if (found == MINIBROT_STOPPED) return failWith(PLAN_INTERRUPTED, reason, "%s", WRITE_INTERRUPTED);
+    if (found == MINIBROT_NONE) return failWith(PLAN_FAILED, reason, "%s: %s", option, why);
+    p.note = "the minibrot of period " + std::to_string(m.period) + " (" + std::to_string(m.newtonSteps) +
+             " Newton steps), framed at width " + m.location.width;
+    if (!o.zoomMinibrot) {
+        o.location = m.location;
+        return PLAN_READY;
+    }
+    o.zoomLocation = m.location;
+    o.zoomLocated = 1;
+    return PLAN_READY;
+}
+
 // A location instead of --view: its view, and whether it is deep. The
 // command line has already refused the forms that cannot be one.
-PlanResult planLocation(RenderPlan &p, const std::atomic<int> *stop, char *reason) {
+PlanResult planLocation(RenderPlan &p, const std::atomic<int> *stop, const RunWatch *watch, char *reason) {
     RenderOptions &o = p.options;
     if (!(o.given & (GIVEN_CENTER | GIVEN_WIDTH)) && !o.locationPath) {
         if (o.zoomLocated)
@@ -145,6 +173,10 @@ PlanResult planLocation(RenderPlan &p, const std::atomic<int> *stop, char *reaso
     }
     if (!located) return planRecipeView(p, reason);
     o.location.type = o.params.type, o.location.detail = o.params.detail;
+    if (o.findMinibrot || o.zoomMinibrot) {
+        const PlanResult found = planMinibrot(p, stop, watch, reason);
+        if (found != PLAN_READY) return found;
+    }
     double view[4];
     locationView(o.location, o.width, o.height, view);
     o.params.xStart = view[0], o.params.xEnd = view[1], o.params.yStart = view[2], o.params.yEnd = view[3];
@@ -432,15 +464,17 @@ std::string framePathOf(const RenderOptions &o, int k) {
     return framePath(o.outputPath, k, path, sizeof path) ? path : "";
 }
 
-PlanResult planRender(const RenderOptions &options, RenderPlan &p, const std::atomic<int> *stop, char *reason) {
+PlanResult planRender(const RenderOptions &options, RenderPlan &p, const std::atomic<int> *stop, char *reason,
+                      const RunWatch *watch) {
     p.options = options;
     p.located = p.deep = p.deepDive = 0;
     p.file.reset();
     p.todo.clear();
     p.tiles.clear();
     p.tileDigest = 0;
+    p.note.clear();
     PlanResult r = options.zoomPath ? readZoomFile(p.options, stop, reason) : PLAN_READY;
-    if (r == PLAN_READY) r = planLocation(p, stop, reason);
+    if (r == PLAN_READY) r = planLocation(p, stop, watch, reason);
     if (r == PLAN_READY && options.fromPath) r = readFrom(p, stop, reason);
     if (r == PLAN_READY) keepGridValues(p.options), r = planPalette(p, reason);
     if (r == PLAN_READY) r = checkOutputs(p, reason);

@@ -21,7 +21,11 @@
 //      when the width is below DEEP_WIDTH; a dive from a location takes its
 //      last frame as a view when neither end is deep, else as a location of
 //      its own (`deepDive`); below DEEP_WIDTH only the types the deep
-//      engine draws are taken (core/fractal_types.h);
+//      engine draws are taken (core/fractal_types.h: all of them);
+//      --find-minibrot and --zoom-to-minibrot first search the location's
+//      picture (deep/minibrot.h) and put the minibrot found in place of
+//      the location, or as the dive's last frame: a type without minibrots
+//      is a usage error, a picture without one a failure;
 //   3. a --from parameter file (its reader's refusals are failures, and a
 //      stop breaks off the read): what the command line gives wins, the
 //      rest comes from the file; when nothing that shapes the picture was
@@ -75,6 +79,7 @@
 #include "colour/palette.h"
 #include "render/frame.h"
 #include "render/request.h"
+#include "render/watch.h"
 
 enum PlanResult { PLAN_READY, PLAN_USAGE, PLAN_FAILED, PLAN_INTERRUPTED };
 
@@ -94,9 +99,13 @@ struct RenderPlan {
     // order, and the digest of the settings that shape the values.
     std::vector<int> tiles;
     uint64_t tileDigest;
+    std::string note;                   // what the planner found, for the run to say; or ""
 };
 
-PlanResult planRender(const RenderOptions &options, RenderPlan &plan, const std::atomic<int> *stop, char *reason);
+// `watch` (may be null) hears the search for a minibrot, the one long stage
+// a plan may have.
+PlanResult planRender(const RenderOptions &options, RenderPlan &plan, const std::atomic<int> *stop, char *reason,
+                      const RunWatch *watch = nullptr);
 
 // The file of frame k ("" when the pattern's path does not fit).
 std::string framePathOf(const RenderOptions &o, int k);

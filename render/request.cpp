@@ -42,5 +42,6 @@ RenderOptions defaultRenderOptions() {
     o.tileColumns = o.tileRows = 0;
     o.firstTile = o.lastTile = 0;
     o.joinPattern = nullptr;
+    o.findMinibrot = o.zoomMinibrot = 0;
     return o;
 }

@@ -38,6 +38,8 @@ enum { LOOK_GIVEN_COLOUR = 1, LOOK_GIVEN_PALETTE = 2, LOOK_GIVEN_SHADE = 4, LOOK
 
 // The options that give a dive's last frame as a location, for messages.
 #define RENDER_ZOOM_LOCATION "--zoom-to-center and --zoom-to-width (or --zoom-to with a location file)"
+// What the minibrot options search, for messages.
+#define RENDER_MINIBROT_NEEDS "search the picture of a location: give --center and --width, or --location"
 
 // One line of explanation, with room for a file name.
 enum { RENDER_REASON_SIZE = FILE_ERROR_SIZE };
@@ -91,6 +93,10 @@ struct RenderOptions {
     int tileColumns, tileRows;             // 1..TILE_MAX_GRID
     int firstTile, lastTile;               // --tile-range, else every tile
     const char *joinPattern;               // --join, or null
+    // The minibrot inside the first frame's picture (deep/minibrot.h), found
+    // by the planner: the still's location (--find-minibrot), or the dive's
+    // last frame (--zoom-to-minibrot).
+    int findMinibrot, zoomMinibrot;
 };
 
 // True for a dive (a last view was given).

@@ -591,8 +591,20 @@ RunResult makeTiles(Run &r, char *reason) {
     return made;
 }
 
+// A .qloc OUTPUT: the still's location, the place alone, and no picture;
+// a --save-location beside it gets the same.
+RunResult writeLocationOnly(const Run &r, char *reason) {
+    const RenderOptions &o = *r.o;
+    char why[FILE_ERROR_SIZE] = "";
+    for (const char *path : {o.outputPath, o.saveLocationPath})
+        if (path && !writeLocationFile(path, o.location, why)) return writeFailed(r, path, why, reason);
+    return RUN_WRITTEN;
+}
+
 RunResult runFrames(Run &r, char *reason) {
+    if (!r.plan->note.empty()) watchNote(r.watch, "%s", r.plan->note.c_str());
     if (makesTiles(*r.o)) return makeTiles(r, reason);
+    if (r.o->outputKind == OUTPUT_LOCATION) return writeLocationOnly(r, reason);
     noteKeptFrames(r);
     if (r.plan->todo.empty()) return RUN_WRITTEN;
     if (!r.o->joinPattern && !warnBeyondDoubles(r)) return interrupted(r, reason);

@@ -29,6 +29,8 @@
 //      location before the picture is begun). A still's or a video's
 //      temporaries that a killed run left behind are removed first
 //      (files/atomic_write.h's removeStaleTemporaries).
+// What the plan found (a minibrot) is said first, as a note; a .qloc
+// OUTPUT writes the still's location (the place alone) instead of steps 1 to 5.
 // `stop` (may be null) is polled throughout, in every loop over frames or
 // cells and while ffmpeg is waited on: the frames made stay (one being
 // written is finished), the frame in hand and an unfinished video do not

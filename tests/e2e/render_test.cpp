@@ -698,6 +698,31 @@ TEST_F(Render, ADeepPictureAndItsLocationFile) {
     EXPECT_NE(picture.find_first_not_of(picture[0]), std::string::npos) << "a picture, not one colour";
 }
 
+// The exit statuses of the finder: a type without minibrots is the command
+// line's fault (2), a picture without one a failure (1), each one line with
+// nothing written; what it finds is said in one line and its location kept.
+TEST_F(Render, TheMinibrotFinderSaysWhatItFoundOrWhyNot) {
+    const std::vector<std::string> seahorse = {
+        "--center=-0.743643887037158704752191506114774,0.131825904205311970493132056385139", "--width", "7.1e-30",
+        "--size", "128x72", "--detail", "10000", "--find-minibrot"};
+    auto with = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), seahorse.begin(), seahorse.end());
+        return more;
+    };
+    Outcome o = render(with({"--type", "J-Cosh", path("j.png")}));
+    EXPECT_EQ(2, o.status) << o.err;
+    o = render({"--center=1,1", "--width", "1e-20", "--find-minibrot", path("n.png")});
+    EXPECT_EQ(1, o.status) << o.err;
+    EXPECT_NE(std::string::npos, o.err.find("no minibrot found")) << o.err;
+    EXPECT_EQ(o.err.size() - 1, o.err.find('\n')) << "one line: " << o.err;
+    EXPECT_TRUE(entries(dir).empty()) << "nothing written";
+    o = render(with({path("m.qloc")}));
+    ASSERT_EQ(0, o.status) << o.err;
+    EXPECT_NE(std::string::npos, o.err.find("period 8007")) << o.err;
+    EXPECT_EQ(1u, entries(dir).size()) << "the location, no picture";
+    EXPECT_EQ(0u, slurp(path("m.qloc")).find("quorvex-location 1\ntype Mandelbrot\ndetail 10000\ncenter -0.7436438"));
+}
+
 // ---- interrupts -------------------------------------------------------------------
 
 struct Interrupted {

@@ -23,8 +23,10 @@ bool sameLocation(const DeepLocation &a, const DeepLocation &b) {
 std::string text(const DeepLocation &l) {
     char *out = nullptr;
     size_t size = 0;
+    const std::string noLook;
+    const LocationText t{&l, &noLook};
     FILE *f = open_memstream(&out, &size);
-    if (!f || !writeLocationText(f, &l, nullptr) || fclose(f) != 0) abort();
+    if (!f || !writeLocationText(f, &t, nullptr) || fclose(f) != 0) abort();
     std::string all(out, size);
     free(out);
     return all;

@@ -13,11 +13,14 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <complex>
 #include <map>
 #include <random>
 #include <string>
 #include <vector>
 
+#include "core/interior_proof.h"
+#include "core/kernel_steps.h"
 #include "core/kernels.h"
 #include "core/kernels_simd.h"
 #include "core/state.h"
@@ -294,6 +297,113 @@ TEST_P(KernelPaths, OrbitEndsMatchThePlainLoop) {
         expectEnds(type(random), centred(coordinate(random), coordinate(random) * 0.75, size, 300, detail(random),
                                          coordinate(random) * 0.6, coordinate(random) * 0.6), 100);
     }
+}
+
+// The interior proof's tries, as the kernels make them (one test at a time).
+std::vector<std::pair<FractalRule, CaptureTry>> provenTries;
+long capturedTries;
+void noteTry(FractalRule rule, const CaptureTry &t, bool proven) {
+    ++capturedTries;
+    if (proven)
+        provenTries.push_back({rule, t});
+}
+
+// The plain loop's test of z and, if it passes, its step of a polynomial rule.
+bool stepOrbit(FractalRule rule, double c0, double c1, Orbit &z) {
+    const double zr2 = z.zr * z.zr, zi2 = z.zi * z.zi;
+    if (!(zr2 + zi2 <= 4.0))
+        return false;
+    if (rule == QUADRATIC_RULE)
+        Quadratic{c0, c1}(z, zr2, zi2);
+    else if (rule == DRAGON_RULE)
+        Dragon{c0, c1}(z, zr2, zi2);
+    else
+        Phoenix{c0, c1}(z, zr2, zi2);
+    return true;
+}
+
+// Whether the plain loop's orbit from the try's state passes `steps` more tests.
+bool passesOnward(FractalRule rule, const CaptureTry &t, int steps) {
+    Orbit z = {t.zr, t.zi, t.pr, t.pi};
+    for (int n = 0; n < steps; ++n)
+        if (!stepOrbit(rule, t.cr, t.ci, z))
+            return false;
+    return true;
+}
+
+// Minibrot, cardioid and disc interiors with their edges, shallow and at
+// width 2e-6: counts as the plain loop's, cell for cell, while the proof
+// ends many interior cells (most of the rest end on exact repeats first);
+// and every orbit proven captured still passes 20000 steps after its try.
+TEST_P(KernelPaths, InteriorProofKeepsThePlainLoopsCounts) {
+    const double period5 = -1.9854242530542052;  // the nucleus of a period-5 minibrot
+    const struct {
+        int type;
+        KernelView view;
+    } cases[] = {
+        {MANDELBROT_TYPE, centred(-0.2, 0.0, 1.3, 64, 5000)},   {MANDELBROT_TYPE, centred(-1.0, 0.0, 0.55, 64, 5000)},
+        {MANDELBROT_TYPE, centred(-1.7549, 0.0, 0.04, 64, 5000)}, {MANDELBROT_TYPE, centred(period5, 0.0, 2e-4, 64, 5000)},
+        {MANDELBROT_TYPE, centred(period5 + 1e-5, 3e-6, 2e-6, 64, 5000)},
+        {JULIA_TYPE, centred(0.0, 0.0, 3.0, 64, 5000, -1.0, 0.0)}, {JULIA_TYPE, centred(0.0, 0.0, 3.0, 64, 5000, -0.123, 0.745)},
+        {M_DRAGON_TYPE, centred(1.0, 0.0, 4.0, 64, 5000)},       {J_DRAGON_TYPE, centred(0.5, 0.0, 2.0, 64, 5000, 0.8, 0.6)},
+        {M_PHOENIX_TYPE, centred(-0.3, 0.0, 1.4, 64, 5000)},     {J_PHOENIX_TYPE, centred(0.0, 0.0, 3.0, 64, 5000, 0.56667, -0.5)},
+    };
+    provenTries.clear();
+    capturedTries = 0;
+    watchCaptureTries(noteTry);
+    int interior = 0;
+    for (const auto &c : cases)
+        for (int row = 1; row < 64; row += 4) {
+            std::vector<int> want(64), got(64);
+            countRowWith(PLAIN_PATH, c.type, c.view, row, want.data());
+            countRowWith(GetParam(), c.type, c.view, row, got.data());
+            for (int i = 0; i < 64; ++i) {
+                EXPECT_EQ(got[i], want[i]) << describe(c.type, c.view, row) << ", column " << i;
+                interior += want[i] == 5000;
+            }
+        }
+    watchCaptureTries(nullptr);
+    EXPECT_GT((long)provenTries.size(), interior / 5) << capturedTries << " tries, " << interior << " cells at the limit";
+    for (const auto &p : provenTries)
+        ASSERT_TRUE(passesOnward(p.first, p.second, 20000))
+            << "rule " << p.first << ": z " << p.second.zr << " " << p.second.zi << ", c " << p.second.cr << " "
+            << p.second.ci;
+}
+
+// Orbits that escape, of parameters just outside the main cardioid and the
+// period-2 disc (for the Dragons, a multiplier just outside the unit circle)
+// and of Phoenixes near their set's edge: tried far more often than the
+// kernels would (every fifth state, eleven lags), the proof never holds.
+TEST(InteriorProof, NeverHoldsForAnOrbitThatEscapes) {
+    std::mt19937_64 random(28);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    int escaped = 0;
+    for (int k = 0; k < 240; ++k) {
+        const FractalRule rule = k % 4 < 2 ? QUADRATIC_RULE : k % 4 == 2 ? DRAGON_RULE : PHOENIX_RULE;
+        const std::complex<double> mu = std::polar(1.0 + pow(10.0, -2.0 - 8.0 * unit(random)), 2 * M_PI * unit(random));
+        const std::complex<double> phoenix(-1.5 + 2.0 * unit(random), -0.6 + 1.2 * unit(random));
+        const std::complex<double> c = k % 4 == 0 ? mu / 2.0 - mu * mu / 4.0 : k % 4 == 1 ? -1.0 + 0.25 * mu
+                                     : k % 4 == 2 ? mu : phoenix;
+        std::vector<Orbit> orbit = {Orbit{rule == DRAGON_RULE ? 0.5 : 0.0, 0.0, 0.0, 0.0}};
+        for (Orbit z = orbit[0]; orbit.size() < 20000 && stepOrbit(rule, c.real(), c.imag(), z);)
+            orbit.push_back(z);
+        if (orbit.size() >= 20000)
+            continue;  // not seen to escape
+        ++escaped;
+        for (size_t n = 16; n < orbit.size(); n += 5)
+            for (int lag : {1, 2, 3, 4, 5, 6, 8, 12, 16, 32, 64}) {
+                if (lag > (int)n)
+                    break;
+                const Orbit &a = orbit[n], &b = orbit[n - lag];
+                const double d = fmax(fmax(fabs(a.zr - b.zr), fabs(a.zi - b.zi)), fmax(fabs(a.pr - b.pr), fabs(a.pi - b.pi)));
+                if (d > 1.0 / 64)
+                    continue;
+                const CaptureTry t = {a.zr, a.zi, a.pr, a.pi, c.real(), c.imag(), d, lag, 1 << 20, 1};
+                ASSERT_FALSE(captureProven(rule, t))
+                    << "rule " << rule << ", c " << c << ", state " << n << " of " << orbit.size() << ", lag " << lag;
+            }
+    }
+    EXPECT_GT(escaped, 60);
 }
 
 // Row workers run on small stacks (generate/row_workers.cpp); a path that

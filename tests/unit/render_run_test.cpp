@@ -550,11 +550,16 @@ protected:
 
 const char *const MISIUREWICZ = "--center=0,1";  // preperiodic: detail at every depth
 
+// Every type, down to the switch at 1e-12 itself.
 TEST_F(RenderLocation, AShallowLocationIsItsViewThroughTheKernels) {
-    ASSERT_EQ(RUN_WRITTEN, runArgs({MISIUREWICZ, "--width", "1e-11", "--detail", "700", "--size", "96x40",
-                                    path("shallow.pgm")})) << reason;
-    const std::vector<unsigned char> want = scalarGrid(options.params, 96, 40);
-    EXPECT_EQ(0, memcmp(want.data(), slurp(path("shallow.pgm")).data() + 13, want.size()));
+    for (const char *width : {"1e-11", "1e-12"})
+        for (const char *type : FRACTAL_TYPE_NAMES) {
+            ASSERT_EQ(RUN_WRITTEN, runArgs({MISIUREWICZ, "--width", width, "--detail", "700", "--size", "96x40",
+                                            "--type", type, "--pivot", "-0.9,0.15", path("shallow.pgm")})) << reason;
+            EXPECT_FALSE(deep);
+            const std::vector<unsigned char> want = scalarGrid(options.params, 96, 40);
+            EXPECT_EQ(0, memcmp(want.data(), slurp(path("shallow.pgm")).data() + 13, want.size())) << type;
+        }
 }
 
 TEST_F(RenderLocation, ADeepPictureIsTheSameOnAnyThreadCountAndFromItsSavedLocation) {
@@ -588,25 +593,35 @@ TEST_F(RenderLocation, ADeepStillInSmoothColourAndAntiAliasedIsTheSameOnAnyThrea
 
 // Just above the switch the double kernels colour the picture, just below
 // it the deep engine: the same rule (for the Dragon, through its conjugate
-// map), so the two pictures match but for a colour step here and there.
+// map; the cosine and cosh types their count), so the two pictures match
+// but for a colour step here and there. (Phoenix's high counts at its
+// edges are beyond the doubles already at 1e-12; deep_test checks the ends
+// the deep engine gives it.)
 TEST_F(RenderLocation, SmoothColourIsTheSameRuleAboveAndBelowTheSwitch) {
-    std::string picture[2];
-    for (int deep = 0; deep < 2; ++deep) {
-        ASSERT_EQ(RUN_WRITTEN, runArgs({"--type", "M-Dragon", "--center=-0.60048518044024083831781964149904,"
-                                        "1.2496210676876531737592088948857", "--width", deep ? "0.99999e-12" : "1e-12",
-                                        "--detail", "3000", "--size", "96x54", "--smooth", "--palette", "4,6,3",
-                                        path("d.ppm")})) << reason;
-        EXPECT_EQ(deep, this->deep);
-        picture[deep] = slurp(path("d.ppm"));
+    const struct {
+        const char *type, *centre, *pivot;
+    } places[] = {
+        {"M-Dragon", "--center=-0.60048518044024083831781964149904,1.2496210676876531737592088948857", "0,0"},
+        {"M-Cosine", "--center=0.07583690681922490976489692800378863,-1.2406051074552708496788735306876350", "0,0"},
+    };
+    for (const auto &place : places) {
+        std::string picture[2];
+        for (int deep = 0; deep < 2; ++deep) {
+            ASSERT_EQ(RUN_WRITTEN, runArgs({"--type", place.type, place.centre, "--pivot", place.pivot, "--width",
+                                            deep ? "0.99999e-12" : "1e-12", "--detail", "3000", "--size", "96x54",
+                                            "--smooth", "--palette", "4,6,3", path("d.ppm")})) << reason;
+            EXPECT_EQ(deep, this->deep);
+            picture[deep] = slurp(path("d.ppm"));
+        }
+        ASSERT_EQ(picture[0].size(), picture[1].size());
+        int near = 0, colours = 0;
+        for (size_t k = 13; k < picture[0].size(); ++k) {
+            near += abs((int)(unsigned char)picture[0][k] - (int)(unsigned char)picture[1][k]) <= 1;
+            colours += picture[0][k] != picture[0][13];
+        }
+        EXPECT_GT(near, (int)(picture[0].size() - 13) * 98 / 100) << place.type;
+        EXPECT_GT(colours, 1000) << place.type << ": a picture, not one colour";
     }
-    ASSERT_EQ(picture[0].size(), picture[1].size());
-    int near = 0, colours = 0;
-    for (size_t k = 13; k < picture[0].size(); ++k) {
-        near += abs((int)(unsigned char)picture[0][k] - (int)(unsigned char)picture[1][k]) <= 1;
-        colours += picture[0][k] != picture[0][13];
-    }
-    EXPECT_GT(near, (int)(picture[0].size() - 13) * 98 / 100);
-    EXPECT_GT(colours, 1000) << "a picture, not one colour";
 }
 
 // Frames 0..2 of this dive are drawn by the kernels, 3..7 by the deep engine.
@@ -724,6 +739,30 @@ TEST_F(RenderLocation, PicturesNotMadeHereOrDamagedAreRefused) {
         EXPECT_EQ(nullptr, strchr(reason, '\n'));
     }
     EXPECT_EQ(2u, entries(dir).size()) << "nothing written";
+}
+
+// A .qloc OUTPUT is the location alone: here the minibrot found in the
+// deep benchmark's seahorse picture, which a still of it then draws again.
+TEST_F(RenderLocation, AQlocOutputWritesTheFoundLocationAndNoPicture) {
+    const std::vector<std::string> seahorse = {
+        "--center=-0.743643887037158704752191506114774,0.131825904205311970493132056385139", "--width", "7.1e-30",
+        "--size", "1280x720", "--detail", "10000"};
+    std::vector<std::string> args = seahorse;
+    args.insert(args.end(), {"--find-minibrot", "--save-location", path("saved.qloc"), path("m.qloc")});
+    ASSERT_EQ(RUN_WRITTEN, runArgs(args)) << reason;
+    EXPECT_EQ(2u, entries(dir).size()) << "m.qloc and saved.qloc, no picture";
+    EXPECT_TRUE(slurp(path("m.qloc")) == slurp(path("saved.qloc")));
+    DeepLocation found = defaultLocation();
+    char why[FILE_ERROR_SIZE] = "";
+    ASSERT_TRUE(readLocationFile(path("m.qloc").c_str(), found, why)) << why;
+    EXPECT_EQ(10000, found.detail);
+    EXPECT_LT(decimalToDouble(found.width), 7.1e-30);
+    args = seahorse;
+    args.insert(args.end(), {"--find-minibrot", "--size", "64x36", path("m.pgm")});
+    ASSERT_EQ(RUN_WRITTEN, runArgs(args)) << reason;
+    const std::string still = slurp(path("m.pgm"));
+    ASSERT_EQ(RUN_WRITTEN, runArgs({"--location", path("m.qloc"), "--size", "64x36", path("again.pgm")})) << reason;
+    EXPECT_TRUE(still == slurp(path("again.pgm"))) << "the same place at 64x36 as at 1280x720";
 }
 
 TEST_F(RenderLocation, AStopDuringTheReferenceLeavesNothing) {
@@ -856,17 +895,21 @@ TEST(RenderProgress, ADisabledBarPrintsNothingAndAnEnabledOneCleansUp) {
 // ---- posters in tiles -----------------------------------------------------------
 
 // The picture made in tiles and joined is the one-run still byte for byte:
-// in doubles and at depth, plain and smooth with samples and slopes (which
+// in doubles and at depth (a Phoenix too), plain and smooth with samples and slopes (which
 // read across seams) and a histogram over the whole picture, on grids that
 // do and do not divide the size.
 TEST_F(RenderLocation, TilesJoinedAreTheStillOfOneRun) {
-    const std::vector<std::string> places[2] = {{"--center=-0.75,0.1", "--width", "2.5", "--detail", "400"},
-                                                {MISIUREWICZ, "--width", "3e-31", "--detail", "2000"}};
+    const std::vector<std::string> places[3] = {
+        {"--center=-0.75,0.1", "--width", "2.5", "--detail", "400"},
+        {MISIUREWICZ, "--width", "3e-31", "--detail", "2000"},
+        {"--type", "M-Phoenix", "--center=-1.22853036273687633932072738291795741586399969349129,"
+         "-0.631999999999999895194946475385222584009170532226562", "--width", "1e-25", "--detail", "3000"}};
     const std::vector<std::string> looks[2] = {{"--palette", "2,4,6"},
                                                {"--smooth", "--aa", "2", "--colour", "histogram", "--shade", "slopes"}};
-    for (int deep = 0; deep < 2; ++deep)
-        for (int look = 0; look < 2; ++look) {
-            std::vector<std::string> a = places[deep];
+    for (int place = 0; place < 3; ++place)
+        for (int look = place == 2; look < 2; ++look) {  // a Phoenix's ends carry its previous iterate: smooth
+            const int deep = place > 0;
+            std::vector<std::string> a = places[place];
             a.insert(a.end(), looks[look].begin(), looks[look].end());
             a.insert(a.end(), {"--size", "96x54"});
             auto with = [&](std::vector<std::string> more) {
@@ -882,7 +925,7 @@ TEST_F(RenderLocation, TilesJoinedAreTheStillOfOneRun) {
                 ASSERT_EQ(RUN_WRITTEN, runArgs(with({"--tiles", grid, "--join", tiles, path("joined.png")})))
                     << reason;
                 EXPECT_TRUE(slurp(path("one.png")) == slurp(path("joined.png")))
-                    << (deep ? "deep " : "shallow ") << look << " " << grid;
+                    << "place " << place << ", look " << look << ", grid " << grid;
             }
         }
 }

@@ -1,0 +1,32 @@
+// engine.h - the deep engine's state and its answer for one point, as
+// plain data; perturb.h says how they are made and read.
+//
+// Layer: deep.
+#ifndef QUORVEX_DEEP_ENGINE_H
+#define QUORVEX_DEEP_ENGINE_H
+
+#include "deep/bla.h"
+#include "deep/reference.h"
+
+struct DeepEngine {
+    int approximation;  // set by the caller: use the tables
+    int portable;       // set by the caller: no vector path (to check it)
+    int floatExp;       // set by prepareDeepEngine (or prepareDeepTables)
+    DeepReference ref;
+    // Each orbit's tables, of the kind its rule takes (bla.h): the
+    // quadratic and cosine rules', cosh's, Phoenix's.
+    BlaTable<double> table[DEEP_ORBITS];
+    BlaTable<FloatExp> tableF[DEEP_ORBITS];
+    BlaTable<double, BlaConjStep> conjTable[DEEP_ORBITS];
+    BlaTable<FloatExp, BlaConjStep> conjTableF[DEEP_ORBITS];
+    BlaTable<double, BlaPairStep> pairTable[DEEP_ORBITS];
+    BlaTable<FloatExp, BlaPairStep> pairTableF[DEEP_ORBITS];
+};
+
+struct DeepSample {
+    int count;       // 0..detail
+    double zr, zi;   // the first iterate that failed the escape test
+    double pr, pi;   // Phoenix: the iterate before it; else 0
+};
+
+#endif
