@@ -538,6 +538,7 @@ TEST(RenderOptions, TilesAndTheirJoin) {
         {{"--tiles", "2x2", "t.png"}, "tile-number field"},
         {{"--tiles", "2x2", "--join", "t", "p.png"}, "tile-number field"},
         {{"--tiles", "2x2", "--join", "t%d", "p.frc"}, "of a join"},
+        {{"--tiles", "2x2", "--join", "t%d", "p.qloc"}, "of a join"},
         {{"--tiles", "2x2", "--join", "t%d", "--tile-range", "0:1", "p.png"}, "--join joins them all"},
         {{"--tiles", "2x2", "--zoom-to-view", "-1,1,-1,1", "--frames", "3", "t%d"}, "not a dive"},
         {{"--tiles", "2x2", "--save-location", "x.qloc", "t%d"}, "give it to the --join"},
