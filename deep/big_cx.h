@@ -15,6 +15,17 @@
 
 #include "deep/floatexp.h"
 
+// Every digit `bits` hold, as "[-]0.DIGITSeEXP" (a decimal the location takes).
+inline std::string decimalOf(const mpfr_t v, long bits) {
+    if (mpfr_zero_p(v)) return "0";
+    mpfr_exp_t e = 0;
+    char *digits = mpfr_get_str(nullptr, &e, 10, (size_t)((double)bits * 0.30103) + 2, v, MPFR_RNDN);
+    const bool negative = digits[0] == '-';
+    std::string text = std::string(negative ? "-0." : "0.") + (digits + negative) + "e" + std::to_string((long)e);
+    mpfr_free_str(digits);
+    return text;
+}
+
 struct BigCx {
     mpfr_t re, im;
     explicit BigCx(mpfr_prec_t bits) {

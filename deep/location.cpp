@@ -9,6 +9,7 @@
 #include <string.h>
 
 #include "core/state.h"
+#include "deep/big_cx.h"
 #include "files/atomic_write.h"
 #include "files/paramfile.h"
 
@@ -231,17 +232,6 @@ mpfr_prec_t bitsForText(size_t characters) { return (mpfr_prec_t)(4 * characters
 long exponentOf(const std::string &text) {
     Big v(text, 64);
     return mpfr_zero_p(v.v) ? LONG_MIN : (long)mpfr_get_exp(v.v);
-}
-
-// Every digit that `bits` hold, as "[-]0.DIGITSeEXP".
-std::string decimalOf(const mpfr_t v, long bits) {
-    if (mpfr_zero_p(v)) return "0";
-    mpfr_exp_t e = 0;
-    char *digits = mpfr_get_str(nullptr, &e, 10, (size_t)((double)bits * 0.30103) + 2, v, MPFR_RNDN);
-    const bool negative = digits[0] == '-';
-    std::string text = std::string(negative ? "-0." : "0.") + (digits + negative) + "e" + std::to_string((long)e);
-    mpfr_free_str(digits);
-    return text;
 }
 
 // c1 + (c0 - c1) along, on one axis.

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/portable_math.h"
+#include "deep/big_cx.h"
 #include "deep/exact_step.h"
 #include "files/atomic_write.h"
 
@@ -186,17 +187,6 @@ long exponentOf(const BigCx &c) {
     for (const mpfr_t *v : {&c.re, &c.im})
         if (!mpfr_zero_p(*v) && mpfr_get_exp(*v) > top) top = mpfr_get_exp(*v);
     return top;
-}
-
-// Every digit `bits` hold, as "[-]0.DIGITSeEXP" (a decimal the location takes).
-std::string decimalOf(const mpfr_t v, long bits) {
-    if (mpfr_zero_p(v)) return "0";
-    mpfr_exp_t e = 0;
-    char *digits = mpfr_get_str(nullptr, &e, 10, (size_t)((double)bits * 0.30103) + 2, v, MPFR_RNDN);
-    const bool negative = digits[0] == '-';
-    std::string text = std::string(negative ? "-0." : "0.") + (digits + negative) + "e" + std::to_string((long)e);
-    mpfr_free_str(digits);
-    return text;
 }
 
 std::string widthText(FloatExp w) {

@@ -39,16 +39,6 @@ int wholeRamp(const std::string &text, int *ramp) {
     return 1;
 }
 
-// A double as the shortest decimal that reads back as it: every bit kept.
-std::string exact(double v) {
-    char text[40];
-    for (int digits = 15; digits <= 17; ++digits) {  // the shortest that reads back as v
-        snprintf(text, sizeof text, "%.*g", digits, v);
-        if (strtod(text, nullptr) == v) break;
-    }
-    return text;
-}
-
 int hexDigit(char c) {
     if (c >= '0' && c <= '9') return c - '0';
     if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -121,8 +111,8 @@ int scanShade(const char *text, LookOptions &look) {
 
 std::string colourText(const LookOptions &look) {
     switch (look.colour) {
-    case COLOUR_CYCLIC: return "cyclic:" + exact(look.density) + "," + exact(look.offset);
-    case COLOUR_LOG: return "log:" + exact(look.density) + "," + exact(look.offset);
+    case COLOUR_CYCLIC: return "cyclic:" + shortestDecimal(look.density) + "," + shortestDecimal(look.offset);
+    case COLOUR_LOG: return "log:" + shortestDecimal(look.density) + "," + shortestDecimal(look.offset);
     case COLOUR_HISTOGRAM: return "histogram";
     default: return "bands";
     }
@@ -137,7 +127,7 @@ std::string paletteText(const LookOptions &look, const int ramps[3]) {
 
 std::string shadeText(const LookOptions &look) {
     if (!look.slopes) return "none";
-    return "slopes:" + exact(look.angle) + "," + exact(look.relief);
+    return "slopes:" + shortestDecimal(look.angle) + "," + shortestDecimal(look.relief);
 }
 
 std::string gradientColoursText(const Gradient &g) {
@@ -161,4 +151,13 @@ int gradientFromColours(const std::string &text, Gradient &g) {
     }
     g = read;
     return 1;
+}
+
+std::string shortestDecimal(double v) {
+    char text[40];
+    for (int digits = 15; digits <= 17; ++digits) {  // the shortest that reads back as v
+        snprintf(text, sizeof text, "%.*g", digits, v);
+        if (strtod(text, nullptr) == v) break;
+    }
+    return text;
 }

@@ -71,6 +71,9 @@ std::string colourText(const LookOptions &look);
 std::string paletteText(const LookOptions &look, const int ramps[3]);
 std::string shadeText(const LookOptions &look);
 
+// A double as the shortest decimal that reads back as it: every bit kept.
+std::string shortestDecimal(double v);
+
 // A gradient as "colours:HEX", and back (0 when `text` is not one).
 std::string gradientColoursText(const Gradient &g);
 int gradientFromColours(const std::string &text, Gradient &g);

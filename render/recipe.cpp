@@ -8,6 +8,7 @@
 
 #include "files/atomic_write.h"
 #include "files/png_text.h"
+#include "render/look.h"
 
 const char *const RECIPE_SOFTWARE_KEY = "Software";
 const char *const RECIPE_SOFTWARE = "quorvex-render";
@@ -24,15 +25,6 @@ int keyIndex(const std::string &key) {
     for (int k = 0; k < KEY_COUNT; ++k)
         if (key == KEYS[k]) return k;
     return -1;
-}
-
-std::string exact(double v) {
-    char text[40];
-    for (int digits = 15; digits <= 17; ++digits) {  // the shortest that reads back as v
-        snprintf(text, sizeof text, "%.*g", digits, v);
-        if (strtod(text, nullptr) == v) break;
-    }
-    return text;
 }
 
 // A whole number lo..hi, nothing else.
@@ -209,8 +201,8 @@ Recipe pictureRecipe(const RenderOptions &o, const FractalParams &p, const DeepL
         r.push_back({"width", loc->width});
         r.push_back({"pivot", loc->pivotRe + "," + loc->pivotIm});
     } else {
-        r.push_back({"view", exact(p.xStart) + "," + exact(p.xEnd) + "," + exact(p.yStart) + "," + exact(p.yEnd)});
-        r.push_back({"pivot", exact(p.xPivot) + "," + exact(p.yPivot)});
+        r.push_back({"view", shortestDecimal(p.xStart) + "," + shortestDecimal(p.xEnd) + "," + shortestDecimal(p.yStart) + "," + shortestDecimal(p.yEnd)});
+        r.push_back({"pivot", shortestDecimal(p.xPivot) + "," + shortestDecimal(p.yPivot)});
     }
     r.push_back({"size", std::to_string(o.width) + "x" + std::to_string(o.height)});
     r.push_back({"colour", colourText(o.look)});
