@@ -27,6 +27,9 @@ struct DeepSample {
     int count;       // 0..detail
     double zr, zi;   // the first iterate that failed the escape test
     double pr, pi;   // Phoenix: the iterate before it; else 0
+    // Asked for (deepSamples): that iterate's derivative with respect to
+    // the point, in plane units; 0 where the rule tracks none.
+    FloatExp dr = FloatExp::zero(), di = FloatExp::zero();
 };
 
 #endif

@@ -57,6 +57,17 @@
 // turns that off), with the same bits as the portable loop: Mandelbrot,
 // Julia and the Dragons only; the other rules' loops are portable.
 //
+// Derivatives (deepSamples's `derivative`): Mandelbrot, Julia and the
+// Dragons track dz = d(dw)/d(point) beside dw (the reference does not
+// depend on the point, so it is the derivative of w itself), in T like dw,
+// with k = d(dc)/d(point): a step dz' = 2 w dz + k, a table block
+// dz' = A dz + B k for dw' = A dw + B dc; a rebase keeps it. k is 1 for
+// Mandelbrot, 1/2 - L/2 for M-Dragon (w_0 = 0), 0 for the J kinds, which
+// start from dz = 1 (Julia) or -L (J-Dragon). A Dragon's escaping dz is
+// turned into z's as its w is. They run on the portable loop (the AVX2
+// path tracks none); the counts and ends are the same bits either way.
+// Phoenix, cosine and cosh give 0.
+//
 // Layer: deep.
 #ifndef QUORVEX_DEEP_PERTURB_H
 #define QUORVEX_DEEP_PERTURB_H
@@ -85,7 +96,8 @@ DeepSample deepSample(const DeepEngine &e, FloatExp dx, FloatExp dy);
 // k is centre + (dx[k], dy[k]), its result goes to out[k]. `stop` (may be
 // null) is polled whenever a point is finished: once it is set no point is
 // started, and the result is 0 with some of `out` not filled; 1 otherwise.
+// `derivative`: fill each sample's dr, di too.
 int deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
-                const std::atomic<int> *stop = nullptr);
+                const std::atomic<int> *stop = nullptr, int derivative = 0);
 
 #endif
