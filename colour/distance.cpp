@@ -33,10 +33,10 @@ struct Start {
     double zr, zi, dr, di, cr, ci, dcr, dci;
 };
 
-// d from a quadratic orbit's state.
-double estimate(Start s) {
+// d from a quadratic orbit's state, after at most `steps` more steps.
+double estimate(Start s, int steps = SMOOTH_EXTRA_STEPS) {
     double r2 = s.zr * s.zr + s.zi * s.zi;
-    for (int k = 0; k < SMOOTH_EXTRA_STEPS && r2 <= RADIUS2; ++k) {
+    for (int k = 0; k < steps && r2 <= RADIUS2; ++k) {
         const double nr = 2.0 * (s.zr * s.dr - s.zi * s.di) + s.dcr;
         s.di = 2.0 * (s.zr * s.di + s.zi * s.dr) + s.dci;
         s.dr = nr;
@@ -54,10 +54,12 @@ double estimate(Start s) {
 // constant (x, y) for the M kinds, the pivot for the J kinds, and `step`
 // the derivative of the M kinds' constant per sample. The Dragons go on
 // in their conjugate w = L (1/2 - z), c = L/2 - L^2/4 (colour/smooth.h),
-// so dw = dL (1/2 - z) - L dz and dc = dL (1/2 - L/2).
+// so dw = dL (1/2 - z) - L dz and dc = dL (1/2 - L/2). The others take
+// z_n itself (no steps: r2 is past 4 already).
 double estimateFrom(int type, double zr, double zi, double dr, double di, double lr, double li, double step) {
     const double dl = infoOf(type).jKind ? 0.0 : step;
     if (infoOf(type).rule == QUADRATIC_RULE) return estimate(Start{zr, zi, dr, di, lr, li, dl, 0.0});
+    if (infoOf(type).rule != DRAGON_RULE) return estimate(Start{zr, zi, dr, di, 0, 0, 0, 0}, 0);
     const double ar = 0.5 - zr, ai = -zi;
     Start s;
     s.zr = lr * ar - li * ai, s.zi = lr * ai + li * ar;
@@ -67,30 +69,49 @@ double estimateFrom(int type, double zr, double zi, double dr, double di, double
     return estimate(s);
 }
 
-// dz <- 2 z dz + dc, the quadratic rule's chain rule (dc per sample).
-struct QuadraticDerivative {
-    void operator()(const Orbit &z, double &dr, double &di, double, double, double dc) const {
-        const double nr = 2.0 * (z.zr * dr - z.zi * di) + dc;
-        di = 2.0 * (z.zr * di + z.zi * dr);
-        dr = nr;
-    }
+// Each rule's chain rule, from z_n to z_n+1: dz per sample, and for
+// Phoenix the previous iterate's (e); dc per sample (0 for the J kinds).
+struct Derivative {
+    double dr, di, er, ei;
 };
 
-// dz <- L (1 - 2z) dz + dL z (1 - z), the Dragon's (dL per sample).
-struct DragonDerivative {
-    void operator()(const Orbit &z, double &dr, double &di, double lr, double li, double dl) const {
-        const double ur = 1.0 - 2.0 * z.zr, ui = -2.0 * z.zi;  // 1 - 2z
-        const double pr = ur * dr - ui * di, pi = ur * di + ui * dr;
-        const double ar = z.zr - (z.zr * z.zr - z.zi * z.zi), ai = z.zi - 2.0 * (z.zr * z.zi);  // z (1 - z)
-        dr = (lr * pr - li * pi) + dl * ar;
-        di = (lr * pi + li * pr) + dl * ai;
-    }
-};
+// dz <- 2 z dz + dc.
+void quadraticStep(Derivative &d, const Orbit &z, double, double, double dc) {
+    const double nr = 2.0 * (z.zr * d.dr - z.zi * d.di) + dc;
+    d.di = 2.0 * (z.zr * d.di + z.zi * d.dr);
+    d.dr = nr;
+}
+
+// dz <- L (1 - 2z) dz + dL z (1 - z).
+void dragonStep(Derivative &d, const Orbit &z, double lr, double li, double dl) {
+    const double ur = 1.0 - 2.0 * z.zr, ui = -2.0 * z.zi;  // 1 - 2z
+    const double pr = ur * d.dr - ui * d.di, pi = ur * d.di + ui * d.dr;
+    const double ar = z.zr - (z.zr * z.zr - z.zi * z.zi), ai = z.zi - 2.0 * (z.zr * z.zi);  // z (1 - z)
+    d.dr = (lr * pr - li * pi) + dl * ar;
+    d.di = (lr * pi + li * pr) + dl * ai;
+}
+
+// J-Phoenix: dz <- 2 z dz + t e, e <- dz (the pivot's t = li).
+void phoenixStep(Derivative &d, const Orbit &z, double, double t, double) {
+    const double nr = 2.0 * (z.zr * d.dr - z.zi * d.di) + t * d.er;
+    const double ni = 2.0 * (z.zr * d.di + z.zi * d.dr) + t * d.ei;
+    d.er = d.dr, d.ei = d.di;
+    d.dr = nr, d.di = ni;
+}
+
+// The cosines: dz <- -sin(2z) dz + dc.
+void cosineStep(Derivative &d, const Orbit &z, double, double, double dc) {
+    double sr, si;
+    minusSinTwice(z.zr, z.zi, sr, si);
+    const double nr = (sr * d.dr - si * d.di) + dc;
+    d.di = sr * d.di + si * d.dr;
+    d.dr = nr;
+}
 
 // One row of a rule with a derivative: each escaped cell stepped again
 // from its start with the plain loop's start and step
 // (core/kernels_plain.cpp), so z_n is its very z_n.
-template <class Derivative>
+template <void (*Step)(Derivative &, const Orbit &, double, double, double)>
 void rowOf(int type, const KernelView &v, int row, const int *counts, double *distance) {
     const double y = cellY(v, row), step = fabs(v.xScale);
     const bool j = infoOf(type).jKind;
@@ -104,12 +125,12 @@ void rowOf(int type, const KernelView &v, int row, const int *counts, double *di
             Orbit z = kind.start(x, y);
             const auto rule = kind.step(x, y);
             const double lr = j ? v.xPivot : x, li = j ? v.yPivot : y, dc = j ? 0.0 : step;
-            double dr = j ? step : 0.0, di = 0.0;
+            Derivative d = {j ? step : 0.0, 0.0, 0.0, 0.0};
             for (int n = 0; n < counts[i]; ++n) {
-                Derivative()(z, dr, di, lr, li, dc);
+                Step(d, z, lr, li, dc);
                 rule(z, z.zr * z.zr, z.zi * z.zi);
             }
-            distance[i] = estimateFrom(type, z.zr, z.zi, dr, di, lr, li, step);
+            distance[i] = estimateFrom(type, z.zr, z.zi, d.dr, d.di, lr, li, step);
         }
         return 0;
     });
@@ -118,8 +139,9 @@ void rowOf(int type, const KernelView &v, int row, const int *counts, double *di
 }  // namespace
 
 int typeHasDistance(int type) {
-    const FractalRule rule = infoOf(type).rule;
-    return rule == QUADRATIC_RULE || rule == DRAGON_RULE;
+    const FractalTypeInfo &t = infoOf(type);
+    return t.rule == QUADRATIC_RULE || t.rule == DRAGON_RULE || t.rule == M_COSINE_RULE ||
+           t.rule == J_COSINE_RULE || (t.rule == PHOENIX_RULE && t.jKind);
 }
 
 void distanceValues(int type, const KernelView &v, int row, const int *counts, const OrbitEnd *ends,
@@ -135,7 +157,15 @@ void distanceValues(int type, const KernelView &v, int row, const int *counts, c
 }
 
 void distanceRow(int type, const KernelView &v, int row, const int *counts, double *distance) {
-    if (infoOf(type).rule == QUADRATIC_RULE) return rowOf<QuadraticDerivative>(type, v, row, counts, distance);
-    if (infoOf(type).rule == DRAGON_RULE) return rowOf<DragonDerivative>(type, v, row, counts, distance);
-    for (int i = 0; i < v.width; ++i) distance[i] = NO_DISTANCE;
+    const FractalRule rule = infoOf(type).rule;
+    if (!typeHasDistance(type))
+        for (int i = 0; i < v.width; ++i) distance[i] = NO_DISTANCE;
+    else if (rule == QUADRATIC_RULE)
+        rowOf<quadraticStep>(type, v, row, counts, distance);
+    else if (rule == DRAGON_RULE)
+        rowOf<dragonStep>(type, v, row, counts, distance);
+    else if (rule == PHOENIX_RULE)
+        rowOf<phoenixStep>(type, v, row, counts, distance);
+    else
+        rowOf<cosineStep>(type, v, row, counts, distance);
 }

@@ -18,12 +18,19 @@
 // leave the double range however deep the view: near the boundary |dz|
 // per sample is about |z| ln |z| over the distance in samples.
 //
-// Which types have an estimate (typeHasDistance): Mandelbrot and Julia
-// (dz <- 2 z dz + dc) and the Dragons (dz <- L (1 - 2z) dz + dL z (1 - z),
-// continued in their conjugate w = L (1/2 - z) as smooth colour is,
-// dw = dL (1/2 - z) - L dz). Phoenix (whose t multiplies a real part),
-// cosine and cosh (conjugating) are not analytic in the point, and every
-// sample that never escaped gets NO_DISTANCE too, which draws no line.
+// Which types have an estimate (typeHasDistance), each by its chain rule:
+//   Mandelbrot, Julia  dz <- 2 z dz + dc
+//   the Dragons        dz <- L (1 - 2z) dz + dL z (1 - z), continued in
+//                      their conjugate w = L (1/2 - z) as smooth colour
+//                      is, dw = dL (1/2 - z) - L dz
+//   J-Phoenix          dz <- 2 z dz + t e, e <- dz (e: the previous
+//                      iterate's derivative)
+//   the cosines        dz <- -sin(2z) dz + dc
+// The last two take the estimate at z_n itself: their orbits do not
+// square near infinity, so steps past the radius would not sharpen it.
+// M-Phoenix (whose t multiplies the previous iterate: not analytic in the
+// point) and the Cosh types (conjugating) have none; they, and every
+// sample that never escaped, get NO_DISTANCE, which draws no line.
 //
 // The double kernels: distanceRow steps each escaped cell of the row again
 // from its start for its count steps, with the plain loop's own operations
@@ -35,7 +42,7 @@
 // The deep engine tracks the derivative itself (deep/perturb.h) and hands
 // over z_n and dz_n per sample, for distanceValues.
 //
-// After z_n both go on with z <- z^2 + c (a Dragon: in w) until |z|^2 passes 2^16 (at most
+// After z_n both go on (the first two rules) with z <- z^2 + c, a Dragon in w, until |z|^2 passes 2^16 (at most
 // SMOOTH_EXTRA_STEPS steps, as smooth colour does), so the logarithm is
 // that of a large |z|. IEEE + - * / and sqrt, the logarithm from
 // core/portable_math.h: the same bits on every machine.
