@@ -40,9 +40,6 @@ template <class T> void follow(const DeepEngine &e, int orbit, Lane<T> &l) {
     l.last = e.ref.orbit[orbit].last;
 }
 
-inline FloatExp asFloatExp(double d) { return FloatExp::of(d); }
-inline FloatExp asFloatExp(FloatExp f) { return f; }
-
 // One pass of the loop (perturb.h): 1 when the sample is finished, its
 // count and escaping w in `out`; 2 after a table block; 0 after a step.
 // DRAGON: the escape test reads L/2 - w. DER: der goes along (perturb.h).
@@ -343,8 +340,8 @@ ReferenceResult prepareDeepEngine(const DeepLocation &loc, int cells, FloatExp r
 
 int deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
                 const std::atomic<int> *stop, int derivative) {
-    if (e.ref.rule == PHOENIX_RULE) return phoenixSamples(e, dx, dy, count, out, stop);
-    if (trigonometricRule(e.ref.rule)) return trigSamples(e, dx, dy, count, out, stop);
+    if (e.ref.rule == PHOENIX_RULE) return phoenixSamples(e, dx, dy, count, out, stop, derivative);
+    if (trigonometricRule(e.ref.rule)) return trigSamples(e, dx, dy, count, out, stop, derivative);
     if (derivative && e.ref.dragon)
         return e.floatExp ? sampleBatch<FloatExp, true, true>(e, dx, dy, count, out, stop)
                           : sampleBatch<double, true, true>(e, dx, dy, count, out, stop);

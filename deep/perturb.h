@@ -64,9 +64,11 @@
 // dz' = A dz + B k for dw' = A dw + B dc; a rebase keeps it. k is 1 for
 // Mandelbrot, 1/2 - L/2 for M-Dragon (w_0 = 0), 0 for the J kinds, which
 // start from dz = 1 (Julia) or -L (J-Dragon). A Dragon's escaping dz is
-// turned into z's as its w is. They run on the portable loop (the AVX2
-// path tracks none); the counts and ends are the same bits either way.
-// Phoenix, cosine and cosh give 0.
+// turned into z's as its w is. J-Phoenix tracks the pair (dz, de) by its
+// chain rule (colour/distance.h) and through its tables' A; the cosines
+// dz' = -sin(2z) dz + k, sin 2z from z in doubles (the tables as above).
+// They run on the portable loops (the AVX2 path tracks none); the counts
+// and ends are the same bits either way. M-Phoenix and cosh give 0.
 //
 // Layer: deep.
 #ifndef QUORVEX_DEEP_PERTURB_H

@@ -9,6 +9,7 @@ namespace {
 template <class T> struct PhoenixLane {
     Cx<T> d, e;  // z and the previous iterate less the reference's
     T ds, dt;    // the pixel's s and t less the reference's (0 for the J kind)
+    Cx<T> der, derE;  // J-Phoenix: d and e's derivatives with respect to z_0
     const Cx<T> *z;
     const BlaTable<T, BlaPairStep> *table;
     const T *rEntry;
@@ -34,7 +35,7 @@ template <class T> void applyBlock(const BlaPairStep<T> &s, PhoenixLane<T> &l) {
     l.d = d;
 }
 
-template <class T> struct PhoenixRule {
+template <class T, bool DER = false> struct PhoenixRule {
     typedef T Value;
     typedef PhoenixLane<T> Lane;
 
@@ -45,6 +46,7 @@ template <class T> struct PhoenixRule {
         l.level = 1;
         l.d = l.e = Cx<T>{zero, zero};
         l.ds = l.dt = zero;
+        l.der = Cx<T>{fromDouble<T>(1.0), zero}, l.derE = Cx<T>{zero, zero};
         if (FRACTAL_TYPE_TABLE[e.ref.type].jKind)
             l.d = d;  // z_0 is the point
         else
@@ -64,6 +66,7 @@ template <class T> struct PhoenixRule {
         const double zr = toDouble(z.re), zi = toDouble(z.im);
         if (!(zr * zr + zi * zi <= 4.0)) {
             out = DeepSample{l.n, zr, zi, toDouble(p.re), toDouble(p.im)};
+            if (DER) out.dr = asFloatExp(l.der.re), out.di = asFloatExp(l.der.im);
             return 1;
         }
         const T size = magnitude1(l.d) + magnitude1(l.e);
@@ -75,6 +78,10 @@ template <class T> struct PhoenixRule {
         } else if (atValidEntry(l.rEntry, l.m, size)) {
             int length = 0;
             if (const BlaPairStep<T> *s = blaLookup(*l.table, l.m, size, detail - l.n, &length, &l.level)) {
+                if (DER) {  // (der, derE) by the block's A alone: ds, dt are 0
+                    const Cx<T> der = s->a[0] * l.der + s->a[1] * l.derE;
+                    l.derE = s->a[2] * l.der + s->a[3] * l.derE, l.der = der;
+                }
                 applyBlock(*s, l);
                 l.m += length, l.n += length;
                 return 2;
@@ -85,6 +92,11 @@ template <class T> struct PhoenixRule {
         const T tr = Z.re * 2.0 + l.d.re, ti = Z.im * 2.0 + l.d.im;
         const Cx<T> d = {tr * l.d.re - ti * l.d.im + t * l.e.re + l.dt * p.re + l.ds,
                          tr * l.d.im + ti * l.d.re + t * l.e.im + l.dt * p.im};
+        if (DER) {  // der <- 2 z der + t derE, derE <- der
+            const Cx<T> twice = z * l.der, te = times(l.derE, t);
+            l.derE = l.der;
+            l.der = Cx<T>{twice.re * 2.0 + te.re, twice.im * 2.0 + te.im};
+        }
         l.e = l.d, l.d = d;
         ++l.m, ++l.n;
         return 0;
@@ -96,7 +108,10 @@ template <class T> struct PhoenixRule {
 }  // namespace
 
 int phoenixSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
-                   const std::atomic<int> *stop) {
+                   const std::atomic<int> *stop, int derivative) {
+    if (derivative && FRACTAL_TYPE_TABLE[e.ref.type].jKind)
+        return e.floatExp ? runLanes<PhoenixRule<FloatExp, true>>(e, dx, dy, count, out, stop)
+                          : runLanes<PhoenixRule<double, true>>(e, dx, dy, count, out, stop);
     if (e.floatExp) return runLanes<PhoenixRule<FloatExp>>(e, dx, dy, count, out, stop);
     return runLanes<PhoenixRule<double>>(e, dx, dy, count, out, stop);
 }

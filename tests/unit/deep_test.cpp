@@ -369,7 +369,9 @@ TEST(DeepEngine, DerivativesAreTheMpfrOrbitsAndDistancesThoseOfTheKernels) {
                                     place(JULIA_TYPE, MIS_RE, MIS_IM, "1e-25", 3000, MIS_RE, MIS_IM),
                                     place(M_DRAGON_TYPE, DRAGON_L_RE, DRAGON_L_IM, "1e-20", 3000),
                                     place(J_DRAGON_TYPE, DRAGON_Z_RE, DRAGON_Z_IM, "1e-30", 3000, DRAGON_L_RE,
-                                          DRAGON_L_IM)})
+                                          DRAGON_L_IM),
+                                    placeAt(OTHER_SIX[1], "1e-25"), placeAt(OTHER_SIX[2], "1e-300", 2000),
+                                    placeAt(OTHER_SIX[3], "1e-25")})
         for (int tables = 0; tables < 2; ++tables) {
             std::unique_ptr<DeepEngine> e = engineFor(loc, W, H, tables);
             const long bits = referencePrecision(loc, W) + 128;
@@ -393,7 +395,8 @@ TEST(DeepEngine, DerivativesAreTheMpfrOrbitsAndDistancesThoseOfTheKernels) {
         }
     int near = 0, compared = 0;
     for (const DeepLocation &loc : {place(MANDELBROT_TYPE, MIS_RE, MIS_IM, "1e-10", 3000),
-                                    place(M_DRAGON_TYPE, DRAGON_L_RE, DRAGON_L_IM, "1e-10", 3000)})
+                                    place(M_DRAGON_TYPE, DRAGON_L_RE, DRAGON_L_IM, "1e-10", 3000),
+                                    placeAt(OTHER_SIX[2], "1e-10")})
     for (int row = 0; row < H; row += 9) {
         std::unique_ptr<DeepEngine> e = engineFor(loc, W, H);
         double view[4];
