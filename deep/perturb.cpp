@@ -162,20 +162,24 @@ int sampleBatch(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int
 // level's radii are read by four loads each (faster here than a gather).
 struct alignas(32) LaneArrays {
     double dwr[4], dwi[4], dcr[4], dci[4], hr[4], hi[4], limit[4];
+    double derr[4], deri[4], dkr[4], dki[4];  // DER: der and derC
     long long zAt[4], rAt[4], m[4];
     long long stopAt[4];  // m where the pass is special: the orbit's last value, or detail reached
 };
 
-template <bool DRAGON>
+// DER: der beside dw, in the portable pass's operations (the same bits).
+template <bool DRAGON, bool DER = false>
 __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy,
                                                     int count, DeepSample *out, const std::atomic<int> *stop) {
     const int detail = e.ref.detail;
+    const bool mKind = !FRACTAL_TYPE_TABLE[e.ref.type].jKind;
     Lane<double> lane[4];
     LaneArrays a;
     int next = 0, busy = 0, active = 0;
     auto toArrays = [&](int k) {
         const Lane<double> &l = lane[k];
         a.dwr[k] = l.dw.re, a.dwi[k] = l.dw.im, a.dcr[k] = l.dc.re, a.dci[k] = l.dc.im;
+        if (DER) a.derr[k] = l.der.re, a.deri[k] = l.der.im, a.dkr[k] = l.derC.re, a.dki[k] = l.derC.im;
         a.hr[k] = l.test.hr, a.hi[k] = l.test.hi, a.limit[k] = l.test.limit;
         a.zAt[k] = (long long)(uintptr_t)l.z, a.rAt[k] = (long long)(uintptr_t)l.rEntry;
         a.m[k] = l.m;
@@ -197,6 +201,7 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
             static const Cx<double> nowhere[1] = {{0.0, 0.0}};
             active &= ~(1 << k);
             l.z = nowhere, l.m = l.n = l.last = 0, l.rEntry = nullptr;  // a lane never started holds nothing yet
+            l.der = l.derC = Cx<double>{0.0, 0.0};
         }
         toArrays(k);
     };
@@ -208,6 +213,8 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
     const __m256i BIT = _mm256_set_epi64x(8, 4, 2, 1);
     __m256d DWR = _mm256_load_pd(a.dwr), DWI = _mm256_load_pd(a.dwi), DCR = _mm256_load_pd(a.dcr),
             DCI = _mm256_load_pd(a.dci), LIM = _mm256_load_pd(a.limit);
+    __m256d DERR = _mm256_load_pd(a.derr), DERI = _mm256_load_pd(a.deri), DKR = _mm256_load_pd(a.dkr),
+            DKI = _mm256_load_pd(a.dki);
     __m256i M = _mm256_load_si256((const __m256i *)a.m);
     __m256i ZAT = _mm256_load_si256((const __m256i *)a.zAt), RAT = _mm256_load_si256((const __m256i *)a.rAt);
     __m256i STOP = _mm256_load_si256((const __m256i *)a.stopAt);
@@ -251,19 +258,27 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
                                      : ACTIVE;
         DWR = _mm256_blendv_pd(DWR, nr, _mm256_castsi256_pd(step));
         DWI = _mm256_blendv_pd(DWI, ni, _mm256_castsi256_pd(step));
+        if (DER) {  // 2 (der z) + derC
+            const __m256d pr = _mm256_sub_pd(_mm256_mul_pd(DERR, zr), _mm256_mul_pd(DERI, zi));
+            const __m256d pi = _mm256_add_pd(_mm256_mul_pd(DERR, zi), _mm256_mul_pd(DERI, zr));
+            DERR = _mm256_blendv_pd(DERR, _mm256_add_pd(_mm256_mul_pd(pr, TWO), DKR), _mm256_castsi256_pd(step));
+            DERI = _mm256_blendv_pd(DERI, _mm256_add_pd(_mm256_mul_pd(pi, TWO), DKI), _mm256_castsi256_pd(step));
+        }
         M = _mm256_sub_epi64(M, step);
         if (!special) continue;
         _mm256_store_pd(a.dwr, DWR), _mm256_store_pd(a.dwi, DWI);
+        if (DER) _mm256_store_pd(a.derr, DERR), _mm256_store_pd(a.deri, DERI);
         _mm256_store_si256((__m256i *)a.m, M);
         for (int k = 0; special >> k; ++k) {
             if (!(special >> k & 1)) continue;
             Lane<double> &l = lane[k];
             l.dw = Cx<double>{a.dwr[k], a.dwi[k]};
+            if (DER) l.der = Cx<double>{a.derr[k], a.deri[k]};
             l.n += (int)a.m[k] - l.m, l.m = (int)a.m[k];
             int r;
-            while ((r = advance<double, DRAGON>(e, l, out[l.index])) == 2) {}  // a run of blocks at once
+            while ((r = advance<double, DRAGON, DER>(e, l, out[l.index])) == 2) {}  // a run of blocks at once
             if (r == 1) {
-                if (DRAGON && out[l.index].count < detail) dragonZ(l.test, out[l.index]);
+                if (DRAGON && out[l.index].count < detail) dragonZ(l.test, out[l.index], DER, mKind);
                 --busy;
                 fill(k);
             } else {
@@ -272,6 +287,10 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
         }
         DWR = _mm256_load_pd(a.dwr), DWI = _mm256_load_pd(a.dwi), DCR = _mm256_load_pd(a.dcr);
         DCI = _mm256_load_pd(a.dci), LIM = _mm256_load_pd(a.limit);
+        if (DER) {
+            DERR = _mm256_load_pd(a.derr), DERI = _mm256_load_pd(a.deri);
+            DKR = _mm256_load_pd(a.dkr), DKI = _mm256_load_pd(a.dki);
+        }
         M = _mm256_load_si256((const __m256i *)a.m);
         ZAT = _mm256_load_si256((const __m256i *)a.zAt), RAT = _mm256_load_si256((const __m256i *)a.rAt);
         STOP = _mm256_load_si256((const __m256i *)a.stopAt);
@@ -342,12 +361,17 @@ int deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int
                 const std::atomic<int> *stop, int derivative) {
     if (e.ref.rule == PHOENIX_RULE) return phoenixSamples(e, dx, dy, count, out, stop, derivative);
     if (trigonometricRule(e.ref.rule)) return trigSamples(e, dx, dy, count, out, stop, derivative);
-    if (derivative && e.ref.dragon)
-        return e.floatExp ? sampleBatch<FloatExp, true, true>(e, dx, dy, count, out, stop)
-                          : sampleBatch<double, true, true>(e, dx, dy, count, out, stop);
+    if (derivative && e.floatExp)
+        return e.ref.dragon ? sampleBatch<FloatExp, true, true>(e, dx, dy, count, out, stop)
+                            : sampleBatch<FloatExp, false, true>(e, dx, dy, count, out, stop);
+#if defined(__x86_64__)
+    if (derivative && !e.portable && cpuHasAvx2())
+        return e.ref.dragon ? sampleBatchAvx2<true, true>(e, dx, dy, count, out, stop)
+                            : sampleBatchAvx2<false, true>(e, dx, dy, count, out, stop);
+#endif
     if (derivative)
-        return e.floatExp ? sampleBatch<FloatExp, false, true>(e, dx, dy, count, out, stop)
-                          : sampleBatch<double, false, true>(e, dx, dy, count, out, stop);
+        return e.ref.dragon ? sampleBatch<double, true, true>(e, dx, dy, count, out, stop)
+                            : sampleBatch<double, false, true>(e, dx, dy, count, out, stop);
     if (e.floatExp && e.ref.dragon) return sampleBatch<FloatExp, true>(e, dx, dy, count, out, stop);
     if (e.floatExp) return sampleBatch<FloatExp, false>(e, dx, dy, count, out, stop);
 #if defined(__x86_64__)

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 #include <mpfr.h>
 #include <stdio.h>
+#include <string.h>
 
 #include <atomic>
 #include <fstream>
@@ -373,13 +374,17 @@ TEST(DeepEngine, DerivativesAreTheMpfrOrbitsAndDistancesThoseOfTheKernels) {
                                     placeAt(OTHER_SIX[1], "1e-25"), placeAt(OTHER_SIX[2], "1e-300", 2000),
                                     placeAt(OTHER_SIX[3], "1e-25")})
         for (int tables = 0; tables < 2; ++tables) {
-            std::unique_ptr<DeepEngine> e = engineFor(loc, W, H, tables);
+            std::unique_ptr<DeepEngine> e = engineFor(loc, W, H, tables), portable = engineFor(loc, W, H, tables, 1);
             const long bits = referencePrecision(loc, W) + 128;
+            std::vector<double> again(2 * W);
             int checked = 0;
             double worst = 0;
             for (int row : {17, 52}) {
                 ASSERT_TRUE(deepViewRow(*e, deepViewOf(loc, loc, W, H), row, counts.data(), ends.data(), nullptr,
                                         der.data()));
+                deepViewRow(*portable, deepViewOf(loc, loc, W, H), row, kernel.data(), nullptr, nullptr, again.data());
+                EXPECT_TRUE(kernel == counts && !memcmp(der.data(), again.data(), 2 * W * sizeof(double)))
+                    << loc.width << ": the vector path's derivatives are the portable loop's";
                 for (int col = 5; col < W; col += 11) {
                     const Truth t = bruteForce(loc, W, H, row, col, bits), u = bruteForce(loc, W, H, row, col, bits, 1e-6);
                     if (t.count != counts[col] || t.count >= loc.detail || u.count != t.count) continue;
