@@ -131,7 +131,8 @@ void dragonZ(const EscapeTest &test, DeepSample &s, bool der = false, bool mKind
     const double qr = (s.zr * lr + s.zi * li) / n, qi = (s.zi * lr - s.zr * li) / n;
     s.zr = 0.5 - qr, s.zi = -qi;
     if (!der) return;
-    const FloatExp ur = mKind ? FloatExp::of(0.5 - s.zr) - s.dr : -s.dr, ui = mKind ? FloatExp::of(-s.zi) - s.di : -s.di;
+    const FloatExp ur = mKind ? FloatExp::of(0.5 - s.zr) - s.dr : -s.dr;
+    const FloatExp ui = mKind ? FloatExp::of(-s.zi) - s.di : -s.di;
     s.dr = (ur * lr + ui * li) * (1.0 / n), s.di = (ui * lr - ur * li) * (1.0 / n);
 }
 
@@ -213,8 +214,9 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
     const __m256i BIT = _mm256_set_epi64x(8, 4, 2, 1);
     __m256d DWR = _mm256_load_pd(a.dwr), DWI = _mm256_load_pd(a.dwi), DCR = _mm256_load_pd(a.dcr),
             DCI = _mm256_load_pd(a.dci), LIM = _mm256_load_pd(a.limit);
-    __m256d DERR = _mm256_load_pd(a.derr), DERI = _mm256_load_pd(a.deri), DKR = _mm256_load_pd(a.dkr),
-            DKI = _mm256_load_pd(a.dki);
+    const __m256d NONE = _mm256_setzero_pd();  // without DER the arrays are never filled
+    __m256d DERR = DER ? _mm256_load_pd(a.derr) : NONE, DERI = DER ? _mm256_load_pd(a.deri) : NONE;
+    __m256d DKR = DER ? _mm256_load_pd(a.dkr) : NONE, DKI = DER ? _mm256_load_pd(a.dki) : NONE;
     __m256i M = _mm256_load_si256((const __m256i *)a.m);
     __m256i ZAT = _mm256_load_si256((const __m256i *)a.zAt), RAT = _mm256_load_si256((const __m256i *)a.rAt);
     __m256i STOP = _mm256_load_si256((const __m256i *)a.stopAt);

@@ -386,7 +386,8 @@ TEST(DeepEngine, DerivativesAreTheMpfrOrbitsAndDistancesThoseOfTheKernels) {
                 EXPECT_TRUE(kernel == counts && !memcmp(der.data(), again.data(), 2 * W * sizeof(double)))
                     << loc.width << ": the vector path's derivatives are the portable loop's";
                 for (int col = 5; col < W; col += 11) {
-                    const Truth t = bruteForce(loc, W, H, row, col, bits), u = bruteForce(loc, W, H, row, col, bits, 1e-6);
+                    const Truth t = bruteForce(loc, W, H, row, col, bits);
+                    const Truth u = bruteForce(loc, W, H, row, col, bits, 1e-6);
                     if (t.count != counts[col] || t.count >= loc.detail || u.count != t.count) continue;
                     const double wr = (u.zr - t.zr) * 1e6, wi = (u.zi - t.zi) * 1e6;
                     const double off = hypot(der[2 * col] - wr, der[2 * col + 1] - wi) / hypot(wr, wi);

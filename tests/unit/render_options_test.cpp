@@ -300,8 +300,10 @@ TEST(RenderOptions, LooksAndTheirDefaults) {
     EXPECT_EQ("log:0.5,0.25", colourText(p.options.look));
     EXPECT_EQ("slopes:90,1", shadeText(p.options.look));
     EXPECT_EQ("ocean", paletteText(p.options.look, p.options.ramps));
-    EXPECT_EQ("slopes:90,1+distance:2.5", shadeText(parse({"--shade", "distance:2.5+slopes:90", "a.png"}).options.look));
-    EXPECT_EQ("distance:1", shadeText(parse({"--shade", "slopes+distance", "--shade", "distance", "a.png"}).options.look));
+    EXPECT_EQ("slopes:90,1+distance:2.5",
+              shadeText(parse({"--shade", "distance:2.5+slopes:90", "a.png"}).options.look));
+    EXPECT_EQ("distance:1",
+              shadeText(parse({"--shade", "slopes+distance", "--shade", "distance", "a.png"}).options.look));
     EXPECT_EQ(0, p.options.given) << "a look alone does not reshape a --from picture's parameters";
     EXPECT_EQ("cyclic:64,0", colourText(parse({"--color", "cyclic", "a.png"}).options.look));
     EXPECT_EQ("bands", colourText(parse({"--view", "-1,1,-1,1", "a.png"}).options.look));

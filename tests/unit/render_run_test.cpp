@@ -707,8 +707,8 @@ TEST_F(RenderLocation, APictureAndItsLocationFileCarryTheirRecipe) {
     std::ofstream(path("g.map")) << map;
     ASSERT_EQ(RUN_WRITTEN, runArgs({"--type", "Julia", "--pivot", "-0.8,0.156", "--center", "0.1,0.2", "--width",
                                     "1e-20", "--detail", "3000", "--size", "64x40", "--colour", "cyclic:33,0.5",
-                                    "--gradient", path("g.map"), "--shade", "slopes:300,0.25+distance:2", "--smooth", "--aa",
-                                    "2", "--save-location", path("a.qloc"), path("a.png")})) << reason;
+                                    "--gradient", path("g.map"), "--shade", "slopes:300,0.25+distance:2", "--smooth",
+                                    "--aa", "2", "--save-location", path("a.qloc"), path("a.png")})) << reason;
     const std::string picture = slurp(path("a.png"));
     for (const char *again : {"a.png", "a.qloc"}) {
         ASSERT_EQ(RUN_WRITTEN, runArgs({"--location", path(again), "--threads", "3", path("b.png")})) << reason;
