@@ -441,7 +441,7 @@ void writeRenderHelp(FILE *out) {
             "  --shade distance[:T]  draw the boundary as a line T pixels wide (default\n"
             "                       %g) at any depth, from each sample's distance\n"
             "                       estimate (the orbit's derivative); none for\n"
-            "                       M-Phoenix, M-Cosh and J-Cosh. Join both as\n"
+            "                       M-Phoenix and M-Cosh. Join both as\n"
             "                       slopes[:A[,R]]+distance[:T]\n"
             "  --threads N          threads to compute with (default: one per processor)\n"
             "  --from FILE.frc      take type, detail, view, pivot and size from a saved\n"

@@ -108,6 +108,16 @@ void cosineStep(Derivative &d, const Orbit &z, double, double, double dc) {
     d.dr = nr;
 }
 
+// J-Cosh: dz <- conj(sinh(2z) dz), z_n being analytic or anti-analytic
+// in z_0 at every n, so |dz| in the real direction is its modulus.
+void coshStep(Derivative &d, const Orbit &z, double, double, double) {
+    double sr, si;
+    sinhTwice(z.zr, z.zi, sr, si);
+    const double nr = sr * d.dr - si * d.di;
+    d.di = -(sr * d.di + si * d.dr);
+    d.dr = nr;
+}
+
 // One row of a rule with a derivative: each escaped cell stepped again
 // from its start with the plain loop's start and step
 // (core/kernels_plain.cpp), so z_n is its very z_n.
@@ -141,7 +151,7 @@ void rowOf(int type, const KernelView &v, int row, const int *counts, double *di
 int typeHasDistance(int type) {
     const FractalTypeInfo &t = infoOf(type);
     return t.rule == QUADRATIC_RULE || t.rule == DRAGON_RULE || t.rule == M_COSINE_RULE ||
-           t.rule == J_COSINE_RULE || (t.rule == PHOENIX_RULE && t.jKind);
+           t.rule == J_COSINE_RULE || ((t.rule == PHOENIX_RULE || t.rule == COSH_RULE) && t.jKind);
 }
 
 void distanceValues(int type, const KernelView &v, int row, const int *counts, const OrbitEnd *ends,
@@ -166,6 +176,8 @@ void distanceRow(int type, const KernelView &v, int row, const int *counts, doub
         rowOf<dragonStep>(type, v, row, counts, distance);
     else if (rule == PHOENIX_RULE)
         rowOf<phoenixStep>(type, v, row, counts, distance);
+    else if (rule == COSH_RULE)
+        rowOf<coshStep>(type, v, row, counts, distance);
     else
         rowOf<cosineStep>(type, v, row, counts, distance);
 }

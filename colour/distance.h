@@ -26,11 +26,15 @@
 //   J-Phoenix          dz <- 2 z dz + t e, e <- dz (e: the previous
 //                      iterate's derivative)
 //   the cosines        dz <- -sin(2z) dz + dc
+//   J-Cosh             dz <- conj(sinh(2z) dz): z_n is analytic or
+//                      anti-analytic in z_0, so the derivative along the
+//                      real axis has the modulus of either
 // The last two take the estimate at z_n itself: their orbits do not
 // square near infinity, so steps past the radius would not sharpen it.
-// M-Phoenix (whose t multiplies the previous iterate: not analytic in the
-// point) and the Cosh types (conjugating) have none; they, and every
-// sample that never escaped, get NO_DISTANCE, which draws no line.
+// M-Phoenix (whose t multiplies the previous iterate) and M-Cosh (whose
+// conjugation meets the analytic + c) are neither analytic nor
+// anti-analytic in the point, and have none; they, and every sample that
+// never escaped, get NO_DISTANCE, which draws no line.
 //
 // The double kernels: distanceRow steps each escaped cell of the row again
 // from its start for its count steps, with the plain loop's own operations

@@ -82,6 +82,12 @@ inline void minusSinTwice(double zr, double zi, double &sr, double &si) {
     si = -(cos(2.0 * zr) * sinh(2.0 * zi));
 }
 
+// sinh 2z, the derivative of (cosh z)^2 (J-Cosh's chain rule, likewise).
+inline void sinhTwice(double zr, double zi, double &sr, double &si) {
+    sr = sinh(2.0 * zr) * cos(2.0 * zi);
+    si = cosh(2.0 * zr) * sin(2.0 * zi);
+}
+
 // M-Cosine: (cos z)^2 + c with the real part grouped (a^2 - b^2) + cr.
 struct MCosine {
     double cr, ci;

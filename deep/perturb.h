@@ -66,10 +66,12 @@
 // start from dz = 1 (Julia) or -L (J-Dragon). A Dragon's escaping dz is
 // turned into z's as its w is. J-Phoenix tracks the pair (dz, de) by its
 // chain rule (colour/distance.h) and through its tables' A; the cosines
-// dz' = -sin(2z) dz + k, sin 2z from z in doubles (the tables as above).
+// dz' = -sin(2z) dz + k, sin 2z from z in doubles (the tables as above);
+// J-Cosh dz' = conj(sinh(2z) dz), and A dz through its blocks (complex
+// linear: each block has an even number of steps).
 // The AVX2 path tracks it too (Mandelbrot, Julia, the Dragons in doubles),
 // with the portable loop's operations: the same bits either way, and the
-// counts and ends the same bits as without. M-Phoenix and cosh give 0.
+// counts and ends the same bits as without. M-Phoenix and M-Cosh give 0.
 //
 // Layer: deep.
 #ifndef QUORVEX_DEEP_PERTURB_H

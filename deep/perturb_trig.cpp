@@ -18,7 +18,7 @@ template <class T, bool COSH> struct TrigLane {
     typedef BlaTable<T, BlaStep> CosineTable;
     typedef BlaTable<T, BlaConjStep> CoshTable;
     Cx<T> d, dc;
-    Cx<T> der, derC;         // as the quadratic rule's (perturb.h): cosine only
+    Cx<T> der, derC;         // as the quadratic rule's (perturb.h): cosine and J-Cosh
     const Cx<T> *z, *s, *k;  // the orbit's Z, sin 2Z and cos 2Z (or sinh, cosh)
     const typename std::conditional<COSH, CoshTable, CosineTable>::type *table;
     const T *rEntry;
@@ -77,8 +77,14 @@ template <class T, bool COSH> Cx<T> exactStep(const TrigLane<T, COSH> &l) {
 // der <- -sin(2z) der + derC at the full z (zr, zi): it is z itself at the
 // start of each pass, whichever orbit the lane follows (the second one's
 // sign flip is undone by the step it precedes, the maps being even).
+// J-Cosh: der <- conj(sinh(2z) der) (derC is 0).
 template <class T, bool COSH> void derivativeStep(TrigLane<T, COSH> &l, double zr, double zi) {
     double sr, si;
+    if (COSH) {
+        sinhTwice(zr, zi, sr, si);
+        l.der = conj(lift<T>(Cx<double>{sr, si}) * l.der);
+        return;
+    }
     minusSinTwice(zr, zi, sr, si);
     l.der = lift<T>(Cx<double>{sr, si}) * l.der + l.derC;
 }
@@ -158,6 +164,8 @@ int samples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int cou
 
 int trigSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
                 const std::atomic<int> *stop, int derivative) {
+    const int julia = FRACTAL_TYPE_TABLE[e.ref.type].jKind;
+    if (e.ref.rule == COSH_RULE && derivative && julia) return samples<true, true>(e, dx, dy, count, out, stop);
     if (e.ref.rule == COSH_RULE) return samples<true>(e, dx, dy, count, out, stop);
     if (derivative) return samples<false, true>(e, dx, dy, count, out, stop);
     return samples<false>(e, dx, dy, count, out, stop);

@@ -372,7 +372,7 @@ TEST(DeepEngine, DerivativesAreTheMpfrOrbitsAndDistancesThoseOfTheKernels) {
                                     place(J_DRAGON_TYPE, DRAGON_Z_RE, DRAGON_Z_IM, "1e-30", 3000, DRAGON_L_RE,
                                           DRAGON_L_IM),
                                     placeAt(OTHER_SIX[1], "1e-25"), placeAt(OTHER_SIX[2], "1e-300", 2000),
-                                    placeAt(OTHER_SIX[3], "1e-25")})
+                                    placeAt(OTHER_SIX[3], "1e-25"), placeAt(OTHER_SIX[5], "1e-25")})
         for (int tables = 0; tables < 2; ++tables) {
             std::unique_ptr<DeepEngine> e = engineFor(loc, W, H, tables), portable = engineFor(loc, W, H, tables, 1);
             const long bits = referencePrecision(loc, W) + 128;
@@ -403,7 +403,7 @@ TEST(DeepEngine, DerivativesAreTheMpfrOrbitsAndDistancesThoseOfTheKernels) {
     for (const DeepLocation &loc : {place(MANDELBROT_TYPE, MIS_RE, MIS_IM, "1e-10", 3000),
                                     place(M_DRAGON_TYPE, DRAGON_L_RE, DRAGON_L_IM, "1e-10", 3000),
                                     placeAt(OTHER_SIX[1], "1e-7"), placeAt(OTHER_SIX[2], "1e-10"),
-                                    placeAt(OTHER_SIX[3], "1e-10")}) {
+                                    placeAt(OTHER_SIX[3], "1e-10"), placeAt(OTHER_SIX[5], "1e-10")}) {
         std::unique_ptr<DeepEngine> e = engineFor(loc, W, H);
         double view[4];
         locationView(loc, W, H, view);
