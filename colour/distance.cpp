@@ -118,6 +118,61 @@ void coshStep(Derivative &d, const Orbit &z, double, double, double) {
     d.dr = nr;
 }
 
+// M-Phoenix and M-Cosh are neither analytic nor anti-analytic in the
+// point: z_n's derivatives along both axes, each with what its axis adds
+// (a: the derivative of the constant's part, per sample).
+void mPhoenixStep(Derivative &d, const Orbit &z, double t, double ar, double ai) {
+    phoenixStep(d, z, 0.0, t, 0.0);
+    d.dr += ar, d.di += ai;
+}
+
+void mCoshStep(Derivative &d, const Orbit &z, double ar, double ai) {
+    coshStep(d, z, 0.0, 0.0, 0.0);
+    d.dr += ar, d.di += ai;
+}
+
+// G / |grad G| with G = ln |z| (over the growth, which cancels): the
+// gradient's parts are Re(conj(z) dz/dx) / |z|^2 and likewise for y. For
+// an analytic map that is |z| ln |z| / |dz| again.
+double estimateAxes(double zr, double zi, const Derivative &x, const Derivative &y) {
+    const double r2 = zr * zr + zi * zi;
+    const double gx = zr * x.dr + zi * x.di, gy = zr * y.dr + zi * y.di, g = modulus(gx, gy);
+    if (!(r2 > 4.0) || !(r2 < INFINITY) || !(g > 0.0)) return NO_DISTANCE;
+    return r2 * (0.5 * portableLog(r2)) / g;
+}
+
+// One row of M-Phoenix or M-Cosh, as rowOf below with both axes.
+void rowOfAxes(int type, const KernelView &v, int row, const int *counts, double *distance) {
+    const double y = cellY(v, row), step = fabs(v.xScale);
+    const bool phoenix = infoOf(type).rule == PHOENIX_RULE;
+    withTypeRule(type, v, [&](auto kind) {
+        for (int i = 0; i < v.width; ++i) {
+            if (counts[i] >= v.detail) {
+                distance[i] = NO_DISTANCE;
+                continue;
+            }
+            const double x = cellX(v, i);
+            Orbit z = kind.start(x, y);
+            const auto rule = kind.step(x, y);
+            Derivative dx = {0.0, 0.0, 0.0, 0.0}, dy = dx;
+            for (int n = 0; n < counts[i]; ++n) {
+                if (phoenix)  // s = x shifts, t = y multiplies the previous iterate
+                    mPhoenixStep(dx, z, y, step, 0.0), mPhoenixStep(dy, z, y, z.pr * step, z.pi * step);
+                else
+                    mCoshStep(dx, z, step, 0.0), mCoshStep(dy, z, 0.0, step);
+                rule(z, z.zr * z.zr, z.zi * z.zi);
+            }
+            distance[i] = estimateAxes(z.zr, z.zi, dx, dy);
+        }
+        return 0;
+    });
+}
+
+bool twoAxes(int type) {
+    const FractalTypeInfo &t = infoOf(type);
+    return !t.jKind && (t.rule == PHOENIX_RULE || t.rule == COSH_RULE);
+}
+
 // One row of a rule with a derivative: each escaped cell stepped again
 // from its start with the plain loop's start and step
 // (core/kernels_plain.cpp), so z_n is its very z_n.
@@ -148,28 +203,26 @@ void rowOf(int type, const KernelView &v, int row, const int *counts, double *di
 
 }  // namespace
 
-int typeHasDistance(int type) {
-    const FractalTypeInfo &t = infoOf(type);
-    return t.rule == QUADRATIC_RULE || t.rule == DRAGON_RULE || t.rule == M_COSINE_RULE ||
-           t.rule == J_COSINE_RULE || ((t.rule == PHOENIX_RULE || t.rule == COSH_RULE) && t.jKind);
-}
-
 void distanceValues(int type, const KernelView &v, int row, const int *counts, const OrbitEnd *ends,
                     const double *der, double *distance) {
     const double y = cellY(v, row), step = fabs(v.xScale);
     const bool j = infoOf(type).jKind;
-    for (int i = 0; i < v.width; ++i) {
-        const bool none = !typeHasDistance(type) || counts[i] >= v.detail;
-        distance[i] = none ? NO_DISTANCE
-                           : estimateFrom(type, ends[i].zr, ends[i].zi, der[2 * i], der[2 * i + 1],
-                                          j ? v.xPivot : cellX(v, i), j ? v.yPivot : y, step);
+    for (int i = 0; i < v.width; ++i, der += 4) {
+        const Derivative dx = {der[0], der[1], 0.0, 0.0}, dy = {der[2], der[3], 0.0, 0.0};
+        if (counts[i] >= v.detail)
+            distance[i] = NO_DISTANCE;
+        else if (twoAxes(type))
+            distance[i] = estimateAxes(ends[i].zr, ends[i].zi, dx, dy);
+        else
+            distance[i] = estimateFrom(type, ends[i].zr, ends[i].zi, dx.dr, dx.di, j ? v.xPivot : cellX(v, i),
+                                       j ? v.yPivot : y, step);
     }
 }
 
 void distanceRow(int type, const KernelView &v, int row, const int *counts, double *distance) {
     const FractalRule rule = infoOf(type).rule;
-    if (!typeHasDistance(type))
-        for (int i = 0; i < v.width; ++i) distance[i] = NO_DISTANCE;
+    if (twoAxes(type))
+        rowOfAxes(type, v, row, counts, distance);
     else if (rule == QUADRATIC_RULE)
         rowOf<quadraticStep>(type, v, row, counts, distance);
     else if (rule == DRAGON_RULE)

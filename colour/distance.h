@@ -18,7 +18,7 @@
 // leave the double range however deep the view: near the boundary |dz|
 // per sample is about |z| ln |z| over the distance in samples.
 //
-// Which types have an estimate (typeHasDistance), each by its chain rule:
+// Every type has an estimate, each by its chain rule:
 //   Mandelbrot, Julia  dz <- 2 z dz + dc
 //   the Dragons        dz <- L (1 - 2z) dz + dL z (1 - z), continued in
 //                      their conjugate w = L (1/2 - z) as smooth colour
@@ -31,10 +31,14 @@
 //                      real axis has the modulus of either
 // The last two take the estimate at z_n itself: their orbits do not
 // square near infinity, so steps past the radius would not sharpen it.
-// M-Phoenix (whose t multiplies the previous iterate) and M-Cosh (whose
-// conjugation meets the analytic + c) are neither analytic nor
-// anti-analytic in the point, and have none; they, and every sample that
-// never escaped, get NO_DISTANCE, which draws no line.
+//   M-Phoenix, M-Cosh  neither analytic nor anti-analytic in the point (t
+//                      multiplies the previous iterate; the conjugation
+//                      meets + c): z_n's derivatives along both axes,
+//                      each by the rule above (M-Phoenix's y adds the
+//                      previous iterate), and d = G / |grad G| with
+//                      G = ln |z_n|, which is the formula above for the
+//                      analytic ones
+// A sample that never escaped gets NO_DISTANCE, which draws no line.
 //
 // The double kernels: distanceRow steps each escaped cell of the row again
 // from its start for its count steps, with the plain loop's own operations
@@ -60,14 +64,13 @@
 // The estimate of a sample that has none.
 extern const double NO_DISTANCE;
 
-// 1 when the type has an estimate.
-int typeHasDistance(int type);
-
 // The row's estimates, view.width of them at distance.
 void distanceRow(int type, const KernelView &view, int row, const int *counts, double *distance);
 
 // The same from each cell's z_n (ends) and dz_n per sample (derivatives:
-// two doubles a cell, real and imaginary part).
+// four doubles a cell, along the real axis then the imaginary one, each
+// real and imaginary part; the second pair is read for M-Phoenix and
+// M-Cosh alone).
 void distanceValues(int type, const KernelView &view, int row, const int *counts, const OrbitEnd *ends,
                     const double *derivatives, double *distance);
 

@@ -58,8 +58,10 @@ int deepViewRow(const DeepEngine &e, const DeepView &v, int row, int *counts, Or
         const DeepSample &d = s.samples[i];
         counts[i] = d.count;
         if (ends) ends[i] = OrbitEnd{d.zr, d.zi, d.pr, d.pi};
-        if (derivatives)
-            derivatives[2 * i] = (d.dr * step).toDouble(), derivatives[2 * i + 1] = (d.di * step).toDouble();
+        if (!derivatives) continue;
+        double *at = derivatives + 4 * i;
+        at[0] = (d.dr * step).toDouble(), at[1] = (d.di * step).toDouble();
+        at[2] = (d.yr * step).toDouble(), at[3] = (d.yi * step).toDouble();
     }
     return 1;
 }

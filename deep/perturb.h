@@ -71,7 +71,11 @@
 // linear: each block has an even number of steps).
 // The AVX2 path tracks it too (Mandelbrot, Julia, the Dragons in doubles),
 // with the portable loop's operations: the same bits either way, and the
-// counts and ends the same bits as without. M-Phoenix and M-Cosh give 0.
+// counts and ends the same bits as without. M-Phoenix and M-Cosh, not
+// analytic in the point, track a second derivative along the imaginary
+// axis (DeepSample yr, yi): k is 1 along x and, along y, i for M-Cosh and
+// M-Phoenix's previous iterate p (t multiplies it), B's second column
+// through Phoenix's blocks.
 //
 // Layer: deep.
 #ifndef QUORVEX_DEEP_PERTURB_H

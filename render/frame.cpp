@@ -69,7 +69,7 @@ int sampleValues(const FrameJob &job, int row, Scratch &s, double *values, doubl
     s.ends.resize((size_t)v.width);
     OrbitEnd *ends = job.style.smooth || (distance && src.deep) ? s.ends.data() : nullptr;
     double *derivatives = nullptr;
-    if (distance && src.deep) s.derivatives.resize(2 * (size_t)v.width), derivatives = s.derivatives.data();
+    if (distance && src.deep) s.derivatives.resize(4 * (size_t)v.width), derivatives = s.derivatives.data();
     if (!src.deep && ends)
         countRowEndsWith(fastestKernelPath(), src.params.type, v, row, s.counts.data(), ends);
     else if (!src.deep)
