@@ -29,8 +29,6 @@
 //   J-Cosh             dz <- conj(sinh(2z) dz): z_n is analytic or
 //                      anti-analytic in z_0, so the derivative along the
 //                      real axis has the modulus of either
-// The last two take the estimate at z_n itself: their orbits do not
-// square near infinity, so steps past the radius would not sharpen it.
 //   M-Phoenix, M-Cosh  neither analytic nor anti-analytic in the point (t
 //                      multiplies the previous iterate; the conjugation
 //                      meets + c): z_n's derivatives along both axes,
@@ -38,6 +36,11 @@
 //                      previous iterate), and d = G / |grad G| with
 //                      G = ln |z_n|, which is the formula above for the
 //                      analytic ones
+// Mandelbrot, Julia and the Dragons go on from z_n with z <- z^2 + c (a
+// Dragon in w) until |z|^2 passes 2^16 (at most SMOOTH_EXTRA_STEPS steps,
+// as smooth colour does), so the logarithm is that of a large |z|. The
+// others take the estimate at z_n itself: their orbits do not square near
+// infinity, so steps past the radius would not sharpen it.
 // A sample that never escaped gets NO_DISTANCE, which draws no line.
 //
 // The double kernels: distanceRow steps each escaped cell of the row again
@@ -50,10 +53,10 @@
 // The deep engine tracks the derivative itself (deep/perturb.h) and hands
 // over z_n and dz_n per sample, for distanceValues.
 //
-// After z_n both go on (the first two rules) with z <- z^2 + c, a Dragon in w, until |z|^2 passes 2^16 (at most
-// SMOOTH_EXTRA_STEPS steps, as smooth colour does), so the logarithm is
-// that of a large |z|. IEEE + - * / and sqrt, the logarithm from
-// core/portable_math.h: the same bits on every machine.
+// IEEE + - * / and sqrt, the logarithm from core/portable_math.h; the
+// cosine and cosh rules' derivatives take libm's sin, cos, sinh and cosh
+// (core/kernel_steps.h), as their kernels do. So the same bits on every
+// thread and kernel path, and for the polynomial rules on every machine.
 //
 // Layer: colour.
 #ifndef QUORVEX_COLOUR_DISTANCE_H
