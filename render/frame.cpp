@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "colour/distance.h"
 #include "colour/linear_light.h"
 #include "colour/smooth.h"
 #include "core/kernels_simd.h"
@@ -18,6 +19,7 @@ struct FrameJob {
     const ChannelTables *tables;
     const std::atomic<int> *stop;
     double *values;                   // a look that needs the picture: every sample's value
+    double *distances;                // and, under distance shading, every sample's distance
     const CountHistogram *histogram;  // a histogram look's
 };
 
@@ -27,7 +29,7 @@ struct Scratch {
     std::vector<int> counts;
     std::vector<OrbitEnd> ends;
     std::vector<uint32_t> light;
-    std::vector<double> mu;
+    std::vector<double> mu, distance, derivatives;
 };
 
 // The grid values of sample row `row`; 0 when a stop cut a deep row short.
@@ -58,19 +60,26 @@ int smoothSampleRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb
     return 1;
 }
 
-// The values of sample row `row` (colour/colouring.h), view.width of them.
-int sampleValues(const FrameJob &job, int row, Scratch &s, double *values) {
+// The values of sample row `row` (colour/colouring.h), view.width of them,
+// and their distances when `distance` is not null.
+int sampleValues(const FrameJob &job, int row, Scratch &s, double *values, double *distance = nullptr) {
     const KernelView &v = job.samples;
     const FrameSource &src = *job.source;
     s.counts.resize((size_t)v.width);
     s.ends.resize((size_t)v.width);
-    OrbitEnd *ends = job.style.smooth ? s.ends.data() : nullptr;
+    OrbitEnd *ends = job.style.smooth || (distance && src.deep) ? s.ends.data() : nullptr;
+    double *derivatives = nullptr;
+    if (distance && src.deep) s.derivatives.resize(4 * (size_t)v.width), derivatives = s.derivatives.data();
     if (!src.deep && ends)
         countRowEndsWith(fastestKernelPath(), src.params.type, v, row, s.counts.data(), ends);
     else if (!src.deep)
         countRowWith(fastestKernelPath(), src.params.type, v, row, s.counts.data());
-    else if (!deepViewRow(*src.deep, src.deepView, row, s.counts.data(), ends, job.stop))
+    else if (!deepViewRow(*src.deep, src.deepView, row, s.counts.data(), ends, job.stop, derivatives))
         return 0;
+    if (distance && src.deep)
+        distanceValues(src.params.type, v, row, s.counts.data(), ends, derivatives, distance);
+    else if (distance)
+        distanceRow(src.params.type, v, row, s.counts.data(), distance);
     if (job.style.smooth) {
         smoothValues(src.params.type, v, row, s.counts.data(), s.ends.data(), values);
         return 1;
@@ -83,16 +92,20 @@ int sampleValues(const FrameJob &job, int row, Scratch &s, double *values) {
 // when it has them, else from the row's own (a look that reads nothing beside).
 int lookRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb) {
     const int w = job.samples.width;
+    const bool distance = job.style.look->distance;
     ValueRows rows;
     if (job.values) {
         const int last = job.style.height * job.style.aa - 1;
         rows.row = job.values + (size_t)row * (size_t)w;
         rows.above = row > 0 ? rows.row - w : rows.row;
         rows.below = row < last ? rows.row + w : rows.row;
+        if (distance) rows.distance = job.distances + (size_t)row * (size_t)w;
     } else {
         s.mu.resize((size_t)w);
-        if (!sampleValues(job, row, s, s.mu.data())) return 0;
+        if (distance) s.distance.resize((size_t)w);
+        if (!sampleValues(job, row, s, s.mu.data(), distance ? s.distance.data() : nullptr)) return 0;
         rows.row = rows.above = rows.below = s.mu.data();
+        if (distance) rows.distance = s.distance.data();
     }
     rows.width = w;
     colourValueRow(*job.style.look, job.histogram, rows, job.style.aa, rgb);
@@ -142,8 +155,10 @@ int valuesRowOfPixels(int row, unsigned char *, void *context) {
     const FrameJob &job = *(const FrameJob *)context;
     thread_local Scratch s;
     const int n = job.style.aa, w = job.samples.width;
-    for (int a = 0; a < n; ++a)
-        if (!sampleValues(job, row * n + a, s, job.values + (size_t)(row * n + a) * (size_t)w)) return 0;
+    for (int a = 0; a < n; ++a) {
+        const size_t at = (size_t)(row * n + a) * (size_t)w;
+        if (!sampleValues(job, row * n + a, s, job.values + at, job.distances ? job.distances + at : nullptr)) return 0;
+    }
     return 1;
 }
 
@@ -156,16 +171,23 @@ FrameJob jobOf(const FrameSource &source, const FrameStyle &style, const Channel
     job.samples = kernelViewFor(source.params, style.width * job.style.aa, style.height * job.style.aa);
     job.tables = &tables;
     job.stop = stop;
-    job.values = nullptr;
+    job.values = job.distances = nullptr;
     job.histogram = source.histogram;
     return job;
+}
+
+size_t frameSamples(const FrameStyle &style) {
+    const size_t aa = (size_t)(style.aa < 1 ? 1 : style.aa);
+    return (size_t)style.width * aa * (size_t)style.height * aa;
 }
 
 // Every sample's value (progress counts pixel rows), then the colours.
 RenderResult pictureFrame(FrameJob &job, const RenderGrid &rows, int threads, RenderProgress progress,
                           void *context) {
-    std::vector<double> values(frameValueBytes(job.style) / sizeof(double));
+    const size_t samples = frameSamples(job.style);
+    std::vector<double> values(samples), distances(job.style.look->distance ? samples : 0);
     job.values = values.data();
+    job.distances = distances.empty() ? nullptr : distances.data();
     if (renderRows(rows, threads, job.stop, valuesRowOfPixels, &job, progress, context) != RENDER_DONE)
         return RENDER_STOPPED;
     CountHistogram own;
@@ -181,8 +203,7 @@ RenderResult pictureFrame(FrameJob &job, const RenderGrid &rows, int threads, Re
 
 size_t frameValueBytes(const FrameStyle &style) {
     if (!style.look || !colouringNeedsPicture(*style.look)) return 0;
-    const size_t aa = (size_t)(style.aa < 1 ? 1 : style.aa);
-    return (size_t)style.width * aa * (size_t)style.height * aa * sizeof(double);
+    return frameSamples(style) * sizeof(double) * (style.look->distance ? 2 : 1);
 }
 
 RenderResult renderFrame(const FrameSource &source, const FrameStyle &style, const ChannelTables &tables,
