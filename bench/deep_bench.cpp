@@ -17,8 +17,9 @@
 // orbit passes within a rounding of the escape radius, chaotic cells
 // (whose exact count changes when the point moves a millionth of a cell)
 // and others. Then the colouring of picture A in smooth colour with the
-// ramps 3,5,7: bands against a histogram, slopes and both (their cost
-// against the computation), and the distinct colours of bands against the
+// ramps 3,5,7: bands against a histogram, slopes, both, and distance
+// shading (its derivatives on the portable loop; their cost against the
+// computation), and the distinct colours of bands against the
 // default with a location (log:0.15); each look twice, in turn, the faster
 // of the two taken.
 //
@@ -265,7 +266,8 @@ void colouring() {
                     {"histogram", {COLOUR_HISTOGRAM, 0, 0, 0, 0, 0, t}, 1e30, 1e30, {}},
                     {"log:0.15 with slopes", {COLOUR_LOG, 0.15, 0, 1, 45, 1, t}, 1e30, 1e30, {}},
                     {"histogram with slopes", {COLOUR_HISTOGRAM, 0, 0, 1, 45, 1, t}, 1e30, 1e30, {}},
-                    {"log:0.15 (the default)", {COLOUR_LOG, 0.15, 0, 0, 0, 0, t}, 1e30, 1e30, {}}};
+                    {"log:0.15 (the default)", {COLOUR_LOG, 0.15, 0, 0, 0, 0, t}, 1e30, 1e30, {}},
+                    {"log:0.15 with distance", {COLOUR_LOG, 0.15, 0, 0, 0, 0, t, 0, 1, 1.0}, 1e30, 1e30, {}}};
     for (int round = 0; round < 2; ++round)
         for (Look &l : looks) {
             FrameStyle style = {W, H, 1, 1, 1};

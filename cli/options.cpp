@@ -200,8 +200,12 @@ void expectation(int code, char *text, size_t size) {
     case OPT_PALETTE: expectPalette(text, size); break;
     case OPT_COLOUR: snprintf(text, size, "bands, cyclic[:D[,O]], log[:D[,O]] or histogram (D from %g to %g)",
                               LOOK_MIN_DENSITY, LOOK_MAX_DENSITY); break;
-    case OPT_SHADE: snprintf(text, size, "none or slopes[:ANGLE[,RELIEF]] (ANGLE -360..360, RELIEF 0..%g)",
-                             LOOK_MAX_RELIEF); break;
+    case OPT_SHADE:
+        snprintf(text, size,
+                 "none, slopes[:ANGLE[,RELIEF]], distance[:THICKNESS] or both joined by + (ANGLE -360..360, "
+                 "RELIEF 0..%g, THICKNESS %g..%g)",
+                 LOOK_MAX_RELIEF, LOOK_MIN_THICKNESS, LOOK_MAX_THICKNESS);
+        break;
     case OPT_THREADS: snprintf(text, size, "a whole number 1..%d", RENDER_MAX_THREADS); break;
     case OPT_AA: snprintf(text, size, "a whole number 1..%d", RENDER_MAX_AA); break;
     case OPT_FRAMES: snprintf(text, size, "a whole number 2..%d", RENDER_MAX_FRAMES); break;
@@ -347,7 +351,7 @@ RenderParseResult checkOutput(int argc, char **argv, int first, RenderOptions &o
     if ((o.smooth || o.aa > 1) && grid)
         return failWith(RENDER_PARSE_USAGE, reason,
                         "--smooth and --aa colour the picture: write .png or .ppm, not '%s'", o.outputPath);
-    if ((o.look.colour != COLOUR_BANDS || o.look.slopes) && grid)
+    if ((o.look.colour != COLOUR_BANDS || lookShades(o.look)) && grid)
         return failWith(RENDER_PARSE_USAGE, reason,
                         "--colour and --shade colour the picture: write .png or .ppm, not '%s'", o.outputPath);
     if (o.outputKind == OUTPUT_FRC && (o.width > GRID_SIZE || o.height > GRID_SIZE))
@@ -491,6 +495,10 @@ void writeRenderHelp(FILE *out) {
             "  --shade slopes[:A[,R]]  light the smooth count as a height field from\n"
             "                       A degrees (0 right, 90 top; default %g), relief R\n"
             "                       (default %g); --shade none turns it off\n"
+            "  --shade distance[:T]  draw the boundary as a line T pixels wide (default\n"
+            "                       %g) at any depth, from each sample's distance\n"
+            "                       estimate (the orbit's derivative). Join both as\n"
+            "                       slopes[:A[,R]]+distance[:T]\n"
             "  --threads N          threads to compute with (default: one per processor)\n"
             "  --from FILE.frc      take type, detail, view, pivot and size from a saved\n"
             "                       file, options given beside it overriding them; its\n"
@@ -555,6 +563,6 @@ void writeRenderHelp(FILE *out) {
             "nothing written but a dive's finished frames.\n",
             RENDER_MAX_DETAIL, DETAIL_DEFAULT, LOCATION_MAX_DIGITS, LOCATION_MIN_WIDTH, DEEP_WIDTH, GRID_SIZE,
             GRID_SIZE, RAMPS - 1, gradientList().c_str(), LOOK_CYCLIC_DENSITY, LOOK_LOG_DENSITY, LOOK_DEPTH_TEXT,
-            LOOK_ANGLE, LOOK_RELIEF, RENDER_MAX_AA, DEEP_WIDTH, RENDER_MAX_FRAMES, RENDER_MIN_FPS, RENDER_MAX_FPS,
-            TILE_MAX_GRID, GRID_SIZE, GRID_SIZE);
+            LOOK_ANGLE, LOOK_RELIEF, LOOK_THICKNESS, RENDER_MAX_AA, DEEP_WIDTH, RENDER_MAX_FRAMES, RENDER_MIN_FPS,
+            RENDER_MAX_FPS, TILE_MAX_GRID, GRID_SIZE, GRID_SIZE);
 }

@@ -85,6 +85,15 @@ void shade(const LinearLight &light, double factor, unsigned char *rgb) {
     }
 }
 
+// The colour moved toward the inside colour by 1 - f, in linear light.
+void towardInside(const LinearLight &light, double f, const unsigned char *inside, unsigned char *rgb) {
+    for (int k = 0; k < 3; ++k) {
+        const double in = (double)light.decode[inside[k]], lit = (double)light.decode[rgb[k]];
+        const double mixed = in + (lit - in) * f;
+        rgb[k] = encodeMean(light, (uint32_t)(mixed > 0.0 ? mixed : 0.0), 1);
+    }
+}
+
 }  // namespace
 
 ValueBins binsOf(const double *values, size_t n) {
@@ -168,10 +177,13 @@ void colourValueRow(const Colouring &c, const CountHistogram *h, const ValueRows
     const LinearLight &light = linearLight();
     const Light l = lightFrom(c.angle);
     const double scale = 0.5 * c.relief * (double)samplesPerPixel;
+    const double line = c.thickness * (double)samplesPerPixel;
     for (int i = 0; i < r.width; ++i, rgb += 3) {
         const int s = steps[(size_t)i];
         const unsigned char *colour = s < 0 ? p.inside : p.rgb[s];
         rgb[0] = colour[0], rgb[1] = colour[1], rgb[2] = colour[2];
         if (c.slopes && s >= 0) shade(light, slopeShade(l, r, i, scale), rgb);
+        if (c.distance && s >= 0 && r.distance && r.distance[i] < line)
+            towardInside(light, r.distance[i] / line, p.inside, rgb);
     }
 }

@@ -12,8 +12,9 @@
 // count, or INSIDE_VALUE when it never escaped. That is all a colouring
 // reads, so the values of a picture and their colouring are separate
 // steps: the values can be made in any order, by any thread, in tiles,
-// and coloured later with the same result. (A per-sample distance
-// estimate will join them as a second array of the same shape.)
+// and coloured later with the same result. Distance shading reads a
+// second array of the same shape: each sample's distance to the set in
+// samples (colour/distance.h), NO_DISTANCE where it has none.
 //
 // The position on the palette, in turns, of a value v:
 //   cyclic     v / density + offset                 (density: counts a turn)
@@ -46,6 +47,13 @@
 // needs the rows above and below it, so the rows of a shaded picture are
 // all made before any is coloured.
 //
+// Distance shading draws the boundary of the set as a line `thickness`
+// pixels wide whatever the depth: a sample whose distance is f of
+// thickness * samplesPerPixel samples, f < 1, takes its colour moved
+// toward the inside colour by 1 - f in linear light (after the slopes), so
+// the line darkens smoothly toward the set. A distance needs nothing
+// beside its own sample.
+//
 // Everything is IEEE double arithmetic with + - * / and sqrt (logarithms
 // from core/portable_math.h, the light's direction from a series), and
 // integer work on the linear-light tables: the same bytes on every thread,
@@ -75,6 +83,8 @@ struct Colouring {
     double angle, relief;  // of the slopes
     const GradientTable *palette;
     int detail = 0;  // COLOUR_BANDS's scale
+    int distance = 0;        // 1: distance shading
+    double thickness = 1.0;  // of its line, in pixels
 };
 
 // True when a colouring reads more than the sample itself: a histogram of
@@ -109,6 +119,7 @@ double histogramTurns(const CountHistogram &h, double v);
 struct ValueRows {
     const double *above, *row, *below;
     int width;
+    const double *distance = nullptr;  // the row's distances: distance shading only
 };
 
 // Three bytes a sample at rgb. `histogram` is needed by COLOUR_HISTOGRAM

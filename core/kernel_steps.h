@@ -75,6 +75,19 @@ inline void coshParts(const Orbit &z, double &a, double &b) {
     b = sinh(z.zr) * sin(z.zi);
 }
 
+// -sin 2z, the derivative of (cos z)^2: the cosine types' chain rule for
+// distance estimates (colour/distance.h, deep/perturb_trig.cpp alike).
+inline void minusSinTwice(double zr, double zi, double &sr, double &si) {
+    sr = -(sin(2.0 * zr) * cosh(2.0 * zi));
+    si = -(cos(2.0 * zr) * sinh(2.0 * zi));
+}
+
+// sinh 2z, the derivative of (cosh z)^2 (J-Cosh's chain rule, likewise).
+inline void sinhTwice(double zr, double zi, double &sr, double &si) {
+    sr = sinh(2.0 * zr) * cos(2.0 * zi);
+    si = cosh(2.0 * zr) * sin(2.0 * zi);
+}
+
 // M-Cosine: (cos z)^2 + c with the real part grouped (a^2 - b^2) + cr.
 struct MCosine {
     double cr, ci;

@@ -41,7 +41,7 @@ FloatExp deepViewReach(const DeepView &v) {
 // A whole row goes to deepSamples at once: every lane of the vector path
 // stays busy until the row's last cells.
 int deepViewRow(const DeepEngine &e, const DeepView &v, int row, int *counts, OrbitEnd *ends,
-                const std::atomic<int> *stop) {
+                const std::atomic<int> *stop, double *derivatives) {
     thread_local RowScratch s;
     const size_t n = (size_t)v.cellsWide;
     s.dx.resize(n), s.dy.resize(n), s.samples.resize(n);
@@ -51,10 +51,17 @@ int deepViewRow(const DeepEngine &e, const DeepView &v, int row, int *counts, Or
         s.dx[i] = v.re + v.width * ((double)(2 * (int)i - v.cellsWide) / twiceWide);
         s.dy[i] = y;
     }
-    if (!deepSamples(e, s.dx.data(), s.dy.data(), v.cellsWide, s.samples.data(), stop)) return 0;
+    if (!deepSamples(e, s.dx.data(), s.dy.data(), v.cellsWide, s.samples.data(), stop, derivatives != nullptr))
+        return 0;
+    const FloatExp step = v.width * (1.0 / v.cellsWide);
     for (size_t i = 0; i < n; ++i) {
-        counts[i] = s.samples[i].count;
-        if (ends) ends[i] = OrbitEnd{s.samples[i].zr, s.samples[i].zi, s.samples[i].pr, s.samples[i].pi};
+        const DeepSample &d = s.samples[i];
+        counts[i] = d.count;
+        if (ends) ends[i] = OrbitEnd{d.zr, d.zi, d.pr, d.pi};
+        if (!derivatives) continue;
+        double *at = derivatives + 4 * i;
+        at[0] = (d.dr * step).toDouble(), at[1] = (d.di * step).toDouble();
+        at[2] = (d.yr * step).toDouble(), at[3] = (d.yi * step).toDouble();
     }
     return 1;
 }

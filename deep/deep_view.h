@@ -51,9 +51,13 @@ DeepView deepViewOf(const DeepLocation &loc, const DeepLocation &from, int cells
 FloatExp deepViewReach(const DeepView &v);
 
 // Row `row`'s counts and (when `ends` is not null) orbit ends, cellsWide of
-// each; 0 when `stop` cut it short.
+// each; 0 when `stop` cut it short. `derivatives` (may be null): four
+// doubles a cell, the derivatives of its end per sample along the real
+// and the imaginary axis (DeepSample's dr, di, yr, yi times width /
+// cellsWide, taken in FloatExp, so they stay in range at any depth;
+// colour/distance.h).
 int deepViewRow(const DeepEngine &e, const DeepView &v, int row, int *counts, OrbitEnd *ends,
-                const std::atomic<int> *stop);
+                const std::atomic<int> *stop, double *derivatives = nullptr);
 
 // A reference serves pictures whose centre lies within this many of their widths.
 const double DEEP_REACH_WIDTHS = 1024.0;

@@ -27,6 +27,12 @@ struct DeepSample {
     int count;       // 0..detail
     double zr, zi;   // the first iterate that failed the escape test
     double pr, pi;   // Phoenix: the iterate before it; else 0
+    // Asked for (deepSamples): that iterate's derivative with respect to
+    // the point, in plane units, along the real axis; and along the
+    // imaginary axis for M-Phoenix and M-Cosh (0 for the others, whose
+    // orbits are analytic or anti-analytic in the point).
+    FloatExp dr = FloatExp::zero(), di = FloatExp::zero();
+    FloatExp yr = FloatExp::zero(), yi = FloatExp::zero();
 };
 
 #endif

@@ -97,11 +97,14 @@ int runLanes(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int co
     return !stopped;
 }
 
+inline FloatExp asFloatExp(double d) { return FloatExp::of(d); }
+inline FloatExp asFloatExp(FloatExp f) { return f; }
+
 // The loops of the other rules, portable only (perturb_phoenix.cpp,
 // perturb_trig.cpp); deepSamples's arguments.
 int phoenixSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
-                   const std::atomic<int> *stop);
+                   const std::atomic<int> *stop, int derivative);
 int trigSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
-                const std::atomic<int> *stop);
+                const std::atomic<int> *stop, int derivative);
 
 #endif

@@ -22,6 +22,8 @@ struct EscapeTest {
 // One sample point in the middle of its loop.
 template <class T> struct Lane {
     Cx<T> dw, dc;
+    Cx<T> der;   // d(dw)/d(point), when asked for
+    Cx<T> derC;  // d(dc)/d(point): what each step adds to der
     EscapeTest test;
     const Cx<T> *z;  // the orbit it follows
     const BlaTable<T> *table;
@@ -40,8 +42,9 @@ template <class T> void follow(const DeepEngine &e, int orbit, Lane<T> &l) {
 
 // One pass of the loop (perturb.h): 1 when the sample is finished, its
 // count and escaping w in `out`; 2 after a table block; 0 after a step.
-// DRAGON: the escape test reads L/2 - w.
-template <class T, bool DRAGON> inline __attribute__((always_inline)) int advance(const DeepEngine &e, Lane<T> &l, DeepSample &out) {
+// DRAGON: the escape test reads L/2 - w. DER: der goes along (perturb.h).
+template <class T, bool DRAGON, bool DER = false>
+inline __attribute__((always_inline)) int advance(const DeepEngine &e, Lane<T> &l, DeepSample &out) {
     const int detail = e.ref.detail;
     if (l.n >= detail) {
         out = DeepSample{detail, 0.0, 0.0, 0.0, 0.0};
@@ -54,6 +57,7 @@ template <class T, bool DRAGON> inline __attribute__((always_inline)) int advanc
     const double v = vr * vr + vi * vi;
     if (!(v <= l.test.limit)) {
         out = DeepSample{l.n, zr, zi, 0.0, 0.0};
+        if (DER) out.dr = asFloatExp(l.der.re), out.di = asFloatExp(l.der.im);
         return 1;
     }
     const T dwSize = magnitude1(l.dw);
@@ -66,11 +70,16 @@ template <class T, bool DRAGON> inline __attribute__((always_inline)) int advanc
         int length = 0;
         if (const BlaStep<T> *s = blaLookup(*l.table, l.m, dwSize, detail - l.n, &length, &l.level)) {
             l.dw = s->a * l.dw + s->b * l.dc;
+            if (DER) l.der = s->a * l.der + s->b * l.derC;
             l.m += length, l.n += length;
             return 2;
         }
     }
     const T tr = Z.re * 2.0 + l.dw.re, ti = Z.im * 2.0 + l.dw.im;
+    if (DER) {  // 2 z der + derC, z = Z + dw here even after a rebase
+        const Cx<T> twice = l.der * z;
+        l.der = Cx<T>{twice.re * 2.0 + l.derC.re, twice.im * 2.0 + l.derC.im};
+    }
     l.dw = Cx<T>{tr * l.dw.re - ti * l.dw.im + l.dc.re, tr * l.dw.im + ti * l.dw.re + l.dc.im};
     ++l.m, ++l.n;
     return 0;
@@ -88,6 +97,8 @@ template <class T> int startLane(const DeepEngine &e, Cx<T> d, Lane<T> &l, DeepS
     l.test = EscapeTest{0.0, 0.0, 4.0};
     l.dw = l.dc = Cx<T>{zero, zero};
     const int julia = FRACTAL_TYPE_TABLE[ref.type].jKind;
+    l.der = Cx<T>{fromDouble<T>(julia ? 1.0 : 0.0), zero};  // d(dw)/d(point) at the start
+    l.derC = Cx<T>{fromDouble<T>(julia ? 0.0 : 1.0), zero};
     if (!ref.dragon) {  // w = z: the point is z_0 (J kinds) or c (M kinds)
         if (julia) l.dw = d;
         else l.dc = d;
@@ -99,6 +110,7 @@ template <class T> int startLane(const DeepEngine &e, Cx<T> d, Lane<T> &l, DeepS
         lambda = Cx<double>{lambda.re + dd.re, lambda.im + dd.im};
         const Cx<T> k = lift<T>(Cx<double>{0.5 - ref.lambda.re * 0.5, -ref.lambda.im * 0.5});
         l.dc = d * Cx<T>{k.re - d.re * 0.25, k.im - d.im * 0.25};
+        l.derC = Cx<T>{k.re - d.re * 0.5, k.im - d.im * 0.5};  // w_0 = 0
     } else if (lambda.re == 0.0 && lambda.im == 0.0) {  // z_1 = 0 for every start: only z_0 can escape
         const double zr = ref.centre.re + dd.re, zi = ref.centre.im + dd.im;
         out = zr * zr + zi * zi <= 4.0 ? DeepSample{ref.detail, 0, 0, 0, 0} : DeepSample{0, zr, zi, 0, 0};
@@ -106,32 +118,39 @@ template <class T> int startLane(const DeepEngine &e, Cx<T> d, Lane<T> &l, DeepS
     } else {  // dw = -L d
         const Cx<T> p = lift<T>(lambda) * d;
         l.dw = Cx<T>{-p.re, -p.im};
+        l.der = lift<T>(Cx<double>{-lambda.re, -lambda.im});
     }
     l.test = EscapeTest{lambda.re * 0.5, lambda.im * 0.5, 4.0 * (lambda.re * lambda.re + lambda.im * lambda.im)};
     return 1;
 }
 
-// The Dragons' z = 1/2 - w / L from the escaping w.
-void dragonZ(const EscapeTest &test, DeepSample &s) {
+// The Dragons' z = 1/2 - w / L from the escaping w, and with `der`
+// dz = (dL (1/2 - z) - dw) / L from its derivative (dL = 1 for M-Dragon).
+void dragonZ(const EscapeTest &test, DeepSample &s, bool der = false, bool mKind = false) {
     const double lr = 2.0 * test.hr, li = 2.0 * test.hi, n = lr * lr + li * li;
     const double qr = (s.zr * lr + s.zi * li) / n, qi = (s.zi * lr - s.zr * li) / n;
     s.zr = 0.5 - qr, s.zi = -qi;
+    if (!der) return;
+    const FloatExp ur = mKind ? FloatExp::of(0.5 - s.zr) - s.dr : -s.dr;
+    const FloatExp ui = mKind ? FloatExp::of(-s.zi) - s.di : -s.di;
+    s.dr = (ur * lr + ui * li) * (1.0 / n), s.di = (ui * lr - ur * li) * (1.0 / n);
 }
 
 // The rule of Mandelbrot, Julia and the Dragons for the driver (lanes.h).
-template <class T, bool DRAGON> struct QuadraticRule {
+template <class T, bool DRAGON, bool DER = false> struct QuadraticRule {
     typedef T Value;
     typedef ::Lane<T> Lane;
     static int start(const DeepEngine &e, Cx<T> d, Lane &l, DeepSample &out) { return startLane<T>(e, d, l, out); }
-    static int advance(const DeepEngine &e, Lane &l, DeepSample &out) { return ::advance<T, DRAGON>(e, l, out); }
+    static int advance(const DeepEngine &e, Lane &l, DeepSample &out) { return ::advance<T, DRAGON, DER>(e, l, out); }
     static void finish(const DeepEngine &e, const Lane &l, DeepSample &out) {
-        if (DRAGON && out.count < e.ref.detail) dragonZ(l.test, out);
+        if (DRAGON && out.count < e.ref.detail) dragonZ(l.test, out, DER, !FRACTAL_TYPE_TABLE[e.ref.type].jKind);
     }
 };
 
-template <class T, bool DRAGON> int sampleBatch(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count,
-                                   DeepSample *out, const std::atomic<int> *stop) {
-    return runLanes<QuadraticRule<T, DRAGON>>(e, dx, dy, count, out, stop);
+template <class T, bool DRAGON, bool DER = false>
+int sampleBatch(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
+                const std::atomic<int> *stop) {
+    return runLanes<QuadraticRule<T, DRAGON, DER>>(e, dx, dy, count, out, stop);
 }
 
 #if defined(__x86_64__)
@@ -144,20 +163,24 @@ template <class T, bool DRAGON> int sampleBatch(const DeepEngine &e, const Float
 // level's radii are read by four loads each (faster here than a gather).
 struct alignas(32) LaneArrays {
     double dwr[4], dwi[4], dcr[4], dci[4], hr[4], hi[4], limit[4];
+    double derr[4], deri[4], dkr[4], dki[4];  // DER: der and derC
     long long zAt[4], rAt[4], m[4];
     long long stopAt[4];  // m where the pass is special: the orbit's last value, or detail reached
 };
 
-template <bool DRAGON>
+// DER: der beside dw, in the portable pass's operations (the same bits).
+template <bool DRAGON, bool DER = false>
 __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy,
                                                     int count, DeepSample *out, const std::atomic<int> *stop) {
     const int detail = e.ref.detail;
+    const bool mKind = !FRACTAL_TYPE_TABLE[e.ref.type].jKind;
     Lane<double> lane[4];
     LaneArrays a;
     int next = 0, busy = 0, active = 0;
     auto toArrays = [&](int k) {
         const Lane<double> &l = lane[k];
         a.dwr[k] = l.dw.re, a.dwi[k] = l.dw.im, a.dcr[k] = l.dc.re, a.dci[k] = l.dc.im;
+        if (DER) a.derr[k] = l.der.re, a.deri[k] = l.der.im, a.dkr[k] = l.derC.re, a.dki[k] = l.derC.im;
         a.hr[k] = l.test.hr, a.hi[k] = l.test.hi, a.limit[k] = l.test.limit;
         a.zAt[k] = (long long)(uintptr_t)l.z, a.rAt[k] = (long long)(uintptr_t)l.rEntry;
         a.m[k] = l.m;
@@ -179,6 +202,7 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
             static const Cx<double> nowhere[1] = {{0.0, 0.0}};
             active &= ~(1 << k);
             l.z = nowhere, l.m = l.n = l.last = 0, l.rEntry = nullptr;  // a lane never started holds nothing yet
+            l.der = l.derC = Cx<double>{0.0, 0.0};
         }
         toArrays(k);
     };
@@ -190,6 +214,9 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
     const __m256i BIT = _mm256_set_epi64x(8, 4, 2, 1);
     __m256d DWR = _mm256_load_pd(a.dwr), DWI = _mm256_load_pd(a.dwi), DCR = _mm256_load_pd(a.dcr),
             DCI = _mm256_load_pd(a.dci), LIM = _mm256_load_pd(a.limit);
+    const __m256d NONE = _mm256_setzero_pd();  // without DER the arrays are never filled
+    __m256d DERR = DER ? _mm256_load_pd(a.derr) : NONE, DERI = DER ? _mm256_load_pd(a.deri) : NONE;
+    __m256d DKR = DER ? _mm256_load_pd(a.dkr) : NONE, DKI = DER ? _mm256_load_pd(a.dki) : NONE;
     __m256i M = _mm256_load_si256((const __m256i *)a.m);
     __m256i ZAT = _mm256_load_si256((const __m256i *)a.zAt), RAT = _mm256_load_si256((const __m256i *)a.rAt);
     __m256i STOP = _mm256_load_si256((const __m256i *)a.stopAt);
@@ -233,19 +260,27 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
                                      : ACTIVE;
         DWR = _mm256_blendv_pd(DWR, nr, _mm256_castsi256_pd(step));
         DWI = _mm256_blendv_pd(DWI, ni, _mm256_castsi256_pd(step));
+        if (DER) {  // 2 (der z) + derC
+            const __m256d pr = _mm256_sub_pd(_mm256_mul_pd(DERR, zr), _mm256_mul_pd(DERI, zi));
+            const __m256d pi = _mm256_add_pd(_mm256_mul_pd(DERR, zi), _mm256_mul_pd(DERI, zr));
+            DERR = _mm256_blendv_pd(DERR, _mm256_add_pd(_mm256_mul_pd(pr, TWO), DKR), _mm256_castsi256_pd(step));
+            DERI = _mm256_blendv_pd(DERI, _mm256_add_pd(_mm256_mul_pd(pi, TWO), DKI), _mm256_castsi256_pd(step));
+        }
         M = _mm256_sub_epi64(M, step);
         if (!special) continue;
         _mm256_store_pd(a.dwr, DWR), _mm256_store_pd(a.dwi, DWI);
+        if (DER) _mm256_store_pd(a.derr, DERR), _mm256_store_pd(a.deri, DERI);
         _mm256_store_si256((__m256i *)a.m, M);
         for (int k = 0; special >> k; ++k) {
             if (!(special >> k & 1)) continue;
             Lane<double> &l = lane[k];
             l.dw = Cx<double>{a.dwr[k], a.dwi[k]};
+            if (DER) l.der = Cx<double>{a.derr[k], a.deri[k]};
             l.n += (int)a.m[k] - l.m, l.m = (int)a.m[k];
             int r;
-            while ((r = advance<double, DRAGON>(e, l, out[l.index])) == 2) {}  // a run of blocks at once
+            while ((r = advance<double, DRAGON, DER>(e, l, out[l.index])) == 2) {}  // a run of blocks at once
             if (r == 1) {
-                if (DRAGON && out[l.index].count < detail) dragonZ(l.test, out[l.index]);
+                if (DRAGON && out[l.index].count < detail) dragonZ(l.test, out[l.index], DER, mKind);
                 --busy;
                 fill(k);
             } else {
@@ -254,6 +289,10 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
         }
         DWR = _mm256_load_pd(a.dwr), DWI = _mm256_load_pd(a.dwi), DCR = _mm256_load_pd(a.dcr);
         DCI = _mm256_load_pd(a.dci), LIM = _mm256_load_pd(a.limit);
+        if (DER) {
+            DERR = _mm256_load_pd(a.derr), DERI = _mm256_load_pd(a.deri);
+            DKR = _mm256_load_pd(a.dkr), DKI = _mm256_load_pd(a.dki);
+        }
         M = _mm256_load_si256((const __m256i *)a.m);
         ZAT = _mm256_load_si256((const __m256i *)a.zAt), RAT = _mm256_load_si256((const __m256i *)a.rAt);
         STOP = _mm256_load_si256((const __m256i *)a.stopAt);
@@ -321,9 +360,20 @@ ReferenceResult prepareDeepEngine(const DeepLocation &loc, int cells, FloatExp r
 }
 
 int deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
-                const std::atomic<int> *stop) {
-    if (e.ref.rule == PHOENIX_RULE) return phoenixSamples(e, dx, dy, count, out, stop);
-    if (trigonometricRule(e.ref.rule)) return trigSamples(e, dx, dy, count, out, stop);
+                const std::atomic<int> *stop, int derivative) {
+    if (e.ref.rule == PHOENIX_RULE) return phoenixSamples(e, dx, dy, count, out, stop, derivative);
+    if (trigonometricRule(e.ref.rule)) return trigSamples(e, dx, dy, count, out, stop, derivative);
+    if (derivative && e.floatExp)
+        return e.ref.dragon ? sampleBatch<FloatExp, true, true>(e, dx, dy, count, out, stop)
+                            : sampleBatch<FloatExp, false, true>(e, dx, dy, count, out, stop);
+#if defined(__x86_64__)
+    if (derivative && !e.portable && cpuHasAvx2())
+        return e.ref.dragon ? sampleBatchAvx2<true, true>(e, dx, dy, count, out, stop)
+                            : sampleBatchAvx2<false, true>(e, dx, dy, count, out, stop);
+#endif
+    if (derivative)
+        return e.ref.dragon ? sampleBatch<double, true, true>(e, dx, dy, count, out, stop)
+                            : sampleBatch<double, false, true>(e, dx, dy, count, out, stop);
     if (e.floatExp && e.ref.dragon) return sampleBatch<FloatExp, true>(e, dx, dy, count, out, stop);
     if (e.floatExp) return sampleBatch<FloatExp, false>(e, dx, dy, count, out, stop);
 #if defined(__x86_64__)

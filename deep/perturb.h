@@ -57,6 +57,26 @@
 // turns that off), with the same bits as the portable loop: Mandelbrot,
 // Julia and the Dragons only; the other rules' loops are portable.
 //
+// Derivatives (deepSamples's `derivative`): Mandelbrot, Julia and the
+// Dragons track dz = d(dw)/d(point) beside dw (the reference does not
+// depend on the point, so it is the derivative of w itself), in T like dw,
+// with k = d(dc)/d(point): a step dz' = 2 w dz + k, a table block
+// dz' = A dz + B k for dw' = A dw + B dc; a rebase keeps it. k is 1 for
+// Mandelbrot, 1/2 - L/2 for M-Dragon (w_0 = 0), 0 for the J kinds, which
+// start from dz = 1 (Julia) or -L (J-Dragon). A Dragon's escaping dz is
+// turned into z's as its w is. J-Phoenix tracks the pair (dz, de) by its
+// chain rule (colour/distance.h) and through its tables' A; the cosines
+// dz' = -sin(2z) dz + k, sin 2z from z in doubles (the tables as above);
+// J-Cosh dz' = conj(sinh(2z) dz), and A dz through its blocks (complex
+// linear: each block has an even number of steps).
+// The AVX2 path tracks it too (Mandelbrot, Julia, the Dragons in doubles),
+// with the portable loop's operations: the same bits either way, and the
+// counts and ends the same bits as without. M-Phoenix and M-Cosh, not
+// analytic in the point, track a second derivative along the imaginary
+// axis (DeepSample yr, yi): k is 1 along x and, along y, i for M-Cosh and
+// M-Phoenix's previous iterate p (t multiplies it), B's second column
+// through Phoenix's blocks.
+//
 // Layer: deep.
 #ifndef QUORVEX_DEEP_PERTURB_H
 #define QUORVEX_DEEP_PERTURB_H
@@ -85,7 +105,8 @@ DeepSample deepSample(const DeepEngine &e, FloatExp dx, FloatExp dy);
 // k is centre + (dx[k], dy[k]), its result goes to out[k]. `stop` (may be
 // null) is polled whenever a point is finished: once it is set no point is
 // started, and the result is 0 with some of `out` not filled; 1 otherwise.
+// `derivative`: fill each sample's dr, di too.
 int deepSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
-                const std::atomic<int> *stop = nullptr);
+                const std::atomic<int> *stop = nullptr, int derivative = 0);
 
 #endif

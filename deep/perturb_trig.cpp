@@ -6,6 +6,7 @@
 
 #include <type_traits>
 
+#include "core/kernel_steps.h"
 #include "deep/lanes.h"
 #include "deep/trig_delta.h"
 
@@ -17,6 +18,9 @@ template <class T, bool COSH> struct TrigLane {
     typedef BlaTable<T, BlaStep> CosineTable;
     typedef BlaTable<T, BlaConjStep> CoshTable;
     Cx<T> d, dc;
+    Cx<T> der, derC;         // as the quadratic rule's (perturb.h); M-Cosh's along x
+    Cx<T> derY, derYC;       // M-Cosh's along y
+    int mKind;
     const Cx<T> *z, *s, *k;  // the orbit's Z, sin 2Z and cos 2Z (or sinh, cosh)
     const typename std::conditional<COSH, CoshTable, CosineTable>::type *table;
     const T *rEntry;
@@ -72,7 +76,24 @@ template <class T, bool COSH> Cx<T> exactStep(const TrigLane<T, COSH> &l) {
     return COSH ? conj(p) + l.dc : Cx<T>{l.dc.re - p.re, l.dc.im - p.im};
 }
 
-template <class T, bool COSH> struct TrigRule {
+// der <- -sin(2z) der + derC at the full z (zr, zi): it is z itself at the
+// start of each pass, whichever orbit the lane follows (the second one's
+// sign flip is undone by the step it precedes, the maps being even).
+// Cosh: der <- conj(sinh(2z) der) + derC, and M-Cosh's derY likewise.
+template <class T, bool COSH> void derivativeStep(TrigLane<T, COSH> &l, double zr, double zi) {
+    double sr, si;
+    if (COSH) {
+        sinhTwice(zr, zi, sr, si);
+        const Cx<T> s2 = lift<T>(Cx<double>{sr, si});
+        l.der = conj(s2 * l.der) + l.derC;
+        if (l.mKind) l.derY = conj(s2 * l.derY) + l.derYC;
+        return;
+    }
+    minusSinTwice(zr, zi, sr, si);
+    l.der = lift<T>(Cx<double>{sr, si}) * l.der + l.derC;
+}
+
+template <class T, bool COSH, bool DER = false> struct TrigRule {
     typedef T Value;
     typedef TrigLane<T, COSH> Lane;
 
@@ -82,10 +103,15 @@ template <class T, bool COSH> struct TrigRule {
         l.m = l.n = 0;
         l.level = 1;
         l.d = l.dc = Cx<T>{zero, zero};
-        if (FRACTAL_TYPE_TABLE[e.ref.type].jKind)
+        const int julia = FRACTAL_TYPE_TABLE[e.ref.type].jKind;
+        if (julia)
             l.d = d;
         else
             l.dc = d;
+        l.der = Cx<T>{fromDouble<T>(julia ? 1.0 : 0.0), zero};
+        l.derC = Cx<T>{fromDouble<T>(julia ? 0.0 : 1.0), zero};
+        l.derY = Cx<T>{zero, zero}, l.derYC = Cx<T>{zero, fromDouble<T>(1.0)};  // c's y is i
+        l.mKind = !julia;
         return 1;
     }
 
@@ -106,6 +132,8 @@ template <class T, bool COSH> struct TrigRule {
         const double zr = toDouble(z.re), zi = toDouble(z.im);
         if (!(zr * zr + zi * zi <= 4.0)) {
             out = DeepSample{l.n, zr, zi, 0.0, 0.0};
+            if (DER) out.dr = asFloatExp(l.der.re), out.di = asFloatExp(l.der.im);
+            if (DER && COSH && l.mKind) out.yr = asFloatExp(l.derY.re), out.yi = asFloatExp(l.derY.im);
             return 1;
         }
         const T size = magnitude1(l.d);
@@ -118,11 +146,14 @@ template <class T, bool COSH> struct TrigRule {
             int length = 0;
             if (const auto *s = blaLookup(*l.table, l.m, size, detail - l.n, &length, &l.level)) {
                 applyBlock(*s, l.d, l.dc);
+                if (DER) applyBlock(*s, l.der, l.derC);
+                if (DER && COSH && l.mKind) applyBlock(*s, l.derY, l.derYC);
                 l.m += length, l.n += length;
                 return 2;
             }
         }
         l.d = exactStep(l);
+        if (DER) derivativeStep(l, zr, zi);
         ++l.m, ++l.n;
         return 0;
     }
@@ -130,17 +161,19 @@ template <class T, bool COSH> struct TrigRule {
     static void finish(const DeepEngine &, const Lane &, DeepSample &) {}
 };
 
-template <bool COSH>
+template <bool COSH, bool DER = false>
 int samples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
             const std::atomic<int> *stop) {
-    if (e.floatExp) return runLanes<TrigRule<FloatExp, COSH>>(e, dx, dy, count, out, stop);
-    return runLanes<TrigRule<double, COSH>>(e, dx, dy, count, out, stop);
+    if (e.floatExp) return runLanes<TrigRule<FloatExp, COSH, DER>>(e, dx, dy, count, out, stop);
+    return runLanes<TrigRule<double, COSH, DER>>(e, dx, dy, count, out, stop);
 }
 
 }  // namespace
 
 int trigSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
-                const std::atomic<int> *stop) {
+                const std::atomic<int> *stop, int derivative) {
+    if (e.ref.rule == COSH_RULE && derivative) return samples<true, true>(e, dx, dy, count, out, stop);
     if (e.ref.rule == COSH_RULE) return samples<true>(e, dx, dy, count, out, stop);
+    if (derivative) return samples<false, true>(e, dx, dy, count, out, stop);
     return samples<false>(e, dx, dy, count, out, stop);
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "colour/distance.h"
 #include "colour/linear_light.h"
 #include "colour/smooth.h"
 #include "core/kernels_simd.h"
@@ -19,6 +20,7 @@ struct FrameJob {
     const ChannelTables *tables;
     const std::atomic<int> *stop;
     double *values;                   // a look that needs the picture: every sample's value
+    double *distances;                // and, under distance shading, every sample's distance
     const CountHistogram *histogram;  // a histogram look's
     FrameArea area;                   // the pixels whose values are made (frameAreaValues)
 };
@@ -29,7 +31,7 @@ struct Scratch {
     std::vector<int> counts;
     std::vector<OrbitEnd> ends;
     std::vector<uint32_t> light;
-    std::vector<double> mu, spanMu;
+    std::vector<double> mu, spanMu, distance, derivatives;
     std::vector<FloatExp> dx, dy;
     std::vector<DeepSample> deep;
 };
@@ -128,25 +130,55 @@ int spanValues(const FrameJob &job, int row, int first, int count, Scratch &s, d
     return 1;
 }
 
-// The values of sample row `row`, view.width of them.
-int sampleValues(const FrameJob &job, int row, Scratch &s, double *values) {
-    return spanValues(job, row, 0, job.samples.width, s, values);
+// The values of sample row `row` (colour/colouring.h), view.width of them,
+// and their distances when `distance` is not null.
+// Tiles keep no distances (the tiles of a picture shaded by distance are
+// refused), so a row with them is always whole.
+int sampleValues(const FrameJob &job, int row, Scratch &s, double *values, double *distance = nullptr) {
+    if (!distance) return spanValues(job, row, 0, job.samples.width, s, values);
+    const KernelView &v = job.samples;
+    const FrameSource &src = *job.source;
+    s.counts.resize((size_t)v.width);
+    s.ends.resize((size_t)v.width);
+    OrbitEnd *ends = job.style.smooth || (distance && src.deep) ? s.ends.data() : nullptr;
+    double *derivatives = nullptr;
+    if (distance && src.deep) s.derivatives.resize(4 * (size_t)v.width), derivatives = s.derivatives.data();
+    if (!src.deep && ends)
+        countRowEndsWith(fastestKernelPath(), src.params.type, v, row, s.counts.data(), ends);
+    else if (!src.deep)
+        countRowWith(fastestKernelPath(), src.params.type, v, row, s.counts.data());
+    else if (!deepViewRow(*src.deep, src.deepView, row, s.counts.data(), ends, job.stop, derivatives))
+        return 0;
+    if (distance && src.deep)
+        distanceValues(src.params.type, v, row, s.counts.data(), ends, derivatives, distance);
+    else if (distance)
+        distanceRow(src.params.type, v, row, s.counts.data(), distance);
+    if (job.style.smooth) {
+        smoothValues(src.params.type, v, row, s.counts.data(), s.ends.data(), values);
+        return 1;
+    }
+    for (int i = 0; i < v.width; ++i) values[i] = s.counts[(size_t)i] >= v.detail ? INSIDE_VALUE : s.counts[(size_t)i];
+    return 1;
 }
 
 // The colours of sample row `row` under a look, from the picture's values
 // when it has them, else from the row's own (a look that reads nothing beside).
 int lookRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb) {
     const int w = job.samples.width;
+    const bool distance = job.style.look->distance;
     ValueRows rows;
     if (job.values) {
         const int last = job.style.height * job.style.aa - 1;
         rows.row = job.values + (size_t)row * (size_t)w;
         rows.above = row > 0 ? rows.row - w : rows.row;
         rows.below = row < last ? rows.row + w : rows.row;
+        if (distance) rows.distance = job.distances + (size_t)row * (size_t)w;
     } else {
         s.mu.resize((size_t)w);
-        if (!sampleValues(job, row, s, s.mu.data())) return 0;
+        if (distance) s.distance.resize((size_t)w);
+        if (!sampleValues(job, row, s, s.mu.data(), distance ? s.distance.data() : nullptr)) return 0;
         rows.row = rows.above = rows.below = s.mu.data();
+        if (distance) rows.distance = s.distance.data();
     }
     rows.width = w;
     colourValueRow(*job.style.look, job.histogram, rows, job.style.aa, rgb);
@@ -205,8 +237,10 @@ int valuesRowOfPixels(int row, unsigned char *, void *context) {
     thread_local Scratch s;
     const int n = job.style.aa, first = job.area.x * n, count = job.area.width * n;
     for (int a = 0; a < n; ++a) {
-        double *values = job.values + (size_t)(row * n + a) * (size_t)count;
-        if (!spanValues(job, (job.area.y + row) * n + a, first, count, s, values)) return 0;
+        const size_t at = (size_t)(row * n + a) * (size_t)count, sampleRow = (size_t)(job.area.y + row) * n + a;
+        const int made = job.distances ? sampleValues(job, (int)sampleRow, s, job.values + at, job.distances + at)
+                                       : spanValues(job, (int)sampleRow, first, count, s, job.values + at);
+        if (!made) return 0;
     }
     return 1;
 }
@@ -236,17 +270,24 @@ FrameJob jobOf(const FrameSource &source, const FrameStyle &style, const Channel
     job.samples = kernelViewFor(source.params, style.width * job.style.aa, style.height * job.style.aa);
     job.tables = &tables;
     job.stop = stop;
-    job.values = nullptr;
+    job.values = job.distances = nullptr;
     job.histogram = source.histogram;
     job.area = FrameArea{0, 0, style.width, style.height};
     return job;
 }
 
+size_t frameSamples(const FrameStyle &style) {
+    const size_t aa = (size_t)(style.aa < 1 ? 1 : style.aa);
+    return (size_t)style.width * aa * (size_t)style.height * aa;
+}
+
 // Every sample's value (progress counts pixel rows), then the colours.
 RenderResult pictureFrame(FrameJob &job, const RenderGrid &rows, int threads, RenderProgress progress,
                           void *context) {
-    std::vector<double> values(frameValueBytes(job.style) / sizeof(double));
+    const size_t samples = frameSamples(job.style);
+    std::vector<double> values(samples), distances(job.style.look->distance ? samples : 0);
     job.values = values.data();
+    job.distances = distances.empty() ? nullptr : distances.data();
     if (renderRows(rows, threads, job.stop, valuesRowOfPixels, &job, progress, context) != RENDER_DONE)
         return RENDER_STOPPED;
     CountHistogram own;
@@ -262,8 +303,7 @@ RenderResult pictureFrame(FrameJob &job, const RenderGrid &rows, int threads, Re
 
 size_t frameValueBytes(const FrameStyle &style) {
     if (!style.look || !colouringNeedsPicture(*style.look)) return 0;
-    const size_t aa = (size_t)(style.aa < 1 ? 1 : style.aa);
-    return (size_t)style.width * aa * (size_t)style.height * aa * sizeof(double);
+    return frameSamples(style) * sizeof(double) * (style.look->distance ? 2 : 1);
 }
 
 RenderResult renderFrame(const FrameSource &source, const FrameStyle &style, const ChannelTables &tables,

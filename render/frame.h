@@ -20,6 +20,10 @@
 //             the look's palette; a look that needs the whole picture (a
 //             histogram, slopes) makes every sample's value first, then
 //             colours them (colour/colouring.h), two passes of rows.
+//             Distance shading (colour/distance.h) takes each sample's
+//             distance beside its value: the double kernels' counts
+//             stepped again with the derivative, or the deep engine's
+//             derivative.
 //   aa N      each pixel is the mean, in linear light (colour/linear_light.h),
 //             of the colours of N x N samples on a regular sub-grid. The
 //             samples are the cells of the same view at N * width x
@@ -71,7 +75,8 @@ struct FrameSource {
 
 // Fills `out` (width x height pixels, rows top first, of one byte or three).
 // A look that needs the picture (colouringNeedsPicture) takes a double a
-// sample besides (frameValueBytes); std::bad_alloc when there is no room.
+// sample besides, two under distance shading (frameValueBytes);
+// std::bad_alloc when there is no room.
 RenderResult renderFrame(const FrameSource &source, const FrameStyle &style, const ChannelTables &tables,
                          unsigned char *out, int threads, const std::atomic<int> *stop, RenderProgress progress,
                          void *context);

@@ -96,16 +96,42 @@ int scanPalette(const char *text, LookOptions &look, int ramps[3]) {
     return 0;
 }
 
-int scanShade(const char *text, LookOptions &look) {
+namespace {
+
+// One shading of a --shade value, into `look`; each at most once.
+int scanShadePart(const std::string &text, LookOptions &look) {
     std::string name;
-    double angle = LOOK_ANGLE, relief = LOOK_RELIEF;
-    if (!nameAndNumbers(text, name, &angle, &relief)) return 0;
-    if (name == "none" && !strchr(text, ':')) {
-        look.slopes = 0;
+    double a = -1.0, b = LOOK_RELIEF;
+    if (!nameAndNumbers(text.c_str(), name, &a, &b)) return 0;
+    if (name == "slopes" && !look.slopes) {
+        const double angle = a == -1.0 && text.find(':') == std::string::npos ? LOOK_ANGLE : a;
+        if (fabs(angle) > 360.0 || b < 0.0 || b > LOOK_MAX_RELIEF) return 0;
+        look.slopes = 1, look.angle = angle, look.relief = b;
         return 1;
     }
-    if (name != "slopes" || fabs(angle) > 360.0 || relief < 0.0 || relief > LOOK_MAX_RELIEF) return 0;
-    look.slopes = 1, look.angle = angle, look.relief = relief;
+    if (name != "distance" || look.distance || text.find(',') != std::string::npos) return 0;
+    const double thickness = text.find(':') == std::string::npos ? LOOK_THICKNESS : a;
+    if (!(thickness >= LOOK_MIN_THICKNESS && thickness <= LOOK_MAX_THICKNESS)) return 0;
+    look.distance = 1, look.thickness = thickness;
+    return 1;
+}
+
+}  // namespace
+
+int scanShade(const char *text, LookOptions &look) {
+    LookOptions l = look;
+    l.slopes = l.distance = 0;
+    const std::string all = text;
+    if (all != "none") {
+        for (size_t from = 0;;) {
+            const size_t plus = all.find('+', from);
+            if (!scanShadePart(all.substr(from, plus == std::string::npos ? plus : plus - from), l)) return 0;
+            if (plus == std::string::npos) break;
+            from = plus + 1;
+        }
+    }
+    look.slopes = l.slopes, look.angle = l.angle, look.relief = l.relief;
+    look.distance = l.distance, look.thickness = l.thickness;
     return 1;
 }
 
@@ -126,8 +152,10 @@ std::string paletteText(const LookOptions &look, const int ramps[3]) {
 }
 
 std::string shadeText(const LookOptions &look) {
-    if (!look.slopes) return "none";
-    return "slopes:" + shortestDecimal(look.angle) + "," + shortestDecimal(look.relief);
+    if (!lookShades(look)) return "none";
+    const std::string slopes = look.slopes ? "slopes:" + shortestDecimal(look.angle) + "," + shortestDecimal(look.relief) : "";
+    const std::string distance = look.distance ? "distance:" + shortestDecimal(look.thickness) : "";
+    return slopes + (look.slopes && look.distance ? "+" : "") + distance;
 }
 
 std::string gradientColoursText(const Gradient &g) {

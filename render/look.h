@@ -18,6 +18,12 @@
 //                                  read by the planner
 //   --shade none | slopes[:A[,R]]  slopes lit from A degrees (default 45),
 //                                  relief R (default LOOK_RELIEF)
+//   --shade distance[:T]           the boundary drawn as a line T pixels
+//                                  wide (default LOOK_THICKNESS) from each
+//                                  sample's distance estimate
+//                                  (colour/distance.h)
+//   --shade slopes[:A[,R]]+distance[:T]   both (either order; text written
+//                                  back puts slopes first)
 // With a location (--center and --width, or --location) the default
 // mapping is LOOK_DEPTH_TEXT, which shows depth: there the counts of a
 // picture sit in a narrow band far from 0 and from the detail, where
@@ -48,6 +54,11 @@ enum PaletteKind { PALETTE_RAMPS, PALETTE_NAMED, PALETTE_FILE, PALETTE_COLOURS }
 #define LOOK_MIN_DENSITY 1e-6
 #define LOOK_MAX_DENSITY 1e9
 #define LOOK_MAX_RELIEF 1e9
+#define LOOK_THICKNESS 1.0
+// A line thinner than a hundredth of a pixel shows nothing; one wider
+// than the largest picture is all line.
+#define LOOK_MIN_THICKNESS 0.01
+#define LOOK_MAX_THICKNESS 65536.0
 
 struct LookOptions {
     int colour;              // ColourMapping
@@ -56,7 +67,12 @@ struct LookOptions {
     double angle, relief;
     int palette;              // PaletteKind (the ramps are RenderOptions::ramps)
     std::string paletteText;  // the name, the file's path, or the colours' hexadecimal digits
+    int distance = 0;                  // distance shading
+    double thickness = LOOK_THICKNESS;  // its line, in pixels
 };
+
+// 1 when the look shades (slopes or distance).
+inline int lookShades(const LookOptions &look) { return look.slopes || look.distance; }
 
 // Bands, the ramps, no shading.
 LookOptions defaultLook();

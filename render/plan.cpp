@@ -211,7 +211,7 @@ PlanResult readFrom(RenderPlan &p, const std::atomic<int> *stop, char *reason) {
         return failWith(PLAN_FAILED, reason, "cannot use %s: %s", o.fromPath, why);
     }
     mergeFile(o, *file);
-    const bool compute = (o.given & SHAPING) != 0 || o.look.colour != COLOUR_BANDS || o.look.slopes;
+    const bool compute = (o.given & SHAPING) != 0 || o.look.colour != COLOUR_BANDS || lookShades(o.look);
     if (compute && o.params.type < 0)
         return failWith(PLAN_FAILED, reason, "%s holds the unknown type '%s'; name one with --type", o.fromPath,
                         file->typeName);
@@ -366,7 +366,7 @@ PlanResult planFrames(RenderPlan &p, const std::atomic<int> *stop, char *reason)
 // colours.
 FrameStyle styleOf(const RenderPlan &p) {
     const RenderOptions &o = p.options;
-    const bool look = o.look.colour != COLOUR_BANDS || o.look.slopes;
+    const bool look = o.look.colour != COLOUR_BANDS || lookShades(o.look);
     const int coloured = o.smooth || o.aa > 1 || look || isVideoKind(o.outputKind);
     FrameStyle style = {o.width, o.height, o.aa, o.smooth, coloured};
     if (look) style.look = &p.colouring;
@@ -377,7 +377,7 @@ FrameStyle styleOf(const RenderPlan &p) {
 // that a recipe gave (the command line refuses them there) is dropped.
 void keepGridValues(RenderOptions &o) {
     if (o.outputKind != OUTPUT_PGM && o.outputKind != OUTPUT_FRC) return;
-    o.look.colour = COLOUR_BANDS, o.look.slopes = 0, o.smooth = 0, o.aa = 1;
+    o.look.colour = COLOUR_BANDS, o.look.slopes = o.look.distance = 0, o.smooth = 0, o.aa = 1;
 }
 
 // The palette as a gradient: the ramps, a built-in one, a file's (read
@@ -403,6 +403,7 @@ PlanResult planPalette(RenderPlan &p, char *reason) {
     const LookOptions &l = look;
     p.colouring = Colouring{l.colour, l.density, l.offset, l.slopes, l.angle, l.relief, p.palette.get()};
     p.colouring.detail = p.options.params.detail;
+    p.colouring.distance = l.distance, p.colouring.thickness = l.thickness;
     return PLAN_READY;
 }
 
@@ -439,6 +440,9 @@ PlanResult planTiles(RenderPlan &p, const std::atomic<int> *stop, char *reason) 
     if (o.tileColumns > o.width || o.tileRows > o.height)
         return failWith(PLAN_USAGE, reason, "--tiles %dx%d: a %dx%d picture has fewer pixels than tiles on a side",
                         o.tileColumns, o.tileRows, o.width, o.height);
+    if (o.look.distance)
+        return failWith(PLAN_USAGE, reason, "--tiles: tile files keep no distance estimates yet; shade the poster "
+                        "by slopes or not at all");
     p.tileDigest = tileSettingsDigest(o, p.located);
     const int first = o.joinPattern ? 0 : o.firstTile;
     const int last = o.joinPattern ? o.tileColumns * o.tileRows - 1 : o.lastTile;

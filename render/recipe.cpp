@@ -132,7 +132,8 @@ void merge(const Read &r, RenderOptions &o, int *located) {
         memcpy(o.ramps, f.ramps, sizeof o.ramps);
     }
     if (r.has[9] && !(g & LOOK_GIVEN_SHADE))
-        o.look.slopes = f.look.slopes, o.look.angle = f.look.angle, o.look.relief = f.look.relief;
+        o.look.slopes = f.look.slopes, o.look.angle = f.look.angle, o.look.relief = f.look.relief,
+        o.look.distance = f.look.distance, o.look.thickness = f.look.thickness;
     if (r.has[10] && !(g & LOOK_GIVEN_SMOOTH)) o.smooth = f.smooth;
     if (r.has[11] && !(g & LOOK_GIVEN_AA)) o.aa = f.aa;
 }

@@ -17,7 +17,8 @@
 //   colour   as --colour takes it, e.g. "log:0.15,0"
 //   palette  as --palette takes it: R,G,B, a built-in name, or the
 //            colours of a gradient file ("colours:" and 1536 hex digits)
-//   shade    as --shade takes it: none, or slopes:ANGLE,RELIEF
+//   shade    as --shade takes it: none, slopes:ANGLE,RELIEF,
+//            distance:THICKNESS, or slopes:ANGLE,RELIEF+distance:THICKNESS
 //   smooth   0 or 1
 //   aa       1..8
 // The values are checked as the command line checks its options.

@@ -503,6 +503,7 @@ TEST_F(Render, BadInputIsOneLineAndNoFile) {
         {{"--palette", "sunset", "@/o.png"}, 2, "or a gradient: twilight"},
         {{"--colour", "cyclic:0", "@/o.png"}, 2, "--colour 'cyclic:0'"},
         {{"--shade", "slopes:east", "@/o.png"}, 2, "--shade"},
+        {{"--shade", "slopes+distance:0", "@/o.png"}, 2, "--shade"},
         {{"--colour", "histogram", "@/o.pgm"}, 2, "write .png or .ppm"},
         {{"--location", foreign, "@/o.png"}, 2, "not made by quorvex-render"},
         {{"--location", "@/damaged.png", "@/o.png"}, 2, "damaged: a chunk's checksum"},

@@ -260,6 +260,12 @@ TEST(RenderOptions, MalformedAndOutOfRangeValuesAreRefused) {
         {{"--shade", "slopes:400", "a.png"}, "--shade"},
         {{"--shade", "slopes:45,-1", "a.png"}, "--shade"},
         {{"--shade", "slopes", "a.frc"}, "write .png or .ppm"},
+        {{"--shade", "distance:0", "a.png"}, "--shade"},
+        {{"--shade", "distance:1,2", "a.png"}, "--shade"},
+        {{"--shade", "slopes+slopes:9", "a.png"}, "--shade"},
+        {{"--shade", "none+distance", "a.png"}, "--shade"},
+        {{"--shade", "distance+", "a.png"}, "--shade"},
+        {{"--shade", "distance", "a.pgm"}, "write .png or .ppm"},
         {{"--palette", "Fire", "a.png"}, "or a gradient: twilight, fire"},
     };
     expectRefused(refusals);
@@ -294,6 +300,10 @@ TEST(RenderOptions, LooksAndTheirDefaults) {
     EXPECT_EQ("log:0.5,0.25", colourText(p.options.look));
     EXPECT_EQ("slopes:90,1", shadeText(p.options.look));
     EXPECT_EQ("ocean", paletteText(p.options.look, p.options.ramps));
+    EXPECT_EQ("slopes:90,1+distance:2.5",
+              shadeText(parse({"--shade", "distance:2.5+slopes:90", "a.png"}).options.look));
+    EXPECT_EQ("distance:1",
+              shadeText(parse({"--shade", "slopes+distance", "--shade", "distance", "a.png"}).options.look));
     EXPECT_EQ(0, p.options.given) << "a look alone does not reshape a --from picture's parameters";
     EXPECT_EQ("cyclic:64,0", colourText(parse({"--color", "cyclic", "a.png"}).options.look));
     EXPECT_EQ("bands", colourText(parse({"--view", "-1,1,-1,1", "a.png"}).options.look));
@@ -543,6 +553,7 @@ TEST(RenderOptions, TilesAndTheirJoin) {
         {{"--tiles", "2x2", "--zoom-to-view", "-1,1,-1,1", "--frames", "3", "t%d"}, "not a dive"},
         {{"--tiles", "2x2", "--save-location", "x.qloc", "t%d"}, "give it to the --join"},
         {{"--size", "8x8", "--tiles", "9x1", "t%d"}, "fewer pixels than tiles"},
+        {{"--shade", "distance", "--tiles", "2x2", "--join", "t%d", "p.png"}, "no distance estimates"},
         {{"--tiles", "2x2", "--join", "p%d.png", "p1.png"}, "is tile 1 of the join"},
     };
     expectRefused(refusals);

@@ -671,6 +671,34 @@ TEST_F(RenderLocation, AHistogramSpreadsADeepViewOverThePaletteWhereBandsGiveAFe
     EXPECT_GE(colours[1], 200u);
 }
 
+// The dendrite through c = i has no inside: on a white palette (inside
+// black) every dark pixel is its line, and a row crosses it in runs about
+// one pixel wide, above the doubles' switch and far below it; the deep
+// picture is the same on any thread count.
+TEST_F(RenderLocation, DistanceShadingDrawsTheBoundaryOnePixelWideAtAnyDepth) {
+    std::string white;
+    for (int k = 0; k < 256; ++k) white += "255 255 255\n";
+    std::ofstream(path("white.map")) << white;
+    for (const char *width : {"1e-10", "1e-30"}) {
+        std::string first;
+        for (const char *threads : {"1", "2", "7"}) {
+            ASSERT_EQ(RUN_WRITTEN, runArgs({MISIUREWICZ, "--width", width, "--detail", "3000", "--size", "240x135",
+                                            "--gradient", path("white.map"), "--shade", "distance", "--threads",
+                                            threads, path("line.ppm")})) << reason;
+            if (first.empty()) first = slurp(path("line.ppm")).substr(15);
+            EXPECT_TRUE(first == slurp(path("line.ppm")).substr(15)) << width << ", " << threads << " threads";
+        }
+        int dark = 0, runs = 0;
+        for (size_t k = 0; k < first.size(); k += 3) {
+            const bool d = (unsigned char)first[k] < 128, before = k % (240 * 3) && (unsigned char)first[k - 3] < 128;
+            dark += d, runs += d && !before;
+        }
+        printf("  %s: %d dark pixels in %d runs\n", width, dark, runs);
+        EXPECT_GT(runs, 100) << width;
+        EXPECT_LT(dark, runs * 2) << width << ": a line wider than about a pixel";
+    }
+}
+
 // Every setting, carried by the PNG and by the location file saved beside
 // it, makes the same bytes again; another size is another picture of it.
 TEST_F(RenderLocation, APictureAndItsLocationFileCarryTheirRecipe) {
@@ -679,8 +707,8 @@ TEST_F(RenderLocation, APictureAndItsLocationFileCarryTheirRecipe) {
     std::ofstream(path("g.map")) << map;
     ASSERT_EQ(RUN_WRITTEN, runArgs({"--type", "Julia", "--pivot", "-0.8,0.156", "--center", "0.1,0.2", "--width",
                                     "1e-20", "--detail", "3000", "--size", "64x40", "--colour", "cyclic:33,0.5",
-                                    "--gradient", path("g.map"), "--shade", "slopes:300,0.25", "--smooth", "--aa",
-                                    "2", "--save-location", path("a.qloc"), path("a.png")})) << reason;
+                                    "--gradient", path("g.map"), "--shade", "slopes:300,0.25+distance:2", "--smooth",
+                                    "--aa", "2", "--save-location", path("a.qloc"), path("a.png")})) << reason;
     const std::string picture = slurp(path("a.png"));
     for (const char *again : {"a.png", "a.qloc"}) {
         ASSERT_EQ(RUN_WRITTEN, runArgs({"--location", path(again), "--threads", "3", path("b.png")})) << reason;
@@ -689,6 +717,7 @@ TEST_F(RenderLocation, APictureAndItsLocationFileCarryTheirRecipe) {
     EXPECT_NE(std::string::npos, slurp(path("a.qloc")).find("\npivot -0.8,0.156\nsize 64x40\ncolour cyclic:33,0.5\n"));
     ASSERT_EQ(RUN_WRITTEN, runArgs({"--location", path("a.png"), "--size", "32x20", "--colour", "log", path("c.png")}));
     EXPECT_TRUE(options.smooth && options.aa == 2 && options.look.slopes && options.look.colour == COLOUR_LOG);
+    EXPECT_TRUE(options.look.distance && options.look.thickness == 2);
     EXPECT_EQ(32, options.width);
     // A view, and the look of a location by default.
     ASSERT_EQ(RUN_WRITTEN, runArgs({"--view", "-2,1,-1,1", "--size", "30x20", "--palette", "4,6,3", path("v.png")}));

@@ -196,7 +196,7 @@ TEST(RenderFrame, SmoothAndAntiAliasedFramesAreTheSameOnEveryThreadCountAndPath)
 }
 
 // Histograms and slopes read the whole picture and the rows beside each
-// row, which other threads make: still the same bytes on any thread count
+// row, which other threads make, and distances step orbits again: still the same bytes on any thread count
 // and kernel path, and each look really changes the picture.
 TEST(RenderFrame, LooksThatReadThePictureAreTheSameOnEveryThreadCountAndPath) {
     std::unique_ptr<GradientTable> table(new GradientTable);
@@ -205,9 +205,11 @@ TEST(RenderFrame, LooksThatReadThePictureAreTheSameOnEveryThreadCountAndPath) {
     fillGradientTable(g, *table);
     const Colouring looks[] = {{COLOUR_HISTOGRAM, 0, 0, 1, 30.0, 0.5, table.get()},
                                {COLOUR_LOG, 0.05, 0.25, 1, 200.0, 2.0, table.get()},
-                               {COLOUR_CYCLIC, 7.0, 0.0, 0, 0, 0, table.get()}};
+                               {COLOUR_CYCLIC, 7.0, 0.0, 0, 0, 0, table.get()},
+                               {COLOUR_HISTOGRAM, 0, 0, 1, 30.0, 0.5, table.get(), 0, 1, 1.5},  // distance
+                               {COLOUR_BANDS, 0, 0, 0, 0, 0, table.get(), 200, 1, 0.5}};
     std::set<std::vector<unsigned char>> pictures;
-    for (int type : {MANDELBROT_TYPE, J_DRAGON_TYPE, M_PHOENIX_TYPE}) {
+    for (int type : {MANDELBROT_TYPE, JULIA_TYPE, J_DRAGON_TYPE, M_PHOENIX_TYPE}) {
         const FractalParams p = {type, 200, -1.9, 1.1, 1.2, -1.3, -0.4, 0.6};
         for (const Colouring &look : looks) {
             for (FrameStyle style : {FrameStyle{41, 27, 1, 1, 1}, FrameStyle{23, 17, 3, 0, 1}}) {
@@ -224,7 +226,7 @@ TEST(RenderFrame, LooksThatReadThePictureAreTheSameOnEveryThreadCountAndPath) {
             }
         }
     }
-    EXPECT_EQ(3u * 3 * 2, pictures.size()) << "every look and style its own picture";
+    EXPECT_EQ(4u * 5 * 2, pictures.size()) << "every look and style its own picture";
 }
 
 TEST(RenderTiles, TilesWrittenAndJoinedOnTwoThreadsAreTheStill) {
