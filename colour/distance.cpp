@@ -141,10 +141,13 @@ double estimateAxes(double zr, double zi, const Derivative &x, const Derivative 
     return r2 * (0.5 * portableLog(r2)) / g;
 }
 
-// One row of M-Phoenix or M-Cosh, as rowOf below with both axes.
-void rowOfAxes(int type, const KernelView &v, int row, const int *counts, double *distance) {
-    const double y = cellY(v, row), step = fabs(v.xScale);
-    const bool phoenix = infoOf(type).rule == PHOENIX_RULE;
+// Each escaped cell of a row stepped again from its start with the plain
+// loop's start and step (core/kernels_plain.cpp), so z_n is its very z_n:
+// `cell(x, z, rule, count)` steps it beside its derivative for `count`
+// steps and returns the estimate. Cells at the limit have none.
+template <class Cell>
+void eachEscapedCell(int type, const KernelView &v, int row, const int *counts, double *distance, Cell cell) {
+    const double y = cellY(v, row);
     withTypeRule(type, v, [&](auto kind) {
         for (int i = 0; i < v.width; ++i) {
             if (counts[i] >= v.detail) {
@@ -153,18 +156,26 @@ void rowOfAxes(int type, const KernelView &v, int row, const int *counts, double
             }
             const double x = cellX(v, i);
             Orbit z = kind.start(x, y);
-            const auto rule = kind.step(x, y);
-            Derivative dx = {0.0, 0.0, 0.0, 0.0}, dy = dx;
-            for (int n = 0; n < counts[i]; ++n) {
-                if (phoenix)  // s = x shifts, t = y multiplies the previous iterate
-                    mPhoenixStep(dx, z, y, step, 0.0), mPhoenixStep(dy, z, y, z.pr * step, z.pi * step);
-                else
-                    mCoshStep(dx, z, step, 0.0), mCoshStep(dy, z, 0.0, step);
-                rule(z, z.zr * z.zr, z.zi * z.zi);
-            }
-            distance[i] = estimateAxes(z.zr, z.zi, dx, dy);
+            distance[i] = cell(x, z, kind.step(x, y), counts[i]);
         }
         return 0;
+    });
+}
+
+// One row of M-Phoenix or M-Cosh, as rowOf below with both axes.
+void rowOfAxes(int type, const KernelView &v, int row, const int *counts, double *distance) {
+    const double y = cellY(v, row), step = fabs(v.xScale);
+    const bool phoenix = infoOf(type).rule == PHOENIX_RULE;
+    eachEscapedCell(type, v, row, counts, distance, [&](double, Orbit &z, const auto &rule, int count) {
+        Derivative dx = {0.0, 0.0, 0.0, 0.0}, dy = dx;
+        for (int n = 0; n < count; ++n) {
+            if (phoenix)  // s = x shifts, t = y multiplies the previous iterate
+                mPhoenixStep(dx, z, y, step, 0.0), mPhoenixStep(dy, z, y, z.pr * step, z.pi * step);
+            else
+                mCoshStep(dx, z, step, 0.0), mCoshStep(dy, z, 0.0, step);
+            rule(z, z.zr * z.zr, z.zi * z.zi);
+        }
+        return estimateAxes(z.zr, z.zi, dx, dy);
     });
 }
 
@@ -173,31 +184,19 @@ bool twoAxes(int type) {
     return !t.jKind && (t.rule == PHOENIX_RULE || t.rule == COSH_RULE);
 }
 
-// One row of a rule with a derivative: each escaped cell stepped again
-// from its start with the plain loop's start and step
-// (core/kernels_plain.cpp), so z_n is its very z_n.
+// One row of a rule with a derivative in the point (c, or z_0 for the J kinds).
 template <void (*Step)(Derivative &, const Orbit &, double, double, double)>
 void rowOf(int type, const KernelView &v, int row, const int *counts, double *distance) {
     const double y = cellY(v, row), step = fabs(v.xScale);
     const bool j = infoOf(type).jKind;
-    withTypeRule(type, v, [&](auto kind) {
-        for (int i = 0; i < v.width; ++i) {
-            if (counts[i] >= v.detail) {
-                distance[i] = NO_DISTANCE;
-                continue;
-            }
-            const double x = cellX(v, i);
-            Orbit z = kind.start(x, y);
-            const auto rule = kind.step(x, y);
-            const double lr = j ? v.xPivot : x, li = j ? v.yPivot : y, dc = j ? 0.0 : step;
-            Derivative d = {j ? step : 0.0, 0.0, 0.0, 0.0};
-            for (int n = 0; n < counts[i]; ++n) {
-                Step(d, z, lr, li, dc);
-                rule(z, z.zr * z.zr, z.zi * z.zi);
-            }
-            distance[i] = estimateFrom(type, z.zr, z.zi, d.dr, d.di, lr, li, step);
+    eachEscapedCell(type, v, row, counts, distance, [&](double x, Orbit &z, const auto &rule, int count) {
+        const double lr = j ? v.xPivot : x, li = j ? v.yPivot : y, dc = j ? 0.0 : step;
+        Derivative d = {j ? step : 0.0, 0.0, 0.0, 0.0};
+        for (int n = 0; n < count; ++n) {
+            Step(d, z, lr, li, dc);
+            rule(z, z.zr * z.zr, z.zi * z.zi);
         }
-        return 0;
+        return estimateFrom(type, z.zr, z.zi, d.dr, d.di, lr, li, step);
     });
 }
 
