@@ -79,7 +79,9 @@ struct TileWrite {
     const double *values;
 };
 
+// (An empty part, e.g. a tile with no bins, may have no buffer at all.)
 int writeAll(FILE *f, const unsigned char *bytes, size_t size, uint32_t &crc) {
+    if (size == 0) return 1;
     crc = crcOf(crc, bytes, size);
     return fwrite(bytes, 1, size, f) == size;
 }
@@ -165,6 +167,7 @@ int sameTile(const TileHeader &got, const TileHeader &want, char *reason) {
 
 // Reads and counts into the CRC exactly `size` bytes.
 int readExactly(TileReader &t, unsigned char *bytes, size_t size, char *reason) {
+    if (size == 0) return 1;
     if (fread(bytes, 1, size, t.file) == size) {
         t.crc = crcOf(t.crc, bytes, size);
         return 1;
