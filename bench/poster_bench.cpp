@@ -146,7 +146,7 @@ int bigJoin(const std::string &dir) {
             }
         char why[FILE_ERROR_SIZE] = "", path[4096];
         snprintf(path, sizeof path, tiles.c_str(), k);
-        if (!writeTileFile(path, h, binsOf(values.data(), values.size()), values.data(), why)) {
+        if (!writeTileFile(path, h, binsOf(values.data(), values.size()), values.data(), nullptr, why)) {
             fprintf(stderr, "poster_bench: %s: %s\n", path, why);
             return 0;
         }

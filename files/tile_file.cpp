@@ -8,6 +8,7 @@
 #include <unistd.h>
 #include <zlib.h>
 
+#include "colour/distance.h"
 #include "files/atomic_write.h"
 
 namespace {
@@ -60,12 +61,10 @@ long long fileBytes(const TileHeader &h, uint32_t bins) {
     return TILE_HEADER_SIZE + 8LL * bins + (long long)(tileSamples(h) * tileSampleBytes(h)) + 4;
 }
 
-void encodeRow(const TileHeader &h, const double *values, size_t n, unsigned char *out) {
-    if (h.encoding == TILE_COUNTS) {
-        for (size_t k = 0; k < n; ++k)
-            put32(out + 4 * k, values[k] == INSIDE_VALUE ? NEVER_ESCAPED : (uint32_t)values[k]);
-        return;
-    }
+int countsOf(const TileHeader &h) { return (h.encoding & ~TILE_DISTANCES) == TILE_COUNTS; }
+int distancesOf(const TileHeader &h) { return (h.encoding & TILE_DISTANCES) != 0; }
+
+void encodeDoubles(const double *values, size_t n, unsigned char *out) {
     for (size_t k = 0; k < n; ++k) {
         uint64_t bits;
         memcpy(&bits, &values[k], sizeof bits);
@@ -73,10 +72,16 @@ void encodeRow(const TileHeader &h, const double *values, size_t n, unsigned cha
     }
 }
 
+void encodeRow(const TileHeader &h, const double *values, const double *distances, size_t n, unsigned char *out) {
+    if (distances) encodeDoubles(distances, n, out + n * (tileSampleBytes(h) - 8));
+    if (!countsOf(h)) return encodeDoubles(values, n, out);
+    for (size_t k = 0; k < n; ++k) put32(out + 4 * k, values[k] == INSIDE_VALUE ? NEVER_ESCAPED : (uint32_t)values[k]);
+}
+
 struct TileWrite {
     const TileHeader *h;
     const ValueBins *bins;
-    const double *values;
+    const double *values, *distances;
 };
 
 // (An empty part, e.g. a tile with no bins, may have no buffer at all.)
@@ -99,7 +104,7 @@ int writeTileStream(FILE *f, const void *context, char *reason) {
     const size_t wide = (size_t)h.area.width * (size_t)h.aa, rows = (size_t)h.area.height * (size_t)h.aa;
     bytes.resize(wide * tileSampleBytes(h));
     for (size_t r = 0; r < rows; ++r) {
-        encodeRow(h, w.values + r * wide, wide, bytes.data());
+        encodeRow(h, w.values + r * wide, w.distances ? w.distances + r * wide : nullptr, wide, bytes.data());
         if (!writeAll(f, bytes.data(), bytes.size(), crc)) return streamWriteFailed(reason);
     }
     unsigned char tail[4];
@@ -109,7 +114,8 @@ int writeTileStream(FILE *f, const void *context, char *reason) {
 
 // The header's own rules; 0 with a reason when it breaks one.
 int headerSound(const TileHeader &h, char *reason) {
-    if (h.encoding != TILE_COUNTS && h.encoding != TILE_SMOOTH)
+    const int kind = h.encoding & ~TILE_DISTANCES;
+    if (kind != TILE_COUNTS && kind != TILE_SMOOTH)
         return failWith(0, reason, "damaged: unknown encoding %d", h.encoding);
     if (h.pictureWidth < 1 || h.pictureWidth > TILE_MAX_SIDE || h.pictureHeight < 1 ||
         h.pictureHeight > TILE_MAX_SIDE || h.aa < 1 || h.aa > TILE_MAX_AA)
@@ -155,10 +161,13 @@ int sameTile(const TileHeader &got, const TileHeader &want, char *reason) {
         return failWith(0, reason, "a tile of a %dx%d grid, not of %dx%d", got.columns, got.rows, want.columns,
                         want.rows);
     if (got.index != want.index) return failWith(0, reason, "holds tile %d, not tile %d", got.index, want.index);
-    if (got.encoding != want.encoding)
-        return failWith(0, reason, "made %s --smooth; this picture is %s",
-                        got.encoding == TILE_SMOOTH ? "with" : "without",
-                        want.encoding == TILE_SMOOTH ? "smooth" : "not smooth");
+    if (countsOf(got) != countsOf(want))
+        return failWith(0, reason, "made %s --smooth; this picture is %s", countsOf(got) ? "without" : "with",
+                        countsOf(want) ? "not smooth" : "smooth");
+    if (distancesOf(got) != distancesOf(want))
+        return failWith(0, reason, "made %s distance estimates; this picture is %s",
+                        distancesOf(got) ? "with" : "without",
+                        distancesOf(want) ? "shaded by distance" : "not shaded by distance");
     if (got.digest != want.digest)
         return failWith(0, reason, "made with other settings (type, detail, place, pivot or approximation): its "
                         "settings digest differs");
@@ -218,6 +227,18 @@ int decodeSmooth(const unsigned char *in, size_t n, double *values) {
     return 1;
 }
 
+// Each distance finite and not negative, or none.
+int decodeDistances(const unsigned char *in, size_t n, double *distances) {
+    for (size_t k = 0; k < n; ++k) {
+        const uint64_t bits = get64(in + 8 * k);
+        double d;
+        memcpy(&d, &bits, sizeof d);
+        if (!((d >= 0 && isfinite(d)) || d == NO_DISTANCE)) return 0;
+        if (distances) distances[k] = d;
+    }
+    return 1;
+}
+
 }  // namespace
 
 TileArea tileArea(int width, int height, int columns, int rows, int index) {
@@ -236,11 +257,13 @@ size_t tileSamples(const TileHeader &h) {
     return (size_t)h.area.width * (size_t)h.aa * (size_t)h.area.height * (size_t)h.aa;
 }
 
-size_t tileSampleBytes(const TileHeader &h) { return h.encoding == TILE_COUNTS ? 4 : 8; }
+size_t tileSampleBytes(const TileHeader &h) { return (countsOf(h) ? 4 : 8) + (distancesOf(h) ? 8 : 0); }
 
 int writeTileFile(const char *path, const TileHeader &h, const ValueBins &bins, const double *values,
-                  char *reason) {
-    const TileWrite w = {&h, &bins, values};
+                  const double *distances, char *reason) {
+    if (!distances != !distancesOf(h))
+        return failWith(0, reason, "distances given for a tile whose header says otherwise");
+    const TileWrite w = {&h, &bins, values, distances};
     return atomicWriteFile(path, writeTileStream, &w, reason);
 }
 
@@ -250,7 +273,8 @@ int tileFileMatches(const char *path, const TileHeader &want) {
     if (!openTile(path, want, t, nullptr, why)) return 0;
     std::vector<double> row((size_t)t.header.area.width * (size_t)t.header.aa);
     int whole = 1;
-    for (int r = 0; r < t.header.area.height * t.header.aa && whole; ++r) whole = readTileRow(t, row.data(), why);
+    for (int r = 0; r < t.header.area.height * t.header.aa && whole; ++r)
+        whole = readTileRow(t, row.data(), nullptr, why);
     closeTile(t);
     return whole;
 }
@@ -288,14 +312,15 @@ int openTile(const char *path, const TileHeader &want, TileReader &t, ValueBins 
     return 1;
 }
 
-int readTileRow(TileReader &t, double *values, char *reason) {
+int readTileRow(TileReader &t, double *values, double *distances, char *reason) {
     const TileHeader &h = t.header;
     const size_t n = (size_t)h.area.width * (size_t)h.aa;
     if (!t.file || t.rowsRead >= h.area.height * h.aa) return failWith(0, reason, "read past its last row");
     if (!readExactly(t, t.bytes.data(), t.bytes.size(), reason)) return 0;
-    const int sound = h.encoding == TILE_COUNTS ? decodeCounts(t.bytes.data(), n, values)
-                                                : decodeSmooth(t.bytes.data(), n, values);
+    const int sound = countsOf(h) ? decodeCounts(t.bytes.data(), n, values) : decodeSmooth(t.bytes.data(), n, values);
     if (!sound) return failWith(0, reason, "damaged: a sample out of range in row %d", t.rowsRead);
+    if (distancesOf(h) && !decodeDistances(t.bytes.data() + n * (tileSampleBytes(h) - 8), n, distances))
+        return failWith(0, reason, "damaged: a distance out of range in row %d", t.rowsRead);
     if (++t.rowsRead < h.area.height * h.aa) return 1;
     unsigned char tail[4];
     const uint32_t crc = t.crc;

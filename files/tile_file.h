@@ -2,13 +2,14 @@
 // samples are coloured from, and what shows which picture and tile they are.
 //
 //   TileHeader h = tileHeader(...);  plus encoding, digest, index
-//   writeTileFile(path, h, bins, values, reason);        atomically
+//   writeTileFile(path, h, bins, values, distances, reason);   atomically
 //   tileFileMatches(path, h);        a whole, sound tile of this picture is there
 //
 //   TileReader t;
 //   openTile(path, h, t, &bins, reason);  its header checked against h, its
 //                                         bins read (or skipped: null)
-//   readTileRow(t, row, reason);          each sample row in turn, as doubles
+//   readTileRow(t, row, distances, reason);   each sample row in turn, as
+//                                             doubles (distances: or null)
 //   closeTile(t);
 //
 // The format: numbers little-endian, nothing between the fields.
@@ -18,7 +19,12 @@
 //   12      4     encoding: TILE_COUNTS, 4 bytes a sample, the whole escape
 //                 count, FFFFFFFF for a sample that never escaped; or
 //                 TILE_SMOOTH, 8 bytes, an IEEE double, the smooth count,
-//                 +infinity for one that never escaped
+//                 +infinity for one that never escaped; either plus
+//                 TILE_DISTANCES when the picture is shaded by distance:
+//                 each sample row is then followed by its row of
+//                 distances (colour/distance.h), IEEE doubles, 8 bytes,
+//                 each finite and not negative, or +infinity (NO_DISTANCE)
+//                 for a sample that has none
 //   16      4     picture width, pixels   } 1..TILE_MAX_SIDE
 //   20      4     picture height, pixels  }
 //   24      4     samples a pixel side (aa), 1..TILE_MAX_AA
@@ -38,7 +44,8 @@
 //                 the value) from the first, those that never escaped left
 //                 out, at most the tile's samples in all
 //   then          the samples: aa * height rows, top first, of aa * width
-//                 samples, left first; every count at most TILE_MAX_COUNT,
+//                 samples, left first (each row with its distances after
+//                 it, if any); every count at most TILE_MAX_COUNT,
 //                 every smooth count finite and within the bins' reach
 //   last    4     CRC-32 (as PNG and zlib compute it) of every byte before it
 // A file is exactly that long. The header, the bins and the length are
@@ -73,7 +80,7 @@
 #include "colour/colouring.h"
 #include "files/paramfile.h"
 
-enum TileEncoding { TILE_COUNTS = 1, TILE_SMOOTH = 2 };
+enum TileEncoding { TILE_COUNTS = 1, TILE_SMOOTH = 2, TILE_DISTANCES = 4 };
 
 enum {
     TILE_VERSION = 1, TILE_HEADER_SIZE = 76, TILE_MAX_SIDE = 65536, TILE_MAX_AA = 8, TILE_MAX_GRID = 256,
@@ -85,7 +92,7 @@ struct TileArea {
 };
 
 struct TileHeader {
-    int encoding;             // TileEncoding
+    int encoding;             // TILE_COUNTS or TILE_SMOOTH, maybe plus TILE_DISTANCES
     int pictureWidth, pictureHeight, aa;
     int columns, rows, index;
     TileArea area;            // tileArea of the above
@@ -98,15 +105,17 @@ TileArea tileArea(int width, int height, int columns, int rows, int index);
 // FNV-1a, 64 bits, of `size` bytes: the settings digest.
 uint64_t tileDigest(const char *text, size_t size);
 
-// The samples of a tile of `h`, and the bytes of each.
+// The samples of a tile of `h`, and the bytes of each (its distance too).
 size_t tileSamples(const TileHeader &h);
 size_t tileSampleBytes(const TileHeader &h);
 
 // The whole file: its header (area from tileArea), `bins` (binsOf the
 // values) and the values (tileSamples of them: smooth counts, or whole
-// counts as doubles; INSIDE_VALUE for never escaped), through atomicWriteFile.
+// counts as doubles; INSIDE_VALUE for never escaped), with TILE_DISTANCES
+// the distances (as many, in the same order; else null), through
+// atomicWriteFile.
 int writeTileFile(const char *path, const TileHeader &h, const ValueBins &bins, const double *values,
-                  char *reason);
+                  const double *distances, char *reason);
 
 // 1 when `path` is a whole tile of `want`'s header, every sample in range
 // and its CRC right: the check that a tile already made may be kept (it
@@ -127,10 +136,11 @@ struct TileReader {
 // number, encoding or digest), or is cut short or too long.
 int openTile(const char *path, const TileHeader &want, TileReader &t, ValueBins *bins, char *reason);
 
-// The next sample row (aa * width values) into `values`; 0 with a reason
-// when it cannot be read or holds a value out of range, and after the last
-// row when the CRC differs.
-int readTileRow(TileReader &t, double *values, char *reason);
+// The next sample row (aa * width values) into `values`, and its
+// distances into `distances` when the tile has them and it is not null;
+// 0 with a reason when it cannot be read or holds a value or distance out
+// of range, and after the last row when the CRC differs.
+int readTileRow(TileReader &t, double *values, double *distances, char *reason);
 
 void closeTile(TileReader &t);
 

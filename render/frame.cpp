@@ -31,7 +31,7 @@ struct Scratch {
     std::vector<int> counts;
     std::vector<OrbitEnd> ends;
     std::vector<uint32_t> light;
-    std::vector<double> mu, spanMu, distance, derivatives;
+    std::vector<double> mu, spanMu, distance, spanDistance, derivatives;
     std::vector<FloatExp> dx, dy;
     std::vector<DeepSample> deep;
 };
@@ -67,8 +67,10 @@ int smoothSampleRow(const FrameJob &job, int row, Scratch &s, unsigned char *rgb
 // deepViewRow (deep/deep_view.h) for columns first .. first + count - 1
 // alone, each cell's offset computed as it computes them: a tile's cells
 // are the whole picture's, bit for bit (a change there is one here too; the
-// tiles' tests compare them). Into counts[first ..], ends[first ..].
-int deepSpan(const FrameJob &job, int row, int first, int count, Scratch &s, int *counts, OrbitEnd *ends) {
+// tiles' tests compare them). Into counts[first ..], ends[first ..] and,
+// when asked, four derivatives a cell at derivatives[4 * first ..].
+int deepSpan(const FrameJob &job, int row, int first, int count, Scratch &s, int *counts, OrbitEnd *ends,
+             double *derivatives) {
     const DeepView &v = job.source->deepView;
     s.dx.resize((size_t)count), s.dy.resize((size_t)count), s.deep.resize((size_t)count);
     const double twiceWide = 2.0 * v.cellsWide;
@@ -77,26 +79,37 @@ int deepSpan(const FrameJob &job, int row, int first, int count, Scratch &s, int
         s.dx[(size_t)i] = v.re + v.width * ((double)(2 * (first + i) - v.cellsWide) / twiceWide);
         s.dy[(size_t)i] = y;
     }
-    if (!deepSamples(*job.source->deep, s.dx.data(), s.dy.data(), count, s.deep.data(), job.stop)) return 0;
+    if (!deepSamples(*job.source->deep, s.dx.data(), s.dy.data(), count, s.deep.data(), job.stop,
+                     derivatives != nullptr))
+        return 0;
+    const FloatExp step = v.width * (1.0 / v.cellsWide);
     for (int i = 0; i < count; ++i) {
         const DeepSample &d = s.deep[(size_t)i];
         counts[first + i] = d.count;
         if (ends) ends[first + i] = OrbitEnd{d.zr, d.zi, d.pr, d.pi};
+        if (!derivatives) continue;
+        double *at = derivatives + 4 * (size_t)(first + i);
+        at[0] = (d.dr * step).toDouble(), at[1] = (d.di * step).toDouble();
+        at[2] = (d.yr * step).toDouble(), at[3] = (d.yi * step).toDouble();
     }
     return 1;
 }
 
-// The counts (and with smooth the ends) of sample row `row`'s columns first
-// .. first + count - 1, at those places of s.counts and s.ends; the places
-// before them hold the detail (never escaped: smoothValues passes them
-// over). The kernels take a row from column 0, so a shallow span is counted
-// from there; the deep engine counts the span alone. 0 when a stop cut it short.
-int spanCounts(const FrameJob &job, int row, int first, int count, Scratch &s) {
+// The counts (and with smooth, or deep distances, the ends; with deep
+// distances the derivatives) of sample row `row`'s columns first .. first
+// + count - 1, at those places of s.counts, s.ends and s.derivatives; the
+// places before them hold the detail (never escaped: smoothValues and the
+// distances pass them over). The kernels take a row from column 0, so a
+// shallow span is counted from there; the deep engine counts the span
+// alone. 0 when a stop cut it short.
+int spanCounts(const FrameJob &job, int row, int first, int count, Scratch &s, bool distance) {
     const KernelView &v = job.samples;
     const FrameSource &src = *job.source;
     s.counts.resize((size_t)(first + count));
     s.ends.resize((size_t)(first + count));
-    OrbitEnd *ends = job.style.smooth ? s.ends.data() : nullptr;
+    OrbitEnd *ends = job.style.smooth || (distance && src.deep) ? s.ends.data() : nullptr;
+    double *derivatives = nullptr;
+    if (distance && src.deep) s.derivatives.resize(4 * (size_t)(first + count)), derivatives = s.derivatives.data();
     KernelView upTo = v;
     upTo.width = first + count;
     if (!src.deep && ends)
@@ -104,18 +117,36 @@ int spanCounts(const FrameJob &job, int row, int first, int count, Scratch &s) {
     else if (!src.deep)
         countRowWith(fastestKernelPath(), src.params.type, upTo, row, s.counts.data());
     else if (first == 0 && count == v.width)
-        return deepViewRow(*src.deep, src.deepView, row, s.counts.data(), ends, job.stop);
-    else if (!deepSpan(job, row, first, count, s, s.counts.data(), ends))
+        return deepViewRow(*src.deep, src.deepView, row, s.counts.data(), ends, job.stop, derivatives);
+    else if (!deepSpan(job, row, first, count, s, s.counts.data(), ends, derivatives))
         return 0;
     std::fill(s.counts.begin(), s.counts.begin() + first, v.detail);
     return 1;
 }
 
+// The distances of the span spanCounts left in the scratch, at distance[0
+// .. count - 1]: each cell's estimate depends on its own column alone.
+void spanDistances(const FrameJob &job, int row, int first, int count, Scratch &s, double *distance) {
+    const FrameSource &src = *job.source;
+    KernelView upTo = job.samples;
+    upTo.width = first + count;
+    s.spanDistance.resize(first ? (size_t)(first + count) : 0);
+    double *d = first ? s.spanDistance.data() : distance;
+    if (src.deep)
+        distanceValues(src.params.type, upTo, row, s.counts.data(), s.ends.data(), s.derivatives.data(), d);
+    else
+        distanceRow(src.params.type, upTo, row, s.counts.data(), d);
+    if (first) std::copy(d + first, d + first + count, distance);
+}
+
 // The values (colour/colouring.h) of sample row `row`'s columns first ..
-// first + count - 1, at values[0 .. count - 1].
-int spanValues(const FrameJob &job, int row, int first, int count, Scratch &s, double *values) {
+// first + count - 1, at values[0 .. count - 1], and their distances at
+// distance[0 ..] when it is not null.
+int spanValues(const FrameJob &job, int row, int first, int count, Scratch &s, double *values,
+               double *distance = nullptr) {
     const KernelView &v = job.samples;
-    if (!spanCounts(job, row, first, count, s)) return 0;
+    if (!spanCounts(job, row, first, count, s, distance != nullptr)) return 0;
+    if (distance) spanDistances(job, row, first, count, s, distance);
     const int *counts = s.counts.data() + first;
     if (job.style.smooth) {
         KernelView upTo = v;
@@ -132,33 +163,8 @@ int spanValues(const FrameJob &job, int row, int first, int count, Scratch &s, d
 
 // The values of sample row `row` (colour/colouring.h), view.width of them,
 // and their distances when `distance` is not null.
-// Tiles keep no distances (the tiles of a picture shaded by distance are
-// refused), so a row with them is always whole.
 int sampleValues(const FrameJob &job, int row, Scratch &s, double *values, double *distance = nullptr) {
-    if (!distance) return spanValues(job, row, 0, job.samples.width, s, values);
-    const KernelView &v = job.samples;
-    const FrameSource &src = *job.source;
-    s.counts.resize((size_t)v.width);
-    s.ends.resize((size_t)v.width);
-    OrbitEnd *ends = job.style.smooth || (distance && src.deep) ? s.ends.data() : nullptr;
-    double *derivatives = nullptr;
-    if (distance && src.deep) s.derivatives.resize(4 * (size_t)v.width), derivatives = s.derivatives.data();
-    if (!src.deep && ends)
-        countRowEndsWith(fastestKernelPath(), src.params.type, v, row, s.counts.data(), ends);
-    else if (!src.deep)
-        countRowWith(fastestKernelPath(), src.params.type, v, row, s.counts.data());
-    else if (!deepViewRow(*src.deep, src.deepView, row, s.counts.data(), ends, job.stop, derivatives))
-        return 0;
-    if (distance && src.deep)
-        distanceValues(src.params.type, v, row, s.counts.data(), ends, derivatives, distance);
-    else if (distance)
-        distanceRow(src.params.type, v, row, s.counts.data(), distance);
-    if (job.style.smooth) {
-        smoothValues(src.params.type, v, row, s.counts.data(), s.ends.data(), values);
-        return 1;
-    }
-    for (int i = 0; i < v.width; ++i) values[i] = s.counts[(size_t)i] >= v.detail ? INSIDE_VALUE : s.counts[(size_t)i];
-    return 1;
+    return spanValues(job, row, 0, job.samples.width, s, values, distance);
 }
 
 // The colours of sample row `row` under a look, from the picture's values
@@ -238,20 +244,21 @@ int valuesRowOfPixels(int row, unsigned char *, void *context) {
     const int n = job.style.aa, first = job.area.x * n, count = job.area.width * n;
     for (int a = 0; a < n; ++a) {
         const size_t at = (size_t)(row * n + a) * (size_t)count, sampleRow = (size_t)(job.area.y + row) * n + a;
-        const int made = job.distances ? sampleValues(job, (int)sampleRow, s, job.values + at, job.distances + at)
-                                       : spanValues(job, (int)sampleRow, first, count, s, job.values + at);
-        if (!made) return 0;
+        double *distances = job.distances ? job.distances + at : nullptr;
+        if (!spanValues(job, (int)sampleRow, first, count, s, job.values + at, distances)) return 0;
     }
     return 1;
 }
 
 // Sample row `a` of a pixel row coloured from values (colourValuesRow).
 void valueSampleColours(const FrameStyle &style, const ChannelTables &tables, const CountHistogram *histogram,
-                        int detail, const double *const *rows, int a, Scratch &s, unsigned char *rgb) {
+                        int detail, const double *const *rows, const double *const *distances, int a, Scratch &s,
+                        unsigned char *rgb) {
     const int w = style.width * style.aa;
     const double *v = rows[a + 1];
     if (style.look) {
-        colourValueRow(*style.look, histogram, ValueRows{rows[a], v, rows[a + 2], w}, style.aa, rgb);
+        const double *distance = style.look->distance && distances ? distances[a + 1] : nullptr;
+        colourValueRow(*style.look, histogram, ValueRows{rows[a], v, rows[a + 2], w, distance}, style.aa, rgb);
     } else if (style.smooth) {
         for (int i = 0; i < w; ++i) smoothColour(tables, v[i], v[i] == INSIDE_VALUE ? detail : 0, detail, rgb + 3 * i);
     } else {
@@ -318,23 +325,24 @@ RenderResult renderFrame(const FrameSource &source, const FrameStyle &style, con
 
 RenderResult frameValues(const FrameSource &source, const FrameStyle &style, double *values, int threads,
                          const std::atomic<int> *stop) {
-    return frameAreaValues(source, style, FrameArea{0, 0, style.width, style.height}, values, threads, stop, nullptr,
-                           nullptr);
+    return frameAreaValues(source, style, FrameArea{0, 0, style.width, style.height}, values, nullptr, threads, stop,
+                           nullptr, nullptr);
 }
 
 RenderResult frameAreaValues(const FrameSource &source, const FrameStyle &style, const FrameArea &area,
-                             double *values, int threads, const std::atomic<int> *stop, RenderProgress progress,
-                             void *context) {
+                             double *values, double *distances, int threads, const std::atomic<int> *stop,
+                             RenderProgress progress, void *context) {
     static const ChannelTables none = ChannelTables();
     FrameJob job = jobOf(source, style, none, stop);
     job.values = values;
+    job.distances = distances;
     job.area = area;
     const RenderGrid rows = {area.width, area.height, 0, nullptr};
     return renderRows(rows, threads, stop, valuesRowOfPixels, &job, progress, context);
 }
 
 void colourValuesRow(const FrameStyle &style, const ChannelTables &tables, const CountHistogram *histogram,
-                     int detail, const double *const *rows, unsigned char *out) {
+                     int detail, const double *const *rows, const double *const *distances, unsigned char *out) {
     thread_local Scratch s;
     const int n = style.aa < 1 ? 1 : style.aa;
     if (!style.coloured) {
@@ -343,7 +351,7 @@ void colourValuesRow(const FrameStyle &style, const ChannelTables &tables, const
         return;
     }
     auto colour = [&](int a, unsigned char *rgb) {
-        valueSampleColours(style, tables, histogram, detail, rows, a, s, rgb);
+        valueSampleColours(style, tables, histogram, detail, rows, distances, a, s, rgb);
         return 1;
     };
     if (n == 1) colour(0, out);

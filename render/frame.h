@@ -39,7 +39,9 @@
 // A part's samples are those of the whole picture: the kernels count a
 // row from its first column (so a part right of the first costs the
 // columns left of it too), the deep engine counts the part's cells alone
-// against the whole picture's reference and view.
+// against the whole picture's reference and view; each distance depends
+// on its cell's count, end and derivative alone, so a part's are the
+// whole picture's too.
 //
 // A deep source draws its samples' counts and orbit ends from a deep engine
 // (its view at aa * width x aa * height cells, deep/deep_view.h), and
@@ -97,20 +99,23 @@ struct FrameArea {
 };
 
 // frameValues of the area alone: its aa * width x aa * height samples, rows
-// top first, the very values frameValues gives them; `progress` counts the
-// area's pixel rows.
+// top first, the very values frameValues gives them, and when `distances`
+// is not null their distances (colour/distance.h) in the same order, the
+// very ones a whole picture shaded by distance takes; `progress` counts
+// the area's pixel rows.
 RenderResult frameAreaValues(const FrameSource &source, const FrameStyle &style, const FrameArea &area,
-                             double *values, int threads, const std::atomic<int> *stop, RenderProgress progress,
-                             void *context);
+                             double *values, double *distances, int threads, const std::atomic<int> *stop,
+                             RenderProgress progress, void *context);
 
 // Pixel row r of the picture from its samples' values: `rows` points at
 // sample rows r*aa - 1 .. r*aa + aa (aa + 2 of them; the picture's first and
 // last sample rows stand in for those beyond it), each aa * width values.
-// Writes what renderFrame writes for that row: three bytes a pixel, or
-// grid values when the style is not `coloured`. `detail` scales bands and
+// `distances` (null unless the look shades by distance) points at the
+// same sample rows' distances. Writes what renderFrame writes for that
+// row: three bytes a pixel, or grid values when the style is not `coloured`. `detail` scales bands and
 // marks the samples that never escaped; `histogram` is a histogram look's,
 // of the whole picture.
 void colourValuesRow(const FrameStyle &style, const ChannelTables &tables, const CountHistogram *histogram,
-                     int detail, const double *const *rows, unsigned char *out);
+                     int detail, const double *const *rows, const double *const *distances, unsigned char *out);
 
 #endif

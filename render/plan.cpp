@@ -440,9 +440,6 @@ PlanResult planTiles(RenderPlan &p, const std::atomic<int> *stop, char *reason) 
     if (o.tileColumns > o.width || o.tileRows > o.height)
         return failWith(PLAN_USAGE, reason, "--tiles %dx%d: a %dx%d picture has fewer pixels than tiles on a side",
                         o.tileColumns, o.tileRows, o.width, o.height);
-    if (o.look.distance)
-        return failWith(PLAN_USAGE, reason, "--tiles: tile files keep no distance estimates yet; shade the poster "
-                        "by slopes or not at all");
     p.tileDigest = tileSettingsDigest(o, p.located);
     const int first = o.joinPattern ? 0 : o.firstTile;
     const int last = o.joinPattern ? o.tileColumns * o.tileRows - 1 : o.lastTile;

@@ -54,8 +54,7 @@
 //      fit the picture (a pixel a tile at least); the tiles to make are
 //      those of the range whose file is not already a whole tile of this
 //      picture (files/tile_file.h's tileFileMatches), refused as a dive's
-//      frames are; a join's OUTPUT (and --save-location) may be no tile;
-//      distance shading is refused (tile files keep no distances).
+//      frames are; a join's OUTPUT (and --save-location) may be no tile.
 // A stop (`stop`, may be null) breaks off a read of an input that waits (a
 // FIFO no one writes) and the listing of the frames: PLAN_INTERRUPTED.
 // The colours are the program's start-up tables with the chosen ramps, or

@@ -498,7 +498,7 @@ RunResult tilesInterrupted(const Run &r, char *reason) {
 // computed (its bins and encoding would otherwise leave a processor idle).
 struct TileWriter {
     std::thread thread;
-    std::vector<double> values;
+    std::vector<double> values, distances;  // distances: shaded by distance only
     TileHeader header;
     std::string path;
     int written = 1;
@@ -507,7 +507,8 @@ struct TileWriter {
 
 void writeTile(TileWriter *w) {
     const ValueBins bins = binsOf(w->values.data(), w->values.size());
-    w->written = writeTileFile(w->path.c_str(), w->header, bins, w->values.data(), w->why);
+    w->written = writeTileFile(w->path.c_str(), w->header, bins, w->values.data(),
+                               w->distances.empty() ? nullptr : w->distances.data(), w->why);
 }
 
 // Waits for the tile being written, if any; RUN_FAILED when it failed.
@@ -523,7 +524,9 @@ RunResult finishTile(Run &r, TileWriter &w, char *reason) {
 // written by its thread.
 RunResult makeTile(Run &r, const FrameSource &source, int k, TileWriter &w, char *reason) {
     const TileHeader h = tileHeaderOf(*r.plan, k);
-    const size_t bytes = tileSamples(h) * sizeof(double), held = r.plan->tiles.size() > 1 ? 2 * bytes : bytes;
+    const bool distances = (h.encoding & TILE_DISTANCES) != 0;
+    const size_t bytes = tileSamples(h) * sizeof(double) * (distances ? 2 : 1);
+    const size_t held = r.plan->tiles.size() > 1 ? 2 * bytes : bytes;
     if (held > physicalMemory())
         return failWith(RUN_FAILED, reason,
                         "tile %d's values and the last tile's, written meanwhile, need %zu MiB, more than the %zu MiB "
@@ -531,11 +534,13 @@ RunResult makeTile(Run &r, const FrameSource &source, int k, TileWriter &w, char
                         k, held >> 20, physicalMemory() >> 20);
     try {
         w.values.resize(tileSamples(h));
+        w.distances.resize(distances ? tileSamples(h) : 0);
     } catch (const std::bad_alloc &) {
         return failWith(RUN_FAILED, reason, "not enough memory for tile %d's values (%zu MiB)", k, bytes >> 20);
     }
     const FrameArea area = {h.area.x, h.area.y, h.area.width, h.area.height};
-    if (frameAreaValues(source, r.plan->style, area, w.values.data(), r.o->threads, r.stop, reportTileRows, &r) !=
+    double *d = distances ? w.distances.data() : nullptr;
+    if (frameAreaValues(source, r.plan->style, area, w.values.data(), d, r.o->threads, r.stop, reportTileRows, &r) !=
         RENDER_DONE)
         return tilesInterrupted(r, reason);
     r.tileRowsDone += h.area.height;

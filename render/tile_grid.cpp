@@ -16,7 +16,7 @@ uint64_t tileSettingsDigest(const RenderOptions &o, int located) {
 
 TileHeader tileHeaderOf(const RenderOptions &o, uint64_t digest, int k) {
     TileHeader h;
-    h.encoding = o.smooth ? TILE_SMOOTH : TILE_COUNTS;
+    h.encoding = (o.smooth ? TILE_SMOOTH : TILE_COUNTS) | (o.look.distance ? TILE_DISTANCES : 0);
     h.pictureWidth = o.width, h.pictureHeight = o.height, h.aa = o.aa;
     h.columns = o.tileColumns, h.rows = o.tileRows, h.index = k;
     h.area = tileArea(o.width, o.height, o.tileColumns, o.tileRows, k);

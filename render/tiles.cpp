@@ -39,11 +39,13 @@ int readSampleRow(TileJoin &j, char *reason) {
     const int n = o.aa, pixelRow = j.samplesRead / n;
     if (j.openRow < 0 || pixelRow >= rowArea(o, j.openRow).y + rowArea(o, j.openRow).height)
         if (!openTileRow(j, j.openRow + 1, reason)) return 0;
-    double *row = j.ring[(size_t)(j.samplesRead % (n + 2))].data();
+    const size_t at = (size_t)(j.samplesRead % (n + 2));
+    double *row = j.ring[at].data(), *distance = j.distanceRing.empty() ? nullptr : j.distanceRing[at].data();
     for (int c = 0; c < o.tileColumns; ++c) {
         TileReader &t = j.open[(size_t)c];
+        const size_t x = (size_t)t.header.area.x * (size_t)n;
         char why[FILE_ERROR_SIZE] = "";
-        if (!readTileRow(t, row + (size_t)t.header.area.x * (size_t)n, why)) {
+        if (!readTileRow(t, row + x, distance ? distance + x : nullptr, why)) {
             const int k = j.openRow * o.tileColumns + c;
             return tileFailed(k, tilePathOf(o, k), why, reason);
         }
@@ -59,12 +61,14 @@ int colourRow(TileJoin &j, int row, unsigned char *out, char *reason) {
     const int needed = row * n + n < last ? row * n + n : last;  // the row below this pixel row's samples
     while (j.samplesRead <= needed)
         if (!readSampleRow(j, reason)) return 0;
-    const double *rows[TILE_MAX_AA + 2];
+    const double *rows[TILE_MAX_AA + 2], *distances[TILE_MAX_AA + 2];
     for (int a = -1; a <= n; ++a) {
         const int s = row * n + a < 0 ? 0 : row * n + a > last ? last : row * n + a;
         rows[a + 1] = j.ring[(size_t)(s % (n + 2))].data();
+        distances[a + 1] = j.distanceRing.empty() ? nullptr : j.distanceRing[(size_t)(s % (n + 2))].data();
     }
-    colourValuesRow(j.plan->style, j.plan->tables, &j.histogram, o.params.detail, rows, out);
+    colourValuesRow(j.plan->style, j.plan->tables, &j.histogram, o.params.detail, rows,
+                    j.distanceRing.empty() ? nullptr : distances, out);
     if (row == o.height - 1)
         for (TileReader &t : j.open) closeTile(t);
     return 1;
@@ -141,6 +145,7 @@ int startJoin(TileJoin &j, const RenderPlan &p, const std::atomic<int> *stop, ch
     if (histogram) j.histogram = histogramOf({&all});
     j.open.resize((size_t)o.tileColumns);
     j.ring.assign((size_t)o.aa + 2, std::vector<double>((size_t)o.width * (size_t)o.aa));
+    j.distanceRing.assign(o.look.distance ? (size_t)o.aa + 2 : 0, std::vector<double>((size_t)o.width * (size_t)o.aa));
     j.openRow = -1, j.samplesRead = 0, j.failed = 0;
     if (o.threads > 1)
         j.ahead.assign(JOIN_AHEAD, std::vector<unsigned char>((size_t)o.width * (p.style.coloured ? 3 : 1)));

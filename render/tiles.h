@@ -4,9 +4,9 @@
 //   quorvex-render [the picture's options] --tiles 4x4 --join t/tile-%03d poster.png
 //
 // A tile is a rectangle of the still's pixels (files/tile_file.h cuts the
-// grid), kept as a file of its samples' values (colour/colouring.h): what
-// the colouring reads, never colours, so the join colours the picture as
-// one run would. A tile's samples are the whole picture's: the same view
+// grid), kept as a file of its samples' values (colour/colouring.h), and
+// their distances under distance shading: what the colouring reads, never
+// colours, so the join colours the picture as one run would. A tile's samples are the whole picture's: the same view
 // in doubles, or for a deep picture the same reference orbit at the
 // picture's centre with tables that reach its every cell (the tiles of one
 // run share them), each cell counted as the one run counts it
@@ -29,7 +29,8 @@
 // compression both do). Sample rows are read across a row of tiles, left
 // to right, into a ring of aa + 2 rows the width of the picture, which
 // holds every row a pixel row's colouring reads (slopes read the sample
-// rows above and below, across seams too). A row of tiles is open at a
+// rows above and below, across seams too), and a second ring of the
+// rows' distances when the picture is shaded by distance. A row of tiles is open at a
 // time, so a 65536 x 65536 poster is joined in a few rows of samples. A
 // tile damaged within its samples (a value out of range, a CRC that
 // differs) fails the write there: the writer removes what it wrote.
@@ -59,6 +60,7 @@ struct TileJoin {
     std::vector<TileReader> open;           // the row of tiles being read
     int openRow = -1;                       // its number
     std::vector<std::vector<double>> ring;  // sample row s at ring[s % (aa + 2)]
+    std::vector<std::vector<double>> distanceRing;  // and its distances, when shaded by distance
     int samplesRead = 0;                    // sample rows read, top first
     CountHistogram histogram;               // a histogram look's, of the whole picture
     std::atomic<int> failed{0};             // a tile failed while the picture was written

@@ -50,14 +50,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
         return 0;
     }
     if (bins.total > tileSamples(t.header)) abort();
-    std::vector<double> row((size_t)t.header.area.width * (size_t)t.header.aa);
+    std::vector<double> row((size_t)t.header.area.width * (size_t)t.header.aa), distance(row.size());
     const int rows = t.header.area.height * t.header.aa;
     int whole = 1;
     for (int r = 0; r < rows && whole; ++r) {
-        whole = readTileRow(t, row.data(), reason);
+        whole = readTileRow(t, row.data(), distance.data(), reason);
         for (double v : row)
             if (whole && v != INSIDE_VALUE && !(v > -TILE_BIN_SLACK - 1 && v < TILE_MAX_COUNT + TILE_BIN_SLACK + 1))
                 abort();
+        for (double d : distance)
+            if (whole && (t.header.encoding & TILE_DISTANCES) && !(d >= 0)) abort();
     }
     closeTile(t);
     if (!whole) oneLine(reason);

@@ -553,7 +553,6 @@ TEST(RenderOptions, TilesAndTheirJoin) {
         {{"--tiles", "2x2", "--zoom-to-view", "-1,1,-1,1", "--frames", "3", "t%d"}, "not a dive"},
         {{"--tiles", "2x2", "--save-location", "x.qloc", "t%d"}, "give it to the --join"},
         {{"--size", "8x8", "--tiles", "9x1", "t%d"}, "fewer pixels than tiles"},
-        {{"--shade", "distance", "--tiles", "2x2", "--join", "t%d", "p.png"}, "no distance estimates"},
         {{"--tiles", "2x2", "--join", "p%d.png", "p1.png"}, "is tile 1 of the join"},
     };
     expectRefused(refusals);

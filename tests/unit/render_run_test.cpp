@@ -925,18 +925,21 @@ TEST(RenderProgress, ADisabledBarPrintsNothingAndAnEnabledOneCleansUp) {
 
 // The picture made in tiles and joined is the one-run still byte for byte:
 // in doubles and at depth (a Phoenix too), plain and smooth with samples and slopes (which
-// read across seams) and a histogram over the whole picture, on grids that
-// do and do not divide the size.
+// read across seams) and a histogram over the whole picture, shaded by
+// distance alone and with slopes, on grids that do and do not divide the size.
 TEST_F(RenderLocation, TilesJoinedAreTheStillOfOneRun) {
     const std::vector<std::string> places[3] = {
         {"--center=-0.75,0.1", "--width", "2.5", "--detail", "400"},
         {MISIUREWICZ, "--width", "3e-31", "--detail", "2000"},
         {"--type", "M-Phoenix", "--center=-1.22853036273687633932072738291795741586399969349129,"
          "-0.631999999999999895194946475385222584009170532226562", "--width", "1e-25", "--detail", "3000"}};
-    const std::vector<std::string> looks[2] = {{"--palette", "2,4,6"},
-                                               {"--smooth", "--aa", "2", "--colour", "histogram", "--shade", "slopes"}};
+    const std::vector<std::string> looks[4] = {
+        {"--palette", "2,4,6"},
+        {"--smooth", "--aa", "2", "--colour", "histogram", "--shade", "slopes"},
+        {"--shade", "distance:2"},
+        {"--smooth", "--aa", "2", "--shade", "slopes:45,1+distance:1.5"}};
     for (int place = 0; place < 3; ++place)
-        for (int look = place == 2; look < 2; ++look) {  // a Phoenix's ends carry its previous iterate: smooth
+        for (int look = place == 2; look < 4; ++look) {  // a Phoenix's ends carry its previous iterate: smooth
             const int deep = place > 0;
             std::vector<std::string> a = places[place];
             a.insert(a.end(), looks[look].begin(), looks[look].end());
@@ -972,6 +975,11 @@ TEST_F(RenderLocation, AJoinRefusesAMissingForeignOrDamagedTileAndWritesNothing)
     ASSERT_EQ(RUN_WRITTEN, runArgs(with({"--tiles", "2x2", path("t%d")}))) << reason;
     ASSERT_EQ(RUN_WRITTEN, runArgs(with({"--size", "40x31", "--tiles", "2x2", path("other%d")}))) << reason;
     ASSERT_EQ(RUN_WRITTEN, runArgs(with({"--detail", "99", "--tiles", "2x2", path("digest%d")}))) << reason;
+    ASSERT_EQ(RUN_WRITTEN, runArgs(with({"--shade", "distance", "--tiles", "2x2", path("dist%d")}))) << reason;
+    EXPECT_EQ(RUN_FAILED,
+              runArgs(with({"--shade", "distance", "--tiles", "2x2", "--join", path("t%d"), path("p.png")})));
+    EXPECT_NE(nullptr, strstr(reason, "made without distance estimates")) << reason;
+    EXPECT_EQ(-1, access(path("p.png").c_str(), F_OK));
     const std::string good = slurp(path("t1"));
     std::string flipped = good;
     flipped[good.size() - 4 - 20 * 15 * 8] ^= 1;  // the low bits of the first (escaped) sample: only the CRC tells
@@ -983,6 +991,7 @@ TEST_F(RenderLocation, AJoinRefusesAMissingForeignOrDamagedTileAndWritesNothing)
         {slurp(path("other1")), "another picture"},
         {slurp(path("digest1")), "settings digest differs"},
         {slurp(path("t0")), "holds tile 0"},
+        {slurp(path("dist1")), "made with distance estimates"},
         {good.substr(0, good.size() - 9), "cut short"},
         {good + "x", "too long"},
         {flipped, "CRC"},
