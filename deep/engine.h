@@ -6,12 +6,14 @@
 #define QUORVEX_DEEP_ENGINE_H
 
 #include "deep/bla.h"
+#include "deep/cycle_proof.h"
 #include "deep/reference.h"
 
 struct DeepEngine {
-    int approximation;  // set by the caller: use the tables
-    int portable;       // set by the caller: no vector path (to check it)
-    int floatExp;       // set by prepareDeepEngine (or prepareDeepTables)
+    int approximation = 0;  // set by the caller: use the tables
+    int portable = 0;       // set by the caller: no vector path (to check it)
+    int exhaustive = 0;     // set by the caller: no cycle proof (to check it)
+    int floatExp = 0;       // set by prepareDeepEngine (or prepareDeepTables)
     DeepReference ref;
     // Each orbit's tables, of the kind its rule takes (bla.h): the
     // quadratic and cosine rules', cosh's, Phoenix's.
@@ -21,6 +23,9 @@ struct DeepEngine {
     BlaTable<FloatExp, BlaConjStep> conjTableF[DEEP_ORBITS];
     BlaTable<double, BlaPairStep> pairTable[DEEP_ORBITS];
     BlaTable<FloatExp, BlaPairStep> pairTableF[DEEP_ORBITS];
+    // The critical orbit's cycles (cycle_proof.h): the quadratic rule's.
+    std::vector<CycleModel> cycles;
+    int cycleStride = 0;  // the period of one the critical orbit lies on itself, or 0
 };
 
 struct DeepSample {

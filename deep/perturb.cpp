@@ -1,5 +1,6 @@
 #include "deep/perturb.h"
 
+#include <limits.h>
 #include <mpfr.h>
 #include <stdint.h>
 
@@ -31,13 +32,48 @@ template <class T> struct Lane {
     int m, n, last;
     int level;  // of the last table block
     int index;  // the sample it works on, -1 when idle
+    int nearAt;    // n at the last rebase
+    int tryAfter;  // no cycle proof tried before n reaches this
+    int tryAt;     // the next m where one may be tried without a rebase
 };
+
+// Where the orbit is back near 0, its state w = z (within `slack` of the
+// exact one): true when it is proven never to escape (cycle_proof.h). A
+// failed try puts the next one off until n has grown by half, so an orbit
+// that only seemed captured pays for a few tries at most.
+template <class T> bool captured(const DeepEngine &e, Lane<T> &l, const Cx<T> &z, int since, FloatExp slack) {
+    if (e.cycles.empty() || l.n < l.tryAfter) return false;
+    const Cx<FloatExp> w = {asFloatExp(z.re), asFloatExp(z.im)}, dc = {asFloatExp(l.dc.re), asFloatExp(l.dc.im)};
+    const int proven = cycleCaptured(e.cycles, w, dc, since, slack);
+    if (proven == 0) l.tryAfter = l.n + l.n / 2;
+    return proven == 1;
+}
+
+// At a rebase (m = 0, dw = z exactly).
+template <class T> bool capturedAtRebase(const DeepEngine &e, Lane<T> &l, const Cx<T> &z) {
+    const int since = l.n - l.nearAt;
+    l.nearAt = l.n;
+    return captured(e, l, z, since, FloatExp::zero());
+}
+
+// At a multiple of the period of a cycle the critical orbit itself lies
+// on (e.cycleStride), where Z_m is as near 0 as Z_0: the state is
+// z = Z_m + dw, within the rounding of that sum and of Z_m.
+template <class T> bool capturedAtStride(const DeepEngine &e, Lane<T> &l, const Cx<T> &Z, const Cx<T> &z) {
+    const bool at = l.m == l.tryAt;
+    l.tryAt = l.m - l.m % e.cycleStride + e.cycleStride;
+    if (!at) return false;
+    const FloatExp slack = (magnitude1(Cx<FloatExp>{asFloatExp(Z.re), asFloatExp(Z.im)}) +
+                            magnitude1(Cx<FloatExp>{asFloatExp(z.re), asFloatExp(z.im)})) * 0x1p-51;
+    return captured(e, l, z, e.cycleStride, slack);
+}
 
 template <class T> void follow(const DeepEngine &e, int orbit, Lane<T> &l) {
     l.z = orbitData<T>(e.ref.orbit[orbit]);
     l.table = tableOf<T, BlaStep>(e, orbit);
     l.rEntry = entryRadii(l.table);
     l.last = e.ref.orbit[orbit].last;
+    l.tryAt = orbit == e.ref.critical && e.cycleStride ? e.cycleStride : INT_MAX;
 }
 
 // One pass of the loop (perturb.h): 1 when the sample is finished, its
@@ -60,11 +96,19 @@ inline __attribute__((always_inline)) int advance(const DeepEngine &e, Lane<T> &
         if (DER) out.dr = asFloatExp(l.der.re), out.di = asFloatExp(l.der.im);
         return 1;
     }
+    if (l.m >= l.tryAt && capturedAtStride(e, l, Z, z)) {
+        out = DeepSample{detail, 0.0, 0.0, 0.0, 0.0};
+        return 1;
+    }
     const T dwSize = magnitude1(l.dw);
     if (l.m == l.last || lessMag(magnitude1(z), dwSize)) {  // the critical orbit starts at 0
         follow<T>(e, e.ref.critical, l);
         l.dw = z;
         l.m = 0;
+        if (capturedAtRebase(e, l, z)) {
+            out = DeepSample{detail, 0.0, 0.0, 0.0, 0.0};
+            return 1;
+        }
         Z = Cx<T>{fromDouble<T>(0.0), fromDouble<T>(0.0)};
     } else if (l.rEntry && !(l.m & (BLA_ENTRY_STEPS - 1)) && lessMag(dwSize, l.rEntry[l.m >> BLA_ENTRY_LEVEL])) {
         int length = 0;
@@ -94,6 +138,7 @@ template <class T> int startLane(const DeepEngine &e, Cx<T> d, Lane<T> &l, DeepS
     follow<T>(e, 0, l);
     l.m = l.n = 0;
     l.level = 1;
+    l.nearAt = l.tryAfter = 0;
     l.test = EscapeTest{0.0, 0.0, 4.0};
     l.dw = l.dc = Cx<T>{zero, zero};
     const int julia = FRACTAL_TYPE_TABLE[ref.type].jKind;
@@ -185,6 +230,7 @@ __attribute__((target("avx2"))) int sampleBatchAvx2(const DeepEngine &e, const F
         a.zAt[k] = (long long)(uintptr_t)l.z, a.rAt[k] = (long long)(uintptr_t)l.rEntry;
         a.m[k] = l.m;
         a.stopAt[k] = l.last < detail - (l.n - l.m) ? l.last : detail - (l.n - l.m);  // steps move m and n alike
+        if (l.tryAt < a.stopAt[k]) a.stopAt[k] = l.tryAt;
     };
     int stopped = 0;
     auto fill = [&](int k) {
@@ -339,6 +385,11 @@ template <class T> int buildRuleTables(DeepEngine &e, int o, FloatExp reach, con
 
 int prepareDeepTables(DeepEngine &e, FloatExp reach, int floatExp, const std::atomic<int> *stop) {
     e.floatExp = floatExp;
+    e.cycles.clear();
+    e.cycleStride = 0;
+    if (!e.exhaustive) buildCycleModels(e.ref, e.ref.critical, cMax<FloatExp>(e.ref, reach), e.cycles);
+    for (const CycleModel &m : e.cycles)
+        if (lessMag(m.zp.re, m.err) && lessMag(m.zp.im, m.err)) e.cycleStride = m.period;
     if (!e.approximation) return 1;
     for (int o = 0; o < e.ref.orbits; ++o) {
         const int built = floatExp ? buildRuleTables<FloatExp>(e, o, reach, stop)
