@@ -72,10 +72,11 @@ bool carry(const ReferenceOrbit &o, const Escape &x, int p, FloatExp r0, FloatEx
         E = up((zs + zeta) * E * 2.0 + zeta * s * 2.0 + s * E * 2.0 + E * E + high + rounding);
         for (int i = 0; i < 5; ++i) c[i] = n[i];
         const FloatExp spread = size(c[0]) + size(c[1]) + size(c[2]) + size(c[3]) + size(c[4]);
-        if (!atMost(E, spread * 0x1p-20)) return false;
+        if (!atMost(E, spread * 0x1p-8)) return false;
         const C next = orbitAt(o, k + 1);
         if (!passes(x, next, size(next) * 0x1p-52, spread + E)) return false;
     }
+    if (!atMost(E, r0 * 0x1p-12)) return false;
     m.period = p, m.r0 = r0, m.rc = rc, m.err = E;
     for (int i = 0; i < 5; ++i) m.c[i] = c[i];
     m.zp = orbitAt(o, p);
@@ -100,7 +101,7 @@ FloatExp firstDomain(const ReferenceOrbit &o, int p) {
 bool modelPeriod(const ReferenceOrbit &o, const Escape &x, int p, FloatExp rc, CycleModel &m) {
     FloatExp r0 = firstDomain(o, p);
     const FloatExp zp = size(orbitAt(o, p));
-    for (int tries = 0; tries < 6 && lessMag(zp, r0); ++tries, r0 = r0 * 0.5)  // else the image is outside
+    for (int tries = 0; tries < 12 && lessMag(zp, r0); ++tries, r0 = r0 * 0.5)  // else the image is outside
         if (carry(o, x, p, r0, rc, m)) return true;
     return false;
 }
@@ -128,9 +129,6 @@ bool image(const CycleModel &m, const C &v, FloatExp vs, const Ball &in, Ball &o
     if (growth) *growth = k;
     return true;
 }
-
-// The cycles of F tried: periods up to this (a minibrot's own bulbs).
-enum { CYCLE_RETURNS = 16 };
 
 C inverse(const C &z) {
     const FloatExp n = z.re * z.re + z.im * z.im;

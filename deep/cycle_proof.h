@@ -1,8 +1,8 @@
 // cycle_proof.h - a deep pixel whose orbit is proven to be captured by an
 // attracting cycle counts `detail` without being stepped to the limit.
 //
-//   buildCycleModels(ref, orbit, dcMax, models);   // once per picture
-//   if (cycleCaptured(models, z, dc, since) == 1)   // at a rebase: m = 0, dw = z
+//   buildCycleModels(ref, orbit, dcMax, models);          // once per picture
+//   if (cycleCaptured(models, w, dc, since, slack) == 1)  // w back near 0
 //       count = detail;
 //
 // Inside a minibrot every orbit falls into one attracting cycle that
@@ -23,25 +23,33 @@
 //   P(u, v) = c1 u + c2 v + c3 u^2 + c4 u v + c5 v^2
 // and a bound E with |d_p - P(u, v)| <= E over the whole domain, found by
 // carrying P and E through the p steps (Taylor models): each step's
-// squares of degree three and four go into E, bounded by the sums of the
+// terms of degree three and four go into E, bounded by the sums of the
 // coefficients' sizes, as does the rounding of the stored Z_k (half a
 // double's unit of each part) and of the coefficients' own arithmetic
 // (16 units of the terms that make each one). It also checks that every
-// w_1 .. w_p of the domain passes the escape test with 2^-30 to spare.
+// w_0 .. w_p of the domain passes the escape test with 2^-30 to spare.
 // Sizes are moduli (|x y| = |x| |y|: the sum |re| + |im| would grow a
 // bound by up to sqrt 2 a step), and every bound is enlarged by 2^-40 of
 // itself after the handful of operations that made it, which covers their
 // rounding and that of the moduli.
 //
-// The proof, for a pixel at state w (its delta from Z_0 = 0) with dc:
-// let D be the disc of radius r about w. If
-//   (a) D lies inside the domain, and
-//   (b) Z_p + P(D, v) lies, E and the rounding of Z_p allowed for, in D,
-// then F maps D into D and every point of it passes the test for p steps,
-// so by induction the orbit never escapes. P over D is P at w plus at most
-// (r / r0) (|c1| + |c3| (2 |u| + r / r0) + |c4| |v|), and r is chosen as
-// twice the distance from w to its image (plus the bounds) over one less
-// the contraction: only (a) and (b) are what counts.
+// The proof, for a pixel whose state lies within `slack` of w, with dc:
+// for discs D_0 .. D_j (j <= CYCLE_RETURNS) such that
+//   (a) every D_i lies inside the domain,
+//   (b) F(D_i), that is Z_p + P(D_i, v) with E and Z_p's rounding allowed
+//       for, lies inside D_i+1, and D_j inside D_0,
+//   (c) D_0 holds the state (w and its slack),
+// every point of D_0 .. D_j-1 passes the test for p steps and comes back
+// to the next disc, so by induction the orbit never escapes. F over a
+// disc of radius r about m is F(m) within
+//   (r / r0) (|c1| + |c3| (2 |m / r0| + r / r0) + |c4| |v|)
+// plus the rounding of F(m), E and Z_p's rounding.
+// The guesses that make (a) and (b) likely: j is the first of
+// CYCLE_RETURNS applications of F from w that comes back within twice the
+// nearest approach to w; D_0 is centred on the point of F's j-cycle found
+// by Newton's method from w, its radius twice the larger of the distance
+// to w and what the radii gather over the cycle divided by one less their
+// growth (which must be below 0.99). Only (a), (b) and (c) count.
 //
 // What is taken as exact: the reference's orbit in MPFR, as everywhere in
 // the deep engine (its rounding lies 85 bits below a cell and moves every
@@ -49,12 +57,14 @@
 // that state's). The tests iterate proven pixels to the limit in MPFR.
 //
 // Which cycles: the periods at which the critical orbit comes nearer to 0
-// than ever before (each minibrot's orbit does, at its period), up to
-// CYCLE_MODEL_LONGEST steps between them, at most CYCLE_MODELS of the
-// shortest that model well. r0 starts at 2 / |Z_2 .. Z_p-1 product of 2Z|
-// (the renormalised map's scale: its cycle lies within 1 / 2 of 0 when it
-// attracts) and halves until E is below 2^-20 of r0 and every point passes
-// the test; rc is the picture's dcMax, halved likewise.
+// than ever before (each minibrot's orbit does, at its period), up to half
+// the orbit or CYCLE_MODEL_LONGEST steps, keeping the CYCLE_MODELS longest
+// that model well and leaving out multiples of a cycle the orbit itself
+// lies on. r0 starts at 8 / |2Z_1 .. 2Z_p-1| (the renormalised map's
+// scale: its bounded orbits lie within 2 of 0) and halves, up to twelve
+// times, until E stays within 2^-8 of P's size on the way and ends within
+// 2^-12 of r0, and every point passes the test; rc is the power of 2
+// above the picture's dcMax.
 //
 // Only the quadratic rule is proven. Phoenix's map has no critical point
 // to come back to, and the cosine and cosh rules' orbits pass near their
@@ -70,6 +80,8 @@
 #include "deep/reference.h"
 
 enum { CYCLE_MODELS = 8 };
+// The longest cycle of F tried: a minibrot's own bulbs of low period.
+enum { CYCLE_RETURNS = 16 };
 // A model costs about 30 wide-exponent operations a step to build.
 enum { CYCLE_MODEL_LONGEST = 1 << 22 };
 

@@ -25,7 +25,11 @@ struct DeepEngine {
     BlaTable<FloatExp, BlaPairStep> pairTableF[DEEP_ORBITS];
     // The critical orbit's cycles (cycle_proof.h): the quadratic rule's.
     std::vector<CycleModel> cycles;
-    int cycleStride = 0;  // the period of one the critical orbit lies on itself, or 0
+    // The period of one the critical orbit lies on itself (0: none), and
+    // each orbit's first step from which every such period is back near 0
+    // (-1: none); the places to try the proof without a rebase.
+    int cycleStride = 0;
+    int strideFrom[DEEP_ORBITS] = {-1, -1, -1};
 };
 
 struct DeepSample {

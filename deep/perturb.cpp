@@ -34,7 +34,8 @@ template <class T> struct Lane {
     int index;  // the sample it works on, -1 when idle
     int nearAt;    // n at the last rebase
     int tryAfter;  // no cycle proof tried before n reaches this
-    int tryAt;     // the next m where one may be tried without a rebase
+    int tryAt;     // the next m where one is tried without a rebase
+    int tryFrom;   // the first such m of the orbit it follows, -1 for none
 };
 
 // Where the orbit is back near 0, its state w = z (within `slack` of the
@@ -45,7 +46,7 @@ template <class T> bool captured(const DeepEngine &e, Lane<T> &l, const Cx<T> &z
     if (e.cycles.empty() || l.n < l.tryAfter) return false;
     const Cx<FloatExp> w = {asFloatExp(z.re), asFloatExp(z.im)}, dc = {asFloatExp(l.dc.re), asFloatExp(l.dc.im)};
     const int proven = cycleCaptured(e.cycles, w, dc, since, slack);
-    if (proven == 0) l.tryAfter = l.n + l.n / 2;
+    if (proven == 0) l.tryAfter = l.n + l.n / 2 + 1;
     return proven == 1;
 }
 
@@ -56,16 +57,31 @@ template <class T> bool capturedAtRebase(const DeepEngine &e, Lane<T> &l, const 
     return captured(e, l, z, since, FloatExp::zero());
 }
 
-// At a multiple of the period of a cycle the critical orbit itself lies
-// on (e.cycleStride), where Z_m is as near 0 as Z_0: the state is
-// z = Z_m + dw, within the rounding of that sum and of Z_m.
+// Where the orbit it follows is as near 0 as Z_0 (every e.cycleStride
+// steps from l.tryFrom, cycleStride's model's period), the state is
+// z = Z_m + dw, within the rounding of that sum and of Z_m. Tried only
+// there, and not before n reaches tryAfter: no pass is made special
+// (perturb.h's vector path) but for a try.
+template <class T> void scheduleTry(const DeepEngine &e, Lane<T> &l) {
+    if (l.tryFrom < 0) {
+        l.tryAt = INT_MAX;
+        return;
+    }
+    const long p = e.cycleStride, wait = l.tryAfter > l.n ? l.tryAfter - l.n : 0;
+    const long from = l.m + 1 + wait > l.tryFrom ? l.m + 1 + wait : l.tryFrom;
+    const long at = l.tryFrom + (from - l.tryFrom + p - 1) / p * p;
+    l.tryAt = at < INT_MAX ? (int)at : INT_MAX;
+}
+
 template <class T> bool capturedAtStride(const DeepEngine &e, Lane<T> &l, const Cx<T> &Z, const Cx<T> &z) {
-    const bool at = l.m == l.tryAt;
-    l.tryAt = l.m - l.m % e.cycleStride + e.cycleStride;
-    if (!at) return false;
-    const FloatExp slack = (magnitude1(Cx<FloatExp>{asFloatExp(Z.re), asFloatExp(Z.im)}) +
-                            magnitude1(Cx<FloatExp>{asFloatExp(z.re), asFloatExp(z.im)})) * 0x1p-51;
-    return captured(e, l, z, e.cycleStride, slack);
+    bool proven = false;
+    if (l.m == l.tryAt) {
+        const FloatExp slack = (magnitude1(Cx<FloatExp>{asFloatExp(Z.re), asFloatExp(Z.im)}) +
+                                magnitude1(Cx<FloatExp>{asFloatExp(z.re), asFloatExp(z.im)})) * 0x1p-51;
+        proven = captured(e, l, z, e.cycleStride, slack);
+    }
+    if (!proven) scheduleTry(e, l);
+    return proven;
 }
 
 template <class T> void follow(const DeepEngine &e, int orbit, Lane<T> &l) {
@@ -73,7 +89,7 @@ template <class T> void follow(const DeepEngine &e, int orbit, Lane<T> &l) {
     l.table = tableOf<T, BlaStep>(e, orbit);
     l.rEntry = entryRadii(l.table);
     l.last = e.ref.orbit[orbit].last;
-    l.tryAt = orbit == e.ref.critical && e.cycleStride ? e.cycleStride : INT_MAX;
+    l.tryFrom = e.cycleStride ? e.strideFrom[orbit] : -1;
 }
 
 // One pass of the loop (perturb.h): 1 when the sample is finished, its
@@ -109,6 +125,7 @@ inline __attribute__((always_inline)) int advance(const DeepEngine &e, Lane<T> &
             out = DeepSample{detail, 0.0, 0.0, 0.0, 0.0};
             return 1;
         }
+        scheduleTry(e, l);
         Z = Cx<T>{fromDouble<T>(0.0), fromDouble<T>(0.0)};
     } else if (l.rEntry && !(l.m & (BLA_ENTRY_STEPS - 1)) && lessMag(dwSize, l.rEntry[l.m >> BLA_ENTRY_LEVEL])) {
         int length = 0;
@@ -139,6 +156,7 @@ template <class T> int startLane(const DeepEngine &e, Cx<T> d, Lane<T> &l, DeepS
     l.m = l.n = 0;
     l.level = 1;
     l.nearAt = l.tryAfter = 0;
+    scheduleTry(e, l);
     l.test = EscapeTest{0.0, 0.0, 4.0};
     l.dw = l.dc = Cx<T>{zero, zero};
     const int julia = FRACTAL_TYPE_TABLE[ref.type].jKind;
@@ -381,6 +399,32 @@ template <class T> int buildRuleTables(DeepEngine &e, int o, FloatExp reach, con
     return buildTables<T, BlaStep>(e, o, reach, stop);
 }
 
+// The stride: a model whose cycle the critical orbit lies on itself (Z_p
+// is as near 0 as its own rounding), and on each orbit the first m from
+// which every p-th Z is that near 0 too: the places for a try without a
+// rebase.
+void findStrides(DeepEngine &e) {
+    for (int o = 0; o < DEEP_ORBITS; ++o) e.strideFrom[o] = -1;
+    const CycleModel *stride = nullptr;
+    for (const CycleModel &m : e.cycles)
+        if (lessMag(m.zp.re, m.err) && lessMag(m.zp.im, m.err)) stride = &m;
+    if (!stride) return;
+    e.cycleStride = stride->period;
+    const FloatExp tiny = stride->r0 * 0x1p-40;
+    for (int o = 0; o < e.ref.orbits; ++o) {
+        const ReferenceOrbit &orbit = e.ref.orbit[o];
+        auto near0 = [&](int m) {
+            const Cx<FloatExp> Z = orbit.zf.empty() ? lift<FloatExp>(orbit.z[(size_t)m]) : orbit.zf[(size_t)m];
+            return lessMag(magnitude1(Z), tiny);
+        };
+        int from = 0;
+        while (from <= orbit.last && !near0(from)) ++from;
+        bool all = from <= orbit.last;
+        for (int m = from; all && m <= orbit.last; m += e.cycleStride) all = near0(m);
+        if (all) e.strideFrom[o] = from;
+    }
+}
+
 }  // namespace
 
 int prepareDeepTables(DeepEngine &e, FloatExp reach, int floatExp, const std::atomic<int> *stop) {
@@ -388,8 +432,7 @@ int prepareDeepTables(DeepEngine &e, FloatExp reach, int floatExp, const std::at
     e.cycles.clear();
     e.cycleStride = 0;
     if (!e.exhaustive) buildCycleModels(e.ref, e.ref.critical, cMax<FloatExp>(e.ref, reach), e.cycles);
-    for (const CycleModel &m : e.cycles)
-        if (lessMag(m.zp.re, m.err) && lessMag(m.zp.im, m.err)) e.cycleStride = m.period;
+    findStrides(e);
     if (!e.approximation) return 1;
     for (int o = 0; o < e.ref.orbits; ++o) {
         const int built = floatExp ? buildRuleTables<FloatExp>(e, o, reach, stop)

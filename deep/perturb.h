@@ -50,6 +50,16 @@
 //     the maps. Those are all the critical points inside the escape
 //     radius, so, as for the quadratic rule, no glitch is left to detect
 //     and no reference beyond those orbits is needed.
+// Captured orbits (cycle_proof.h), Mandelbrot, Julia and the Dragons: a
+// sample is tried where its w is back near 0 and ends with count detail
+// once its orbit is proven never to escape: at a rebase (a cycle tried
+// only when its period divides the steps since the last rebase) and, when
+// the critical orbit lies on a cycle itself (a reference at a nucleus),
+// every e.cycleStride steps from where the orbit followed first comes that
+// near 0. A failed try waits until n has grown by half, and the vector
+// path makes a pass special only for a try that is due, so an orbit that
+// is not captured pays for a few tries at most. Every path holds the same
+// state there and so gets the same answer. `exhaustive` turns it off.
 // Deltas are doubles, or FloatExp for locations narrower than
 // DEEP_DOUBLE_WIDTH, where the cell spacing and its products with small
 // reference values leave the range of normal doubles. deepSamples runs

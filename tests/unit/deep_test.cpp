@@ -598,6 +598,53 @@ TEST(DeepMinibrot, RefusesWithOneLineWhatHasNone) {
                                              nullptr, nullptr, m, why));
 }
 
+// ---- cycles proven --------------------------------------------------------------
+
+int cyclesProven = 0;
+void countProven(bool proven) { cyclesProven += proven; }
+
+// Minibrot interiors, in their frames 1e-14 and 1e-31 wide, and basins of a
+// Julia set 1e-20 wide: every cell the cycle proof ends at the limit counts the limit in
+// MPFR, and every cell counts what it counts without the proof (cells
+// just outside the boundary, which escape late, included).
+TEST(DeepEngine, CellsProvenCapturedCountTheLimitInMpfrAndNoCountChanges) {
+    const int W = 64, H = 36;
+    // The basilica's repelling fixed point (1 + sqrt 5) / 2, between its basins.
+    std::vector<DeepLocation> places = {
+        place(JULIA_TYPE, "1.618033988749894848204586834365638117720309179805762862135", "0", "1e-20", 3000, "-1", "0")};
+    Minibrot m;
+    char why[FILE_ERROR_SIZE] = "";
+    for (const char *width : {"1e-12", "7.1e-30"}) {
+        ASSERT_EQ(MINIBROT_FOUND, findMinibrot(place(MANDELBROT_TYPE, VALLEY_RE, VALLEY_IM, width, 100000), W, H,
+                                               nullptr, nullptr, nullptr, m, why)) << why;
+        m.location.detail = m.period * 40;
+        places.push_back(m.location);
+    }
+    watchCycleTries(countProven);
+    for (const DeepLocation &loc : places) {
+        std::unique_ptr<DeepEngine> on = engineFor(loc, W, H), off(new DeepEngine());
+        off->approximation = off->exhaustive = 1;
+        prepareDeepEngine(loc, W, deepViewReach(deepViewOf(loc, loc, W, H)), nullptr, nullptr, nullptr, *off);
+        int proven = 0, checked = 0, interior = 0;
+        for (int row = 0; row < H; ++row)
+            for (int col = 0; col < W; ++col) {
+                const FloatExp dx = locationWidth(loc) * ((double)(2 * col - W) / (2.0 * W));
+                const FloatExp dy = locationWidth(loc) * ((double)(2 * row - H) / (2.0 * W));
+                const int before = cyclesProven, count = deepSample(*on, dx, dy).count;
+                ASSERT_EQ(deepSample(*off, dx, dy).count, count) << loc.width << " cell " << row << ", " << col;
+                interior += count == loc.detail;
+                if (cyclesProven == before || ++proven % 5) continue;  // every fifth proven cell in MPFR
+                ++checked;
+                EXPECT_EQ(loc.detail, bruteForce(loc, W, H, row, col, referencePrecision(loc, W) + 64).count)
+                    << loc.width << " cell " << row << ", " << col << " proven, and it escapes";
+            }
+        printf("  %s width %s, detail %d: %d of %d cells at the limit proven, %d checked in MPFR\n",
+               FRACTAL_TYPE_NAMES[loc.type], loc.width.c_str(), loc.detail, proven, interior, checked);
+        EXPECT_GT(proven, interior / 2) << loc.width;
+    }
+    watchCycleTries(nullptr);
+}
+
 // ---- the location file ---------------------------------------------------------
 
 // Frame k's width shrinks geometrically and the point the two ends put at
