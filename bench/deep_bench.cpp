@@ -201,7 +201,7 @@ void cycleProofFigures(const char *name, const DeepLocation &loc, const Timed &w
                        const std::vector<unsigned char> &cells, long interior) {
     const double t0 = now();
     std::vector<CycleModel> models;
-    buildCycleModels(e.ref, e.ref.critical, locationWidth(loc), models);
+    buildCycleModels(e.ref, e.ref.critical, deepViewReach(deepViewOf(loc, loc, W, H)), models);
     const double build = now() - t0;
     std::vector<unsigned char> plain(cells.size());
     const RenderGrid grid = {W, H, W, plain.data()};

@@ -5,6 +5,7 @@
 namespace {
 
 typedef Cx<FloatExp> C;
+typedef Cx<double> D;
 
 CycleWatcher watcher = nullptr;
 
@@ -81,6 +82,12 @@ bool carry(const ReferenceOrbit &o, const Escape &x, int p, FloatExp r0, FloatEx
     for (int i = 0; i < 5; ++i) m.c[i] = c[i];
     m.zp = orbitAt(o, p);
     m.zpErr = up(size(m.zp) * 0x1p-52);
+    const FloatExp toU = FloatExp::pow2(-(r0.e - 1));
+    for (int i = 0; i < 5; ++i) {
+        m.size[i] = size(c[i]);
+        m.unit[i] = D{(c[i].re * toU).toDouble(), (c[i].im * toU).toDouble()};
+    }
+    m.zpUnit = D{(m.zp.re * toU).toDouble(), (m.zp.im * toU).toDouble()};
     return true;
 }
 
@@ -121,7 +128,7 @@ bool image(const CycleModel &m, const C &v, FloatExp vs, const Ball &in, Ball &o
     const FloatExp toU = FloatExp::pow2(-(m.r0.e - 1));  // 1 / r0, exactly
     const C u = times(in.m, toU);
     const FloatExp us = size(u);
-    const FloatExp a1 = size(m.c[0]), a2 = size(m.c[1]), a3 = size(m.c[2]), a4 = size(m.c[3]), a5 = size(m.c[4]);
+    const FloatExp a1 = m.size[0], a2 = m.size[1], a3 = m.size[2], a4 = m.size[3], a5 = m.size[4];
     out.m = m.zp + (m.c[0] * u + m.c[1] * v + m.c[2] * (u * u) + m.c[3] * (u * v) + m.c[4] * (v * v));
     const FloatExp rho = (size(m.zp) + a1 * us + a2 * vs + a3 * us * us + a4 * us * vs + a5 * vs * vs) * 0x1p-49;
     const FloatExp k = up((a1 + a3 * (us * 2.0 + in.r * toU) + a4 * vs) * toU);
@@ -130,77 +137,86 @@ bool image(const CycleModel &m, const C &v, FloatExp vs, const Ball &in, Ball &o
     return true;
 }
 
-C inverse(const C &z) {
-    const FloatExp n = z.re * z.re + z.im * z.im;
-    const FloatExp k = FloatExp::make(1.0 / n.m, -n.e);
-    return C{z.re * k, -(z.im * k)};
+// The guesses run in doubles, in units of r0 (u = w / r0, |u| <= 1 in the
+// domain): they need no bound, and most tries are of orbits that leave.
+D operator-(const D &a, const D &b) { return {a.re - b.re, a.im - b.im}; }
+D inverse(const D &z) {
+    const double n = z.re * z.re + z.im * z.im;
+    return D{z.re / n, -z.im / n};
 }
 
-// F's derivative at z, as the model has it.
-C slope(const CycleModel &m, const C &v, const C &z) {
-    const FloatExp toU = FloatExp::pow2(-(m.r0.e - 1));
-    const C u = times(z, toU), twoU = {u.re * 2.0, u.im * 2.0};
-    return times(m.c[0] + m.c[2] * twoU + m.c[3] * v, toU);
+// F and its derivative in units of r0.
+D unitImage(const CycleModel &m, const D &u, const D &v) {
+    const D *s = m.unit;
+    return m.zpUnit + (s[0] * u + s[1] * v + s[2] * (u * u) + s[3] * (u * v) + s[4] * (v * v));
 }
+D unitSlope(const CycleModel &m, const D &u, const D &v) {
+    return m.unit[0] + m.unit[2] * D{2.0 * u.re, 2.0 * u.im} + m.unit[3] * v;
+}
+bool inDomain(const D &u) { return u.re * u.re + u.im * u.im < 1.0; }
 
-// A guess at the point of F's cycle of period j nearest w: Newton's method
-// on F^j(z) - z from w. Only a guess: what is proven is checked apart.
-C cyclePoint(const CycleModel &m, const C &v, FloatExp vs, C z, int j) {
-    const C one = {fe(1.0), FloatExp::zero()};
+// A guess at the point of F's cycle of period j nearest u: Newton's method
+// on F^j(z) - z from u. Only a guess: what is proven is checked apart.
+D cyclePoint(const CycleModel &m, const D &v, D z, int j) {
     for (int step = 0; step < 8; ++step) {
-        Ball b = {z, FloatExp::zero()};
-        C d = one;
+        D b = z, d = {1.0, 0.0};
         for (int i = 0; i < j; ++i) {
-            d = d * slope(m, v, b.m);
-            if (!image(m, v, vs, b, b, nullptr)) return z;
+            d = d * unitSlope(m, b, v);
+            b = unitImage(m, b, v);
+            if (!inDomain(b)) return z;
         }
-        const C move = (b.m - z) * inverse(d - one);
+        const D move = (b - z) * inverse(d - D{1.0, 0.0});
         z = z - move;
-        if (lessMag(size(move), m.r0 * 0x1p-45)) break;
+        if (fabs(move.re) + fabs(move.im) < 0x1p-45) break;
     }
     return z;
 }
 
-// The period of F's cycle the orbit from w is nearest: the first return
+// The period of F's cycle the orbit from u is nearest: the first return
 // within twice the nearest of CYCLE_RETURNS returns; 0 when F leaves the
 // domain on the way.
-int returnPeriod(const CycleModel &m, const C &v, FloatExp vs, const C &w) {
-    FloatExp distance[CYCLE_RETURNS + 1];
-    Ball b = {w, FloatExp::zero()};
+int returnPeriod(const CycleModel &m, const D &v, const D &u) {
+    double distance[CYCLE_RETURNS + 1];
+    D b = u;
     int best = 1;
     for (int i = 1; i <= CYCLE_RETURNS; ++i) {
-        if (!image(m, v, vs, b, b, nullptr)) return 0;
-        distance[i] = size(b.m - w);
-        if (lessMag(distance[i], distance[best])) best = i;
+        b = unitImage(m, b, v);
+        if (!inDomain(b)) return 0;
+        const D d = b - u;
+        distance[i] = d.re * d.re + d.im * d.im;
+        if (distance[i] < distance[best]) best = i;
     }
     for (int i = 1; i < best; ++i)
-        if (atMost(distance[i], distance[best] * 2.0)) return i;
+        if (distance[i] <= distance[best] * 4.0) return i;
     return best;
 }
 
-bool tryModel(const CycleModel &m, const C &w, const C &dc, FloatExp slack) {
-    if (!lessMag(size(w), m.r0)) return false;
+// 1 proven, 0 not, -1 when F takes the orbit out of the domain.
+int tryModel(const CycleModel &m, const C &w, const C &dc, FloatExp slack) {
+    if (!lessMag(size(w), m.r0)) return 0;  // not there yet
     C v = {FloatExp::zero(), FloatExp::zero()};
     if (m.rc.isZero()) {
-        if (!dc.re.isZero() || !dc.im.isZero()) return false;
+        if (!dc.re.isZero() || !dc.im.isZero()) return 0;
     } else {
-        if (lessMag(m.rc, size(dc))) return false;
+        if (lessMag(m.rc, size(dc))) return 0;
         v = times(dc, FloatExp::pow2(-(m.rc.e - 1)));
     }
-    const FloatExp vs = size(v);
-    const int j = returnPeriod(m, v, vs, w);
-    if (!j) return false;
+    const FloatExp vs = size(v), toU = FloatExp::pow2(-(m.r0.e - 1));
+    const D uv = {v.re.toDouble(), v.im.toDouble()}, uw = {(w.re * toU).toDouble(), (w.im * toU).toDouble()};
+    const int j = returnPeriod(m, uv, uw);
+    if (!j) return -1;
     // The guess: discs about the cycle's points, their radii's growth G
     // over the cycle and what they gather from nothing on the way.
-    const C centre = cyclePoint(m, v, vs, w, j);
+    const D point = cyclePoint(m, uv, uw, j);
+    const C centre = {FloatExp::of(point.re) * m.r0, FloatExp::of(point.im) * m.r0};
     Ball b = {centre, FloatExp::zero()};
     FloatExp G = fe(1.0);
     for (int i = 0; i < j; ++i) {
         FloatExp k;
-        if (!image(m, v, vs, b, b, &k)) return false;
+        if (!image(m, v, vs, b, b, &k)) return 0;
         G = G * k;
     }
-    if (!lessMag(G, fe(0.99))) return false;
+    if (!lessMag(G, fe(0.99))) return 0;
     const FloatExp gathered = (size(b.m - centre) + b.r) * (1.0 / (1.0 - G.toDouble()));
     const FloatExp reach = size(w - centre) + slack;
     const FloatExp twice = gathered * 2.0, r = up(lessMag(reach, twice) ? twice : reach);
@@ -208,7 +224,7 @@ bool tryModel(const CycleModel &m, const C &w, const C &dc, FloatExp slack) {
     // and comes back inside itself after j applications of F.
     Ball d = {centre, r};
     for (int i = 0; i < j; ++i)
-        if (!image(m, v, vs, d, d, nullptr)) return false;
+        if (!image(m, v, vs, d, d, nullptr)) return 0;
     return atMost(up(reach), r) && atMost(up(size(d.m - centre) + d.r), r);
 }
 
@@ -238,11 +254,14 @@ void buildCycleModels(const DeepReference &ref, int orbit, FloatExp dcMax, std::
 
 int cycleCaptured(const std::vector<CycleModel> &models, Cx<FloatExp> w, Cx<FloatExp> dc, int since,
                   FloatExp slack) {
-    int tried = 0, proven = 0;
+    int tried = 0, proven = 0, leaves = 1;
     for (size_t i = models.size(); i-- > 0 && !proven;)
-        if (since % models[i].period == 0) tried = 1, proven = tryModel(models[i], w, dc, slack);
+        if (since % models[i].period == 0) {
+            const int r = tryModel(models[i], w, dc, slack);
+            tried = 1, proven = r == 1, leaves = leaves && r == -1;
+        }
     if (tried && watcher) watcher(proven);
-    return tried ? proven : -1;
+    return !tried ? -1 : proven ? 1 : leaves ? -2 : 0;
 }
 
 void watchCycleTries(CycleWatcher w) { watcher = w; }

@@ -92,6 +92,10 @@ struct CycleModel {
     FloatExp err;     // E
     Cx<FloatExp> zp;  // Z_p as stored
     FloatExp zpErr;   // its rounding
+    // For the tries: the coefficients' moduli, and in doubles, in units
+    // of r0 (F(r0 u) / r0 for the guesses), the coefficients and Z_p.
+    FloatExp size[5];
+    Cx<double> unit[5], zpUnit;
 };
 
 // The models of the critical orbit `orbit` of a quadratic-rule reference
@@ -101,7 +105,9 @@ void buildCycleModels(const DeepReference &ref, int orbit, FloatExp dcMax, std::
 
 // 1 only when the orbit of the point w (its delta from the critical
 // orbit's start, 0) with constant K + dc provably never escapes; 0 when
-// that was tried and not proven, -1 when nothing was tried. Only the
+// that was tried and not proven, -1 when nothing was tried, -2 when every
+// cycle tried takes the orbit out of its domain (it will not be captured
+// by them: no use trying again). Only the
 // cycles whose period divides `since` are tried: the steps since the
 // orbit was last this near 0, a multiple of its cycle's once it has one.
 // `slack`: the exact state lies within this of w.

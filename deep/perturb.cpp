@@ -41,12 +41,14 @@ template <class T> struct Lane {
 // Where the orbit is back near 0, its state w = z (within `slack` of the
 // exact one): true when it is proven never to escape (cycle_proof.h). A
 // failed try puts the next one off until n has grown by half, so an orbit
-// that only seemed captured pays for a few tries at most.
+// that only seemed captured pays for a few tries at most; one on its way
+// out of every cycle's domain is not tried again.
 template <class T> bool captured(const DeepEngine &e, Lane<T> &l, const Cx<T> &z, int since, FloatExp slack) {
     if (e.cycles.empty() || l.n < l.tryAfter) return false;
     const Cx<FloatExp> w = {asFloatExp(z.re), asFloatExp(z.im)}, dc = {asFloatExp(l.dc.re), asFloatExp(l.dc.im)};
     const int proven = cycleCaptured(e.cycles, w, dc, since, slack);
     if (proven == 0) l.tryAfter = l.n + l.n / 2 + 1;
+    if (proven == -2) l.tryAfter = INT_MAX;
     return proven == 1;
 }
 
