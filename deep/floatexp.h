@@ -6,7 +6,8 @@
 //   FloatExp z = x * y + y;                 // 2.5 * 2^-4000
 //   double d = (z * FloatExp::pow2(4000)).toDouble();   // 2.5
 //
-// The value is m * 2^e with |m| in [0.5, 1), or m = 0 with e = ZERO_EXP.
+// The value is m * 2^e with |m| in [0.5, 1), or m = 0 with e = ZERO_EXP;
+// anything below 2^UNDER_EXP is 0.
 // Every operation rounds like one double operation on the mantissas (the
 // exponents are exact), so a chain of them is as accurate as the same chain
 // in doubles would be if doubles never overflowed or underflowed. The
@@ -35,6 +36,12 @@ struct FloatExp {
     // when two of them are added.
     static const int64_t ZERO_EXP = -((int64_t)1 << 60);
 
+    // Below 2^UNDER_EXP a value is 0: no picture comes near it, and a delta
+    // squared every other step (an orbit falling into a superattracting
+    // cycle) would otherwise double its exponent until the sum of two
+    // wrapped.
+    static const int64_t UNDER_EXP = -((int64_t)1 << 40);
+
     static FloatExp zero() { return FloatExp{0.0, ZERO_EXP}; }
 
     // m * 2^e for any finite m (normalises).
@@ -46,12 +53,12 @@ struct FloatExp {
         if (biased == 0) {  // subnormal: scale into the normal range first
             int k;
             const double n = frexp(m, &k);
-            return FloatExp{n, e + k};
+            return e + k < UNDER_EXP ? zero() : FloatExp{n, e + k};
         }
         bits = (bits & ~(0x7ffULL << 52)) | (1022ULL << 52);
         double n;
         memcpy(&n, &bits, sizeof n);
-        return FloatExp{n, e + biased - 1022};
+        return e + biased - 1022 < UNDER_EXP ? zero() : FloatExp{n, e + biased - 1022};
     }
     static FloatExp of(double d) { return make(d, 0); }
     static FloatExp pow2(int64_t e) { return FloatExp{0.5, e + 1}; }

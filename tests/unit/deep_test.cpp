@@ -604,14 +604,23 @@ int cyclesProven = 0;
 void countProven(bool proven) { cyclesProven += proven; }
 
 // Minibrot interiors, in their frames 1e-14 and 1e-31 wide, and basins of a
-// Julia set 1e-20 wide: every cell the cycle proof ends at the limit counts the limit in
+// Julia set 1e-20 and 1e-300 wide: every cell the cycle proof ends at the limit counts the limit in
 // MPFR, and every cell counts what it counts without the proof (cells
 // just outside the boundary, which escape late, included).
 TEST(DeepEngine, CellsProvenCapturedCountTheLimitInMpfrAndNoCountChanges) {
     const int W = 64, H = 36;
-    // The basilica's repelling fixed point (1 + sqrt 5) / 2, between its basins.
-    std::vector<DeepLocation> places = {
-        place(JULIA_TYPE, "1.618033988749894848204586834365638117720309179805762862135", "0", "1e-20", 3000, "-1", "0")};
+    // The basilica's repelling fixed point (1 + sqrt 5) / 2, between its
+    // basins, to the digits a picture 1e-300 wide needs (FloatExp deltas).
+    mpfr_t beta;
+    mpfr_init2(beta, 1200);
+    mpfr_sqrt_ui(beta, 5, MPFR_RNDN);
+    mpfr_add_ui(beta, beta, 1, MPFR_RNDN);
+    mpfr_div_2ui(beta, beta, 1, MPFR_RNDN);
+    char digits[400];
+    mpfr_snprintf(digits, sizeof digits, "%.330Re", beta);
+    mpfr_clear(beta);
+    std::vector<DeepLocation> places = {place(JULIA_TYPE, digits, "0", "1e-20", 3000, "-1", "0"),
+                                        place(JULIA_TYPE, digits, "0", "1e-300", 3000, "-1", "0")};
     Minibrot m;
     char why[FILE_ERROR_SIZE] = "";
     for (const char *width : {"1e-12", "7.1e-30"}) {
