@@ -7,12 +7,12 @@
 # timeout or memory blow-up fails the script, whether or not libFuzzer's
 # exit status says so: its output is searched for every such report. The
 # input that caused it is kept in build-fuzz/artifacts.
-#   QUORVEX_FUZZ_SECONDS  time per target (default 20)
+#   QUORVEX_FUZZ_SECONDS  time per target (default 10)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
 build="$root/build-fuzz"
-seconds=${QUORVEX_FUZZ_SECONDS:-20}
+seconds=${QUORVEX_FUZZ_SECONDS:-10}
 jobs=$(nproc)
 
 cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
