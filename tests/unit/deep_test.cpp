@@ -158,10 +158,10 @@ DeepLocation place(int type, const char *re, const char *im, const char *width, 
 }
 
 std::unique_ptr<DeepEngine> engineFor(const DeepLocation &loc, int W, int H, int approximation = 1,
-                                      int portable = 0) {
+                                      int vectorLanes = 0) {
     std::unique_ptr<DeepEngine> e(new DeepEngine());
     e->approximation = approximation;
-    e->portable = portable;
+    e->vectorLanes = vectorLanes;
     EXPECT_EQ(REFERENCE_DONE, prepareDeepEngine(loc, W > H ? W : H, deepViewReach(deepViewOf(loc, loc, W, H)),
                                                 nullptr, nullptr, nullptr, *e));
     return e;
