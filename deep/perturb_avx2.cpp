@@ -1,5 +1,6 @@
 // perturb_avx2.cpp - the quadratic rule's deep loop on AVX2: four doubles
-// to a vector, two vectors in flight (vector_passes.h). Only this file is
+// to a vector, two vectors in flight (vector_passes.h; one alone waits on
+// its multiplications). Only this file is
 // compiled for AVX2; it runs only where the processor has it (deepSamples
 // asks core/cpu_features.h first).
 #if defined(__x86_64__)
@@ -31,6 +32,7 @@ struct Avx2 {
     typedef __m256i I;
     typedef __m256d M;
     enum { N = 4 };
+    static D splat(double x) { return _mm256_set1_pd(x); }
     static D load(const double *p) { return _mm256_load_pd(p); }
     static void store(double *p, D a) { _mm256_store_pd(p, a); }
     static I loadI(const long long *p) { return _mm256_load_si256((const __m256i *)p); }

@@ -3,12 +3,14 @@
 // Each includes it after its target pragma and supplies V, the operations
 // of its vectors (N lanes each; see either file for the list):
 //
-//   return vectorSamples<Avx512, 2, DRAGON, DER>(e, dx, dy, count, out, stop);
+//   return vectorSamples<Avx2, 2, DRAGON, DER>(e, dx, dy, count, out, stop);
 //
 // G vectors of N samples run side by side: their dependency chains are
-// independent, so the processor overlaps them (one vector alone waits on
-// its own multiplications). No FMA: every sum and product rounds as in
-// `advance`, so counts, ends and derivatives are the portable loop's bits.
+// independent, so the processor overlaps them where one vector alone would
+// wait on its own multiplications; but the more lanes, the more often a
+// run ends (below), so each instruction set takes the G that measured
+// fastest. No FMA: every sum and product rounds as in `advance`, so
+// counts, ends and derivatives are the portable loop's bits.
 //
 // The lanes step in lockstep through runs of plain passes. A pass that is
 // anything else for some lane (an escape, a rebase, a valid table entry,
@@ -53,6 +55,7 @@ inline __attribute__((always_inline)) void loadVectors(const LaneArrays<L> &a, i
     q.derr = V::load(a.derr + at), q.deri = V::load(a.deri + at);
     q.dkr = V::load(a.dkr + at), q.dki = V::load(a.dki + at);
     q.m = V::loadI(a.m + at), q.rAt = V::loadI(a.rAt + at), q.stopAt = V::loadI(a.stopAt + at);
+    q.nextR = V::splat(NO_RADIUS);  // read at the run's first pass
 }
 
 template <class V, int L>
