@@ -10,7 +10,7 @@
 
 struct DeepEngine {
     int approximation;  // set by the caller: use the tables
-    int vectorLanes;    // set by the caller: the widest vector path allowed, 0 any, 1 none, 4 AVX2 (to check them)
+    int vectorLanes;    // set by the caller: the widest vector path allowed: 0 any, 1 none, 4 AVX2 (to check them)
     int floatExp;       // set by prepareDeepEngine (or prepareDeepTables)
     DeepReference ref;
     // Each orbit's tables, of the kind its rule takes (bla.h): the

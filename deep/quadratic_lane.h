@@ -188,7 +188,7 @@ template <int L, bool DRAGON, bool DER> struct LaneBatch {
         for (int k = 0; k < L; ++k) fill(k);
     }
 
-    // The passes of the lanes in `special` (bits), after the vectors' dw,
+    // The passes of the lanes named in `lanes` (bits), after the vectors' dw,
     // der and m were stored to `a`.
     __attribute__((noinline)) void special(int lanes) {
         const int detail = e.ref.detail;
