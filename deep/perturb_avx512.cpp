@@ -1,9 +1,9 @@
 // perturb_avx512.cpp - the quadratic rule's deep loop on AVX-512: eight
 // doubles to a vector (vector_passes.h), masks in mask registers. One
 // vector in flight: two keep the processor no busier here, and sixteen
-// lanes end their runs twice as often as eight. Only this file is compiled for AVX-512 (F, DQ, VL); it
-// runs only where the processor has it (deepSamples asks
-// core/cpu_features.h first).
+// lanes end their runs twice as often as eight. Only this file is compiled
+// for AVX-512 (F, DQ, VL); it runs only where the processor has it
+// (deepSamples asks core/cpu_features.h first).
 #if defined(__x86_64__)
 
 #include <immintrin.h>

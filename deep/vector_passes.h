@@ -18,8 +18,8 @@
 // any lane's step is kept; the lanes it names take that pass through
 // `advance` (a run of table blocks at once), the others simply wait, and
 // a new run starts. Since no lane steps alone within a run, each lane's
-// orbit is read through one pointer set at the run's start, and the run's
-// length is known there for the last two reasons.
+// orbit is read through one pointer set at the run's start, and the pass
+// where the last two reasons end the run is known there too.
 //
 // Everything here has internal linkage: each vector file's copy is
 // compiled for its instruction set and must never stand in for another's.
