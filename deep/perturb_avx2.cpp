@@ -48,11 +48,11 @@ struct Avx2 {
     static I next(I m) { return _mm256_add_epi64(m, _mm256_set1_epi64x(1)); }
     static M beyond(I m, I stopAt) { return _mm256_castsi256_pd(_mm256_cmpgt_epi64(next(m), stopAt)); }
     static M ltWhere(M lanes, D a, D b) { return _mm256_and_pd(lanes, lt(a, b)); }
-    // The lanes with an entry level (rAt not null) at a multiple of its length.
-    static M atEntry(I m, I rAt) {
-        const I zero = _mm256_setzero_si256();
-        const I at = _mm256_cmpeq_epi64(_mm256_and_si256(m, _mm256_set1_epi64x(BLA_ENTRY_STEPS - 1)), zero);
-        return _mm256_castsi256_pd(_mm256_andnot_si256(_mm256_cmpeq_epi64(rAt, zero), at));
+    // The lanes at a multiple of the entry length (those without tables
+    // read NO_RADIUS there: nextRadii).
+    static M atEntry(I m) {
+        return _mm256_castsi256_pd(_mm256_cmpeq_epi64(_mm256_and_si256(m, _mm256_set1_epi64x(BLA_ENTRY_STEPS - 1)),
+                                                      _mm256_setzero_si256()));
     }
     // The radius of each lane's entry block at the first multiple of its
     // length from m on; NO_RADIUS where it has none before stopAt.

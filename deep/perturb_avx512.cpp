@@ -50,10 +50,9 @@ struct Avx512 {
     static I next(I m) { return _mm512_add_epi64(m, _mm512_set1_epi64(1)); }
     static M beyond(I m, I stopAt) { return _mm512_cmpgt_epi64_mask(next(m), stopAt); }
     static M ltWhere(M lanes, D a, D b) { return _mm512_mask_cmp_pd_mask(lanes, a, b, _CMP_LT_OQ); }
-    // The lanes with an entry level (rAt not null) at a multiple of its length.
-    static M atEntry(I m, I rAt) {
-        return _mm512_mask_testn_epi64_mask(_mm512_test_epi64_mask(rAt, rAt), m, _mm512_set1_epi64(BLA_ENTRY_STEPS - 1));
-    }
+    // The lanes at a multiple of the entry length (those without tables
+    // read NO_RADIUS there: nextRadii).
+    static M atEntry(I m) { return _mm512_testn_epi64_mask(m, _mm512_set1_epi64(BLA_ENTRY_STEPS - 1)); }
     // The radius of each lane's entry block at the first multiple of its
     // length from m on; NO_RADIUS where it has none before stopAt.
     static D nextRadii(I m, I rAt, I stopAt) {

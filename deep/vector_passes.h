@@ -85,7 +85,7 @@ inline __attribute__((always_inline)) int plainPass(const LaneVectors<V> &q, con
     const D v = V::add(V::mul(vr, vr), V::mul(vi, vi));
     const D dwSize = V::add(V::abs(q.dwr), V::abs(q.dwi)), zSize = V::add(V::abs(zr), V::abs(zi));
     typename V::M odd = V::either(V::nle(v, q.limit), V::lt(zSize, dwSize));
-    odd = V::either(odd, V::ltWhere(V::atEntry(q.m, q.rAt), dwSize, q.nextR));
+    odd = V::either(odd, V::ltWhere(V::atEntry(q.m), dwSize, q.nextR));
     const D tr = V::add(V::add(ZR, ZR), q.dwr), ti = V::add(V::add(ZI, ZI), q.dwi);
     s.dwr = V::add(V::sub(V::mul(tr, q.dwr), V::mul(ti, q.dwi)), q.dcr);
     s.dwi = V::add(V::add(V::mul(tr, q.dwi), V::mul(ti, q.dwr)), q.dci);
