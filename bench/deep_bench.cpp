@@ -7,7 +7,10 @@
 //      Misiurewicz points of M-Cosine and M-Cosh, repelling fixed points of
 //      J-Cosine and J-Cosh), at a detail where most cells escape
 // For each: the whole time, the share of it spent on the reference orbit
-// and its tables, and the speed-up of the tables over plain perturbation,
+// and its tables, the cells the cycle proof ended at the limit (against
+// those that never escaped; deep/cycle_proof.h), its tries and the time of
+// the whole picture without it, and the speed-up of the tables over plain
+// perturbation,
 // measured on the same sample rows (plain perturbation of the whole of B
 // would take hours). Then the same picture at width 1e-12 through the
 // double kernels and through perturbation; the minibrot finder from a
@@ -21,7 +24,8 @@
 // shading (its derivatives on the portable loop; their cost against the
 // computation), and the distinct colours of bands against the
 // default with a location (log:0.15); each look twice, in turn, the faster
-// of the two taken.
+// of the two taken. For A and B also the sample rows on each vector path
+// of the deep engine the processor has, against its portable loop.
 //
 //   deep_bench                      A, B, the six types, 12, the finder, colour
 //   deep_bench A|B|types|12|find|colour    one part
@@ -34,6 +38,7 @@
 #include <string.h>
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <set>
@@ -41,6 +46,7 @@
 #include <vector>
 
 #include "colour/gradient.h"
+#include "core/cpu_features.h"
 #include "core/kernels.h"
 #include "deep/cycle_proof.h"
 #include "deep/exact_step.h"
@@ -214,6 +220,31 @@ void cycleProofFigures(const char *name, const DeepLocation &loc, const Timed &w
            plain == cells ? "the same cells" : "CELLS DIFFER");
 }
 
+// The sample rows with tables on each path the processor has, in
+// processor time (the machine may be shared), against the portable loop;
+// each path twice, in turn, the faster taken. The cells must be the same.
+void vectorPaths(const char *name, DeepEngine &e, const DeepLocation &loc, const RowSample &rows) {
+    const int lanes[] = {1, 4, 8};
+    const char *const names[] = {"portable", "AVX2", "AVX-512"};
+    const int paths = cpuHasAvx512() ? 3 : cpuHasAvx2() ? 2 : 1;
+    double best[3] = {1e30, 1e30, 1e30};
+    int differ = 0;
+    e.approximation = 1;
+    for (int round = 0; round < 2; ++round)
+        for (int p = 0; p < paths; ++p) {
+            RowSample s = rows;
+            e.vectorLanes = lanes[p];
+            const double c0 = cpuNow();
+            renderSample(e, loc, s);
+            best[p] = std::min(best[p], cpuNow() - c0);
+            differ += s.cells != rows.cells;
+        }
+    e.vectorLanes = 0;
+    printf("%s: the sample rows on each path, processor time:", name);
+    for (int p = 0; p < paths; ++p) printf(" %s %.2f s (%.2f times as fast)", names[p], best[p], best[0] / best[p]);
+    printf("; %s\n", differ ? "THE CELLS DIFFER" : "the same cells");
+}
+
 void picture(const char *name, const DeepLocation &loc, int sampleStep) {
     std::vector<unsigned char> cells((size_t)W * H);
     const RenderGrid grid = {W, H, W, cells.data()};
@@ -244,6 +275,7 @@ void picture(const char *name, const DeepLocation &loc, int sampleStep) {
     printf("%s: %zu sample rows: tables %.2f s, plain perturbation %.2f s: the tables are %.1f times as fast; "
            "%d of %zu cells differ (largest grid value difference %d)\n",
            name, on.rows.size(), withTables, plain, plain / withTables, differ, on.cells.size(), largest);
+    vectorPaths(name, *e, loc, on);
 }
 
 void atWidth1e12() {

@@ -11,7 +11,7 @@
 
 struct DeepEngine {
     int approximation = 0;  // set by the caller: use the tables
-    int portable = 0;       // set by the caller: no vector path (to check it)
+    int vectorLanes = 0;    // set by the caller: the widest vector path allowed: 0 any, 1 none, 4 AVX2 (to check them)
     int exhaustive = 0;     // set by the caller: no cycle proof (to check it)
     int floatExp = 0;       // set by prepareDeepEngine (or prepareDeepTables)
     DeepReference ref;

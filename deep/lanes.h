@@ -1,7 +1,7 @@
 // lanes.h - what the deep engine's portable loops share: a sample's values
 // as T (double or FloatExp), its orbit and tables, and the driver that runs
-// samples two at a time. Included by perturb.cpp (Mandelbrot, Julia, the
-// Dragons), perturb_phoenix.cpp and perturb_trig.cpp only.
+// samples two at a time; and the entry points of the loops in other files.
+// Included by the deep engine's own files only (perturb*.cpp).
 //
 // A rule is a struct the driver is given as a template parameter:
 //   typedef ... Value;   double or FloatExp
@@ -106,5 +106,15 @@ int phoenixSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, 
                    const std::atomic<int> *stop, int derivative);
 int trigSamples(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
                 const std::atomic<int> *stop, int derivative);
+
+#if defined(__x86_64__)
+// The quadratic rule's loop on vectors of doubles (vector_passes.h), for
+// locations whose deltas are doubles; call only where the processor has
+// the instruction set (core/cpu_features.h).
+int quadraticSamplesAvx2(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
+                         const std::atomic<int> *stop, int derivative);
+int quadraticSamplesAvx512(const DeepEngine &e, const FloatExp *dx, const FloatExp *dy, int count, DeepSample *out,
+                           const std::atomic<int> *stop, int derivative);
+#endif
 
 #endif

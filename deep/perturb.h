@@ -63,9 +63,11 @@
 // Deltas are doubles, or FloatExp for locations narrower than
 // DEEP_DOUBLE_WIDTH, where the cell spacing and its products with small
 // reference values leave the range of normal doubles. deepSamples runs
-// doubles four to an AVX2 vector where the processor has it (`portable`
-// turns that off), with the same bits as the portable loop: Mandelbrot,
-// Julia and the Dragons only; the other rules' loops are portable.
+// doubles eight to an AVX-512 vector, or four to an AVX2 one, where the
+// processor has it (DeepEngine::vectorLanes narrows the choice), with the
+// same bits as the portable loop, tables and rebasing included: Mandelbrot,
+// Julia and the Dragons only (vector_passes.h); the other rules' loops are
+// portable.
 //
 // Derivatives (deepSamples's `derivative`): Mandelbrot, Julia and the
 // Dragons track dz = d(dw)/d(point) beside dw (the reference does not
@@ -79,7 +81,7 @@
 // dz' = -sin(2z) dz + k, sin 2z from z in doubles (the tables as above);
 // J-Cosh dz' = conj(sinh(2z) dz), and A dz through its blocks (complex
 // linear: each block has an even number of steps).
-// The AVX2 path tracks it too (Mandelbrot, Julia, the Dragons in doubles),
+// The vector paths track it too (Mandelbrot, Julia, the Dragons in doubles),
 // with the portable loop's operations: the same bits either way, and the
 // counts and ends the same bits as without. M-Phoenix and M-Cosh, not
 // analytic in the point, track a second derivative along the imaginary
