@@ -40,7 +40,7 @@ void writeGridFile(const std::string &path, const Grid &g) {
 }
 
 std::string numbered(int i) {
-    char name[16];
+    char name[24];  // room for any int
     snprintf(name, sizeof name, "f%02d.frc", i);
     return name;
 }
