@@ -115,6 +115,14 @@
 //                        `tests`): counts[l] = base + the tests it passed
 //                        before its first failure (Tests::passedSteps)
 
+// A block's first step (s == 0) sets its test words before any is shifted,
+// which the compiler cannot see through the partly unrolled steps; zeroing
+// them first costs SSE2 a fifth of its speed, its registers being that
+// tight. (The warning is given where the steps are inlined, so it is
+// silenced for the whole engine.)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+
 namespace {
 
 // Steps every cell first takes one at a time (see Groups::screen).
@@ -284,18 +292,20 @@ template <class V, class Map, int U>
 inline __attribute__((always_inline)) void runBlock(LaneRegs<V> (&r)[U], TestWord (&tests)[U], int steps) {
     enum { BLOCK_STEPS = blockSteps(V::LANES) };
     const Twos<V> twos;
+    TestWord word[U];  // each block's first step (s == 0) sets it
     if (steps == BLOCK_STEPS) {
         // Eight steps unrolled: whole 16-step blocks unrolled measured slower.
 #pragma GCC unroll 8
         for (int s = 0; s < BLOCK_STEPS; ++s)
-            stepVectors<V, Map, U>(r, tests, s, twos);
-        return;
+            stepVectors<V, Map, U>(r, word, s, twos);
+    } else {
+        for (int s = 0; s < steps; ++s)
+            stepVectors<V, Map, U>(r, word, s, twos);
     }
-    for (int s = 0; s < steps; ++s)
-        stepVectors<V, Map, U>(r, tests, s, twos);
     const int rest = V::LANES * (BLOCK_STEPS - steps);
+#pragma GCC unroll 8
     for (int u = 0; u < U; ++u)
-        tests[u] = (tests[u] << rest) | ((1ULL << rest) - 1);
+        tests[u] = rest ? (word[u] << rest) | ((1ULL << rest) - 1) : word[u];
 }
 
 // With ENDS, each cell's end as an earlier state of its orbit and the steps
@@ -464,10 +474,11 @@ private:
     static void runGroup(const LaneJob &job, int first, List &list) {
         typedef Tests<LANES> T;
         LaneRegs<V> r[U];
-        Checkpoint saved[U];
+        Checkpoints saved;  // in memory: registers are for the steps
         int going[U];
         TestWord doneColumns[U];  // the columns of lanes that ended, set: they count as passing
         const int cells = job.count - first < N ? job.count - first : N;
+#pragma GCC unroll 8
         for (int u = 0; u < U; ++u) {
             const D index = V::ramp(job.first + first + u * LANES);
             startLanes<V, Map>(job, V::add(V::mul(index, V::splat(job.xScale)), V::splat(job.xStart)), r[u]);
@@ -476,11 +487,13 @@ private:
         }
         int age = screen(job, first, cells, r, going);
         int live = 0;
+#pragma GCC unroll 8
         for (int u = 0; u < U; ++u)
             live += __builtin_popcount(going[u]);
         if (!live)
             return;
         if (age == job.limit) {
+#pragma GCC unroll 8
             for (int u = 0; u < U; ++u)
                 for (int lanes = going[u]; lanes; lanes &= lanes - 1) {
                     const int i = first + u * LANES + __builtin_ctz(lanes);
@@ -499,8 +512,9 @@ private:
         BlockStart<V, U, Map::PREVIOUS> start, laterStart;
         alignas(64) double near[N];  // 0, equality only, until the lanes are patient
         int savedAge = age;
+#pragma GCC unroll 8
         for (int u = 0; u < U; ++u) {
-            saved[u].take(r[u]);
+            saved.take(u, r[u]);
             doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
         }
         for (int k = 0; k < N; ++k)
@@ -519,6 +533,10 @@ private:
                 if (ENDS)
                     laterStart.store(r);
                 runBlock<V, Map, U>(r, later, BLOCK_STEPS);
+            } else {
+#pragma GCC unroll 8
+                for (int u = 0; u < U; ++u)
+                    later[u] = T::ALL_PASSED;
             }
             const int blockAge = age;
             age += two ? 2 * BLOCK_STEPS : steps;
@@ -526,48 +544,17 @@ private:
             int maybeRepeated = 0;  // the real part first: the rest is compared when it is near
 #pragma GCC unroll 8
             for (int u = 0; u < U; ++u) {
-                if (!two)
-                    later[u] = T::ALL_PASSED;
                 allPassed &= (tests[u] & later[u]) | doneColumns[u];
-                maybeRepeated |= nearLanes<V>(r[u].zr, saved[u].zr, near + u * LANES) & going[u];
+                maybeRepeated |= nearLanes<V>(r[u].zr, V::load(saved.zr + u * LANES), near + u * LANES) & going[u];
             }
             if (allPassed != T::ALL_PASSED || maybeRepeated || age == job.limit) {
-                live = 0;
-                for (int u = 0; u < U; ++u) {
-                    int *counts = job.counts + first + u * LANES;
-                    const int failed = T::failedLanes(tests[u]) & going[u];
-                    const int failedLater = T::failedLanes(later[u]) & going[u] & ~failed;
-                    int repeated = age == job.limit ? going[u] & ~failed & ~failedLater
-                                   : maybeRepeated  ? going[u] & ~failed & ~failedLater & sameState(r[u], saved[u])
-                                                    : 0;
-                    if (maybeRepeated && age < job.limit)
-                        repeated |= captured(r[u], saved[u], near + u * LANES,
-                                             going[u] & ~failed & ~failedLater & ~repeated, rowCi(job),
-                                             GroupClocks{age - savedAge, job.limit - age, age});
-                    if (failed)
-                        V::storePasses(counts, failed, tests[u], blockAge);
-                    if (failedLater)
-                        V::storePasses(counts, failedLater, later[u], blockAge + BLOCK_STEPS);
-                    if (ENDS) {
-                        for (int lanes = failed; lanes; lanes &= lanes - 1) {
-                            const int l = __builtin_ctz(lanes);
-                            start.keep(*job.kept, first + u * LANES + l, u * LANES + l, counts[l] - blockAge);
-                        }
-                        for (int lanes = failedLater; lanes; lanes &= lanes - 1) {
-                            const int l = __builtin_ctz(lanes);
-                            laterStart.keep(*job.kept, first + u * LANES + l, u * LANES + l,
-                                            counts[l] - blockAge - BLOCK_STEPS);
-                        }
-                    }
-                    for (int lanes = repeated; lanes; lanes &= lanes - 1) {
-                        counts[__builtin_ctz(lanes)] = job.limit;
-                        if (ENDS)
-                            job.kept->atLimit(first + u * LANES + __builtin_ctz(lanes));
-                    }
-                    going[u] &= ~(failed | failedLater | repeated);
-                    doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
-                    live += __builtin_popcount(going[u]);
-                }
+                // Settled out of line, on a copy: the lanes themselves stay in registers.
+                LaneRegs<V> now[U];
+#pragma GCC unroll 8
+                for (int u = 0; u < U; ++u)
+                    now[u] = r[u];
+                const Look look = {tests, later, maybeRepeated, blockAge, age, savedAge};
+                live = settle(job, first, now, look, saved, near, going, doneColumns, start, laterStart);
                 if (!live)
                     return;
             }
@@ -581,7 +568,7 @@ private:
                 savedAge = age;
 #pragma GCC unroll 8
                 for (int u = 0; u < U; ++u)
-                    saved[u].take(r[u]);
+                    saved.take(u, r[u]);
             }
         }
     }
@@ -593,6 +580,7 @@ private:
         const Twos<V> twos;
         M alive[U];
         D passed[U];
+#pragma GCC unroll 8
         for (int u = 0; u < U; ++u) {
             alive[u] = V::allLanes(), passed[u] = V::splat(0.0);
             if (ENDS)
@@ -613,15 +601,18 @@ private:
             }
         }
         if (cells == N) {
+#pragma GCC unroll 8
             for (int u = 0; u < U; ++u)
                 V::storeCounts(job.counts + first + u * LANES, passed[u]);
         } else {
             int counts[N];
+#pragma GCC unroll 8
             for (int u = 0; u < U; ++u)
                 V::storeCounts(counts + u * LANES, passed[u]);
             for (int i = 0; i < cells; ++i)
                 job.counts[first + i] = counts[i];
         }
+#pragma GCC unroll 8
         for (int u = 0; u < U; ++u) {
             // Lanes still going keep theirs again when they end.
             if (ENDS)
@@ -639,14 +630,15 @@ private:
             V::store(kept.pr + at, r.pr), V::store(kept.pi + at, r.pi);
     }
 
-    // A vector's whole state (the constant aside), kept for the cycle check.
-    struct Checkpoint {
-        D zr, zi, pr, pi;
-        void take(const LaneRegs<V> &r) {
-            zr = r.zr, zi = r.zi;
+    // The vectors' whole states (the constants aside), kept for the cycle check.
+    struct Checkpoints {
+        alignas(64) double zr[N], zi[N], pr[N], pi[N];
+        void take(int u, const LaneRegs<V> &r) {
+            V::store(zr + u * LANES, r.zr), V::store(zi + u * LANES, r.zi);
             if (Map::PREVIOUS)
-                pr = r.pr, pi = r.pi;
+                V::store(pr + u * LANES, r.pr), V::store(pi + u * LANES, r.pi);
         }
+        SavedStates of(int u) const { return {zr + u * LANES, zi + u * LANES, pr + u * LANES, pi + u * LANES}; }
     };
 
     // A group's lanes all started together: one lag, one room, one age.
@@ -658,28 +650,81 @@ private:
     };
 
     // The lanes in `lanes` proven captured (provenLanes).
-    static int captured(const LaneRegs<V> &r, const Checkpoint &saved, double *near, int lanes, double ci,
+    static int captured(const LaneRegs<V> &r, const SavedStates &saved, double *near, int lanes, double ci,
                         GroupClocks clocks) {
-        if (!lanes)
-            return 0;
-        alignas(64) double zr[LANES], zi[LANES], pr[LANES], pi[LANES];
-        V::store(zr, saved.zr), V::store(zi, saved.zi);
-        if (Map::PREVIOUS)
-            V::store(pr, saved.pr), V::store(pi, saved.pi);
-        return provenLanes<V, Map>(r, SavedStates{zr, zi, pr, pi}, near, lanes, ci, clocks);
+        return lanes ? provenLanes<V, Map>(r, saved, near, lanes, ci, clocks) : 0;
     }
 
-    static int sameState(const LaneRegs<V> &r, const Checkpoint &s) {
-        M m = V::eq(r.zr, s.zr);
-        m = V::same(m, r.zi, s.zi);
+    static int sameState(const LaneRegs<V> &r, const SavedStates &s) {
+        M m = V::eq(r.zr, V::load(s.zr));
+        m = V::same(m, r.zi, V::load(s.zi));
         if (Map::PREVIOUS) {
-            m = V::same(m, r.pr, s.pr);
-            m = V::same(m, r.pi, s.pi);
+            m = V::same(m, r.pr, V::load(s.pr));
+            m = V::same(m, r.pi, V::load(s.pi));
         }
         return V::bits(m);
     }
 
+    // What a look saw: the blocks' tests, the lanes near their checkpoint,
+    // and the group's clock.
+    struct Look {
+        const TestWord *tests, *later;
+        int maybeRepeated;
+        int blockAge, age, savedAge;
+    };
+
+    // After a look that saw something: the lanes that failed, repeated their
+    // checkpoint or reached the limit get their counts. Returns the lanes
+    // still going.
+    static __attribute__((noinline)) int settle(const LaneJob &job, int first, const LaneRegs<V> (&r)[U],
+                                                const Look &look, const Checkpoints &saved, double *near,
+                                                int (&going)[U], TestWord (&doneColumns)[U],
+                                                const BlockStart<V, U, Map::PREVIOUS> &start,
+                                                const BlockStart<V, U, Map::PREVIOUS> &laterStart) {
+        typedef Tests<LANES> T;
+        enum { BLOCK_STEPS = T::BLOCK_STEPS };
+        const int age = look.age, blockAge = look.blockAge;
+        int live = 0;
+        for (int u = 0; u < U; ++u) {
+            int *counts = job.counts + first + u * LANES;
+            const int failed = T::failedLanes(look.tests[u]) & going[u];
+            const int failedLater = T::failedLanes(look.later[u]) & going[u] & ~failed;
+            int repeated = age == job.limit     ? going[u] & ~failed & ~failedLater
+                           : look.maybeRepeated ? going[u] & ~failed & ~failedLater & sameState(r[u], saved.of(u))
+                                                : 0;
+            if (look.maybeRepeated && age < job.limit)
+                repeated |= captured(r[u], saved.of(u), near + u * LANES,
+                                     going[u] & ~failed & ~failedLater & ~repeated, rowCi(job),
+                                     GroupClocks{age - look.savedAge, job.limit - age, age});
+            if (failed)
+                V::storePasses(counts, failed, look.tests[u], blockAge);
+            if (failedLater)
+                V::storePasses(counts, failedLater, look.later[u], blockAge + BLOCK_STEPS);
+            if (ENDS) {
+                for (int lanes = failed; lanes; lanes &= lanes - 1) {
+                    const int l = __builtin_ctz(lanes);
+                    start.keep(*job.kept, first + u * LANES + l, u * LANES + l, counts[l] - blockAge);
+                }
+                for (int lanes = failedLater; lanes; lanes &= lanes - 1) {
+                    const int l = __builtin_ctz(lanes);
+                    laterStart.keep(*job.kept, first + u * LANES + l, u * LANES + l,
+                                    counts[l] - blockAge - BLOCK_STEPS);
+                }
+            }
+            for (int lanes = repeated; lanes; lanes &= lanes - 1) {
+                counts[__builtin_ctz(lanes)] = job.limit;
+                if (ENDS)
+                    job.kept->atLimit(first + u * LANES + __builtin_ctz(lanes));
+            }
+            going[u] &= ~(failed | failedLater | repeated);
+            doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
+            live += __builtin_popcount(going[u]);
+        }
+        return live;
+    }
+
     static void listLanes(int first, const LaneRegs<V> (&r)[U], const int (&going)[U], int age, List &list) {
+#pragma GCC unroll 8
         for (int u = 0; u < U; ++u) {
             int lanes = going[u];
             if (!lanes)
@@ -772,6 +817,7 @@ private:
             stage(k, N + k);
         }
         next_ = 2 * N;
+#pragma GCC unroll 8
         for (int u = 0; u < U; ++u) {
             const int k = u * LANES;
             r[u].zr = V::load(list_.zr + k), r[u].zi = V::load(list_.zi + k);
@@ -923,6 +969,7 @@ private:
 
     void updateCheckpoints(const LaneRegs<V> (&r)[U]) {
         const D now = V::splat((double)clock_);
+#pragma GCC unroll 8
         for (int u = 0; u < U; ++u) {
             const int k = u * LANES;
             const M patient = V::le(V::load(t_.patientAt + k), now);
@@ -1054,5 +1101,7 @@ void laneEscapeCounts(int type, const KernelView &v, int row, int first, int cou
 }
 
 }  // namespace
+
+#pragma GCC diagnostic pop
 
 #endif
