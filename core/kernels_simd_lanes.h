@@ -548,13 +548,43 @@ private:
                 maybeRepeated |= nearLanes<V>(r[u].zr, V::load(saved.zr + u * LANES), near + u * LANES) & going[u];
             }
             if (allPassed != T::ALL_PASSED || maybeRepeated || age == job.limit) {
-                // Settled out of line, on a copy: the lanes themselves stay in registers.
-                LaneRegs<V> now[U];
+                live = 0;
 #pragma GCC unroll 8
-                for (int u = 0; u < U; ++u)
-                    now[u] = r[u];
-                const Look look = {tests, later, maybeRepeated, blockAge, age, savedAge};
-                live = settle(job, first, now, look, saved, near, going, doneColumns, start, laterStart);
+                for (int u = 0; u < U; ++u) {
+                    int *counts = job.counts + first + u * LANES;
+                    const int failed = T::failedLanes(tests[u]) & going[u];
+                    const int failedLater = T::failedLanes(later[u]) & going[u] & ~failed;
+                    int repeated = age == job.limit ? going[u] & ~failed & ~failedLater
+                                   : maybeRepeated  ? going[u] & ~failed & ~failedLater & sameState(r[u], saved.of(u))
+                                                    : 0;
+                    if (maybeRepeated && age < job.limit)
+                        repeated |= captured(r[u], saved.of(u), near + u * LANES,
+                                             going[u] & ~failed & ~failedLater & ~repeated, rowCi(job),
+                                             GroupClocks{age - savedAge, job.limit - age, age});
+                    if (failed)
+                        V::storePasses(counts, failed, tests[u], blockAge);
+                    if (failedLater)
+                        V::storePasses(counts, failedLater, later[u], blockAge + BLOCK_STEPS);
+                    if (ENDS) {
+                        for (int lanes = failed; lanes; lanes &= lanes - 1) {
+                            const int l = __builtin_ctz(lanes);
+                            start.keep(*job.kept, first + u * LANES + l, u * LANES + l, counts[l] - blockAge);
+                        }
+                        for (int lanes = failedLater; lanes; lanes &= lanes - 1) {
+                            const int l = __builtin_ctz(lanes);
+                            laterStart.keep(*job.kept, first + u * LANES + l, u * LANES + l,
+                                            counts[l] - blockAge - BLOCK_STEPS);
+                        }
+                    }
+                    for (int lanes = repeated; lanes; lanes &= lanes - 1) {
+                        counts[__builtin_ctz(lanes)] = job.limit;
+                        if (ENDS)
+                            job.kept->atLimit(first + u * LANES + __builtin_ctz(lanes));
+                    }
+                    going[u] &= ~(failed | failedLater | repeated);
+                    doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
+                    live += __builtin_popcount(going[u]);
+                }
                 if (!live)
                     return;
             }
@@ -663,64 +693,6 @@ private:
             m = V::same(m, r.pi, V::load(s.pi));
         }
         return V::bits(m);
-    }
-
-    // What a look saw: the blocks' tests, the lanes near their checkpoint,
-    // and the group's clock.
-    struct Look {
-        const TestWord *tests, *later;
-        int maybeRepeated;
-        int blockAge, age, savedAge;
-    };
-
-    // After a look that saw something: the lanes that failed, repeated their
-    // checkpoint or reached the limit get their counts. Returns the lanes
-    // still going.
-    static __attribute__((noinline)) int settle(const LaneJob &job, int first, const LaneRegs<V> (&r)[U],
-                                                const Look &look, const Checkpoints &saved, double *near,
-                                                int (&going)[U], TestWord (&doneColumns)[U],
-                                                const BlockStart<V, U, Map::PREVIOUS> &start,
-                                                const BlockStart<V, U, Map::PREVIOUS> &laterStart) {
-        typedef Tests<LANES> T;
-        enum { BLOCK_STEPS = T::BLOCK_STEPS };
-        const int age = look.age, blockAge = look.blockAge;
-        int live = 0;
-        for (int u = 0; u < U; ++u) {
-            int *counts = job.counts + first + u * LANES;
-            const int failed = T::failedLanes(look.tests[u]) & going[u];
-            const int failedLater = T::failedLanes(look.later[u]) & going[u] & ~failed;
-            int repeated = age == job.limit     ? going[u] & ~failed & ~failedLater
-                           : look.maybeRepeated ? going[u] & ~failed & ~failedLater & sameState(r[u], saved.of(u))
-                                                : 0;
-            if (look.maybeRepeated && age < job.limit)
-                repeated |= captured(r[u], saved.of(u), near + u * LANES,
-                                     going[u] & ~failed & ~failedLater & ~repeated, rowCi(job),
-                                     GroupClocks{age - look.savedAge, job.limit - age, age});
-            if (failed)
-                V::storePasses(counts, failed, look.tests[u], blockAge);
-            if (failedLater)
-                V::storePasses(counts, failedLater, look.later[u], blockAge + BLOCK_STEPS);
-            if (ENDS) {
-                for (int lanes = failed; lanes; lanes &= lanes - 1) {
-                    const int l = __builtin_ctz(lanes);
-                    start.keep(*job.kept, first + u * LANES + l, u * LANES + l, counts[l] - blockAge);
-                }
-                for (int lanes = failedLater; lanes; lanes &= lanes - 1) {
-                    const int l = __builtin_ctz(lanes);
-                    laterStart.keep(*job.kept, first + u * LANES + l, u * LANES + l,
-                                    counts[l] - blockAge - BLOCK_STEPS);
-                }
-            }
-            for (int lanes = repeated; lanes; lanes &= lanes - 1) {
-                counts[__builtin_ctz(lanes)] = job.limit;
-                if (ENDS)
-                    job.kept->atLimit(first + u * LANES + __builtin_ctz(lanes));
-            }
-            going[u] &= ~(failed | failedLater | repeated);
-            doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
-            live += __builtin_popcount(going[u]);
-        }
-        return live;
     }
 
     static void listLanes(int first, const LaneRegs<V> (&r)[U], const int (&going)[U], int age, List &list) {
