@@ -79,8 +79,12 @@ struct Avx512 {
 // Five vectors in flight: against four, 4 % faster on the valley view and
 // up to 12 % on views of long Dragon and Phoenix orbits, 5 % slower on
 // wide views where most cells end in the screen; two leave the latency of
-// the multiply-add chain exposed, six measured no faster than five.
-// Orbit ends add no register to a step, so they run five too.
+// the multiply-add chain exposed. Six and eight step 5 % faster where
+// orbits are thousands of steps long, but a row whose cells are not a
+// multiple of the group leaves a group mostly idle (800 cells: 32 of 48
+// or 64 lanes): they measured no faster on the valley view and 1 to 14 %
+// slower on the default and square views. Orbit ends add no register to a
+// step, so they run five too.
 void escapeCountsAvx512(int type, const KernelView &view, int row, int first, int count, int *counts,
                         OrbitEnd *ends) {
     laneEscapeCounts<Avx512, 5>(type, view, row, first, count, counts, ends);

@@ -1063,6 +1063,8 @@ void countChunkOfRule(FractalRule rule, const LaneJob &job) {
 template <class V, int U>
 void laneEscapeCounts(int type, const KernelView &v, int row, int first, int count, int *counts,
                       OrbitEnd *ends) {
+    static_assert(U <= 8, "the loops over the vectors unroll at most 8");
+    static_assert(U * V::LANES <= 64, "the lane engine's done lanes fit a TestWord");
     const FractalTypeInfo &info = FRACTAL_TYPE_TABLE[type];
     const LaneJob job = {info.jKind, v.detail, (double)row * v.yScale + v.yStart, v.xStart,
                          v.xScale, v.xPivot, v.yPivot, first, count, counts, ends, nullptr};
