@@ -94,6 +94,8 @@
 //   D, M                 a vector of doubles, a lane mask
 //   LANES                lanes per vector
 //   DOUBLING             how the quadratic step doubles (a Doubling)
+//   FIRST_STEP_APART     whether a whole block's first step is laid out
+//                        apart from the rest (see runBlock)
 //   splat load store     broadcast, aligned load and store
 //   add sub mul          one IEEE operation per lane
 //   abs(a)               |a| (the sign bit cleared)
@@ -297,9 +299,16 @@ inline __attribute__((always_inline)) void runBlock(LaneRegs<V> (&r)[U], TestWor
     TestWord word[U];  // each block's first step (s == 0) sets it
     if (steps == BLOCK_STEPS) {
         // Eight steps unrolled: whole 16-step blocks unrolled measured slower.
+        if constexpr (V::FIRST_STEP_APART) {
+            stepVectors<V, Map, U>(r, word, 0, twos);
 #pragma GCC unroll 8
-        for (int s = 0; s < BLOCK_STEPS; ++s)
-            stepVectors<V, Map, U>(r, word, s, twos);
+            for (int s = 1; s < BLOCK_STEPS; ++s)
+                stepVectors<V, Map, U>(r, word, s, twos);
+        } else {
+#pragma GCC unroll 8
+            for (int s = 0; s < BLOCK_STEPS; ++s)
+                stepVectors<V, Map, U>(r, word, s, twos);
+        }
     } else {
         for (int s = 0; s < steps; ++s)
             stepVectors<V, Map, U>(r, word, s, twos);
