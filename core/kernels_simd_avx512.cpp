@@ -25,6 +25,8 @@ struct Avx512 {
     enum { LANES = 8 };
     // Alternating between vectors measured fastest on eight lanes.
     static const Doubling DOUBLING = DOUBLE_ALTERNATELY;
+    // (Blocks of eight steps unroll whole either way.)
+    static const bool FIRST_STEP_APART = false;
     static D splat(double x) { return _mm512_set1_pd(x); }
     static D load(const double *p) { return _mm512_load_pd(p); }
     static void store(double *p, D a) { _mm512_store_pd(p, a); }
@@ -79,8 +81,12 @@ struct Avx512 {
 // Five vectors in flight: against four, 4 % faster on the valley view and
 // up to 12 % on views of long Dragon and Phoenix orbits, 5 % slower on
 // wide views where most cells end in the screen; two leave the latency of
-// the multiply-add chain exposed, six measured no faster than five.
-// Orbit ends add no register to a step, so they run five too.
+// the multiply-add chain exposed. Six and eight step 5 % faster where
+// orbits are thousands of steps long, but a row whose cells are not a
+// multiple of the group leaves a group mostly idle (800 cells: 32 of 48
+// or 64 lanes): they measured no faster on the valley view and 1 to 14 %
+// slower on the default and square views. Orbit ends add no register to a
+// step, so they run five too.
 void escapeCountsAvx512(int type, const KernelView &view, int row, int first, int count, int *counts,
                         OrbitEnd *ends) {
     laneEscapeCounts<Avx512, 5>(type, view, row, first, count, counts, ends);

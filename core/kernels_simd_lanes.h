@@ -94,6 +94,8 @@
 //   D, M                 a vector of doubles, a lane mask
 //   LANES                lanes per vector
 //   DOUBLING             how the quadratic step doubles (a Doubling)
+//   FIRST_STEP_APART     whether a whole block's first step is laid out
+//                        apart from the rest (see runBlock)
 //   splat load store     broadcast, aligned load and store
 //   add sub mul          one IEEE operation per lane
 //   abs(a)               |a| (the sign bit cleared)
@@ -114,6 +116,16 @@
 //                        `lanes` (each failed in the block of TestWord
 //                        `tests`): counts[l] = base + the tests it passed
 //                        before its first failure (Tests::passedSteps)
+
+// A block's first step (s == 0) sets its test words before any is shifted,
+// which the compiler cannot see through the partly unrolled steps; zeroing
+// them first costs SSE2 a fifth of its speed, its registers being that
+// tight. (The warning is given where the steps are inlined, so it is
+// silenced for the whole engine. Clang has no such warning.)
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 
 namespace {
 
@@ -284,18 +296,27 @@ template <class V, class Map, int U>
 inline __attribute__((always_inline)) void runBlock(LaneRegs<V> (&r)[U], TestWord (&tests)[U], int steps) {
     enum { BLOCK_STEPS = blockSteps(V::LANES) };
     const Twos<V> twos;
+    TestWord word[U];  // each block's first step (s == 0) sets it
     if (steps == BLOCK_STEPS) {
         // Eight steps unrolled: whole 16-step blocks unrolled measured slower.
+        if constexpr (V::FIRST_STEP_APART) {
+            stepVectors<V, Map, U>(r, word, 0, twos);
 #pragma GCC unroll 8
-        for (int s = 0; s < BLOCK_STEPS; ++s)
-            stepVectors<V, Map, U>(r, tests, s, twos);
-        return;
+            for (int s = 1; s < BLOCK_STEPS; ++s)
+                stepVectors<V, Map, U>(r, word, s, twos);
+        } else {
+#pragma GCC unroll 8
+            for (int s = 0; s < BLOCK_STEPS; ++s)
+                stepVectors<V, Map, U>(r, word, s, twos);
+        }
+    } else {
+        for (int s = 0; s < steps; ++s)
+            stepVectors<V, Map, U>(r, word, s, twos);
     }
-    for (int s = 0; s < steps; ++s)
-        stepVectors<V, Map, U>(r, tests, s, twos);
     const int rest = V::LANES * (BLOCK_STEPS - steps);
+#pragma GCC unroll 8
     for (int u = 0; u < U; ++u)
-        tests[u] = (tests[u] << rest) | ((1ULL << rest) - 1);
+        tests[u] = rest ? (word[u] << rest) | ((1ULL << rest) - 1) : word[u];
 }
 
 // With ENDS, each cell's end as an earlier state of its orbit and the steps
@@ -464,10 +485,11 @@ private:
     static void runGroup(const LaneJob &job, int first, List &list) {
         typedef Tests<LANES> T;
         LaneRegs<V> r[U];
-        Checkpoint saved[U];
+        Checkpoints saved;  // in memory: registers are for the steps
         int going[U];
         TestWord doneColumns[U];  // the columns of lanes that ended, set: they count as passing
         const int cells = job.count - first < N ? job.count - first : N;
+#pragma GCC unroll 8
         for (int u = 0; u < U; ++u) {
             const D index = V::ramp(job.first + first + u * LANES);
             startLanes<V, Map>(job, V::add(V::mul(index, V::splat(job.xScale)), V::splat(job.xStart)), r[u]);
@@ -476,11 +498,13 @@ private:
         }
         int age = screen(job, first, cells, r, going);
         int live = 0;
+#pragma GCC unroll 8
         for (int u = 0; u < U; ++u)
             live += __builtin_popcount(going[u]);
         if (!live)
             return;
         if (age == job.limit) {
+#pragma GCC unroll 8
             for (int u = 0; u < U; ++u)
                 for (int lanes = going[u]; lanes; lanes &= lanes - 1) {
                     const int i = first + u * LANES + __builtin_ctz(lanes);
@@ -499,8 +523,9 @@ private:
         BlockStart<V, U, Map::PREVIOUS> start, laterStart;
         alignas(64) double near[N];  // 0, equality only, until the lanes are patient
         int savedAge = age;
+#pragma GCC unroll 8
         for (int u = 0; u < U; ++u) {
-            saved[u].take(r[u]);
+            saved.take(u, r[u]);
             doneColumns[u] = (TestWord)(~going[u] & T::LANE_BITS) * T::column();
         }
         for (int k = 0; k < N; ++k)
@@ -519,6 +544,10 @@ private:
                 if (ENDS)
                     laterStart.store(r);
                 runBlock<V, Map, U>(r, later, BLOCK_STEPS);
+            } else {
+#pragma GCC unroll 8
+                for (int u = 0; u < U; ++u)
+                    later[u] = T::ALL_PASSED;
             }
             const int blockAge = age;
             age += two ? 2 * BLOCK_STEPS : steps;
@@ -526,22 +555,21 @@ private:
             int maybeRepeated = 0;  // the real part first: the rest is compared when it is near
 #pragma GCC unroll 8
             for (int u = 0; u < U; ++u) {
-                if (!two)
-                    later[u] = T::ALL_PASSED;
                 allPassed &= (tests[u] & later[u]) | doneColumns[u];
-                maybeRepeated |= nearLanes<V>(r[u].zr, saved[u].zr, near + u * LANES) & going[u];
+                maybeRepeated |= nearLanes<V>(r[u].zr, V::load(saved.zr + u * LANES), near + u * LANES) & going[u];
             }
             if (allPassed != T::ALL_PASSED || maybeRepeated || age == job.limit) {
                 live = 0;
+#pragma GCC unroll 8
                 for (int u = 0; u < U; ++u) {
                     int *counts = job.counts + first + u * LANES;
                     const int failed = T::failedLanes(tests[u]) & going[u];
                     const int failedLater = T::failedLanes(later[u]) & going[u] & ~failed;
                     int repeated = age == job.limit ? going[u] & ~failed & ~failedLater
-                                   : maybeRepeated  ? going[u] & ~failed & ~failedLater & sameState(r[u], saved[u])
+                                   : maybeRepeated  ? going[u] & ~failed & ~failedLater & sameState(r[u], saved.of(u))
                                                     : 0;
                     if (maybeRepeated && age < job.limit)
-                        repeated |= captured(r[u], saved[u], near + u * LANES,
+                        repeated |= captured(r[u], saved.of(u), near + u * LANES,
                                              going[u] & ~failed & ~failedLater & ~repeated, rowCi(job),
                                              GroupClocks{age - savedAge, job.limit - age, age});
                     if (failed)
@@ -581,7 +609,7 @@ private:
                 savedAge = age;
 #pragma GCC unroll 8
                 for (int u = 0; u < U; ++u)
-                    saved[u].take(r[u]);
+                    saved.take(u, r[u]);
             }
         }
     }
@@ -593,6 +621,7 @@ private:
         const Twos<V> twos;
         M alive[U];
         D passed[U];
+#pragma GCC unroll 8
         for (int u = 0; u < U; ++u) {
             alive[u] = V::allLanes(), passed[u] = V::splat(0.0);
             if (ENDS)
@@ -613,15 +642,18 @@ private:
             }
         }
         if (cells == N) {
+#pragma GCC unroll 8
             for (int u = 0; u < U; ++u)
                 V::storeCounts(job.counts + first + u * LANES, passed[u]);
         } else {
             int counts[N];
+#pragma GCC unroll 8
             for (int u = 0; u < U; ++u)
                 V::storeCounts(counts + u * LANES, passed[u]);
             for (int i = 0; i < cells; ++i)
                 job.counts[first + i] = counts[i];
         }
+#pragma GCC unroll 8
         for (int u = 0; u < U; ++u) {
             // Lanes still going keep theirs again when they end.
             if (ENDS)
@@ -639,14 +671,15 @@ private:
             V::store(kept.pr + at, r.pr), V::store(kept.pi + at, r.pi);
     }
 
-    // A vector's whole state (the constant aside), kept for the cycle check.
-    struct Checkpoint {
-        D zr, zi, pr, pi;
-        void take(const LaneRegs<V> &r) {
-            zr = r.zr, zi = r.zi;
+    // The vectors' whole states (the constants aside), kept for the cycle check.
+    struct Checkpoints {
+        alignas(64) double zr[N], zi[N], pr[N], pi[N];
+        void take(int u, const LaneRegs<V> &r) {
+            V::store(zr + u * LANES, r.zr), V::store(zi + u * LANES, r.zi);
             if (Map::PREVIOUS)
-                pr = r.pr, pi = r.pi;
+                V::store(pr + u * LANES, r.pr), V::store(pi + u * LANES, r.pi);
         }
+        SavedStates of(int u) const { return {zr + u * LANES, zi + u * LANES, pr + u * LANES, pi + u * LANES}; }
     };
 
     // A group's lanes all started together: one lag, one room, one age.
@@ -658,28 +691,23 @@ private:
     };
 
     // The lanes in `lanes` proven captured (provenLanes).
-    static int captured(const LaneRegs<V> &r, const Checkpoint &saved, double *near, int lanes, double ci,
+    static int captured(const LaneRegs<V> &r, const SavedStates &saved, double *near, int lanes, double ci,
                         GroupClocks clocks) {
-        if (!lanes)
-            return 0;
-        alignas(64) double zr[LANES], zi[LANES], pr[LANES], pi[LANES];
-        V::store(zr, saved.zr), V::store(zi, saved.zi);
-        if (Map::PREVIOUS)
-            V::store(pr, saved.pr), V::store(pi, saved.pi);
-        return provenLanes<V, Map>(r, SavedStates{zr, zi, pr, pi}, near, lanes, ci, clocks);
+        return lanes ? provenLanes<V, Map>(r, saved, near, lanes, ci, clocks) : 0;
     }
 
-    static int sameState(const LaneRegs<V> &r, const Checkpoint &s) {
-        M m = V::eq(r.zr, s.zr);
-        m = V::same(m, r.zi, s.zi);
+    static int sameState(const LaneRegs<V> &r, const SavedStates &s) {
+        M m = V::eq(r.zr, V::load(s.zr));
+        m = V::same(m, r.zi, V::load(s.zi));
         if (Map::PREVIOUS) {
-            m = V::same(m, r.pr, s.pr);
-            m = V::same(m, r.pi, s.pi);
+            m = V::same(m, r.pr, V::load(s.pr));
+            m = V::same(m, r.pi, V::load(s.pi));
         }
         return V::bits(m);
     }
 
     static void listLanes(int first, const LaneRegs<V> (&r)[U], const int (&going)[U], int age, List &list) {
+#pragma GCC unroll 8
         for (int u = 0; u < U; ++u) {
             int lanes = going[u];
             if (!lanes)
@@ -772,6 +800,7 @@ private:
             stage(k, N + k);
         }
         next_ = 2 * N;
+#pragma GCC unroll 8
         for (int u = 0; u < U; ++u) {
             const int k = u * LANES;
             r[u].zr = V::load(list_.zr + k), r[u].zi = V::load(list_.zi + k);
@@ -923,6 +952,7 @@ private:
 
     void updateCheckpoints(const LaneRegs<V> (&r)[U]) {
         const D now = V::splat((double)clock_);
+#pragma GCC unroll 8
         for (int u = 0; u < U; ++u) {
             const int k = u * LANES;
             const M patient = V::le(V::load(t_.patientAt + k), now);
@@ -1044,6 +1074,8 @@ void countChunkOfRule(FractalRule rule, const LaneJob &job) {
 template <class V, int U>
 void laneEscapeCounts(int type, const KernelView &v, int row, int first, int count, int *counts,
                       OrbitEnd *ends) {
+    static_assert(U <= 8, "the loops over the vectors unroll at most 8");
+    static_assert(U * V::LANES <= 64, "the lane engine's done lanes fit a TestWord");
     const FractalTypeInfo &info = FRACTAL_TYPE_TABLE[type];
     const LaneJob job = {info.jKind, v.detail, (double)row * v.yScale + v.yStart, v.xStart,
                          v.xScale, v.xPivot, v.yPivot, first, count, counts, ends, nullptr};
@@ -1054,5 +1086,9 @@ void laneEscapeCounts(int type, const KernelView &v, int row, int first, int cou
 }
 
 }  // namespace
+
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 
 #endif

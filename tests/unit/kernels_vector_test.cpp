@@ -189,6 +189,11 @@ TEST_P(KernelPaths, LimitsOneToFiveThousand) {
     for (int detail : {1, 2, 3, 16, 17, 23, 24, 25, 31, 32, 33, 64, 65, 255})
         expectRows(viewOf(-2.2, 1.0, -1.6, 1.6, 100, detail, -0.4, 0.6), {10, 50, 73});
     expectRows(viewOf(-2.2, 1.0, -1.6, 1.6, 100, 5000, -0.4, 0.6), {50});
+    // Limits whose grid values' reciprocal comes nearest 2^32, up to the
+    // largest detail there is: just right of the cusp at 1/4 the counts run
+    // from about a million to the limit.
+    for (int detail : {(1 << 23) + 1, 0x7fffffff / 255})
+        expectRows(viewOf(0.25 + 1e-13, 0.25 + 1e-11, 0.0, 1.0, 8, detail), {0}, {MANDELBROT_TYPE});
 }
 
 // The real axis just right of the cusp at 1/4: counts fall smoothly from
