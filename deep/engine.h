@@ -30,6 +30,7 @@ struct DeepEngine {
     // (-1: none); the places to try the proof without a rebase.
     int cycleStride = 0;
     int strideFrom[DEEP_ORBITS] = {-1, -1, -1};
+    double strideReach = 0.0;  // that cycle's domain radius r0 in doubles (0 below their range)
 };
 
 struct DeepSample {

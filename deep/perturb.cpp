@@ -70,6 +70,7 @@ void findStrides(DeepEngine &e) {
         if (lessMag(m.zp.re, m.err) && lessMag(m.zp.im, m.err)) stride = &m;
     if (!stride) return;
     e.cycleStride = stride->period;
+    e.strideReach = stride->r0.toDouble();
     const FloatExp tiny = stride->r0 * 0x1p-40;
     for (int o = 0; o < e.ref.orbits; ++o) {
         const ReferenceOrbit &orbit = e.ref.orbit[o];
@@ -91,6 +92,7 @@ int prepareDeepTables(DeepEngine &e, FloatExp reach, int floatExp, const std::at
     e.floatExp = floatExp;
     e.cycles.clear();
     e.cycleStride = 0;
+    e.strideReach = 0.0;
     if (!e.exhaustive) buildCycleModels(e.ref, e.ref.critical, cMax<FloatExp>(e.ref, reach), e.cycles);
     findStrides(e);
     if (!e.approximation) return 1;

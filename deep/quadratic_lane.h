@@ -47,6 +47,7 @@ template <class T> struct Lane {
     int tryAfter;  // no cycle proof tried before n reaches this
     int tryAt;     // the next m where one is tried without a rebase
     int tryFrom;   // the first such m of the orbit it follows, -1 for none
+    double away;   // |w| at the last such m where it lay outside the cycle's domain, or 0
 };
 
 // Where the orbit is back near 0, its state w = z (within `slack` of the
@@ -89,9 +90,19 @@ template <class T> inline void scheduleTry(const DeepEngine &e, Lane<T> &l) {
 template <class T> inline bool capturedAtStride(const DeepEngine &e, Lane<T> &l, const Cx<T> &Z, const Cx<T> &z) {
     bool proven = false;
     if (l.m == l.tryAt) {
-        const FloatExp slack = (magnitude1(Cx<FloatExp>{asFloatExp(Z.re), asFloatExp(Z.im)}) +
-                                magnitude1(Cx<FloatExp>{asFloatExp(z.re), asFloatExp(z.im)})) * 0x1p-51;
-        proven = captured(e, l, z, e.cycleStride, slack);
+        // Outside the cycle's domain there is nothing to try; an orbit
+        // found farther out than at its last return is on its way out of
+        // the cycle's reach, and is not tried again. (0 below the doubles'
+        // range: then every due try is made.)
+        const double away = toDouble(magnitude1(z));
+        if (away > 0.0 && !(away < e.strideReach)) {
+            if (away > l.away && l.away > 0.0) l.tryAfter = INT_MAX;
+            l.away = away;
+        } else {
+            const FloatExp slack = (magnitude1(Cx<FloatExp>{asFloatExp(Z.re), asFloatExp(Z.im)}) +
+                                    magnitude1(Cx<FloatExp>{asFloatExp(z.re), asFloatExp(z.im)})) * 0x1p-51;
+            proven = captured(e, l, z, e.cycleStride, slack);
+        }
     }
     if (!proven) scheduleTry(e, l);
     return proven;
@@ -169,6 +180,7 @@ template <class T> inline int startLane(const DeepEngine &e, Cx<T> d, Lane<T> &l
     l.m = l.n = 0;
     l.level = 1;
     l.nearAt = l.tryAfter = 0;
+    l.away = 0.0;
     scheduleTry(e, l);
     l.test = EscapeTest{0.0, 0.0, 4.0};
     l.dw = l.dc = Cx<T>{zero, zero};
