@@ -56,7 +56,9 @@
 // only when its period divides the steps since the last rebase) and, when
 // the critical orbit lies on a cycle itself (a reference at a nucleus),
 // every e.cycleStride steps from where the orbit followed first comes that
-// near 0. A failed try waits until n has grown by half, and the vector
+// near 0. A failed try waits until n has grown by half; at the stride
+// points, an orbit found outside the cycle's domain and farther out than
+// at its last return is on its way out and is not tried again. The vector
 // path makes a pass special only for a try that is due, so an orbit that
 // is not captured pays for a few tries at most. Every path holds the same
 // state there and so gets the same answer. `exhaustive` turns it off.
