@@ -12,6 +12,11 @@
 //                and the period-2 disc, wholly outside the set; every orbit
 //                escapes after 152..158 steps. Raw step throughput with no
 //                cycle to credit (the table says if any count reached the limit).
+//   ray          -0.750001..-0.75 x 0.001..0.001001, detail 5000, Mandelbrot
+//                only: a speck of the same valley nearer the cusp, where
+//                every orbit escapes after 3137..3143 steps. Against the
+//                valley it tells the steady state of the block loop from
+//                what a group costs to start and end.
 //
 // Counters: cells/s, and iterations/s counted as the plain loop's loop
 // bodies (count + 1 per cell), so a path that ends an orbit early by cycle
@@ -110,6 +115,7 @@ const Frame FRAMES[] = {
     {"julia", viewOf(-2, 2, -2, 2, 5000, -0.8, 0.156), ROW_STEP_DEEP, MANDELBROT_TYPE, J_COSH_TYPE},
     {"default5000", viewOf(-5, 5, -5, 5, 5000), ROW_STEP_DEEP, MANDELBROT_TYPE, J_COSH_TYPE},
     {"valley", viewOf(-0.7505, -0.75, 0.02, 0.0205, 5000), 2, MANDELBROT_TYPE, MANDELBROT_TYPE},
+    {"ray", viewOf(-0.750001, -0.75, 0.001, 0.001001, 5000), ROW_STEP_DEEP, MANDELBROT_TYPE, MANDELBROT_TYPE},
 };
 
 // Cells and plain-loop iterations of one frame of one type.
@@ -391,6 +397,9 @@ void printBound(const RecordingReporter &report) {
         printf("  %-14s %6.3f iterations/cycle", name.c_str(), perCycle);
         if (bound[c.path] > 0)
             printf("   bound %.2f: %3.0f %%", bound[c.path], 100 * perCycle / bound[c.path]);
+        auto ray = report.results.find(benchName(FRAMES[5], MANDELBROT_TYPE, c.path, c.before));
+        if (bound[c.path] > 0 && ray != report.results.end())
+            printf("   (ray view: %3.0f %%)", 100 * ray->second.iterationsPerSecond / hz / bound[c.path]);
         printf("\n");
     }
 }
