@@ -21,6 +21,14 @@
 // chunk's counts on the stack).
 enum { LANE_CHUNK_CELLS = 1024 };
 
+// Untested runs (kernels_simd_lanes.h), Mandelbrot and Julia: a constant
+// whose cr^2 + ci^2 in doubles stays at or below UNTESTED_C_LIMIT has
+// |c| < 2 (1 - 2^-30); then an orbit that failed the escape test once has
+// zr^2 + zi^2 above UNTESTED_PASS_LIMIT (or not a number) at every later
+// step, so a state at or below it passed every test before it.
+constexpr double UNTESTED_C_LIMIT = 4.0 * (1.0 - 0x1p-28);
+constexpr double UNTESTED_PASS_LIMIT = 4.0 * (1.0 - 0x1p-38);
+
 #if defined(__x86_64__)
 void escapeCountsSse2(int type, const KernelView &view, int row, int first, int count, int *counts,
                       OrbitEnd *ends);

@@ -19,6 +19,7 @@ struct Sse2 {
     // The steps of a block in one loop: with its first step apart, the
     // compiler spills its sixteen registers (30 % slower).
     static const bool FIRST_STEP_APART = false;
+    static const bool UNTESTED_RUNS = false;
     static D splat(double x) { return _mm_set1_pd(x); }
     static D load(const double *p) { return _mm_load_pd(p); }
     static void store(double *p, D a) { _mm_store_pd(p, a); }

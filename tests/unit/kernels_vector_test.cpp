@@ -23,6 +23,7 @@
 #include "core/kernel_steps.h"
 #include "core/kernels.h"
 #include "core/kernels_simd.h"
+#include "core/kernels_simd_isa.h"
 #include "core/state.h"
 
 namespace {
@@ -171,6 +172,35 @@ TEST_P(KernelPaths, EscapeRadiusExactly) {
         for (int type : ALL_TYPES)
             expectRow(type, pivotOnCircle, 20);
     }
+}
+
+// What untested runs rest on (core/kernels_simd_isa.h), where it is
+// tightest: |z| a rounding or so past 2, and c as large as allowed, against
+// z^2 or anywhere. Every later iterate must stay above the limit.
+TEST(UntestedRuns, AnOrbitThatFailedNeverComesBackBelowTheLimit) {
+    std::mt19937_64 random(7);
+    std::uniform_real_distribution<double> unit(0.0, 1.0);
+    int tried = 0;
+    for (int k = 0; k < 100000; ++k) {
+        const double angle = 2.0 * M_PI * unit(random);
+        const double radius = 2.0 * (1.0 + (k % 8 - 3) * 0x1p-52 + (k % 16 < 8 ? 0.0 : unit(random) * 1e-9));
+        double zr = radius * cos(angle), zi = radius * sin(angle);
+        if (zr * zr + zi * zi <= 4.0)
+            continue;
+        const double toward = 2.0 * angle + M_PI + (k & 1 ? 2.0 * M_PI * unit(random) : 0.0);
+        double size = sqrt(UNTESTED_C_LIMIT) * (k % 3 ? 1.0 : unit(random)), cr, ci;
+        do {
+            cr = size * cos(toward), ci = size * sin(toward), size = nextafter(size, 0.0);
+        } while (!(cr * cr + ci * ci <= UNTESTED_C_LIMIT));
+        ++tried;
+        for (int step = 1; step <= 40; ++step) {
+            const double zr2 = zr * zr, zi2 = zi * zi, zri = zr * zi;
+            zr = zr2 - zi2 + cr, zi = zri + zri + ci;
+            ASSERT_FALSE(zr * zr + zi * zi <= UNTESTED_PASS_LIMIT)
+                << "c " << cr << " " << ci << ", " << step << " steps after failing at |z| " << radius;
+        }
+    }
+    EXPECT_GT(tried, 40000);
 }
 
 // Orbits that overflow to infinity, and to NaN (inf - inf, 0 * inf).
