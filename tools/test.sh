@@ -50,6 +50,9 @@ trap 'kill -- -$later 2>/dev/null || true' EXIT
 # tests' fixed waits for it to draw are stretched to match.
 QUORVEX_TEST_TIME_SCALE=2 ctest --test-dir build-asan --output-on-failure -j"$jobs"
 
+# Nothing waits on the cores now: what is left of the build goes on at the
+# ordinary priority, or on a shared machine anything else would starve it.
+for p in $(pgrep -g "$later"); do chrt --other -p 0 "$p" 2>/dev/null || true; done
 if ! wait $later; then
   tail -n 60 build-logs/later.log >&2
   echo "test.sh: building the ThreadSanitizer, fuzzing or default tree failed (build-logs/later.log)" >&2
