@@ -342,10 +342,16 @@ inline __attribute__((always_inline)) void runBlock(LaneRegs<V> (&r)[U], TestWor
         tests[u] = rest ? (word[u] << rest) | ((1ULL << rest) - 1) : word[u];
 }
 
+// The lanes whose re^2 + im^2 stays at or below limit.
+template <class V>
+inline __attribute__((always_inline)) int sizeAtMost(typename V::D re, typename V::D im, double limit) {
+    return V::bits(V::le(V::add(V::mul(re, re), V::mul(im, im)), V::splat(limit)));
+}
+
 // The lanes of r whose |c| allows untested runs.
 template <class V>
 inline __attribute__((always_inline)) int untestedLanes(const LaneRegs<V> &r) {
-    return V::bits(V::le(V::add(V::mul(r.cr, r.cr), V::mul(r.ci, r.ci)), V::splat(UNTESTED_C_LIMIT)));
+    return sizeAtMost<V>(r.cr, r.ci, UNTESTED_C_LIMIT);
 }
 
 // STEPS steps of every vector with no test.
@@ -363,8 +369,7 @@ inline __attribute__((always_inline)) void runUntested(LaneRegs<V> (&r)[U]) {
 // reached r.
 template <class V>
 inline __attribute__((always_inline)) int doubtedLanes(const LaneRegs<V> &r) {
-    const typename V::D size = V::add(V::mul(r.zr, r.zr), V::mul(r.zi, r.zi));
-    return V::bits(V::le(size, V::splat(UNTESTED_PASS_LIMIT))) ^ ((1 << V::LANES) - 1);
+    return sizeAtMost<V>(r.zr, r.zi, UNTESTED_PASS_LIMIT) ^ ((1 << V::LANES) - 1);
 }
 
 // With ENDS, each cell's end as an earlier state of its orbit and the steps
