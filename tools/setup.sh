@@ -10,7 +10,7 @@ packages=(
   libgtest-dev libbenchmark-dev
   xvfb xauth
   desktop-file-utils groff-base man-db dpkg-dev file
-  ffmpeg parallel procps
+  ffmpeg parallel
   openssh-server openssh-client slurm-wlm munge
 )
 
