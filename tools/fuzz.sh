@@ -8,8 +8,7 @@
 # exit status says so: its output is searched for every such report. The
 # input that caused it is kept in build-fuzz/artifacts.
 #   bash tools/fuzz.sh          builds, then fuzzes
-#   bash tools/fuzz.sh build    only builds (tools/test.sh builds while other
-#                               tests run, and fuzzes later with "run")
+#   bash tools/fuzz.sh build    only builds
 #   bash tools/fuzz.sh run      only fuzzes what was built
 #   QUORVEX_FUZZ_SECONDS  time per target (default 10)
 set -euo pipefail
