@@ -10,6 +10,12 @@
 #
 #   bash tools/package-check.sh          keeps nothing; exit 0 when all passed
 #   QUORVEX_KEEP_DEB=DIR bash tools/package-check.sh   also copies the .deb to DIR
+#   QUORVEX_PACKAGE_TREE=build bash tools/package-check.sh
+#       packages the default tree tools/build.sh made instead of building a
+#       clean copy again (CI: its checkout is a fresh clone, and the tests
+#       built that tree from it a moment before). Refused unless the
+#       checkout has no changes at all and the tree was configured from it
+#       as tools/build.sh does; the same flags make the same programs.
 set -uo pipefail
 cd "$(dirname "$0")/.." || exit 1
 root=$(pwd)
@@ -61,7 +67,38 @@ copy_clean_tree() {
     fi
 }
 
+# The tree named by QUORVEX_PACKAGE_TREE, when it is this clean checkout's
+# default tree; else a reason on standard error.
+built_tree_is_clean() {
+    local tree=$1 cache=$1/CMakeCache.txt reason=
+    if [ -n "$(git -C "$root" status --porcelain --untracked-files=all 2>&1)" ]; then
+        reason="the checkout has changes; $tree is not the committed tree"
+    elif ! grep -qxF "CMAKE_HOME_DIRECTORY:INTERNAL=$root" "$cache" 2>/dev/null; then
+        reason="$tree is not a tree configured from $root"
+    elif ! grep -qxF "CMAKE_BUILD_TYPE:STRING=RelWithDebInfo" "$cache" ||
+        ! grep -qxF "QUORVEX_WERROR:BOOL=ON" "$cache"; then
+        reason="$tree was not configured as tools/build.sh does"
+    fi
+    [ -z "$reason" ] && return 0
+    echo "package-check: $reason" | tee "$work/tree.log" >&2
+    return 1
+}
+
+package_built_tree() {
+    local tree
+    tree=$(cd "$root" && cd "$QUORVEX_PACKAGE_TREE" && pwd) || return 1
+    built_tree_is_clean "$tree" || return 1
+    echo "== packaging the built tree $tree, $(git -C "$root" log -1 --format='%h %s' | cut -c1-60)"
+    mkdir -p "$work/build" &&
+        cmake --build "$tree" -j"$(nproc)" >"$work/build.log" 2>&1 &&
+        cpack -G DEB -B "$work/build" --config "$tree/CPackConfig.cmake" >"$work/cpack.log" 2>&1
+}
+
 build_package() {
+    if [ -n "${QUORVEX_PACKAGE_TREE:-}" ]; then
+        package_built_tree
+        return
+    fi
     copy_clean_tree &&
         cmake -S "$work/src" -B "$work/build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUORVEX_WERROR=ON \
             -DQUORVEX_TESTS=OFF -DQUORVEX_BENCH=OFF >"$work/configure.log" 2>&1 &&
