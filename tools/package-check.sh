@@ -86,7 +86,10 @@ built_tree_is_clean() {
 
 package_built_tree() {
     local tree
-    tree=$(cd "$root" && cd "$QUORVEX_PACKAGE_TREE" && pwd) || return 1
+    if ! tree=$(cd "$root" && cd "$QUORVEX_PACKAGE_TREE" 2>/dev/null && pwd); then
+        echo "package-check: there is no tree $QUORVEX_PACKAGE_TREE" | tee "$work/tree.log" >&2
+        return 1
+    fi
     built_tree_is_clean "$tree" || return 1
     echo "== packaging the built tree $tree, $(git -C "$root" log -1 --format='%h %s' | cut -c1-60)"
     mkdir -p "$work/build" &&
