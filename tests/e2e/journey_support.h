@@ -226,6 +226,22 @@ protected:
         ADD_FAILURE() << "the picture kept changing";
         return last;
     }
+    // The same after quick clicks, which queue up while the program flashes
+    // and redraws for each: the picture counts as settled only once it has
+    // stayed the same for a whole second (stretched like every wait), so a
+    // moment in which the busy machine lets the program wait cannot pass
+    // for the end of the queue.
+    Image settledAfterBurst() {
+        Image last = settledShot();
+        for (const double end = nowMs() + 30000; nowMs() < end;) {
+            s.x.settle(1000);
+            Image now = shot();
+            if (now.rgb == last.rgb) return now;
+            last = now;
+        }
+        ADD_FAILURE() << "the picture kept changing";
+        return last;
+    }
     // Waits until `ready` holds for the picture on the screen, then until the
     // program has finished drawing (a command draws in several steps), and
     // returns that picture.
