@@ -17,11 +17,14 @@ bash tools/setup.sh
 jobs=$(nproc)
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer: unit, gl, e2e"
-# -O1: the sanitizers see the same faults, and the deep and rendering tests
-# run three times faster than unoptimised. -g1: line tables are all a
-# sanitizer's report needs, and full debug information costs a quarter of
-# this tree's compile time.
-cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g1 -O1" -DQUORVEX_WERROR=ON \
+# clang, the sanitizers' home compiler: it builds this tree in four fifths
+# of g++'s time, and its warnings join g++'s (the default tree) in failing
+# the run. -O1: the sanitizers see the same faults, and the deep and
+# rendering tests run three times faster than unoptimised. -g1: line tables
+# are all a sanitizer's report needs, and full debug information costs a
+# quarter of this tree's compile time.
+cmake -S . -B build-asan -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS_DEBUG="-g1 -O1" \
+  -DQUORVEX_WERROR=ON \
   -DQUORVEX_GUI=ON -DQUORVEX_BENCH=OFF -DQUORVEX_SANITIZE=address,undefined >/dev/null
 cmake --build build-asan -j"$jobs"
 

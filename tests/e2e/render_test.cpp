@@ -33,6 +33,7 @@
 #include "core/kernels.h"
 #include "e2e_session.h"
 #include "image.h"
+#include "sanitizers.h"
 #include "files/paramfile.h"
 
 #ifndef QUORVEX_RENDER_BINARY
@@ -645,7 +646,7 @@ TEST_F(Render, ALinkToADeviceStaysAndAFifoGetsThePicture) {
 }
 
 TEST_F(Render, APictureBeyondMemoryIsRefusedNotCrashed) {
-#ifdef __SANITIZE_ADDRESS__
+#ifdef QUORVEX_UNDER_ASAN
     GTEST_SKIP() << "AddressSanitizer's shadow memory cannot start in a limited address space";
 #endif
     // 1.5 GiB of grid in a 1 GiB address space.

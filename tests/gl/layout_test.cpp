@@ -20,8 +20,6 @@ using namespace pictures;
 
 namespace {
 
-const Rgb RED{255, 0, 0};
-
 void prepareMasks() {
     for (const Spot &b : COMMAND_BUTTONS) textMask(b.text);
     for (const Spot &b : DIALOG_BUTTONS) textMask(b.text);

@@ -28,6 +28,7 @@
 #include "core/kernels.h"
 #include "core/state.h"
 #include "generate/row_workers.h"
+#include "sanitizers.h"
 
 extern char **environ;
 
@@ -54,7 +55,7 @@ const unsigned char UNTOUCHED = 0xA7;
 // kernels unoptimised. There the slot counts that run workers side by side
 // and reuse slots (3 and 7) stand for the rest, which the plain build runs;
 // the many-slot path runs on small grids.
-#if defined(__SANITIZE_THREAD__) || defined(__SANITIZE_ADDRESS__)
+#if defined(QUORVEX_UNDER_TSAN) || defined(QUORVEX_UNDER_ASAN)
 const bool UNDER_SANITIZER = true;
 #else
 const bool UNDER_SANITIZER = false;
@@ -450,7 +451,7 @@ int nprocProbe(int processes, int slots) {
     return computedHere > 0 ? PROBE_OK : PROBE_LIMIT_NOT_FELT;
 }
 
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !defined(QUORVEX_UNDER_ASAN) && !defined(QUORVEX_UNDER_TSAN)
 long addressSpaceBytes() {
     long pages = 0;
     FILE *f = fopen("/proc/self/statm", "r");
@@ -465,7 +466,7 @@ long addressSpaceBytes() {
 // little above what the process uses (where the sanitizers, which reserve
 // terabytes of shadow, allow a cap at all).
 int hugeSlotCountProbe() {
-#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+#if !defined(QUORVEX_UNDER_ASAN) && !defined(QUORVEX_UNDER_TSAN)
     const long used = addressSpaceBytes();
     const rlim_t cap = (rlim_t)used + (rlim_t)256 * 1024 * 1024;
     const rlimit limit{cap, cap};
