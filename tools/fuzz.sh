@@ -70,9 +70,11 @@ for source in tests/fuzz/*_fuzz.cpp; do names+=("$(basename "$source" .cpp)"); d
 
 if [ "$mode" != run ]; then
   # -g1: line tables are all a sanitizer's report needs, and fuller debug
-  # information makes the instrumented build markedly slower.
+  # information makes the instrumented build markedly slower. -O1: the
+  # libraries build in two thirds of -O2's time (57 s against 83 s), which
+  # outweighs the inputs -O2 would add in a run of a few seconds.
   cmake -S . -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O2 -g1 -DNDEBUG" -DQUORVEX_GUI=OFF -DQUORVEX_TESTS=OFF \
+    -DCMAKE_CXX_FLAGS_RELWITHDEBINFO="-O1 -g1 -DNDEBUG" -DQUORVEX_GUI=OFF -DQUORVEX_TESTS=OFF \
     -DQUORVEX_BENCH=OFF -DQUORVEX_SANITIZE=address \
     -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link >/dev/null
   cmake --build "$build" -j"$jobs" --target quorvex_render >/dev/null
