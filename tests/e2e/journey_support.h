@@ -216,25 +216,18 @@ protected:
     // The picture once the program has drawn everything queued: two shots
     // 300 ms apart that agree.
     Image settledShot(int timeoutMs = 20000) {
-        Image last = shot();
-        for (const double end = nowMs() + timeoutMs; nowMs() < end;) {
-            usleep(300000);
-            Image now = shot();
-            if (now.rgb == last.rgb) return now;
-            last = now;
-        }
-        ADD_FAILURE() << "the picture kept changing";
-        return last;
+        return sameAcross([] { usleep(300000); }, shot(), timeoutMs);
     }
     // The same after quick clicks, which queue up while the program flashes
     // and redraws for each: the picture counts as settled only once it has
     // stayed the same for a whole second (stretched like every wait), so a
     // moment in which the busy machine lets the program wait cannot pass
     // for the end of the queue.
-    Image settledAfterBurst() {
-        Image last = settledShot();
-        for (const double end = nowMs() + 30000; nowMs() < end;) {
-            s.x.settle(1000);
+    Image settledAfterBurst() { return sameAcross([this] { s.x.settle(1000); }, settledShot(), 30000); }
+    // The first shot that agrees with the one taken `wait` before it.
+    template <class Wait> Image sameAcross(Wait wait, Image last, int timeoutMs) {
+        for (const double end = nowMs() + timeoutMs; nowMs() < end;) {
+            wait();
             Image now = shot();
             if (now.rgb == last.rgb) return now;
             last = now;
