@@ -716,9 +716,10 @@ private:
     // The steps of an untested run from `age`: two blocks, doubled while
     // the run is no longer than `age`, ends at a multiple of its length
     // (so it passes no power of two, where checkpoints are taken) and no
-    // later than firstEnd, up to UNTESTED_RUN_STEPS. Two blocks only where
-    // the last group ended no lane: its neighbourhood may cycle, and the
-    // looks are where cycles are found.
+    // later than firstEnd, up to UNTESTED_RUN_STEPS. Two blocks only until
+    // a group of the chunk has seen a lane end (firstEnd is the limit till
+    // then): nothing yet says the orbits here escape, and the looks are
+    // where cycles are found.
     static int untestedRun(const LaneJob &job, int age, int firstEnd) {
         enum { BLOCK_STEPS = Tests<LANES>::BLOCK_STEPS };
         const int left = job.limit - age;
